@@ -1,0 +1,163 @@
+#pragma once
+// The driver interface: what the data layer asks of a database driver library.
+//
+// A driver library is loaded by name at run time and exports one C entry point of
+// type GetDriverFunc (its name comes from the drivers file). Every call gives back a
+// status, 0 for success; on failure the object that failed keeps the text of its last
+// error, which getErrorMessage gives in the connection's character set.
+//
+// Object lifetimes: the driver outlives its connections, a connection outlives its
+// commands and its metadata object, a command outlives its cursor. The library is never
+// unloaded while the process runs, so objects may be deleted through their virtual
+// destructors from the caller's side.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace dbx {
+
+using Status = int;
+
+enum : Status {
+    DBXERR_NONE = 0,
+    DBXERR_NOMEMORY = 1,
+    DBXERR_INVALIDFLDTYPE = 2,
+    DBXERR_INVALIDHNDL = 3,
+    DBXERR_INVALIDTIME = 4,
+    DBXERR_NOTSUPPORTED = 5,
+    DBXERR_INVALIDXLATION = 6,
+    DBXERR_INVALIDPARAM = 7,
+    DBXERR_OUTOFRANGE = 8,
+    DBXERR_SQLPARAMNOTSET = 9,
+    DBXERR_EOF = 10,
+    DBXERR_INVALIDUSRPASS = 11,
+    DBXERR_INVALIDPRECISION = 12,
+    DBXERR_INVALIDLEN = 13,
+    DBXERR_INVALIDXISOLEVEL = 14,
+    DBXERR_INVALIDTXNID = 15,
+    DBXERR_DUPLICATETXNID = 16,
+    DBXERR_DRIVERRESTRICTED = 17,
+    DBXERR_LOCALTRANSACTIVE = 18,
+    DBXERR_MULTIPLETRANSNOTENABLED = 19,
+    // From here on the failing object's getErrorMessage holds the server's own words.
+    DBXERR_SERVER = 256,
+};
+
+enum class ConnectionOption {
+    HostName,            // text
+    RoleName,            // text
+    WaitOnLocks,         // bool
+    CommitRetain,        // bool
+    AutoCommit,          // bool
+    BlockingMode,        // bool
+    ServerCharSet,       // text; empty means none
+    TransIsolation,      // Isolation
+    SqlDialect,          // integer
+    OSAuthentication,    // bool
+    ServerPort,          // text
+    MultipleTransaction, // bool
+    TrimChar,            // bool
+    CustomString,        // text
+    ConnectTimeout,      // integer, seconds
+    BlobSize,            // integer, -1 for no limit
+};
+
+enum class Isolation : std::int64_t { ReadCommitted = 0, RepeatableRead = 1, DirtyRead = 2 };
+
+enum class FieldType {
+    Unknown,
+    FixedString, // CHAR
+    String,      // VARCHAR
+    Int16,
+    Int32,
+    Int64,
+    Float,
+    Double,
+    Decimal,
+    Date,
+    Time,
+    Timestamp,
+    Boolean,
+    Blob,
+    Memo, // text blob
+};
+
+struct ColumnInfo {
+    std::string name;             // as the server names the column (alias if any)
+    FieldType type = FieldType::Unknown;
+    std::int32_t size = 0;        // text: declared length in bytes; others: width of its text form
+    std::int32_t scale = 0;
+    bool nullable = true;
+};
+
+class ISQLCursor {
+public:
+    virtual ~ISQLCursor() = default;
+    virtual Status getColumnCount(int& count) = 0;
+    virtual Status getColumnInfo(int column, ColumnInfo& info) = 0; // column counts from 1
+    // Moves to the next row; DBXERR_EOF after the last one.
+    virtual Status next() = 0;
+    virtual Status isNull(int column, bool& null) = 0;
+    // The current row's value as text bytes (numbers and dates formatted by the driver);
+    // valid until the next call of next(). A null gives an empty text.
+    virtual Status getText(int column, const char*& data, std::size_t& length) = 0;
+    virtual Status getErrorMessage(std::string& text) = 0;
+};
+
+class ISQLCommand {
+public:
+    virtual ~ISQLCommand() = default;
+    virtual Status setRowsetSize(int rows) = 0;
+    virtual Status prepare(const std::string& sql, int parameterCount) = 0;
+    // Parameters count from 1, in the order of the statement's markers.
+    virtual Status setTextParameter(int index, const char* data, std::size_t length) = 0;
+    virtual Status setNullParameter(int index) = 0;
+    // Runs the prepared statement. A statement with a result gives a cursor; one
+    // without leaves `cursor` empty. Outside an explicit transaction each statement is
+    // committed by the driver on its own (for a query: when its cursor is deleted).
+    virtual Status execute(std::unique_ptr<ISQLCursor>& cursor) = 0;
+    virtual Status getRowsAffected(std::int64_t& rows) = 0;
+    virtual Status getErrorMessage(std::string& text) = 0;
+};
+
+class ISQLMetaData {
+public:
+    virtual ~ISQLMetaData() = default;
+    virtual Status setSchemaName(const std::string& schema) = 0;
+    virtual Status getQuoteChar(std::string& quote) = 0;
+    virtual Status getTransactionsSupported(bool& supported) = 0;
+    virtual Status getMultipleTransactionsSupported(bool& supported) = 0;
+    virtual Status getErrorMessage(std::string& text) = 0;
+};
+
+class ISQLConnection {
+public:
+    virtual ~ISQLConnection() = default;
+    virtual Status setOption(ConnectionOption option, std::int64_t value) = 0;
+    virtual Status setOption(ConnectionOption option, const std::string& value) = 0;
+    virtual Status connect(const std::string& database, const std::string& user, const std::string& password) = 0;
+    virtual Status disconnect() = 0;
+    virtual Status getMaxActiveStatements(int& count) = 0; // 0: no limit
+    // The metadata object stays owned by the connection.
+    virtual Status getMetaData(ISQLMetaData*& metaData) = 0;
+    virtual Status createCommand(std::unique_ptr<ISQLCommand>& command) = 0;
+    // Explicit transactions: while one is active, every command of this connection runs in it.
+    virtual Status beginTransaction(int transactionId, Isolation isolation) = 0;
+    virtual Status commit(int transactionId) = 0;
+    virtual Status rollback(int transactionId) = 0;
+    virtual Status getErrorMessage(std::string& text) = 0;
+};
+
+class ISQLDriver {
+public:
+    virtual ~ISQLDriver() = default;
+    virtual Status getConnection(std::unique_ptr<ISQLConnection>& connection) = 0;
+    virtual Status getErrorMessage(std::string& text) = 0;
+};
+
+// The entry point: loads the vendor client library by name. A non-zero status means
+// the driver cannot start (typically: the client library cannot be loaded).
+using GetDriverFunc = Status (*)(const char* vendorLib, const char* errorResourceFile, ISQLDriver** driver);
+
+} // namespace dbx
