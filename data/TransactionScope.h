@@ -1,0 +1,41 @@
+#pragma once
+// One explicit transaction on the connection for a group of statements that must
+// land together: rolled back unless commit() was reached.
+#include "SqlConnection.h"
+
+namespace kordane {
+
+class TransactionScope {
+public:
+    explicit TransactionScope(TSQLConnection& connection, int id = 1) : connection_(connection), id_(id)
+    {
+        connection_.open();
+        connection_.startTransaction(id_);
+    }
+    ~TransactionScope()
+    {
+        if (active_) {
+            try {
+                connection_.rollback(id_);
+            } catch (...) {
+                // The statement's own error is the one the user must see; a lost
+                // connection rolls the transaction back on the server anyway.
+            }
+        }
+    }
+    TransactionScope(const TransactionScope&) = delete;
+    TransactionScope& operator=(const TransactionScope&) = delete;
+
+    void commit()
+    {
+        connection_.commit(id_);
+        active_ = false;
+    }
+
+private:
+    TSQLConnection& connection_;
+    int id_;
+    bool active_ = true;
+};
+
+} // namespace kordane
