@@ -1,0 +1,31 @@
+#include "RegionalSettings.h"
+
+namespace kordane {
+
+RegionalSettings& RegionalSettings::current()
+{
+    static RegionalSettings settings;
+    return settings;
+}
+
+ScopedRegionalSettings::ScopedRegionalSettings(const RegionalSettings& settings)
+    : saved_(RegionalSettings::current())
+{
+    RegionalSettings::current() = settings;
+}
+
+ScopedRegionalSettings::~ScopedRegionalSettings()
+{
+    RegionalSettings::current() = saved_;
+}
+
+QString formatDate(const QDate& date, const RegionalSettings& settings)
+{
+    const auto digits = [](int value, int width) {
+        return QString::number(value).rightJustified(width, QLatin1Char('0'));
+    };
+    return digits(date.year(), 4) + settings.dateSeparator + digits(date.month(), 2) + settings.dateSeparator
+           + digits(date.day(), 2);
+}
+
+} // namespace kordane
