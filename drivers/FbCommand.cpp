@@ -1,0 +1,307 @@
+#include "FbCommand.h"
+
+#include "FbConnection.h"
+#include "FbCursor.h"
+#include "InfoBuffer.h"
+
+namespace dbxfb {
+
+using namespace dbx;
+
+namespace {
+
+constexpr std::size_t maxTextLength = 32767;
+
+bool isText(short type)
+{
+    return type == SQL_TEXT || type == SQL_VARYING;
+}
+
+} // namespace
+
+FbCommand::FbCommand(FbConnection& connection, std::shared_ptr<const FbApi> api)
+    : connection_(&connection), api_(std::move(api)), statement_(api_.get())
+{
+    connection_->attach(this);
+}
+
+FbCommand::~FbCommand()
+{
+    closeCursor();
+    if (connection_)
+        connection_->detach(this);
+}
+
+void FbCommand::closeCursor()
+{
+    if (cursor_)
+        cursor_->detach();
+    cursor_ = nullptr;
+}
+
+void FbCommand::release()
+{
+    closeCursor();
+    statement_.reset();
+    prepared_ = false;
+}
+
+void FbCommand::orphan()
+{
+    release();
+    connection_ = nullptr;
+}
+
+void FbCommand::cursorGone(FbCursor* cursor)
+{
+    if (cursor_ == cursor)
+        cursor_ = nullptr;
+}
+
+Status FbCommand::setRowsetSize(int)
+{
+    // The client fetches in batches of its own choosing; nothing to tell it.
+    return DBXERR_NONE;
+}
+
+Status FbCommand::prepare(const std::string& sql, int)
+{
+    return error_.guarded([&]() -> Status {
+        if (!connection_ || !connection_->connected())
+            return error_.fail(DBXERR_INVALIDHNDL, "The connection is not open");
+        closeCursor();
+        prepared_ = false;
+        rowsAffected_ = 0;
+        if (sql.size() > 65535)
+            return error_.fail(DBXERR_INVALIDLEN, "The statement is longer than 65535 bytes");
+        ISC_STATUS_ARRAY status;
+        if (!statement_ && api_->allocateStatement(status, connection_->database(), statement_.out())) {
+            statement_.forget();
+            return error_.serverFail(*api_, status);
+        }
+        TransactionHandle own(api_.get());
+        isc_tr_handle* transaction = connection_->activeTransaction();
+        if (!transaction) {
+            if (!connection_->startReadTransaction(own, status))
+                return error_.serverFail(*api_, status);
+            transaction = own.out();
+        }
+        output_.resize(static_cast<short>(output_.capacity()));
+        if (api_->prepare(status, transaction, statement_.out(), static_cast<unsigned short>(sql.size()), sql.data(),
+                          static_cast<unsigned short>(connection_->options().sqlDialect), output_.get()))
+            return error_.serverFail(*api_, status);
+        if (const Status described = describe(status))
+            return described;
+        if (own && !api_->commitTransaction(status, own.out()))
+            own.forget();
+        prepared_ = true;
+        return DBXERR_NONE;
+    });
+}
+
+Status FbCommand::describe(ISC_STATUS* status)
+{
+    if (output_.count() > output_.capacity()) {
+        output_.resize(output_.count());
+        if (api_->describe(status, statement_.out(), SQLDA_VERSION1, output_.get()))
+            return error_.serverFail(*api_, status);
+    }
+    if (api_->describeBind(status, statement_.out(), SQLDA_VERSION1, input_.get()))
+        return error_.serverFail(*api_, status);
+    if (input_.count() > input_.capacity()) {
+        input_.resize(input_.count());
+        if (api_->describeBind(status, statement_.out(), SQLDA_VERSION1, input_.get()))
+            return error_.serverFail(*api_, status);
+    }
+    if (!readStatementType(status))
+        return error_.serverFail(*api_, status);
+
+    parameters_.assign(static_cast<std::size_t>(input_.count()), Parameter{});
+    for (int i = 0; i < input_.count(); ++i) {
+        Parameter& p = parameters_[static_cast<std::size_t>(i)];
+        p.type = static_cast<short>(input_[i].sqltype & ~1);
+        p.length = input_[i].sqllen;
+        // A text keeps the character set it was described with; any other value is
+        // sent as plain text for the server to convert.
+        p.subType = isText(p.type) ? input_[i].sqlsubtype : 0;
+    }
+    layOutRow();
+    return DBXERR_NONE;
+}
+
+void FbCommand::layOutRow()
+{
+    const int columns = output_.count();
+    std::size_t bytes = 0;
+    std::vector<std::size_t> offsets(static_cast<std::size_t>(columns));
+    nullable_.assign(static_cast<std::size_t>(columns), true);
+    for (int i = 0; i < columns; ++i) {
+        const XSQLVAR& var = output_[i];
+        offsets[static_cast<std::size_t>(i)] = bytes;
+        std::size_t size = static_cast<std::size_t>(var.sqllen) + ((var.sqltype & ~1) == SQL_VARYING ? 2 : 0);
+        bytes += (size + 7) / 8 * 8;
+    }
+    row_.assign(bytes / 8 + 1, 0);
+    indicators_.assign(static_cast<std::size_t>(columns), 0);
+    auto* base = reinterpret_cast<char*>(row_.data());
+    for (int i = 0; i < columns; ++i) {
+        XSQLVAR& var = output_[i];
+        nullable_[static_cast<std::size_t>(i)] = (var.sqltype & 1) != 0;
+        var.sqltype = static_cast<short>(var.sqltype | 1); // always ask for the null indicator
+        var.sqldata = base + offsets[static_cast<std::size_t>(i)];
+        var.sqlind = &indicators_[static_cast<std::size_t>(i)];
+    }
+}
+
+bool FbCommand::readStatementType(ISC_STATUS* status)
+{
+    const char item = isc_info_sql_stmt_type;
+    char buffer[16];
+    if (api_->sqlInfo(status, statement_.out(), 1, &item, sizeof buffer, buffer))
+        return false;
+    statementType_ = 0;
+    InfoBuffer info(buffer, sizeof buffer);
+    info.forEach([&](char code, std::int64_t value) {
+        if (code == isc_info_sql_stmt_type)
+            statementType_ = static_cast<int>(value);
+    });
+    return true;
+}
+
+bool FbCommand::readRowsAffected(ISC_STATUS* status)
+{
+    rowsAffected_ = 0;
+    char counted = 0;
+    switch (statementType_) {
+    case isc_info_sql_stmt_insert: counted = isc_info_req_insert_count; break;
+    case isc_info_sql_stmt_update: counted = isc_info_req_update_count; break;
+    case isc_info_sql_stmt_delete: counted = isc_info_req_delete_count; break;
+    default: return true;
+    }
+    const char item = isc_info_sql_records;
+    char buffer[64];
+    if (api_->sqlInfo(status, statement_.out(), 1, &item, sizeof buffer, buffer))
+        return false;
+    InfoBuffer info(buffer, sizeof buffer);
+    info.forEach([&](char code, const char* data, std::size_t length) {
+        if (code != isc_info_sql_records)
+            return;
+        InfoBuffer(data, length).forEach([&](char count, std::int64_t value) {
+            if (count == counted)
+                rowsAffected_ = value;
+        });
+    });
+    return true;
+}
+
+FbCommand::Parameter* FbCommand::parameter(int index)
+{
+    if (index < 1 || static_cast<std::size_t>(index) > parameters_.size())
+        return nullptr;
+    return &parameters_[static_cast<std::size_t>(index - 1)];
+}
+
+Status FbCommand::setTextParameter(int index, const char* data, std::size_t length)
+{
+    return error_.guarded([&]() -> Status {
+        if (!prepared_)
+            return error_.fail(DBXERR_INVALIDHNDL, "The statement is not prepared");
+        Parameter* p = parameter(index);
+        if (!p)
+            return error_.fail(DBXERR_OUTOFRANGE, "Parameter " + std::to_string(index) + " out of range");
+        const std::size_t limit = isText(p->type) ? static_cast<std::size_t>(p->length) : maxTextLength;
+        if (length > limit)
+            return error_.fail(DBXERR_INVALIDLEN, "Parameter " + std::to_string(index) + ": text of "
+                                   + std::to_string(length) + " bytes is longer than " + std::to_string(limit));
+        p->value.assign(data, length);
+        p->indicator = 0;
+        p->set = true;
+        return DBXERR_NONE;
+    });
+}
+
+Status FbCommand::setNullParameter(int index)
+{
+    return error_.guarded([&]() -> Status {
+        if (!prepared_)
+            return error_.fail(DBXERR_INVALIDHNDL, "The statement is not prepared");
+        Parameter* p = parameter(index);
+        if (!p)
+            return error_.fail(DBXERR_OUTOFRANGE, "Parameter " + std::to_string(index) + " out of range");
+        p->value.clear();
+        p->indicator = -1;
+        p->set = true;
+        return DBXERR_NONE;
+    });
+}
+
+void FbCommand::bindParameters()
+{
+    for (int i = 0; i < input_.count(); ++i) {
+        Parameter& p = parameters_[static_cast<std::size_t>(i)];
+        XSQLVAR& var = input_[i];
+        var.sqltype = SQL_TEXT | 1;
+        var.sqlsubtype = p.subType;
+        var.sqlscale = 0;
+        var.sqllen = static_cast<short>(p.value.size());
+        var.sqldata = p.value.data();
+        var.sqlind = &p.indicator;
+    }
+}
+
+Status FbCommand::execute(std::unique_ptr<ISQLCursor>& cursor)
+{
+    return error_.guarded([&]() -> Status {
+        cursor.reset();
+        if (!connection_ || !connection_->connected())
+            return error_.fail(DBXERR_INVALIDHNDL, "The connection is not open");
+        if (!prepared_)
+            return error_.fail(DBXERR_INVALIDHNDL, "The statement is not prepared");
+        closeCursor();
+        rowsAffected_ = 0;
+        for (std::size_t i = 0; i < parameters_.size(); ++i)
+            if (!parameters_[i].set)
+                return error_.fail(DBXERR_SQLPARAMNOTSET, "No value for parameter " + std::to_string(i + 1));
+        bindParameters();
+
+        ISC_STATUS_ARRAY status;
+        TransactionHandle own(api_.get());
+        isc_tr_handle* transaction = connection_->statementTransaction(own, status);
+        if (!transaction)
+            return error_.serverFail(*api_, status);
+        if (api_->execute(status, transaction, statement_.out(), SQLDA_VERSION1,
+                          input_.count() ? input_.get() : nullptr))
+            return error_.serverFail(*api_, status);
+
+        const bool query = output_.count() > 0
+            && (statementType_ == isc_info_sql_stmt_select || statementType_ == isc_info_sql_stmt_select_for_upd);
+        if (query) {
+            isc_tr_handle* shared = own ? nullptr : transaction;
+            auto result = std::make_unique<FbCursor>(*this, api_, std::move(own), shared);
+            cursor_ = result.get();
+            cursor = std::move(result);
+            return DBXERR_NONE;
+        }
+        if (!readRowsAffected(status))
+            return error_.serverFail(*api_, status);
+        if (own) {
+            if (api_->commitTransaction(status, own.out()))
+                return error_.serverFail(*api_, status);
+            own.forget();
+        }
+        return DBXERR_NONE;
+    });
+}
+
+Status FbCommand::getRowsAffected(std::int64_t& rows)
+{
+    rows = rowsAffected_;
+    return DBXERR_NONE;
+}
+
+Status FbCommand::getErrorMessage(std::string& text)
+{
+    return error_.guarded([&]() -> Status { return error_.copyTo(text); });
+}
+
+} // namespace dbxfb

@@ -1,0 +1,250 @@
+#include "FbCursor.h"
+
+#include "FbCommand.h"
+#include "FbConnection.h"
+#include "ValueText.h"
+
+#include <cstring>
+
+namespace dbxfb {
+
+using namespace dbx;
+
+namespace {
+
+FieldType fieldType(const XSQLVAR& var)
+{
+    switch (var.sqltype & ~1) {
+    case SQL_TEXT: return FieldType::FixedString;
+    case SQL_VARYING: return FieldType::String;
+    case SQL_SHORT: return var.sqlscale < 0 ? FieldType::Decimal : FieldType::Int16;
+    case SQL_LONG: return var.sqlscale < 0 ? FieldType::Decimal : FieldType::Int32;
+    case SQL_INT64: return var.sqlscale < 0 ? FieldType::Decimal : FieldType::Int64;
+    case SQL_FLOAT: return FieldType::Float;
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT: return FieldType::Double;
+    case SQL_TYPE_DATE: return FieldType::Date;
+    case SQL_TYPE_TIME: return FieldType::Time;
+    case SQL_TIMESTAMP: return FieldType::Timestamp;
+    case SQL_BOOLEAN: return FieldType::Boolean;
+    case SQL_BLOB: return var.sqlsubtype == isc_blob_text ? FieldType::Memo : FieldType::Blob;
+    default: return FieldType::Unknown;
+    }
+}
+
+// Width of the text form of a value that is not text.
+std::int32_t textWidth(const XSQLVAR& var)
+{
+    const int decimals = var.sqlscale < 0 ? 1 : 0;
+    switch (var.sqltype & ~1) {
+    case SQL_SHORT: return 6 + decimals;
+    case SQL_LONG: return 11 + decimals;
+    case SQL_INT64: return 20 + decimals;
+    case SQL_FLOAT: return 15;
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT: return 24;
+    case SQL_TYPE_DATE: return 10;
+    case SQL_TYPE_TIME: return 13;
+    case SQL_TIMESTAMP: return 24;
+    case SQL_BOOLEAN: return 5;
+    default: return 0;
+    }
+}
+
+template <typename T>
+T load(const char* data)
+{
+    T value;
+    std::memcpy(&value, data, sizeof value);
+    return value;
+}
+
+} // namespace
+
+FbCursor::FbCursor(FbCommand& command, std::shared_ptr<const FbApi> api, TransactionHandle own, isc_tr_handle* shared)
+    : command_(&command),
+      api_(std::move(api)),
+      own_(std::move(own)),
+      shared_(shared),
+      statement_(command.statement()),
+      output_(command.output()),
+      trimChar_(command.connection()->options().trimChar),
+      blobLimit_(command.connection()->options().blobSize)
+{
+    columns_.reserve(static_cast<std::size_t>(output_->sqld));
+    for (int i = 0; i < output_->sqld; ++i)
+        columns_.push_back(Column{&output_->sqlvar[i], static_cast<short>(output_->sqlvar[i].sqltype & ~1), {}});
+}
+
+FbCursor::~FbCursor()
+{
+    if (command_) {
+        FbCommand* command = command_;
+        detach();
+        command->cursorGone(this);
+    }
+}
+
+void FbCursor::detach()
+{
+    if (!command_)
+        return;
+    ISC_STATUS_ARRAY status;
+    api_->freeStatement(status, statement_, DSQL_close);
+    if (own_ && !api_->commitTransaction(status, own_.out()))
+        own_.forget();
+    own_.reset();
+    command_ = nullptr;
+    onRow_ = false;
+}
+
+Status FbCursor::getColumnCount(int& count)
+{
+    count = static_cast<int>(columns_.size());
+    return DBXERR_NONE;
+}
+
+Status FbCursor::check(int column)
+{
+    if (column < 1 || static_cast<std::size_t>(column) > columns_.size())
+        return error_.fail(DBXERR_OUTOFRANGE, "Column " + std::to_string(column) + " out of range");
+    return DBXERR_NONE;
+}
+
+Status FbCursor::getColumnInfo(int column, ColumnInfo& info)
+{
+    return error_.guarded([&]() -> Status {
+        if (const Status bad = check(column))
+            return bad;
+        const XSQLVAR& var = *columns_[static_cast<std::size_t>(column - 1)].var;
+        info.name.assign(var.aliasname, static_cast<std::size_t>(var.aliasname_length));
+        info.type = fieldType(var);
+        const short type = static_cast<short>(var.sqltype & ~1);
+        info.size = type == SQL_TEXT || type == SQL_VARYING ? var.sqllen : textWidth(var);
+        info.scale = var.sqlscale < 0 ? -var.sqlscale : 0;
+        info.nullable = command_ ? command_->columnNullable(column - 1) : true;
+        return DBXERR_NONE;
+    });
+}
+
+Status FbCursor::next()
+{
+    return error_.guarded([&]() -> Status {
+        if (!command_)
+            return error_.fail(DBXERR_INVALIDHNDL, "The result is closed");
+        if (atEnd_)
+            return error_.fail(DBXERR_EOF, "No more rows");
+        ISC_STATUS_ARRAY status;
+        const ISC_STATUS result = api_->fetch(status, statement_, SQLDA_VERSION1, output_);
+        if (result == 100) {
+            atEnd_ = true;
+            onRow_ = false;
+            return error_.fail(DBXERR_EOF, "No more rows");
+        }
+        if (result) {
+            onRow_ = false;
+            return error_.serverFail(*api_, status);
+        }
+        onRow_ = true;
+        return DBXERR_NONE;
+    });
+}
+
+Status FbCursor::isNull(int column, bool& null)
+{
+    if (const Status bad = check(column))
+        return bad;
+    if (!onRow_)
+        return error_.fail(DBXERR_EOF, "No current row");
+    null = *columns_[static_cast<std::size_t>(column - 1)].var->sqlind < 0;
+    return DBXERR_NONE;
+}
+
+Status FbCursor::getText(int column, const char*& data, std::size_t& length)
+{
+    if (column < 1 || static_cast<std::size_t>(column) > columns_.size() || !onRow_)
+        return error_.guarded([&]() -> Status { return onRow_ ? check(column) : error_.fail(DBXERR_EOF, "No current row"); });
+    Column& c = columns_[static_cast<std::size_t>(column - 1)];
+    const XSQLVAR& var = *c.var;
+    if (*var.sqlind < 0) {
+        data = "";
+        length = 0;
+        return DBXERR_NONE;
+    }
+    // Text is handed out where the client put it.
+    if (c.type == SQL_VARYING) {
+        data = var.sqldata + 2;
+        length = load<unsigned short>(var.sqldata);
+        return DBXERR_NONE;
+    }
+    if (c.type == SQL_TEXT) {
+        data = var.sqldata;
+        length = static_cast<std::size_t>(var.sqllen);
+        if (trimChar_)
+            while (length > 0 && data[length - 1] == ' ')
+                --length;
+        return DBXERR_NONE;
+    }
+    return error_.guarded([&]() -> Status { return format(c, data, length); });
+}
+
+Status FbCursor::format(Column& c, const char*& data, std::size_t& length)
+{
+    const XSQLVAR& var = *c.var;
+    switch (c.type) {
+    case SQL_SHORT: formatScaled(load<short>(var.sqldata), var.sqlscale, c.text); break;
+    case SQL_LONG: formatScaled(load<ISC_LONG>(var.sqldata), var.sqlscale, c.text); break;
+    case SQL_INT64: formatScaled(load<ISC_INT64>(var.sqldata), var.sqlscale, c.text); break;
+    case SQL_FLOAT: formatDouble(load<float>(var.sqldata), c.text); break;
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT: formatDouble(load<double>(var.sqldata), c.text); break;
+    case SQL_TYPE_DATE: formatDate(load<ISC_DATE>(var.sqldata), c.text); break;
+    case SQL_TYPE_TIME: formatTime(load<ISC_TIME>(var.sqldata), c.text); break;
+    case SQL_TIMESTAMP: formatTimestamp(load<ISC_TIMESTAMP>(var.sqldata), c.text); break;
+    case SQL_BOOLEAN: c.text = *var.sqldata ? "True" : "False"; break;
+    case SQL_BLOB:
+        if (const Status failed = readBlob(c))
+            return failed;
+        break;
+    default: return error_.fail(DBXERR_INVALIDFLDTYPE, "Column type " + std::to_string(c.type) + " has no text form");
+    }
+    data = c.text.data();
+    length = c.text.size();
+    return DBXERR_NONE;
+}
+
+Status FbCursor::readBlob(Column& c)
+{
+    c.text.clear();
+    if (!command_ || !command_->connection())
+        return error_.fail(DBXERR_INVALIDHNDL, "The result is closed");
+    isc_tr_handle* transaction = own_ ? own_.out() : shared_;
+    ISC_QUAD id = load<ISC_QUAD>(c.var->sqldata);
+    ISC_STATUS_ARRAY status;
+    BlobHandle blob(api_.get());
+    if (api_->openBlob(status, command_->connection()->database(), transaction, blob.out(), &id, 0, nullptr)) {
+        blob.forget();
+        return error_.serverFail(*api_, status);
+    }
+    // BlobSize counts kilobytes; -1 (or 0) reads the whole value.
+    const std::size_t limit = blobLimit_ > 0 ? static_cast<std::size_t>(blobLimit_) * 1024 : SIZE_MAX;
+    char segment[16384];
+    while (c.text.size() < limit) {
+        unsigned short got = 0;
+        const ISC_STATUS result = api_->getSegment(status, blob.out(), &got, sizeof segment, segment);
+        if (result && result != isc_segment) {
+            if (result == isc_segstr_eof)
+                break;
+            return error_.serverFail(*api_, status);
+        }
+        c.text.append(segment, std::min<std::size_t>(got, limit - c.text.size()));
+    }
+    return DBXERR_NONE;
+}
+
+Status FbCursor::getErrorMessage(std::string& text)
+{
+    return error_.guarded([&]() -> Status { return error_.copyTo(text); });
+}
+
+} // namespace dbxfb

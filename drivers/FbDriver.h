@@ -1,0 +1,22 @@
+#pragma once
+#include "FbApi.h"
+#include "FbError.h"
+#include "dbx.h"
+
+#include <memory>
+
+namespace dbxfb {
+
+class FbDriver final : public dbx::ISQLDriver {
+public:
+    explicit FbDriver(std::shared_ptr<const FbApi> api) : api_(std::move(api)) {}
+
+    dbx::Status getConnection(std::unique_ptr<dbx::ISQLConnection>& connection) override;
+    dbx::Status getErrorMessage(std::string& text) override;
+
+private:
+    std::shared_ptr<const FbApi> api_;
+    ErrorState error_;
+};
+
+} // namespace dbxfb

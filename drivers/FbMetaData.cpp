@@ -1,0 +1,43 @@
+#include "FbMetaData.h"
+
+#include "FbConnection.h"
+
+namespace dbxfb {
+
+using namespace dbx;
+
+Status FbMetaData::setSchemaName(const std::string& schema)
+{
+    return error_.guarded([&]() -> Status {
+        schema_ = schema;
+        return DBXERR_NONE;
+    });
+}
+
+Status FbMetaData::getQuoteChar(std::string& quote)
+{
+    return error_.guarded([&]() -> Status {
+        // Dialect 1 has no quoted identifiers: there a double quote delimits a string.
+        quote = connection_.options().sqlDialect == 1 ? "" : "\"";
+        return DBXERR_NONE;
+    });
+}
+
+Status FbMetaData::getTransactionsSupported(bool& supported)
+{
+    supported = true;
+    return DBXERR_NONE;
+}
+
+Status FbMetaData::getMultipleTransactionsSupported(bool& supported)
+{
+    supported = false;
+    return DBXERR_NONE;
+}
+
+Status FbMetaData::getErrorMessage(std::string& text)
+{
+    return error_.guarded([&]() -> Status { return error_.copyTo(text); });
+}
+
+} // namespace dbxfb

@@ -1,0 +1,80 @@
+#pragma once
+// The Firebird client used directly, for tools, tests and benchmarks: create and drop
+// databases, run statements, read rows back as the bytes the server holds.
+// Every failure throws std::runtime_error with the server's text.
+#include <ibase.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kordane {
+
+class RawFirebird {
+public:
+    using Value = std::optional<std::string>; // nullopt for a null
+    using Row = std::vector<Value>;
+
+    // Attaches to an existing database: a file path (engine in-process) or
+    // "host[/port]:path". An empty charset leaves the connection's character set unset.
+    RawFirebird(const std::string& database, const std::string& user, const std::string& password,
+                const std::string& charset = {});
+    ~RawFirebird();
+    RawFirebird(RawFirebird&& other) noexcept;
+    RawFirebird& operator=(RawFirebird&& other) noexcept;
+    RawFirebird(const RawFirebird&) = delete;
+    RawFirebird& operator=(const RawFirebird&) = delete;
+
+    // Creates a database and attaches to it.
+    static RawFirebird create(const std::string& database, const std::string& user, const std::string& password,
+                              const std::string& defaultCharset = "NONE");
+
+    // Each statement runs in its own transaction, committed before the next begins.
+    void execute(const std::vector<std::string>& statements);
+    void execute(const std::string& statement);
+    // All rows of a query; every value as its text bytes (blobs whole).
+    std::vector<Row> query(const std::string& sql);
+    // Drops the attached database; the object is detached afterwards.
+    void drop();
+
+    // For code that drives the client itself (the benchmarks' yardstick).
+    isc_db_handle* handle() { return &db_; }
+
+private:
+    RawFirebird() = default;
+    void detach() noexcept;
+
+    isc_db_handle db_ = 0;
+};
+
+// Throws the status vector's text when `status` holds an error.
+void throwOnError(const ISC_STATUS* status);
+
+// An owned transaction: rolled back when it goes uncommitted.
+class RawTransaction {
+public:
+    explicit RawTransaction(isc_db_handle* db);
+    ~RawTransaction();
+    RawTransaction(const RawTransaction&) = delete;
+    RawTransaction& operator=(const RawTransaction&) = delete;
+    void commit();
+    isc_tr_handle* handle() { return &tr_; }
+
+private:
+    isc_tr_handle tr_ = 0;
+};
+
+// An owned statement handle.
+class RawStatement {
+public:
+    explicit RawStatement(isc_db_handle* db);
+    ~RawStatement();
+    RawStatement(const RawStatement&) = delete;
+    RawStatement& operator=(const RawStatement&) = delete;
+    isc_stmt_handle* handle() { return &stmt_; }
+
+private:
+    isc_stmt_handle stmt_ = 0;
+};
+
+} // namespace kordane
