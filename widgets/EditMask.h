@@ -52,9 +52,11 @@ public:
 
     bool operator==(const EditMask&) const = default;
 
+    // Only these are typed into a digit position.
+    static bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
 private:
     enum class Kind : char { Required, Optional, Literal };
-    static bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
     void assignRuns(const QString& text);
     void assignPositions(const QString& text);
     QString fit(const QString& run, int width) const;
