@@ -5,6 +5,7 @@
 // applyUpdates sends them, in the order they were made, in one transaction.
 #include "Components.h"
 #include "Exceptions.h"
+#include "SqlStatement.h"
 
 #include <QObject>
 #include <QString>
@@ -117,7 +118,6 @@ public:
     // cannot hold, or a text longer than the field, raises EDatabaseError. An empty
     // text is an empty string for text fields and null for the others.
     void setFieldText(int column, const QString& text);
-    void setFieldNull(int column);
     // A new row given no value at all is dropped like a cancelled one.
     void post();
     void cancel();
@@ -135,6 +135,7 @@ public:
     int applyUpdates(int maxErrors);
 
 signals:
+    // Each is emitted once the change is in place.
     void rowsReset();            // after open and close: columns and rows are new
     void rowChanged(int row);    // values of a row (or its edit buffer) changed
     void rowInserted(int row);
@@ -146,16 +147,16 @@ signals:
 private:
     friend class TDataField;
 
-    TDataSetProvider& provider() const;
+    TDataSetProvider* findProvider() const;
     void requireActive() const;
     void requireEditing() const;
     void setState(State state);
     void setCurrent(int row);
     void startInsert(int at);
-    void discard();
+    void endEditing();
+    void moveAfterRemoval(int row);
     bool editing() const { return state_ == State::Edit || state_ == State::Insert; }
     std::optional<std::string_view> value(int row, int column) const;
-    QString decode(std::optional<std::string_view> value) const;
     [[noreturn]] void fail(const QString& message) const;
 
     TComponentList& components_;
@@ -163,6 +164,7 @@ private:
     QString commandText_;
     std::function<void(TClientDataSet&)> afterOpen_;
 
+    std::vector<TField> columns_;
     std::unique_ptr<RecordStore> store_;
     std::shared_ptr<const CellCodec> codec_;
     std::vector<std::unique_ptr<TDataField>> fields_;

@@ -45,7 +45,6 @@ public:
     int columnCount() const { return columns_; }
 
     // Loading, one fetched row after the other: a cell at a time, then endRow().
-    void reserve(std::size_t rows, std::size_t bytes);
     void appendCell(const char* data, std::size_t length);
     void appendNull();
     void endRow();
