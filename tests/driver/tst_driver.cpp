@@ -1,0 +1,295 @@
+// The driver module against an embedded database: what the data layer relies on.
+#include "DriverHarness.h"
+#include "RawFirebird.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace drivertest;
+using Texts = std::vector<std::string>;
+
+class TestDriver : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void missingVendorLibraryFailsToStart();
+    void textParametersRoundTripByteExact();
+    void rowsAffected_data();
+    void rowsAffected();
+    void autoCommitCommitsEachStatement();
+    void explicitTransactions();
+    void serverErrorsCarryTheServersText();
+    void misuseGivesItsStatus();
+    void valuesAsText_data();
+    void valuesAsText();
+    void trimCharTrimsFixedText();
+    void metaData();
+
+private:
+    std::unique_ptr<dbx::ISQLConnection> open();
+    std::string fetchedBytes(const std::string& where);
+
+    QTemporaryDir dir_;
+    std::string database_;
+    std::unique_ptr<dbx::ISQLDriver> driver_;
+    std::unique_ptr<dbx::ISQLConnection> connection_;
+};
+
+std::unique_ptr<dbx::ISQLConnection> TestDriver::open()
+{
+    std::string error;
+    auto connection = connectTo(*driver_, database_, "masterkey", error);
+    if (!connection)
+        qWarning("connect failed: %s", error.c_str());
+    return connection;
+}
+
+void TestDriver::initTestCase()
+{
+    QVERIFY(dir_.isValid());
+    QVERIFY2(entryPoint(), dlerror());
+    driver_ = loadDriver();
+    QVERIFY(driver_);
+    database_ = (dir_.path() + "/driver.fdb").toStdString();
+    auto raw = kordane::RawFirebird::create(database_, "SYSDBA", "masterkey");
+    raw.execute({posDayTable(),
+                 "CREATE TABLE T (ID INTEGER, TXT VARCHAR(10) CHARACTER SET NONE)",
+                 "CREATE TABLE KEYED (ID INTEGER NOT NULL PRIMARY KEY)"});
+    connection_ = open();
+    QVERIFY(connection_);
+}
+
+void TestDriver::init()
+{
+    kordane::RawFirebird raw(database_, "SYSDBA", "masterkey");
+    raw.execute({"DELETE FROM POS_DAY", "DELETE FROM T", "DELETE FROM KEYED"});
+}
+
+void TestDriver::missingVendorLibraryFailsToStart()
+{
+    dbx::ISQLDriver* driver = reinterpret_cast<dbx::ISQLDriver*>(1);
+    QVERIFY(entryPoint()("libfbclient-missing.so.9", "", &driver) != dbx::DBXERR_NONE);
+    QCOMPARE(driver, nullptr);
+}
+
+void TestDriver::textParametersRoundTripByteExact()
+{
+    // Big5 "日" is A4 E9; a name of Big5 characters; an empty text that must stay a text.
+    const std::string weekday = "\xA4\xE9";
+    const std::string name = "\xB3\xAF\xA4\x6A\xA4\xE5"; // 陳大文
+    const Texts values = {"E001", "2026/12/06", "08:00:00", "", weekday, name, "C-01"};
+    auto inserted = run(*connection_,
+                        "INSERT INTO POS_DAY (EMPLOYEE_ID, INI_DATE, TIME_IN, TIME_OUT, BILL_WEEK, EMPLOYEE_NAME, CARD_ID)"
+                        " VALUES ( ? , ? , ? , ? , ? , ? , ? )",
+                        values);
+    QCOMPARE(inserted.status, dbx::DBXERR_NONE);
+    QCOMPARE(inserted.rows, 1);
+
+    const auto read = rows(*connection_, "SELECT EMPLOYEE_ID, INI_DATE, TIME_IN, TIME_OUT, BILL_WEEK, EMPLOYEE_NAME,"
+                                         " CARD_ID FROM POS_DAY");
+    QCOMPARE(read.size(), 1u);
+    QCOMPARE(read[0], values);
+
+    kordane::RawFirebird raw(database_, "SYSDBA", "masterkey");
+    const auto stored = raw.query("SELECT OCTET_LENGTH(BILL_WEEK), OCTET_LENGTH(EMPLOYEE_NAME),"
+                                  " CASE WHEN TIME_OUT IS NULL THEN 'null' ELSE 'text' END, BILL_WEEK FROM POS_DAY");
+    QCOMPARE(stored.size(), 1u);
+    QCOMPARE(*stored[0][0], "2");
+    QCOMPARE(*stored[0][1], "6");
+    QCOMPARE(*stored[0][2], "text");
+    QCOMPARE(*stored[0][3], weekday);
+}
+
+void TestDriver::rowsAffected_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("update none") << "UPDATE T SET TXT = 'x' WHERE ID = 9" << 0;
+    QTest::newRow("update one") << "UPDATE T SET TXT = 'x' WHERE ID = 1" << 1;
+    QTest::newRow("update two") << "UPDATE T SET TXT = 'x' WHERE ID = 2" << 2;
+    QTest::newRow("delete none") << "DELETE FROM T WHERE ID = 9" << 0;
+    QTest::newRow("delete one") << "DELETE FROM T WHERE ID = 1" << 1;
+    QTest::newRow("delete two") << "DELETE FROM T WHERE ID = 2" << 2;
+    QTest::newRow("insert select") << "INSERT INTO T SELECT ID, TXT FROM T" << 3;
+}
+
+void TestDriver::rowsAffected()
+{
+    QFETCH(QString, sql);
+    QFETCH(int, expected);
+    kordane::RawFirebird(database_, "SYSDBA", "masterkey")
+        .execute({"INSERT INTO T VALUES (1, 'a')", "INSERT INTO T VALUES (2, 'b')", "INSERT INTO T VALUES (2, 'c')"});
+    const auto outcome = run(*connection_, sql.toStdString());
+    QCOMPARE(outcome.status, dbx::DBXERR_NONE);
+    QCOMPARE(outcome.rows, expected);
+}
+
+void TestDriver::autoCommitCommitsEachStatement()
+{
+    QCOMPARE(run(*connection_, "INSERT INTO T VALUES (1, 'first')").status, dbx::DBXERR_NONE);
+    QCOMPARE(run(*connection_, "INSERT INTO T VALUES ('not a number', 'second')").status, dbx::DBXERR_SERVER);
+    // Seen from another attachment, so committed, and alone.
+    kordane::RawFirebird other(database_, "SYSDBA", "masterkey");
+    const auto stored = other.query("SELECT TXT FROM T");
+    QCOMPARE(stored.size(), 1u);
+    QCOMPARE(*stored[0][0], "first");
+
+    // A query's transaction lasts as long as its cursor; another statement meanwhile commits on its own.
+    auto query = run(*connection_, "SELECT TXT FROM T");
+    QVERIFY(query.cursor);
+    QCOMPARE(query.cursor->next(), dbx::DBXERR_NONE);
+    QCOMPARE(run(*connection_, "INSERT INTO T VALUES (2, 'second')").status, dbx::DBXERR_NONE);
+    QCOMPARE(other.query("SELECT TXT FROM T").size(), 2u);
+    dbx::Status status;
+    while ((status = query.cursor->next()) == dbx::DBXERR_NONE) {
+    }
+    QCOMPARE(status, dbx::DBXERR_EOF);
+    QCOMPARE(query.cursor->next(), dbx::DBXERR_EOF);
+}
+
+void TestDriver::explicitTransactions()
+{
+    QCOMPARE(connection_->beginTransaction(1, dbx::Isolation::ReadCommitted), dbx::DBXERR_NONE);
+    QCOMPARE(connection_->beginTransaction(2, dbx::Isolation::ReadCommitted), dbx::DBXERR_LOCALTRANSACTIVE);
+    QCOMPARE(run(*connection_, "INSERT INTO T VALUES (1, 'undone')").status, dbx::DBXERR_NONE);
+    QCOMPARE(rows(*connection_, "SELECT COUNT(*) FROM T")[0][0], "1");
+    QCOMPARE(connection_->commit(2), dbx::DBXERR_INVALIDTXNID);
+    QCOMPARE(connection_->rollback(1), dbx::DBXERR_NONE);
+    QCOMPARE(connection_->rollback(1), dbx::DBXERR_INVALIDTXNID);
+    QCOMPARE(rows(*connection_, "SELECT COUNT(*) FROM T")[0][0], "0");
+
+    QCOMPARE(connection_->beginTransaction(3, dbx::Isolation::RepeatableRead), dbx::DBXERR_NONE);
+    QCOMPARE(run(*connection_, "INSERT INTO T VALUES (1, 'kept')").status, dbx::DBXERR_NONE);
+    QCOMPARE(connection_->commit(3), dbx::DBXERR_NONE);
+    QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", "masterkey").query("SELECT TXT FROM T").size(), 1u);
+
+    // A retaining commit ends the transaction for the caller; the next one begins cleanly.
+    QCOMPARE(connection_->setOption(dbx::ConnectionOption::CommitRetain, 1), dbx::DBXERR_NONE);
+    for (int id : {4, 5}) {
+        QCOMPARE(connection_->beginTransaction(id, dbx::Isolation::ReadCommitted), dbx::DBXERR_NONE);
+        QCOMPARE(run(*connection_, "INSERT INTO T VALUES (2, 'retained')").status, dbx::DBXERR_NONE);
+        QCOMPARE(connection_->commit(id), dbx::DBXERR_NONE);
+    }
+    connection_->setOption(dbx::ConnectionOption::CommitRetain, 0);
+    QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", "masterkey").query("SELECT TXT FROM T").size(), 3u);
+}
+
+void TestDriver::serverErrorsCarryTheServersText()
+{
+    auto missing = run(*connection_, "SELECT * FROM POS_DAYX");
+    QCOMPARE(missing.status, dbx::DBXERR_SERVER);
+    QVERIFY2(missing.error.find("Table unknown\nPOS_DAYX") != std::string::npos, missing.error.c_str());
+
+    QCOMPARE(run(*connection_, "INSERT INTO KEYED VALUES (1)").status, dbx::DBXERR_NONE);
+    auto duplicate = run(*connection_, "INSERT INTO KEYED VALUES (1)");
+    QCOMPARE(duplicate.status, dbx::DBXERR_SERVER);
+    QVERIFY2(duplicate.error.find("violation of PRIMARY or UNIQUE KEY") != std::string::npos, duplicate.error.c_str());
+
+    std::string error;
+    QVERIFY(!connectTo(*driver_, (dir_.path() + "/none.fdb").toStdString(), "masterkey", error));
+    QVERIFY2(error.find("none.fdb") != std::string::npos, error.c_str());
+}
+
+void TestDriver::misuseGivesItsStatus()
+{
+    std::unique_ptr<dbx::ISQLConnection> closed;
+    QCOMPARE(driver_->getConnection(closed), dbx::DBXERR_NONE);
+    std::unique_ptr<dbx::ISQLCommand> command;
+    QCOMPARE(closed->createCommand(command), dbx::DBXERR_INVALIDHNDL);
+    QCOMPARE(closed->beginTransaction(1, dbx::Isolation::ReadCommitted), dbx::DBXERR_INVALIDHNDL);
+
+    QCOMPARE(connection_->createCommand(command), dbx::DBXERR_NONE);
+    QCOMPARE(command->prepare("INSERT INTO T (ID, TXT) VALUES ( ? , ? )", 2), dbx::DBXERR_NONE);
+    std::unique_ptr<dbx::ISQLCursor> cursor;
+    QCOMPARE(command->execute(cursor), dbx::DBXERR_SQLPARAMNOTSET);
+    QCOMPARE(command->setTextParameter(3, "x", 1), dbx::DBXERR_OUTOFRANGE);
+    QCOMPARE(command->setTextParameter(0, "x", 1), dbx::DBXERR_OUTOFRANGE);
+    QCOMPARE(command->setTextParameter(2, "01234567890", 11), dbx::DBXERR_INVALIDLEN);
+    QCOMPARE(command->setTextParameter(2, "0123456789", 10), dbx::DBXERR_NONE);
+    QCOMPARE(command->setNullParameter(1), dbx::DBXERR_NONE);
+    QCOMPARE(command->execute(cursor), dbx::DBXERR_NONE);
+    QVERIFY(!cursor);
+    QCOMPARE(rows(*connection_, "SELECT ID, TXT FROM T")[0], (Texts{"<null>", "0123456789"}));
+
+    auto query = run(*connection_, "SELECT ID FROM T");
+    const char* data = nullptr;
+    std::size_t length = 0;
+    QCOMPARE(query.cursor->getText(1, data, length), dbx::DBXERR_EOF); // before the first row
+    QCOMPARE(query.cursor->next(), dbx::DBXERR_NONE);
+    QCOMPARE(query.cursor->getText(2, data, length), dbx::DBXERR_OUTOFRANGE);
+    dbx::ColumnInfo info;
+    QCOMPARE(query.cursor->getColumnInfo(0, info), dbx::DBXERR_OUTOFRANGE);
+}
+
+void TestDriver::valuesAsText_data()
+{
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("type");
+    using F = dbx::FieldType;
+    QTest::newRow("integer") << "CAST(-42 AS INTEGER)" << "-42" << int(F::Int32);
+    QTest::newRow("smallint") << "CAST(7 AS SMALLINT)" << "7" << int(F::Int16);
+    QTest::newRow("bigint") << "CAST(-9223372036854775808 AS BIGINT)" << "-9223372036854775808" << int(F::Int64);
+    QTest::newRow("numeric") << "CAST(12.34 AS NUMERIC(9,2))" << "12.34" << int(F::Decimal);
+    QTest::newRow("small fraction") << "CAST(-0.05 AS NUMERIC(18,3))" << "-0.050" << int(F::Decimal);
+    QTest::newRow("double") << "CAST(0.5 AS DOUBLE PRECISION)" << "0.5" << int(F::Double);
+    QTest::newRow("date") << "DATE '2026-12-06'" << "2026-12-06" << int(F::Date);
+    QTest::newRow("leap day") << "DATE '2000-02-29'" << "2000-02-29" << int(F::Date);
+    QTest::newRow("old date") << "DATE '1858-11-16'" << "1858-11-16" << int(F::Date);
+    QTest::newRow("time") << "TIME '08:05:09'" << "08:05:09" << int(F::Time);
+    QTest::newRow("timestamp") << "TIMESTAMP '2026-12-06 23:59:58.5'" << "2026-12-06 23:59:58.5000" << int(F::Timestamp);
+    QTest::newRow("boolean") << "TRUE" << "True" << int(F::Boolean);
+    QTest::newRow("text blob") << "CAST('long text' AS BLOB SUB_TYPE TEXT)" << "long text" << int(F::Memo);
+    QTest::newRow("char") << "CAST('ab' AS CHAR(4))" << "ab  " << int(F::FixedString);
+    QTest::newRow("null") << "CAST(NULL AS INTEGER)" << "" << int(F::Int32);
+}
+
+void TestDriver::valuesAsText()
+{
+    QFETCH(QString, expression);
+    QFETCH(QString, text);
+    QFETCH(int, type);
+    auto query = run(*connection_, "SELECT " + expression.toStdString() + " AS V FROM RDB$DATABASE");
+    QCOMPARE(query.status, dbx::DBXERR_NONE);
+    dbx::ColumnInfo info;
+    QCOMPARE(query.cursor->getColumnInfo(1, info), dbx::DBXERR_NONE);
+    QCOMPARE(info.name, "V");
+    QCOMPARE(int(info.type), type);
+    QCOMPARE(query.cursor->next(), dbx::DBXERR_NONE);
+    const char* data = nullptr;
+    std::size_t length = 0;
+    QCOMPARE(query.cursor->getText(1, data, length), dbx::DBXERR_NONE);
+    QCOMPARE(QString::fromLatin1(data, qsizetype(length)), text);
+}
+
+void TestDriver::trimCharTrimsFixedText()
+{
+    const std::string sql = "SELECT CAST('ab' AS CHAR(4)), CAST('ab  ' AS VARCHAR(4)) FROM RDB$DATABASE";
+    QCOMPARE(rows(*connection_, sql)[0], (Texts{"ab  ", "ab  "}));
+    connection_->setOption(dbx::ConnectionOption::TrimChar, 1);
+    QCOMPARE(rows(*connection_, sql)[0], (Texts{"ab", "ab  "}));
+    connection_->setOption(dbx::ConnectionOption::TrimChar, 0);
+}
+
+void TestDriver::metaData()
+{
+    dbx::ISQLMetaData* meta = nullptr;
+    QCOMPARE(connection_->getMetaData(meta), dbx::DBXERR_NONE);
+    std::string quote;
+    bool transactions = false;
+    bool multiple = true;
+    meta->getQuoteChar(quote);
+    meta->getTransactionsSupported(transactions);
+    meta->getMultipleTransactionsSupported(multiple);
+    QCOMPARE(quote, "\"");
+    QVERIFY(transactions);
+    QVERIFY(!multiple);
+    int statements = -1;
+    QCOMPARE(connection_->getMaxActiveStatements(statements), dbx::DBXERR_NONE);
+    QCOMPARE(statements, 0);
+}
+
+QTEST_GUILESS_MAIN(TestDriver)
+#include "tst_driver.moc"
