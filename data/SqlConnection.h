@@ -14,7 +14,12 @@
 
 namespace kordane {
 
+class DriverLibrary;
 class TextCodec;
+class TSQLStatement;
+
+// The fourteen parameter lines stored with the main window, in their order.
+QStringList storedParams();
 
 class TSQLConnection {
 public:
@@ -31,19 +36,26 @@ public:
     // configuration files (load parameters on connect).
     QString connectionName = QStringLiteral("Varnok");
     QString driverName = QStringLiteral("Interbase");
-    QString libraryName;  // driver library file name
+    QString libraryName = QStringLiteral("libdbxfb.so"); // driver library file name
     QString getDriverFunc = QStringLiteral("getSQLDriverINTERBASE");
     QString vendorLib = QStringLiteral("libfbclient.so.2");
     bool loadParamsOnConnect = true;
     bool loginPrompt = false;
     bool keepConnection = true;
     bool busyPointer = true;
-    QStringList params;   // Name=Value lines, looked up without regard to case
+    QStringList params = storedParams(); // Name=Value lines, looked up without regard to case
 
     // Path of the connections file, found when the connection object is created.
     const QString& connectionsFilePath() const { return connectionsFile_; }
     // Tests and the installer may point the look-up elsewhere.
     void setConnectionsFilePath(const QString& path) { connectionsFile_ = path; }
+    // The drivers file is looked up at each connect unless a path is set here.
+    void setDriversFilePath(const QString& path) { driversFileOverride_ = path; }
+    QString driversFilePath() const;
+    // Whether the parameters were loaded from the connections file since the last disconnect.
+    bool paramsLoaded() const { return paramsLoaded_; }
+    // The text of the last error the driver reported.
+    const QString& lastError() const { return lastError_; }
 
     State state() const { return state_; }
     bool connected() const { return state_ == State::Open; }
@@ -81,10 +93,19 @@ public:
     // already in the text); null values are bound as null. Gives the rows affected.
     std::int64_t execute(const QString& sql, const std::vector<std::optional<QString>>& values);
 
-    // For statements of this connection.
+    // For statements of this connection. createCommand opens the connection on demand
+    // and, when the driver's limit of active statements is reached, takes the command
+    // from a second connection with the same parameters.
     std::unique_ptr<dbx::ISQLCommand> createCommand();
+    // A command given the rowset size and prepared with `sql` (already in "?" form).
+    std::unique_ptr<dbx::ISQLCommand> prepareCommand(const QString& sql, int parameterCount);
+    // Binds one value by position (from 1): a text with its byte length, or null.
+    void bind(dbx::ISQLCommand& command, int position, const std::optional<QString>& value);
     void statementOpened();
     void statementClosed();
+    // Statements are told when the connection closes, so they release their handles first.
+    void attach(TSQLStatement* statement);
+    void detach(TSQLStatement* statement);
 
     // Raises the driver error for a non-zero status, asking `source` for its text.
     template <class Source>
@@ -94,9 +115,18 @@ public:
 
 private:
     [[noreturn]] void raiseDriverErrorText(dbx::Status status, bool gotText, const std::string& text);
+    void check(dbx::Status status);  // against the driver connection
+    void loadParams();
+    void readDriverSettings();
+    void connectDriver();
+    void applyOptions();
+    void releaseDriver() noexcept;
+    const TextCodec& codec() const;
+    TSQLConnection& commandConnection();
 
     QString name_;
     QString connectionsFile_;
+    QString driversFileOverride_;
     State state_ = State::Closed;
     bool paramsLoaded_ = false;
     QString lastError_;
@@ -107,10 +137,13 @@ private:
     int maxStatements_ = 0;
     int activeStatements_ = 0;
     int transactionCount_ = 0;
+    DriverLibrary* library_ = nullptr;
     std::unique_ptr<dbx::ISQLDriver> driver_;
     std::unique_ptr<dbx::ISQLConnection> connection_;
     dbx::ISQLMetaData* metaData_ = nullptr;
-    std::unique_ptr<TextCodec> codec_;
+    mutable std::unique_ptr<TextCodec> codec_;
+    std::vector<TSQLStatement*> statements_;
+    std::unique_ptr<TSQLConnection> second_; // for statements beyond the driver's limit
 };
 
 template <class Source>

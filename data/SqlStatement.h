@@ -75,7 +75,7 @@ public:
 
 protected:
     // The text as the driver gets it, and the parameters to bind, by position.
-    virtual std::string preparedText() const = 0;
+    virtual QString preparedText() const = 0;
     virtual int parameterCount() const { return 0; }
     virtual void bindParameters(dbx::ISQLCommand&) {}
     virtual QString commandText() const = 0;
@@ -85,7 +85,11 @@ protected:
     std::int64_t run();
 
 private:
+    friend class TSQLConnection; // releases the handles before it disconnects
+
+    std::unique_ptr<dbx::ISQLCursor> execute();
     void readFields();
+    void checkIndex(int index) const;
 
     QString name_;
     TSQLConnection& connection_;
@@ -106,6 +110,7 @@ public:
     void addLine(const QString& line);
     void setSql(const QStringList& lines);
 
+    // One parameter per name, in order of first appearance.
     const std::vector<TParam>& params() const { return params_; }
     // Fails with "Parameter '%s' not found" (component name in front).
     TParam& paramByName(const QString& name);
@@ -115,16 +120,20 @@ public:
     std::int64_t rowsAffected() const { return rowsAffected_; }
 
 protected:
-    std::string preparedText() const override;
-    int parameterCount() const override { return static_cast<int>(params_.size()); }
+    QString preparedText() const override;
+    int parameterCount() const override { return static_cast<int>(markerParams_.size()); }
     void bindParameters(dbx::ISQLCommand& command) override;
-    QString commandText() const override { return text(); }
+    QString commandText() const override { return text_; }
 
 private:
     void textChanged();
 
     QStringList lines_;
+    QString text_;
     std::vector<TParam> params_;
+    // For each marker in the text, its name as written and its parameter's index.
+    QStringList markerNames_;
+    std::vector<std::size_t> markerParams_;
     std::int64_t rowsAffected_ = 0;
 };
 
@@ -136,7 +145,7 @@ public:
     void setCommandText(const QString& text);
 
 protected:
-    std::string preparedText() const override;
+    QString preparedText() const override { return commandText_; }
     QString commandText() const override { return commandText_; }
 
 private:

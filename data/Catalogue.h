@@ -1,0 +1,38 @@
+#pragma once
+// Every statement the program issues of its own, as the lines it is assembled from.
+// Field texts are placed between single quotes unchanged, except that a quote inside a
+// text is doubled, so the literal holds exactly the field's text and cannot end early.
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+namespace kordane::catalogue {
+
+// A field text as an SQL text literal's contents: every ' doubled.
+QString literalText(const QString& fieldText);
+
+// The date 35 days before `today` as a date text.
+QString cutOffDateText(const QDate& today);
+
+// S1: fills in missing employee names of the records on or after the cut-off date.
+QStringList backfillNames(const QString& cutOffDate);
+// S2: the records of a date, by employee and time in.
+QStringList daySelect(const QString& date);
+// S3: the records of one employee on a date.
+QStringList employeeDaySelect(const QString& employeeId, const QString& date);
+// S4: the employee's name and card number.
+QStringList employeeSelect(const QString& employeeId);
+// S5: a record with exactly these four values.
+QStringList duplicateCheck(const QString& date, const QString& employeeId, const QString& timeIn,
+                           const QString& timeOut);
+// S6: deletes every record with exactly these four values.
+QStringList deleteByValues(const QString& date, const QString& employeeId, const QString& timeIn,
+                           const QString& timeOut);
+// S7: inserts one record from its seven named parameters (insertParamNames, in order).
+QStringList insertRecord();
+const QStringList& insertParamNames();
+
+// The statement text: every line followed by CR LF.
+QString joinLines(const QStringList& lines);
+
+} // namespace kordane::catalogue

@@ -1,0 +1,40 @@
+#include "DriverLibrary.h"
+
+#include <QFile>
+
+#include <dlfcn.h>
+
+#include <map>
+
+namespace kordane {
+namespace {
+
+// Function-local static: torn down only at process exit, after every connection.
+std::map<QString, std::unique_ptr<DriverLibrary>>& loaded()
+{
+    static std::map<QString, std::unique_ptr<DriverLibrary>> libraries;
+    return libraries;
+}
+
+} // namespace
+
+DriverLibrary* DriverLibrary::load(const QString& fileName)
+{
+    auto& libraries = loaded();
+    if (auto it = libraries.find(fileName); it != libraries.end())
+        return it->second.get();
+    void* handle = dlopen(QFile::encodeName(fileName).constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle)
+        return nullptr;
+    auto library = std::unique_ptr<DriverLibrary>(new DriverLibrary(fileName, handle));
+    DriverLibrary* result = library.get();
+    libraries.emplace(fileName, std::move(library));
+    return result;
+}
+
+void* DriverLibrary::symbol(const QString& name) const
+{
+    return dlsym(handle_, name.toLatin1().constData());
+}
+
+} // namespace kordane

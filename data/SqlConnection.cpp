@@ -1,0 +1,457 @@
+#include "SqlConnection.h"
+
+#include "ConfigLocation.h"
+#include "DriverErrors.h"
+#include "DriverLibrary.h"
+#include "IniFile.h"
+#include "SqlStatement.h"
+#include "TextCodec.h"
+
+#include <QCursor>
+#include <QFile>
+#include <QGuiApplication>
+
+#include <algorithm>
+
+namespace kordane {
+namespace {
+
+// The hourglass for the length of a connect, failed or not; only where there is a
+// screen to show it on.
+class BusyPointer {
+public:
+    explicit BusyPointer(bool wanted)
+        : shown_(wanted && qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    {
+        if (shown_)
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~BusyPointer()
+    {
+        if (shown_)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+
+private:
+    bool shown_;
+};
+
+int toInteger(const QString& value)
+{
+    const QString text = value.trimmed();
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok)
+        throw EDatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return n;
+}
+
+bool isTrue(const QString& value) { return value.trimmed().toUpper() == u"TRUE"; }
+
+std::string toStd(const QByteArray& bytes) { return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())); }
+
+} // namespace
+
+QStringList storedParams()
+{
+    return {
+        QStringLiteral("DriverName=Interbase"),
+        QStringLiteral("Database=localhost:/var/lib/kordane/POSDATA.FDB"),
+        QStringLiteral("RoleName=RoleName"),
+        QStringLiteral("User_Name=SYSDBA"),
+        QStringLiteral("Password=quillbrex"),
+        QStringLiteral("ServerCharSet="),
+        QStringLiteral("SQLDialect=3"),
+        QStringLiteral("BlobSize=-1"),
+        QStringLiteral("CommitRetain=False"),
+        QStringLiteral("WaitOnLocks=True"),
+        QStringLiteral("ErrorResourceFile="),
+        QStringLiteral("LocaleCode=0000"),
+        QStringLiteral("Interbase TransIsolation=ReadCommited"),
+        QStringLiteral("Trim Char=False"),
+    };
+}
+
+TSQLConnection::TSQLConnection(QString name)
+    : name_(std::move(name)), connectionsFile_(config::connectionsFilePath())
+{
+}
+
+TSQLConnection::~TSQLConnection()
+{
+    try {
+        close();
+    } catch (...) {
+        // The session is being dropped either way.
+    }
+}
+
+QString TSQLConnection::driversFilePath() const
+{
+    return driversFileOverride_.isEmpty() ? config::driversFilePath() : driversFileOverride_;
+}
+
+std::optional<QString> TSQLConnection::paramValue(const QString& name) const
+{
+    for (const QString& line : params) {
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq >= 0 && QStringView(line).first(eq).compare(name, Qt::CaseInsensitive) == 0) {
+            if (eq + 1 == line.size())
+                return std::nullopt;
+            return line.sliced(eq + 1);
+        }
+    }
+    return std::nullopt;
+}
+
+int TSQLConnection::rowsetSize() const
+{
+    if (const auto value = paramValue(QStringLiteral("RowsetSize"))) {
+        bool ok = false;
+        const int rows = value->trimmed().toInt(&ok);
+        if (ok && rows > 0)
+            return rows;
+    }
+    return 20;
+}
+
+int TSQLConnection::localeCode() const
+{
+    if (const auto value = paramValue(QStringLiteral("LocaleCode"))) {
+        bool ok = false;
+        const int code = value->trimmed().toInt(&ok, 16);
+        if (ok)
+            return code;
+    }
+    return 0;
+}
+
+void TSQLConnection::open()
+{
+    if (state_ != State::Closed)
+        return;
+    if (loadParamsOnConnect) {
+        loadParams();
+        readDriverSettings();
+    }
+    if (libraryName.isEmpty() || vendorLib.isEmpty())
+        throw EDatabaseError(componentMessage(name_, QStringLiteral("DLL/Shared Library Name not Set")));
+    if (!paramValue(QStringLiteral("Database"))) {
+        throw EDatabaseError(connectionName.isEmpty() ? QStringLiteral("Connection name missing")
+                                                      : QStringLiteral("Missing Database property"));
+    }
+
+    state_ = State::Connecting;
+    const BusyPointer busy(busyPointer);
+    try {
+        connectDriver();
+    } catch (...) {
+        releaseDriver();
+        state_ = State::Closed;
+        throw;
+    }
+    state_ = State::Open;
+}
+
+void TSQLConnection::loadParams()
+{
+    if (!paramsLoaded_) {
+        if (connectionName.isEmpty())
+            throw EDatabaseError(QStringLiteral("Connection name missing"));
+        const auto ini = IniFile::load(connectionsFile_);
+        if (!ini)
+            throw EDatabaseError(QStringLiteral("Driver/Connection Registry File '%1' not found").arg(connectionsFile_));
+        params = ini->sectionLines(connectionName);
+        paramsLoaded_ = true;
+    }
+    driverName = paramValue(QStringLiteral("DriverName")).value_or(QString());
+    if (driverName.isEmpty())
+        throw EDatabaseError(QStringLiteral("Missing DriverName property"));
+}
+
+void TSQLConnection::readDriverSettings()
+{
+    const IniFile drivers = IniFile::load(driversFilePath()).value_or(IniFile());
+    libraryName = drivers.value(driverName, u"LibraryName");
+    vendorLib = drivers.value(driverName, u"VendorLib").trimmed();
+    getDriverFunc = drivers.value(driverName, u"GetDriverFunc");
+}
+
+void TSQLConnection::connectDriver()
+{
+    const QString libraryFile = libraryName.trimmed();
+    if (!library_ || library_->fileName() != libraryFile) {
+        library_ = DriverLibrary::load(libraryFile);
+        if (!library_)
+            throw EDatabaseError(QStringLiteral("Unable to Load %1").arg(libraryFile));
+    }
+    const QString entryName = getDriverFunc.trimmed();
+    const auto entry = reinterpret_cast<dbx::GetDriverFunc>(library_->symbol(entryName));
+    if (!entry)
+        throw EDatabaseError(QStringLiteral("Unable to Find Procedure %1").arg(entryName));
+
+    const QByteArray errorResource =
+        QFile::encodeName(paramValue(QStringLiteral("ErrorResourceFile")).value_or(QString()).trimmed());
+    dbx::ISQLDriver* driver = nullptr;
+    const dbx::Status started = entry(QFile::encodeName(vendorLib).constData(), errorResource.constData(), &driver);
+    driver_.reset(driver);
+    if (started != dbx::DBXERR_NONE || !driver_)
+        throw EDatabaseError(QStringLiteral("Unable to Load %1").arg(vendorLib));
+
+    if (const dbx::Status status = driver_->getConnection(connection_))
+        raiseDriverError(status, driver_.get());
+
+    // A new connect may bring a new character set with the reloaded parameters.
+    codec_ = std::make_unique<TextCodec>(paramValue(QStringLiteral("ServerCharSet")).value_or(QString()));
+
+    const QString password = paramValue(QStringLiteral("PASSWORD")).value_or(QString());
+    const QString user = paramValue(QStringLiteral("USER_NAME")).value_or(QString());
+    const QString database = paramValue(QStringLiteral("Database")).value_or(QString()).trimmed();
+
+    applyOptions();
+
+    check(connection_->connect(toStd(encode(database)), toStd(encode(user)), toStd(encode(password))));
+
+    check(connection_->getMaxActiveStatements(maxStatements_));
+    check(connection_->getMetaData(metaData_));
+    if (!metaData_)
+        throw EDatabaseError(driverStatusMessage(dbx::DBXERR_INVALIDHNDL));
+    if (!user.trimmed().isEmpty()) {
+        if (const dbx::Status status = metaData_->setSchemaName(toStd(encode(user.trimmed()))))
+            raiseDriverError(status, metaData_);
+    }
+
+    std::string quote;
+    if (const dbx::Status status = metaData_->getQuoteChar(quote))
+        raiseDriverError(status, metaData_);
+    quoteChar_ = decode(quote.data(), quote.size());
+    const auto blobSize = paramValue(QStringLiteral("BlobSize"));
+    check(connection_->setOption(dbx::ConnectionOption::BlobSize, std::int64_t{blobSize ? toInteger(*blobSize) : -1}));
+    if (const dbx::Status status = metaData_->getTransactionsSupported(transactionsSupported_))
+        raiseDriverError(status, metaData_);
+    if (const dbx::Status status = metaData_->getMultipleTransactionsSupported(multipleTransactionsSupported_))
+        raiseDriverError(status, metaData_);
+}
+
+void TSQLConnection::applyOptions()
+{
+    using Option = dbx::ConnectionOption;
+    const auto text = [this](const QString& key, Option option) {
+        const QString value = paramValue(key).value_or(QString()).trimmed();
+        if (!value.isEmpty())
+            check(connection_->setOption(option, toStd(encode(value))));
+    };
+    const auto flag = [this](const QString& key, Option option) {
+        if (const auto value = paramValue(key))
+            check(connection_->setOption(option, std::int64_t{isTrue(*value)}));
+    };
+    const auto integer = [this](const QString& key, Option option) {
+        if (const auto value = paramValue(key))
+            check(connection_->setOption(option, std::int64_t{toInteger(*value)}));
+    };
+
+    text(QStringLiteral("HostName"), Option::HostName);
+    text(QStringLiteral("RoleName"), Option::RoleName);
+    flag(QStringLiteral("WaitOnLocks"), Option::WaitOnLocks);
+    flag(QStringLiteral("CommitRetain"), Option::CommitRetain);
+    flag(QStringLiteral("AutoCommit"), Option::AutoCommit);
+    flag(QStringLiteral("BlockingMode"), Option::BlockingMode);
+    text(QStringLiteral("ServerCharSet"), Option::ServerCharSet);
+
+    isolation_ = dbx::Isolation::ReadCommitted;
+    if (const auto value = paramValue(driverName + QStringLiteral(" TransIsolation"))) {
+        const QString level = value->toLower();
+        if (level == u"repeatableread")
+            isolation_ = dbx::Isolation::RepeatableRead;
+        else if (level == u"dirtyread")
+            isolation_ = dbx::Isolation::DirtyRead;
+        check(connection_->setOption(Option::TransIsolation, static_cast<std::int64_t>(isolation_)));
+    }
+
+    integer(QStringLiteral("SqlDialect"), Option::SqlDialect);
+    flag(QStringLiteral("OS Authentication"), Option::OSAuthentication);
+    text(QStringLiteral("Server Port"), Option::ServerPort);
+    flag(QStringLiteral("Multiple Transaction"), Option::MultipleTransaction);
+    flag(QStringLiteral("Trim Char"), Option::TrimChar);
+    text(QStringLiteral("Custom String"), Option::CustomString);
+    integer(QStringLiteral("Connection Timeout"), Option::ConnectTimeout);
+}
+
+void TSQLConnection::close()
+{
+    if (state_ != State::Open)
+        return;
+    state_ = State::Disconnecting;
+    releaseDriver();
+    transactionCount_ = 0;
+    activeStatements_ = 0;
+    paramsLoaded_ = false;
+    state_ = State::Closed;
+}
+
+void TSQLConnection::releaseDriver() noexcept
+{
+    // Statements first: their commands and cursors belong to the driver connection.
+    for (TSQLStatement* statement : statements_)
+        statement->unprepare();
+    second_.reset();
+    metaData_ = nullptr;
+    if (connection_)
+        (void)connection_->disconnect(); // nothing to do about a failure here: the session is dropped anyway
+    connection_.reset();
+    driver_.reset();
+}
+
+void TSQLConnection::check(dbx::Status status)
+{
+    if (status != dbx::DBXERR_NONE)
+        raiseDriverError(status, connection_.get());
+}
+
+void TSQLConnection::raiseDriverErrorText(dbx::Status status, bool gotText, const std::string& text)
+{
+    QString message;
+    if (status < firstObjectTextStatus)
+        message = driverStatusMessage(status);
+    else if (!gotText)
+        message = lastError_;
+    else
+        message = decode(text.data(), text.size());
+    if (message.isEmpty())
+        message = QStringLiteral("SQL Error: Error mapping failed");
+    lastError_ = message;
+    throw EDriverError(message, status);
+}
+
+dbx::ISQLConnection& TSQLConnection::driverConnection()
+{
+    open();
+    return *connection_;
+}
+
+const TextCodec& TSQLConnection::codec() const
+{
+    if (!codec_) {
+        try {
+            codec_ = std::make_unique<TextCodec>(paramValue(QStringLiteral("ServerCharSet")).value_or(QString()));
+        } catch (const EDatabaseError&) {
+            // The connect reports an unusable set; until then texts go as code page 950.
+            codec_ = std::make_unique<TextCodec>(QString());
+        }
+    }
+    return *codec_;
+}
+
+QByteArray TSQLConnection::encode(const QString& text) const { return codec().encode(text); }
+
+QString TSQLConnection::decode(const char* data, std::size_t length) const { return codec().decode(data, length); }
+
+TSQLConnection& TSQLConnection::commandConnection()
+{
+    if (maxStatements_ <= 0 || activeStatements_ < maxStatements_)
+        return *this;
+    if (!second_) {
+        auto second = std::make_unique<TSQLConnection>(name_);
+        second->connectionName = connectionName;
+        second->driverName = driverName;
+        second->libraryName = libraryName;
+        second->getDriverFunc = getDriverFunc;
+        second->vendorLib = vendorLib;
+        second->params = params;
+        second->loadParamsOnConnect = false;
+        second->busyPointer = busyPointer;
+        second->open();
+        second_ = std::move(second);
+    }
+    return *second_;
+}
+
+std::unique_ptr<dbx::ISQLCommand> TSQLConnection::createCommand()
+{
+    open();
+    TSQLConnection& target = commandConnection();
+    std::unique_ptr<dbx::ISQLCommand> command;
+    if (const dbx::Status status = target.connection_->createCommand(command))
+        raiseDriverError(status, target.connection_.get());
+    return command;
+}
+
+std::unique_ptr<dbx::ISQLCommand> TSQLConnection::prepareCommand(const QString& sql, int parameterCount)
+{
+    const std::string text = toStd(encode(sql));
+    auto command = createCommand();
+    if (const dbx::Status status = command->setRowsetSize(rowsetSize()))
+        raiseDriverError(status, command.get());
+    if (const dbx::Status status = command->prepare(text, parameterCount))
+        raiseDriverError(status, command.get());
+    return command;
+}
+
+void TSQLConnection::bind(dbx::ISQLCommand& command, int position, const std::optional<QString>& value)
+{
+    dbx::Status status;
+    if (value) {
+        const QByteArray bytes = encode(*value);
+        status = command.setTextParameter(position, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    } else {
+        status = command.setNullParameter(position);
+    }
+    if (status != dbx::DBXERR_NONE)
+        raiseDriverError(status, &command);
+}
+
+std::int64_t TSQLConnection::execute(const QString& sql, const std::vector<std::optional<QString>>& values)
+{
+    auto command = prepareCommand(sql, static_cast<int>(values.size()));
+    for (std::size_t i = 0; i < values.size(); ++i)
+        bind(*command, static_cast<int>(i) + 1, values[i]);
+    std::unique_ptr<dbx::ISQLCursor> cursor;
+    if (const dbx::Status status = command->execute(cursor))
+        raiseDriverError(status, command.get());
+    cursor.reset();
+    std::int64_t rows = 0;
+    if (const dbx::Status status = command->getRowsAffected(rows))
+        raiseDriverError(status, command.get());
+    return rows;
+}
+
+void TSQLConnection::statementOpened() { ++activeStatements_; }
+
+void TSQLConnection::statementClosed()
+{
+    if (activeStatements_ > 0)
+        --activeStatements_;
+}
+
+void TSQLConnection::attach(TSQLStatement* statement) { statements_.push_back(statement); }
+
+void TSQLConnection::detach(TSQLStatement* statement) { std::erase(statements_, statement); }
+
+void TSQLConnection::startTransaction(int id)
+{
+    open();
+    check(connection_->beginTransaction(id, isolation_));
+    ++transactionCount_;
+}
+
+void TSQLConnection::commit(int id)
+{
+    if (!connection_)
+        throw EDatabaseError(componentMessage(name_, QStringLiteral("No transaction active")));
+    check(connection_->commit(id));
+    if (transactionCount_ > 0)
+        --transactionCount_;
+}
+
+void TSQLConnection::rollback(int id)
+{
+    if (!connection_)
+        throw EDatabaseError(componentMessage(name_, QStringLiteral("No transaction active")));
+    check(connection_->rollback(id));
+    if (transactionCount_ > 0)
+        --transactionCount_;
+}
+
+} // namespace kordane

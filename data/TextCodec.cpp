@@ -1,0 +1,109 @@
+#include "TextCodec.h"
+
+#include "Exceptions.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace kordane {
+namespace {
+
+struct CharSetName {
+    const char* firebird;
+    const char* qt;
+};
+
+// Firebird's names where they differ from what ICU understands.
+constexpr CharSetName charSetNames[] = {
+    {"NONE", "windows-950"},      {"UTF8", "UTF-8"},           {"UNICODE_FSS", "UTF-8"},
+    {"ASCII", "US-ASCII"},        {"BIG_5", "Big5"},           {"GB_2312", "GB2312"},
+    {"GBK", "GBK"},               {"GB18030", "GB18030"},      {"SJIS_0208", "Shift_JIS"},
+    {"EUCJ_0208", "EUC-JP"},      {"KSC_5601", "EUC-KR"},      {"KOI8R", "KOI8-R"},
+    {"KOI8U", "KOI8-U"},          {"TIS620", "TIS-620"},       {"CP943C", "windows-932"},
+    {"DOS437", "IBM437"},         {"DOS850", "IBM850"},        {"DOS852", "IBM852"},
+    {"DOS857", "IBM857"},         {"DOS860", "IBM860"},        {"DOS861", "IBM861"},
+    {"DOS863", "IBM863"},         {"DOS865", "IBM865"},        {"DOS866", "IBM866"},
+    {"DOS869", "IBM869"},
+};
+
+bool isAscii(const char* data, std::size_t length)
+{
+    return std::all_of(data, data + length, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+} // namespace
+
+QString TextCodec::encodingFor(const QString& serverCharSet)
+{
+    const QString name = serverCharSet.trimmed().toUpper();
+    if (name.isEmpty())
+        return QStringLiteral("windows-950");
+    for (const CharSetName& n : charSetNames) {
+        if (name == QLatin1String(n.firebird))
+            return QString::fromLatin1(n.qt);
+    }
+    if (name.startsWith(u"WIN"))
+        return QStringLiteral("windows-") + name.sliced(3);
+    if (name.startsWith(u"ISO8859_"))
+        return QStringLiteral("ISO-8859-") + name.sliced(8);
+    return name;
+}
+
+TextCodec::TextCodec(const QString& serverCharSet)
+    : encodingName_(encodingFor(serverCharSet)),
+      encoder_(encodingName_.toLatin1().constData()),
+      decoder_(encodingName_.toLatin1().constData())
+{
+    if (!encoder_.isValid() || !decoder_.isValid())
+        throw EDatabaseError(QStringLiteral("Character set '%1' is not supported").arg(serverCharSet.trimmed()));
+    utf8_ = encodingName_ == u"UTF-8";
+}
+
+QByteArray TextCodec::encode(QStringView text) const
+{
+    // Every supported set is a superset of ASCII, which is most of what passes here.
+    if (isAscii(text))
+        return text.toLatin1();
+    encoder_.resetState();
+    QByteArray bytes = encoder_.encode(text);
+    if (encoder_.hasError())
+        raiseUnencodable(text);
+    return bytes;
+}
+
+void TextCodec::raiseUnencodable(QStringView text) const
+{
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+        const QStringView one = text.sliced(i, n);
+        encoder_.resetState();
+        (void)QByteArray(encoder_.encode(one));
+        if (encoder_.hasError()) {
+            const char32_t code = n == 2 ? QChar::surrogateToUcs4(one[0], one[1]) : one[0].unicode();
+            throw EDatabaseError(QStringLiteral("Character '%1' (U+%2) cannot be represented in the character set %3")
+                                     .arg(one.toString())
+                                     .arg(QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0'))
+                                     .arg(encodingName_));
+        }
+        i += n;
+    }
+    throw EDatabaseError(QStringLiteral("Text cannot be represented in the character set %1").arg(encodingName_));
+}
+
+QString TextCodec::decode(const char* data, std::size_t length) const
+{
+    const auto size = static_cast<qsizetype>(length);
+    if (isAscii(data, length))
+        return QString::fromLatin1(data, size);
+    if (utf8_)
+        return QString::fromUtf8(data, size);
+    decoder_.resetState();
+    return decoder_.decode(QByteArrayView(data, size));
+}
+
+} // namespace kordane

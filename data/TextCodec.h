@@ -1,0 +1,36 @@
+#pragma once
+// Text to and from the bytes of the connection's character set. Without a server
+// character set the bytes are those of code page 950 (Big5), the user interface's.
+#include <QString>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <cstddef>
+
+namespace kordane {
+
+class TextCodec {
+public:
+    // serverCharSet: a Firebird character set name ("UTF8", "BIG_5", ...) or empty.
+    // Throws EDatabaseError for a set this build cannot convert.
+    explicit TextCodec(const QString& serverCharSet);
+
+    const QString& encodingName() const { return encodingName_; }
+
+    // Throws EDatabaseError naming the first character the set cannot hold.
+    QByteArray encode(QStringView text) const;
+    QString decode(const char* data, std::size_t length) const;
+
+    // The Qt encoding name for a Firebird character set name (empty: code page 950).
+    static QString encodingFor(const QString& serverCharSet);
+
+private:
+    [[noreturn]] void raiseUnencodable(QStringView text) const;
+
+    QString encodingName_;
+    bool utf8_ = false;
+    mutable QStringEncoder encoder_;
+    mutable QStringDecoder decoder_;
+};
+
+} // namespace kordane
