@@ -110,14 +110,9 @@ int MessageDialog::show(Kind kind, const QString& text, Buttons buttons)
 {
     MessageDialog dialog(kind, text, buttons);
     const int result = dialog.exec();
-    // exec() gives 0 when its loop was ended from outside (the application quitting).
+    // Every way out but a button (close box, Alt+F4, the application quitting) rejects
+    // or ends the loop, which gives 0.
     return result == 0 ? ResultCancel : result;
-}
-
-void MessageDialog::reject()
-{
-    // The close box and Alt+F4 end up here; Escape goes to the cancel button instead.
-    done(ResultCancel);
 }
 
 void MessageDialog::keyPressEvent(QKeyEvent* event)

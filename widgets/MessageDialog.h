@@ -32,8 +32,6 @@ public:
     // Left to right, as shown.
     const QList<QPushButton*>& buttons() const { return buttons_; }
 
-    void reject() override;
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
