@@ -185,6 +185,12 @@ void RawFirebird::execute(const std::vector<std::string>& statements)
         execute(sql);
 }
 
+void RawFirebird::execute(std::initializer_list<std::string> statements)
+{
+    for (const std::string& sql : statements)
+        execute(sql);
+}
+
 void RawFirebird::execute(const std::string& statement)
 {
     RawTransaction tr(&db_);

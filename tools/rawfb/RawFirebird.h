@@ -4,6 +4,7 @@
 // Every failure throws std::runtime_error with the server's text.
 #include <ibase.h>
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,7 @@ public:
 
     // Each statement runs in its own transaction, committed before the next begins.
     void execute(const std::vector<std::string>& statements);
+    void execute(std::initializer_list<std::string> statements); // so that {"a", "b"} is two statements
     void execute(const std::string& statement);
     // All rows of a query; every value as its text bytes (blobs whole).
     std::vector<Row> query(const std::string& sql);
