@@ -1,6 +1,6 @@
 #include "Dialogs.h"
 
-#include "../data/Exceptions.h"
+#include "Exceptions.h"
 #include "MessageDialog.h"
 
 namespace kordane {

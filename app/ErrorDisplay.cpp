@@ -1,6 +1,6 @@
 #include "ErrorDisplay.h"
 
-#include "../data/Exceptions.h"
+#include "Exceptions.h"
 #include "ApplicationTitle.h"
 
 #include <QApplication>
