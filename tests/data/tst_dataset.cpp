@@ -1,0 +1,383 @@
+// The day result set against an embedded database: loading, local changes and their
+// removal statements, and what a failed apply leaves behind.
+#include "ClientDataSet.h"
+#include "Components.h"
+#include "DataSetProvider.h"
+#include "RawFirebird.h"
+#include "SqlConnection.h"
+#include "SqlStatement.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kordane;
+
+namespace {
+
+const char* const password = "masterkey";
+
+// The window's chain: connection, source query, provider, result set.
+struct Chain {
+    explicit Chain(const QString& database)
+    {
+        connection.loadParamsOnConnect = false;
+        connection.libraryName = QCoreApplication::applicationDirPath() + QStringLiteral("/libdbxfb.so");
+        connection.params = {QStringLiteral("DriverName=Interbase"), QStringLiteral("Database=") + database,
+                             QStringLiteral("User_Name=SYSDBA"), QStringLiteral("Password=") + password,
+                             QStringLiteral("SQLDialect=3")};
+        components.add(provider);
+        dataSet.setProviderName(QStringLiteral("DataSetProvider1"));
+        dataSet.setAfterOpen([this](TClientDataSet&) { ++afterOpenRuns; });
+    }
+
+    void load(const QString& date)
+    {
+        dataSet.close();
+        dataSet.setCommandText(QStringLiteral("select * from POS_DAY \r\nwhere INI_DATE = '%1'\r\nORDER BY EMPLOYEE_ID,TIME_IN \r\n")
+                                   .arg(date));
+        dataSet.open();
+    }
+
+    // Makes the row with this employee code current.
+    void go(const QString& employee)
+    {
+        for (int row = 0; row < dataSet.recordCount(); ++row) {
+            if (dataSet.cellText(row, 0) == employee) {
+                dataSet.moveTo(row);
+                return;
+            }
+        }
+        QFAIL(qPrintable(employee + QStringLiteral(" not loaded")));
+    }
+
+    TSQLConnection connection;
+    TSQLDataSet source{QStringLiteral("SQLDataSet1"), connection};
+    TDataSetProvider provider{QStringLiteral("DataSetProvider1"), source};
+    TComponentList components;
+    TClientDataSet dataSet{QStringLiteral("ClientDataSet1"), components};
+    int afterOpenRuns = 0;
+};
+
+QString message(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Exception& e) {
+        return e.message();
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestDataSet : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void loadsRowsAndFields();
+    void emptyAndNeverOpened();
+    void failedLoadStaysClosed();
+    void removesOneRow();
+    void matchesNullWithIsNull();
+    void identicalRowsRemoveNothing();
+    void rowChangedElsewhereUndoesTheWholeApply();
+    void sendsPendingChangesInOrderInOneTransaction();
+    void emptyLogSendsNothing();
+    void unpostedInsertVanishes();
+    void refusesUnencodableText();
+
+private:
+    std::vector<RawFirebird::Row> rows(const std::string& where = "1=1");
+    std::vector<RawFirebird::Row> journal();
+
+    QTemporaryDir dir_;
+    std::string database_;
+    std::unique_ptr<Chain> chain_;
+};
+
+void TestDataSet::initTestCase()
+{
+    QVERIFY(dir_.isValid());
+    database_ = (dir_.path() + "/dataset.fdb").toStdString();
+    auto raw = RawFirebird::create(database_, "SYSDBA", password);
+    raw.execute({"CREATE TABLE POS_DAY (EMPLOYEE_ID VARCHAR(10), INI_DATE VARCHAR(10), TIME_IN VARCHAR(8),"
+                 " TIME_OUT VARCHAR(8), BILL_WEEK VARCHAR(2), EMPLOYEE_NAME VARCHAR(20), CARD_ID VARCHAR(10))",
+                 // Every statement the result set sends leaves a line here, with its transaction.
+                 "CREATE TABLE JOURNAL (N INTEGER, KIND VARCHAR(1), EMPLOYEE_ID VARCHAR(10), TX BIGINT)",
+                 "CREATE SEQUENCE JOURNAL_N",
+                 "CREATE TRIGGER POS_DAY_JOURNAL FOR POS_DAY AFTER INSERT OR UPDATE OR DELETE AS BEGIN"
+                 " INSERT INTO JOURNAL VALUES (NEXT VALUE FOR JOURNAL_N,"
+                 " CASE WHEN INSERTING THEN 'I' WHEN UPDATING THEN 'U' ELSE 'D' END,"
+                 " COALESCE(NEW.EMPLOYEE_ID, OLD.EMPLOYEE_ID), CURRENT_TRANSACTION); END"});
+}
+
+void TestDataSet::init()
+{
+    RawFirebird raw(database_, "SYSDBA", password);
+    raw.execute({"DELETE FROM POS_DAY", "DELETE FROM JOURNAL",
+                 "INSERT INTO POS_DAY VALUES ('E01', '2026/12/09', '08:00:00', '17:00:00', 'W', 'Ann', 'C1')",
+                 "INSERT INTO POS_DAY VALUES ('E02', '2026/12/09', '09:00:00', '18:00:00', 'W', 'Bob', NULL)",
+                 "INSERT INTO POS_DAY VALUES ('E03', '2026/12/09', '07:30:00', '16:30:00', 'W', 'Cid', 'C3')",
+                 "INSERT INTO POS_DAY VALUES ('E09', '2026/12/10', '08:00:00', '17:00:00', 'T', 'Dee', 'C9')",
+                 "DELETE FROM JOURNAL"});
+    chain_ = std::make_unique<Chain>(QString::fromStdString(database_));
+}
+
+void TestDataSet::cleanup()
+{
+    chain_.reset();
+}
+
+std::vector<RawFirebird::Row> TestDataSet::rows(const std::string& where)
+{
+    RawFirebird raw(database_, "SYSDBA", password);
+    return raw.query("SELECT EMPLOYEE_ID, TIME_IN, CARD_ID FROM POS_DAY WHERE " + where + " ORDER BY 1, 2");
+}
+
+std::vector<RawFirebird::Row> TestDataSet::journal()
+{
+    RawFirebird raw(database_, "SYSDBA", password);
+    return raw.query("SELECT KIND, EMPLOYEE_ID, TX FROM JOURNAL ORDER BY N");
+}
+
+void TestDataSet::loadsRowsAndFields()
+{
+    Chain& c = *chain_;
+    QSignalSpy reset(&c.dataSet, &TClientDataSet::rowsReset);
+    c.load(QStringLiteral("2026/12/09"));
+    QVERIFY(c.dataSet.active());
+    QCOMPARE(c.dataSet.recordCount(), 3);
+    QCOMPARE(c.dataSet.currentRow(), 0);
+    QCOMPARE(c.afterOpenRuns, 1);
+    QCOMPARE(reset.count(), 1);
+    QVERIFY(!c.source.active()); // the source lives only during the fetch
+    QCOMPARE(c.source.commandTextValue().left(6), QStringLiteral("select"));
+
+    QCOMPARE(c.dataSet.fieldCount(), 7);
+    const TDataField& card = c.dataSet.field(6);
+    QCOMPARE(card.fieldName(), QStringLiteral("CARD_ID"));
+    QCOMPARE(card.displayLabel(), QStringLiteral("CARD_ID"));
+    QCOMPARE(card.displayWidth(), 10);
+    QCOMPARE(c.dataSet.fieldByName(QStringLiteral("EMPLOYEE_NAME")).asString(), QStringLiteral("Ann"));
+    c.dataSet.next();
+    QVERIFY(c.dataSet.fieldByName(QStringLiteral("CARD_ID")).isNull());
+    QCOMPARE(c.dataSet.fieldByName(QStringLiteral("CARD_ID")).asString(), QString());
+    QCOMPARE(message([&] { c.dataSet.fieldByName(QStringLiteral("NOPE")); }),
+             QStringLiteral("ClientDataSet1: Field 'NOPE' not found"));
+
+    // What the after-open handler throws reaches the caller; the rows are there all the same.
+    c.dataSet.setAfterOpen([](TClientDataSet&) { throw EDatabaseError(QStringLiteral("List index out of bounds (6)")); });
+    QCOMPARE(message([&] { c.load(QStringLiteral("2026/12/10")); }), QStringLiteral("List index out of bounds (6)"));
+    QVERIFY(c.dataSet.active());
+    QCOMPARE(c.dataSet.recordCount(), 1);
+}
+
+void TestDataSet::emptyAndNeverOpened()
+{
+    Chain& c = *chain_;
+    QVERIFY(c.dataSet.isEmpty());
+    QCOMPARE(message([&] { c.dataSet.fieldByName(QStringLiteral("BILL_WEEK")); }),
+             QStringLiteral("ClientDataSet1: Field 'BILL_WEEK' not found"));
+    c.dataSet.close(); // closing a closed set does nothing
+
+    c.load(QStringLiteral("    /  /  "));
+    QVERIFY(c.dataSet.active());
+    QCOMPARE(c.dataSet.recordCount(), 0);
+    QVERIFY(c.dataSet.isEmpty());
+    QCOMPARE(c.afterOpenRuns, 1);
+    QCOMPARE(c.dataSet.fieldByName(QStringLiteral("BILL_WEEK")).asString(), QString());
+    QCOMPARE(message([&] { c.dataSet.deleteRecord(); }),
+             QStringLiteral("ClientDataSet1: Cannot perform this operation on an empty dataset"));
+}
+
+void TestDataSet::failedLoadStaysClosed()
+{
+    Chain& c = *chain_;
+    c.dataSet.setCommandText(QStringLiteral("select * from NO_SUCH_TABLE"));
+    const QString error = message([&] { c.dataSet.open(); });
+    QVERIFY2(error.contains(QStringLiteral("NO_SUCH_TABLE")), qPrintable(error));
+    QVERIFY(!c.dataSet.active());
+    QVERIFY(!c.source.active());
+    QCOMPARE(c.afterOpenRuns, 0);
+
+    c.components.remove(c.provider);
+    QCOMPARE(message([&] { c.dataSet.open(); }), QStringLiteral("ClientDataSet1: Missing data provider or data packet"));
+}
+
+void TestDataSet::removesOneRow()
+{
+    Chain& c = *chain_;
+    c.load(QStringLiteral("2026/12/09"));
+    QCOMPARE(c.connection.quoteChar(), QStringLiteral("\""));
+    c.go(QStringLiteral("E03"));
+    c.dataSet.deleteRecord();
+    QCOMPARE(c.dataSet.recordCount(), 2);
+    QCOMPARE(c.dataSet.currentRow(), 1); // the last row went: the previous one is current
+    QCOMPARE(c.dataSet.applyUpdates(0), 0);
+    QCOMPARE(c.dataSet.changeCount(), 0);
+    QCOMPARE(rows("INI_DATE = '2026/12/09'").size(), std::size_t(2));
+    QCOMPARE(rows("EMPLOYEE_ID = 'E03'").size(), std::size_t(0));
+    QVERIFY(!c.connection.inTransaction());
+}
+
+void TestDataSet::matchesNullWithIsNull()
+{
+    Chain& c = *chain_;
+    c.load(QStringLiteral("2026/12/09"));
+    c.go(QStringLiteral("E02")); // CARD_ID is null
+    c.dataSet.deleteRecord();
+    QCOMPARE(c.dataSet.currentRow(), 1); // the next row took its place
+    QCOMPARE(c.dataSet.cellText(1, 0), QStringLiteral("E03"));
+    QCOMPARE(c.dataSet.applyUpdates(0), 0);
+    QCOMPARE(rows("EMPLOYEE_ID = 'E02'").size(), std::size_t(0));
+}
+
+void TestDataSet::identicalRowsRemoveNothing()
+{
+    RawFirebird(database_, "SYSDBA", password)
+        .execute("INSERT INTO POS_DAY VALUES ('E01', '2026/12/09', '08:00:00', '17:00:00', 'W', 'Ann', 'C1')");
+    Chain& c = *chain_;
+    c.load(QStringLiteral("2026/12/09"));
+    QCOMPARE(c.dataSet.recordCount(), 4);
+    c.dataSet.first();
+    c.dataSet.deleteRecord();
+    QCOMPARE(c.dataSet.applyUpdates(0), 1);
+    QCOMPARE(rows("EMPLOYEE_ID = 'E01'").size(), std::size_t(2));
+    QCOMPARE(c.dataSet.recordCount(), 3); // hidden until the next load
+    QCOMPARE(c.dataSet.changeCount(), 1);
+    QCOMPARE(c.dataSet.applyUpdates(0), 1); // and sent again, failing again
+    QCOMPARE(rows("EMPLOYEE_ID = 'E01'").size(), std::size_t(2));
+    QVERIFY(!c.connection.inTransaction());
+    c.load(QStringLiteral("2026/12/09"));
+    QCOMPARE(c.dataSet.recordCount(), 4);
+    QCOMPARE(c.dataSet.changeCount(), 0);
+}
+
+void TestDataSet::rowChangedElsewhereUndoesTheWholeApply()
+{
+    Chain& c = *chain_;
+    c.load(QStringLiteral("2026/12/09"));
+    RawFirebird(database_, "SYSDBA", password).execute("UPDATE POS_DAY SET CARD_ID = 'X3' WHERE EMPLOYEE_ID = 'E03'");
+
+    c.go(QStringLiteral("E01"));
+    c.dataSet.edit();
+    c.dataSet.setFieldText(6, QStringLiteral("NEW"));
+    c.dataSet.post();
+    c.go(QStringLiteral("E03"));
+    c.dataSet.deleteRecord();
+    QCOMPARE(c.dataSet.applyUpdates(0), 1);
+
+    // The edit was sent first and undone with the failed removal; both stay pending.
+    const auto sent = journal();
+    QCOMPARE(sent.size(), std::size_t(1)); // the other user's update alone
+    QCOMPARE(*sent[0][1], std::string("E03"));
+    const auto left = rows("INI_DATE = '2026/12/09'");
+    QCOMPARE(left.size(), std::size_t(3));
+    QCOMPARE(*left[0][2], std::string("C1"));
+    QCOMPARE(*left[2][2], std::string("X3"));
+    QCOMPARE(c.dataSet.changeCount(), 2);
+    QCOMPARE(c.dataSet.recordCount(), 2);
+    QCOMPARE(c.dataSet.cellText(0, 6), QStringLiteral("NEW"));
+}
+
+void TestDataSet::sendsPendingChangesInOrderInOneTransaction()
+{
+    Chain& c = *chain_;
+    c.load(QStringLiteral("2026/12/09"));
+    c.go(QStringLiteral("E02"));
+    c.dataSet.edit();
+    c.dataSet.setFieldText(3, QStringLiteral("19:00:00"));
+    c.dataSet.append(); // posts the edit
+    c.dataSet.setFieldText(0, QStringLiteral("E07"));
+    c.dataSet.setFieldText(1, QStringLiteral("2026/12/09"));
+    c.go(QStringLiteral("E01")); // leaving the row posts the insert
+    QCOMPARE(c.dataSet.state(), TClientDataSet::State::Browse);
+    c.dataSet.deleteRecord();
+    QCOMPARE(c.dataSet.changeCount(), 3);
+    QCOMPARE(c.dataSet.applyUpdates(0), 0);
+    QCOMPARE(c.dataSet.changeCount(), 0);
+
+    const auto sent = journal();
+    QCOMPARE(sent.size(), std::size_t(3));
+    QCOMPARE(*sent[0][0] + *sent[0][1], std::string("UE02"));
+    QCOMPARE(*sent[1][0] + *sent[1][1], std::string("IE07"));
+    QCOMPARE(*sent[2][0] + *sent[2][1], std::string("DE01"));
+    QCOMPARE(*sent[0][2], *sent[2][2]);
+    QCOMPARE(*sent[1][2], *sent[2][2]);
+
+    const auto left = rows("INI_DATE = '2026/12/09'");
+    QCOMPARE(left.size(), std::size_t(3));
+    QVERIFY(!left[2][2].has_value()); // the insert named only the columns given a value
+    RawFirebird raw(database_, "SYSDBA", password);
+    QCOMPARE(*raw.query("SELECT TIME_OUT FROM POS_DAY WHERE EMPLOYEE_ID = 'E02'")[0][0], std::string("19:00:00"));
+
+    // The applied values are the rows' old values now: a second edit of E02 finds its row.
+    c.go(QStringLiteral("E02"));
+    c.dataSet.edit();
+    c.dataSet.setFieldText(3, QStringLiteral("20:00:00"));
+    QCOMPARE(c.dataSet.applyUpdates(0), 0);
+    QCOMPARE(*raw.query("SELECT TIME_OUT FROM POS_DAY WHERE EMPLOYEE_ID = 'E02'")[0][0], std::string("20:00:00"));
+}
+
+void TestDataSet::emptyLogSendsNothing()
+{
+    Chain& c = *chain_;
+    QCOMPARE(c.dataSet.applyUpdates(0), 0); // closed
+    c.load(QStringLiteral("2026/12/09"));
+    c.dataSet.edit();
+    c.dataSet.setFieldText(5, QStringLiteral("Ann")); // the same value: no change
+    QCOMPARE(c.dataSet.applyUpdates(0), 0);
+    QCOMPARE(journal().size(), std::size_t(0));
+    QVERIFY(!c.connection.inTransaction());
+}
+
+void TestDataSet::unpostedInsertVanishes()
+{
+    Chain& c = *chain_;
+    c.load(QStringLiteral("2026/12/09"));
+    QSignalSpy removed(&c.dataSet, &TClientDataSet::rowRemoved);
+    c.go(QStringLiteral("E02"));
+    c.dataSet.insert();
+    QCOMPARE(c.dataSet.recordCount(), 4);
+    QCOMPARE(c.dataSet.currentRow(), 1);
+    c.dataSet.setFieldText(0, QStringLiteral("E05"));
+    QCOMPARE(c.dataSet.cellText(1, 0), QStringLiteral("E05"));
+    QCOMPARE(c.dataSet.cellText(2, 0), QStringLiteral("E02"));
+    c.dataSet.cancel();
+    QCOMPARE(c.dataSet.recordCount(), 3);
+    QCOMPARE(c.dataSet.cellText(1, 0), QStringLiteral("E02"));
+
+    // Deleting a row still being inserted only abandons it.
+    c.dataSet.insert();
+    c.dataSet.setFieldText(0, QStringLiteral("E06"));
+    c.dataSet.deleteRecord();
+    QCOMPARE(removed.count(), 2);
+    QCOMPARE(c.dataSet.recordCount(), 3);
+    QCOMPARE(c.dataSet.changeCount(), 0);
+    QCOMPARE(c.dataSet.applyUpdates(0), 0);
+    QCOMPARE(rows().size(), std::size_t(4));
+}
+
+void TestDataSet::refusesUnencodableText()
+{
+    Chain& c = *chain_;
+    c.load(QStringLiteral("2026/12/09"));
+    c.dataSet.edit();
+    c.dataSet.setFieldText(5, QString::fromUtf8("王小明")); // Big5 holds it
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, c.dataSet.setFieldText(4, QStringLiteral("three")));
+    c.dataSet.post();
+    QCOMPARE(c.dataSet.applyUpdates(0), 0);
+    c.load(QStringLiteral("2026/12/09"));
+    QCOMPARE(c.dataSet.cellText(0, 5), QString::fromUtf8("王小明"));
+    c.dataSet.edit();
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, c.dataSet.setFieldText(6, QString::fromUtf8("\xF0\x9F\x98\x80")));
+    QVERIFY(!c.dataSet.modified());
+}
+
+QTEST_GUILESS_MAIN(TestDataSet)
+#include "tst_dataset.moc"
