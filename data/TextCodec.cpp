@@ -56,10 +56,10 @@ QString TextCodec::encodingFor(const QString& serverCharSet)
 
 TextCodec::TextCodec(const QString& serverCharSet)
     : encodingName_(encodingFor(serverCharSet)),
-      encoder_(encodingName_.toLatin1().constData()),
-      decoder_(encodingName_.toLatin1().constData())
+      qtName_(encodingName_.toLatin1()),
+      decoder_(qtName_.constData(), QStringConverter::Flag::Stateless)
 {
-    if (!encoder_.isValid() || !decoder_.isValid())
+    if (!QStringEncoder(qtName_.constData()).isValid() || !decoder_.isValid())
         throw EDatabaseError(QStringLiteral("Character set '%1' is not supported").arg(serverCharSet.trimmed()));
     utf8_ = encodingName_ == u"UTF-8";
 }
@@ -69,9 +69,10 @@ QByteArray TextCodec::encode(QStringView text) const
     // Every supported set is a superset of ASCII, which is most of what passes here.
     if (isAscii(text))
         return text.toLatin1();
-    encoder_.resetState();
-    QByteArray bytes = encoder_.encode(text);
-    if (encoder_.hasError())
+    // A fresh encoder each time: an ICU encoder's error flag survives resetState().
+    QStringEncoder encoder(qtName_.constData());
+    QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
         raiseUnencodable(text);
     return bytes;
 }
@@ -81,9 +82,9 @@ void TextCodec::raiseUnencodable(QStringView text) const
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype n = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
         const QStringView one = text.sliced(i, n);
-        encoder_.resetState();
-        (void)QByteArray(encoder_.encode(one));
-        if (encoder_.hasError()) {
+        QStringEncoder encoder(qtName_.constData());
+        (void)QByteArray(encoder.encode(one));
+        if (encoder.hasError()) {
             const char32_t code = n == 2 ? QChar::surrogateToUcs4(one[0], one[1]) : one[0].unicode();
             throw EDatabaseError(QStringLiteral("Character '%1' (U+%2) cannot be represented in the character set %3")
                                      .arg(one.toString())
@@ -102,7 +103,6 @@ QString TextCodec::decode(const char* data, std::size_t length) const
         return QString::fromLatin1(data, size);
     if (utf8_)
         return QString::fromUtf8(data, size);
-    decoder_.resetState();
     return decoder_.decode(QByteArrayView(data, size));
 }
 

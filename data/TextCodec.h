@@ -28,8 +28,9 @@ private:
     [[noreturn]] void raiseUnencodable(QStringView text) const;
 
     QString encodingName_;
+    QByteArray qtName_;
     bool utf8_ = false;
-    mutable QStringEncoder encoder_;
+    // Stateless: a value never carries a partial character into the next one.
     mutable QStringDecoder decoder_;
 };
 

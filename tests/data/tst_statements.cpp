@@ -1,0 +1,220 @@
+// The statement catalogue against a real database: exact texts, separate commits, and
+// texts (quotes, Big5, empty) stored and found again exactly.
+#include "Catalogue.h"
+#include "SqlStatement.h"
+#include "TestDatabase.h"
+
+#include <QTest>
+
+using namespace kordane;
+using kordane::test::TestDatabase;
+
+class TestStatements : public QObject {
+    Q_OBJECT
+
+private:
+    struct Record {
+        QString date, employee, timeIn, timeOut, card, name, weekday;
+    };
+    static void insert(TSQLQuery& query, const Record& r)
+    {
+        query.close();
+        query.clearSql();
+        for (const QString& line : catalogue::insertRecord())
+            query.addLine(line);
+        const QStringList values{r.date, r.employee, r.timeIn, r.timeOut, r.card, r.name, r.weekday};
+        for (int i = 0; i < values.size(); ++i)
+            query.paramByName(catalogue::insertParamNames()[i]).setAsString(values[i]);
+        query.execSql();
+    }
+    static void run(TSQLQuery& query, const QStringList& lines)
+    {
+        query.close();
+        query.setSql(lines);
+        query.execSql();
+    }
+    static int count(TestDatabase& db, const std::string& where = "1=1")
+    {
+        return std::stoi(*db.scalar("SELECT COUNT(*) FROM POS_DAY WHERE " + where));
+    }
+
+private slots:
+    void catalogueLines_data();
+    void catalogueLines();
+    void insertAndReadBack();
+    void statementsCommitSeparately();
+    void weekdayBytes_data();
+    void weekdayBytes();
+    void quoteLadenCode();
+    void unencodableRefused();
+};
+
+void TestStatements::catalogueLines_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("S1") << catalogue::backfillNames(QStringLiteral("2026/11/04"))
+                        << QStringList{"UPDATE POS_DAY SET ",
+                                       "EMPLOYEE_NAME=(SELECT EMPLOYEE_NAME FROM EMPLOYEE WHERE EMPLOYEE_ID = POS_DAY.EMPLOYEE_ID)",
+                                       "WHERE (EMPLOYEE_NAME IS NULL OR EMPLOYEE_NAME = '' )",
+                                       "  AND INI_DATE >= '2026/11/04'"};
+    QTest::newRow("S2") << catalogue::daySelect(QStringLiteral("2026/12/09"))
+                        << QStringList{"select * from POS_DAY ", "where INI_DATE = '2026/12/09'",
+                                       "ORDER BY EMPLOYEE_ID,TIME_IN "};
+    QTest::newRow("S2 blank date") << catalogue::daySelect(QStringLiteral("    /  /  "))
+                                   << QStringList{"select * from POS_DAY ", "where INI_DATE = '    /  /  '",
+                                                  "ORDER BY EMPLOYEE_ID,TIME_IN "};
+    QTest::newRow("S3") << catalogue::employeeDaySelect(QStringLiteral("A01"), QStringLiteral("2026/12/09"))
+                        << QStringList{"select * from POS_DAY ", "where EMPLOYEE_ID = 'A01'",
+                                       "  AND INI_DATE    = '2026/12/09'"};
+    QTest::newRow("S4 quote doubled") << catalogue::employeeSelect(QStringLiteral("O'Neil "))
+                                      << QStringList{"SELECT EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID FROM EMPLOYEE ",
+                                                     " where EMPLOYEE_ID = 'O''Neil '"};
+    const QStringList where{" WHERE INI_DATE   = '2026/12/09'", "  AND EMPLOYEE_ID = 'A01'",
+                            "  AND TIME_IN     = '08:00:00'", "  AND TIME_OUT    = '17:30:00'"};
+    QTest::newRow("S5") << catalogue::duplicateCheck("2026/12/09", "A01", "08:00:00", "17:30:00")
+                        << QStringList{"SELECT a.INI_DATE, a.EMPLOYEE_ID, a.TIME_IN, a.TIME_OUT FROM POS_DAY a "} + where;
+    QTest::newRow("S6") << catalogue::deleteByValues("2026/12/09", "A01", "08:00:00", "17:30:00")
+                        << QStringList{"DELETE  FROM POS_DAY  "} + where;
+    QTest::newRow("S7") << catalogue::insertRecord()
+                        << QStringList{"INSERT INTO POS_DAY(INI_DATE,EMPLOYEE_ID,TIME_IN,TIME_OUT,CARD_ID,EMPLOYEE_NAME,BILL_WEEK) ",
+                                       " VALUES(:INI_DATE,:EMPLOYEE_ID,:TIME_IN,:TIME_OUT,:CARD_ID,:EMPLOYEE_NAME,:BILL_WEEK)"};
+}
+
+void TestStatements::catalogueLines()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, expected);
+    QCOMPARE(lines, expected);
+    QCOMPARE(catalogue::joinLines(lines), expected.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+}
+
+void TestStatements::insertAndReadBack()
+{
+    TestDatabase db;
+    auto connection = db.connection();
+    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    insert(query, {"2026/12/09", "A01", "08:00:00", "17:30:00", "", "", "三"});
+    QCOMPARE(count(db, "CARD_ID = '' AND EMPLOYEE_NAME = ''"), 1); // empty, not null
+
+    query.setSql(catalogue::duplicateCheck("2026/12/09", "A01", "08:00:00", "17:30:00"));
+    query.open();
+    QVERIFY(!query.isEmpty());
+    QCOMPARE(query.asString(query.fieldByName(QStringLiteral("TIME_OUT"))), QStringLiteral("17:30:00"));
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, query.fieldByName(QStringLiteral("NOPE")));
+    try {
+        query.fieldByName(QStringLiteral("NOPE"));
+    } catch (const EDatabaseError& e) {
+        QCOMPARE(e.message(), QStringLiteral("SQLQuery1: Field 'NOPE' not found"));
+    }
+    query.close();
+
+    // Compared as text: a time without its leading zero is another time. (Trailing
+    // blanks are not significant in the server's comparison of texts.)
+    query.setSql(catalogue::duplicateCheck("2026/12/09", "A01", "8:00:00", "17:30:00"));
+    query.open();
+    QVERIFY(query.isEmpty());
+    query.close();
+    QCOMPARE(connection->state(), TSQLConnection::State::Open);
+}
+
+void TestStatements::statementsCommitSeparately()
+{
+    TestDatabase db;
+    auto connection = db.connection();
+    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    insert(query, {"2026/12/09", "A01", "08:00:00", "17:30:00", "C1", "N", "三"});
+    // Wider than TIME_IN: the server refuses it.
+    QVERIFY_THROWS_EXCEPTION(EDriverError,
+                             insert(query, {"2026/12/09", "A02", "08:00:00 too wide", "17:30:00", "", "", "三"}));
+    QCOMPARE(count(db), 1);
+    QCOMPARE(connection->state(), TSQLConnection::State::Open);
+    QVERIFY(!query.active());
+    // The connection is still usable after the failure.
+    run(query, catalogue::deleteByValues("2026/12/09", "A01", "08:00:00", "17:30:00"));
+    QCOMPARE(count(db), 0);
+}
+
+void TestStatements::weekdayBytes_data()
+{
+    QTest::addColumn<QString>("weekday");
+    QTest::addColumn<QByteArray>("big5");
+    QTest::newRow("Sunday") << QStringLiteral("日") << QByteArray("\xA4\xE9");
+    QTest::newRow("Monday") << QStringLiteral("一") << QByteArray("\xA4\x40");
+    QTest::newRow("Tuesday") << QStringLiteral("二") << QByteArray("\xA4\x47");
+    QTest::newRow("Wednesday") << QStringLiteral("三") << QByteArray("\xA4\x54");
+    QTest::newRow("Thursday") << QStringLiteral("四") << QByteArray("\xA5\x7C");
+    QTest::newRow("Friday") << QStringLiteral("五") << QByteArray("\xA4\xAD");
+    QTest::newRow("Saturday") << QStringLiteral("六") << QByteArray("\xA4\xBB");
+}
+
+void TestStatements::weekdayBytes()
+{
+    QFETCH(QString, weekday);
+    QFETCH(QByteArray, big5);
+    TestDatabase db;
+    auto connection = db.connection();
+    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    insert(query, {"2026/12/09", "A01", "08:00:00", "17:30:00", "", "王小明", weekday});
+
+    const auto rows = db.raw().query("SELECT BILL_WEEK, OCTET_LENGTH(BILL_WEEK) FROM POS_DAY");
+    QCOMPARE(rows.size(), std::size_t{1});
+    QCOMPARE(QByteArray::fromStdString(*rows[0][0]), big5);
+    QCOMPARE(*rows[0][1], std::string("2"));
+
+    query.setSql(catalogue::employeeDaySelect("A01", "2026/12/09"));
+    query.open();
+    const int column = query.fieldByName(QStringLiteral("BILL_WEEK"));
+    QCOMPARE(QByteArray(query.rawText(column).data(), qsizetype(query.rawText(column).size())), big5);
+    QCOMPARE(query.asString(column), weekday);
+    QCOMPARE(query.asString(query.fieldByName(QStringLiteral("EMPLOYEE_NAME"))), QStringLiteral("王小明"));
+}
+
+void TestStatements::quoteLadenCode()
+{
+    TestDatabase db;
+    db.raw().execute({"INSERT INTO EMPLOYEE VALUES ('A''01'' OR ''1''=''1', 'Quote', 'Q1')",
+                      "INSERT INTO EMPLOYEE VALUES ('A01', 'Plain', 'P1')"});
+    auto connection = db.connection();
+    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    const QString code = QStringLiteral("A'01' OR '1'='1");
+    insert(query, {"2026/12/09", code, "08:00:00", "17:30:00", "Q1", "Quote", "三"});
+    insert(query, {"2026/12/09", "A01", "08:00:00", "17:30:00", "P1", "Plain", "三"});
+    QCOMPARE(*db.scalar("SELECT COUNT(*) FROM POS_DAY WHERE EMPLOYEE_ID = 'A''01'' OR ''1''=''1'"), std::string("1"));
+
+    // Rows found; a row of another employee counts as a thousand.
+    const auto rowsOf = [&](const QStringList& lines) {
+        query.close();
+        query.setSql(lines);
+        query.open();
+        int rows = 0;
+        for (; !query.eof(); query.next())
+            rows += query.asString(query.fieldByName(QStringLiteral("EMPLOYEE_ID"))) == code ? 1 : 1000;
+        query.close();
+        return rows;
+    };
+    QCOMPARE(rowsOf(catalogue::employeeDaySelect(code, "2026/12/09")), 1);
+    QCOMPARE(rowsOf(catalogue::employeeSelect(code)), 1);
+    QCOMPARE(rowsOf(catalogue::duplicateCheck("2026/12/09", code, "08:00:00", "17:30:00")), 1);
+    run(query, catalogue::deleteByValues("2026/12/09", code, "08:00:00", "17:30:00"));
+    QCOMPARE(count(db), 1);
+    QCOMPARE(*db.scalar("SELECT EMPLOYEE_ID FROM POS_DAY"), std::string("A01"));
+}
+
+void TestStatements::unencodableRefused()
+{
+    TestDatabase db;
+    auto connection = db.connection();
+    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    try {
+        insert(query, {"2026/12/09", "A01", "08:00:00", "17:30:00", "", QStringLiteral("Zoë"), "三"});
+        QFAIL("no error");
+    } catch (const EDatabaseError& e) {
+        QCOMPARE(e.message(),
+                 QStringLiteral("Character 'ë' (U+00EB) cannot be represented in the character set windows-950"));
+    }
+    QCOMPARE(count(db), 0);
+}
+
+QTEST_GUILESS_MAIN(TestStatements)
+#include "tst_statements.moc"

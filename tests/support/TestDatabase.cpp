@@ -1,0 +1,116 @@
+#include "TestDatabase.h"
+
+#include <QFile>
+#include <QUuid>
+
+#include <stdexcept>
+
+namespace kordane::test {
+namespace {
+
+QString env(const char* name, const char* fallback)
+{
+    const QByteArray value = qgetenv(name);
+    return QString::fromLocal8Bit(value.isEmpty() ? QByteArray(fallback) : value);
+}
+
+const std::vector<std::string> schema = {
+    "CREATE TABLE POS_DAY (EMPLOYEE_ID VARCHAR(20) CHARACTER SET NONE, INI_DATE VARCHAR(10) CHARACTER SET NONE,"
+    " TIME_IN VARCHAR(8) CHARACTER SET NONE, TIME_OUT VARCHAR(8) CHARACTER SET NONE,"
+    " BILL_WEEK VARCHAR(2) CHARACTER SET NONE, EMPLOYEE_NAME VARCHAR(40) CHARACTER SET NONE,"
+    " CARD_ID VARCHAR(20) CHARACTER SET NONE)",
+    "CREATE TABLE EMPLOYEE (EMPLOYEE_ID VARCHAR(20) CHARACTER SET NONE,"
+    " EMPLOYEE_NAME VARCHAR(40) CHARACTER SET NONE, CARD_ID VARCHAR(20) CHARACTER SET NONE)",
+};
+
+} // namespace
+
+bool writeTextFile(const QString& path, const QString& text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(text.toUtf8()) >= 0;
+}
+
+TestDatabase::TestDatabase(Where where)
+{
+    if (!dir_.isValid())
+        throw std::runtime_error("cannot create a temporary directory");
+    if (where == Where::Embedded) {
+        database_ = dir() + QStringLiteral("/POSDATA.FDB");
+        password_ = QStringLiteral("quillbrex");
+    } else {
+        // The server opens the file itself, so it must lie where the server may write.
+        const QString serverDir = env("KORDANE_TEST_SERVER_DIR", "/tmp/kordane-fbserver") + QStringLiteral("/data");
+        const QString file = serverDir + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".fdb");
+        database_ = env("KORDANE_TEST_SERVER", "127.0.0.1/33050") + u':' + file;
+        password_ = env("KORDANE_TEST_PASSWORD", "kordane-test");
+    }
+    raw_ = std::make_unique<RawFirebird>(
+        RawFirebird::create(database_.toStdString(), "SYSDBA", password_.toStdString(), "NONE"));
+    raw_->execute(schema);
+    if (!writeTextFile(connectionsFile(), connectionsText()) || !writeTextFile(driversFile(), driversText()))
+        throw std::runtime_error("cannot write the configuration files");
+}
+
+TestDatabase::~TestDatabase()
+{
+    try {
+        raw_->drop();
+    } catch (const std::exception&) {
+        // Another attachment still holds it; the temporary directory goes anyway.
+    }
+}
+
+QString TestDatabase::connectionsText() const
+{
+    QString text = QStringLiteral("[Varnok]\n");
+    for (const QString& line : storedParams()) {
+        if (line.startsWith(u"Database="))
+            text += QStringLiteral("Database=") + database_ + u'\n';
+        else if (line.startsWith(u"Password="))
+            text += QStringLiteral("Password=") + password_ + u'\n';
+        else
+            text += line + u'\n';
+    }
+    return text;
+}
+
+QString TestDatabase::driversText()
+{
+    return QStringLiteral("[Interbase]\n"
+                          "GetDriverFunc=getSQLDriverINTERBASE\n"
+                          "LibraryName=libdbxfb.so\n"
+                          "VendorLib=libfbclient.so.2\n");
+}
+
+void TestDatabase::writeConnectionsFile(const QString& text) const
+{
+    if (!writeTextFile(connectionsFile(), text))
+        throw std::runtime_error("cannot write the connections file");
+}
+
+void TestDatabase::writeDriversFile(const QString& text) const
+{
+    if (!writeTextFile(driversFile(), text))
+        throw std::runtime_error("cannot write the drivers file");
+}
+
+std::unique_ptr<TSQLConnection> TestDatabase::connection() const
+{
+    auto connection = std::make_unique<TSQLConnection>();
+    connection->setConnectionsFilePath(connectionsFile());
+    connection->setDriversFilePath(driversFile());
+    return connection;
+}
+
+RawFirebird::Value TestDatabase::scalar(const std::string& sql)
+{
+    const auto rows = raw_->query(sql);
+    if (rows.size() != 1 || rows.front().size() != 1)
+        throw std::runtime_error("not a single value: " + sql);
+    return rows.front().front();
+}
+
+} // namespace kordane::test
