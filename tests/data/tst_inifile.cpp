@@ -1,0 +1,94 @@
+// The configuration files' format, and where the two files are looked for.
+#include "ConfigLocation.h"
+#include "IniFile.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kordane;
+
+class TestIniFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+    void caseInsensitiveLookUp();
+    void missingFile();
+    void location();
+
+private:
+    QTemporaryDir settingsDir_;
+};
+
+void TestIniFile::parse_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QStringList>("lines");
+
+    QTest::newRow("trimmed names and values")
+        << "[Varnok]\n  DriverName = Interbase  \n\tDatabase=host:/p/x.fdb\t\n" << "Varnok"
+        << QStringList{"DriverName=Interbase", "Database=host:/p/x.fdb"};
+    QTest::newRow("comments and blank lines")
+        << "; head\n[Varnok]\n\n   ; DriverName=No\nA=1\n;B=2\n" << "Varnok" << QStringList{"A=1"};
+    QTest::newRow("lines before the first section ignored")
+        << "DriverName=Stray\n[Varnok]\nB=2\n" << "Varnok" << QStringList{"B=2"};
+    QTest::newRow("section name trimmed") << "  [  Varnok ]  \nA=1\n" << "Varnok" << QStringList{"A=1"};
+    QTest::newRow("CR LF line ends") << "[Varnok]\r\nA=1\r\nB=\r\n" << "Varnok" << QStringList{"A=1", "B="};
+    QTest::newRow("file order kept, sections apart")
+        << "[One]\nZ=1\n[Varnok]\nC=3\nA=1\nB=2\n[Two]\nY=9\n" << "Varnok" << QStringList{"C=3", "A=1", "B=2"};
+    QTest::newRow("value keeps further equals signs")
+        << "[Varnok]\nCustom String = a=b; c = d \n" << "Varnok" << QStringList{"Custom String=a=b; c = d"};
+    QTest::newRow("line without equals sign is no entry") << "[Varnok]\nnoise\nA=1\n" << "Varnok" << QStringList{"A=1"};
+    QTest::newRow("Chinese values") << "[Varnok]\nName=出勤資料\n" << "Varnok" << QStringList{"Name=出勤資料"};
+    QTest::newRow("missing section") << "[Other]\nA=1\n" << "Varnok" << QStringList{};
+    QTest::newRow("unclosed bracket is an entry line")
+        << "[Varnok]\n[Broken=1\n" << "Varnok" << QStringList{"[Broken=1"};
+}
+
+void TestIniFile::parse()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, section);
+    QFETCH(QStringList, lines);
+    QCOMPARE(IniFile::parse(text).sectionLines(section), lines);
+}
+
+void TestIniFile::caseInsensitiveLookUp()
+{
+    const IniFile ini = IniFile::parse(u"[Interbase]\nLIBRARYNAME=libdbxfb.so\nvendorlib = libfbclient.so.2\n"
+                                       u"[interbase]\nLibraryName=second\n");
+    QCOMPARE(ini.value(u"INTERBASE", u"LibraryName"), QStringLiteral("libdbxfb.so"));
+    QCOMPARE(ini.value(u"interBase", u"VendorLib"), QStringLiteral("libfbclient.so.2"));
+    QCOMPARE(ini.value(u"Interbase", u"GetDriverFunc"), QString());
+    QCOMPARE(ini.value(u"Nope", u"LibraryName"), QString());
+}
+
+void TestIniFile::missingFile()
+{
+    QVERIFY(!IniFile::load(QStringLiteral("/nonexistent/dbxconnections.ini")));
+    QVERIFY(!IniFile::load(QString()));
+}
+
+void TestIniFile::location()
+{
+    QVERIFY(settingsDir_.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
+    const QString besideProgram = QCoreApplication::applicationDirPath();
+    QCOMPARE(config::connectionsFilePath(), besideProgram + QStringLiteral("/dbxconnections.ini"));
+    QCOMPARE(config::driversFilePath(), besideProgram + QStringLiteral("/dbxdrivers.ini"));
+    {
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, config::settingsOrganization,
+                           config::settingsApplication);
+        settings.setValue(config::connectionsKey, QStringLiteral("/etc/kordane/connections.ini"));
+        settings.setValue(config::driversKey, QString());
+    }
+    QCOMPARE(config::connectionsFilePath(), QStringLiteral("/etc/kordane/connections.ini"));
+    QCOMPARE(config::driversFilePath(), besideProgram + QStringLiteral("/dbxdrivers.ini")); // empty value
+}
+
+QTEST_GUILESS_MAIN(TestIniFile)
+#include "tst_inifile.moc"
