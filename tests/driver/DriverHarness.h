@@ -126,6 +126,13 @@ inline std::vector<std::vector<std::string>> rows(dbx::ISQLConnection& connectio
     return result;
 }
 
+// The first row of a query; empty when there is none, so that a comparison fails cleanly.
+inline std::vector<std::string> firstRow(dbx::ISQLConnection& connection, const std::string& sql)
+{
+    auto all = rows(connection, sql);
+    return all.empty() ? std::vector<std::string>{} : all.front();
+}
+
 inline const char* posDayTable()
 {
     return "CREATE TABLE POS_DAY (EMPLOYEE_ID VARCHAR(20) CHARACTER SET NONE,"

@@ -26,6 +26,7 @@ private slots:
     void valuesAsText();
     void trimCharTrimsFixedText();
     void metaData();
+    void optionsReachFirebird();
 
 private:
     std::unique_ptr<dbx::ISQLConnection> open();
@@ -56,7 +57,7 @@ void TestDriver::initTestCase()
     auto raw = kordane::RawFirebird::create(database_, "SYSDBA", "masterkey");
     raw.execute({posDayTable(),
                  "CREATE TABLE T (ID INTEGER, TXT VARCHAR(10) CHARACTER SET NONE)",
-                 "CREATE TABLE KEYED (ID INTEGER NOT NULL PRIMARY KEY)"});
+                 "CREATE TABLE KEYED (ID INTEGER NOT NULL PRIMARY KEY)", "CREATE ROLE CLERK", "GRANT CLERK TO SYSDBA"});
     connection_ = open();
     QVERIFY(connection_);
 }
@@ -154,11 +155,11 @@ void TestDriver::explicitTransactions()
     QCOMPARE(connection_->beginTransaction(1, dbx::Isolation::ReadCommitted), dbx::DBXERR_NONE);
     QCOMPARE(connection_->beginTransaction(2, dbx::Isolation::ReadCommitted), dbx::DBXERR_LOCALTRANSACTIVE);
     QCOMPARE(run(*connection_, "INSERT INTO T VALUES (1, 'undone')").status, dbx::DBXERR_NONE);
-    QCOMPARE(rows(*connection_, "SELECT COUNT(*) FROM T")[0][0], "1");
+    QCOMPARE(firstRow(*connection_, "SELECT COUNT(*) FROM T"), Texts{"1"});
     QCOMPARE(connection_->commit(2), dbx::DBXERR_INVALIDTXNID);
     QCOMPARE(connection_->rollback(1), dbx::DBXERR_NONE);
     QCOMPARE(connection_->rollback(1), dbx::DBXERR_INVALIDTXNID);
-    QCOMPARE(rows(*connection_, "SELECT COUNT(*) FROM T")[0][0], "0");
+    QCOMPARE(firstRow(*connection_, "SELECT COUNT(*) FROM T"), Texts{"0"});
 
     QCOMPARE(connection_->beginTransaction(3, dbx::Isolation::RepeatableRead), dbx::DBXERR_NONE);
     QCOMPARE(run(*connection_, "INSERT INTO T VALUES (1, 'kept')").status, dbx::DBXERR_NONE);
@@ -211,7 +212,7 @@ void TestDriver::misuseGivesItsStatus()
     QCOMPARE(command->setNullParameter(1), dbx::DBXERR_NONE);
     QCOMPARE(command->execute(cursor), dbx::DBXERR_NONE);
     QVERIFY(!cursor);
-    QCOMPARE(rows(*connection_, "SELECT ID, TXT FROM T")[0], (Texts{"<null>", "0123456789"}));
+    QCOMPARE(firstRow(*connection_, "SELECT ID, TXT FROM T"), (Texts{"<null>", "0123456789"}));
 
     auto query = run(*connection_, "SELECT ID FROM T");
     const char* data = nullptr;
@@ -267,9 +268,9 @@ void TestDriver::valuesAsText()
 void TestDriver::trimCharTrimsFixedText()
 {
     const std::string sql = "SELECT CAST('ab' AS CHAR(4)), CAST('ab  ' AS VARCHAR(4)) FROM RDB$DATABASE";
-    QCOMPARE(rows(*connection_, sql)[0], (Texts{"ab  ", "ab  "}));
+    QCOMPARE(firstRow(*connection_, sql), (Texts{"ab  ", "ab  "}));
     connection_->setOption(dbx::ConnectionOption::TrimChar, 1);
-    QCOMPARE(rows(*connection_, sql)[0], (Texts{"ab", "ab  "}));
+    QCOMPARE(firstRow(*connection_, sql), (Texts{"ab", "ab  "}));
     connection_->setOption(dbx::ConnectionOption::TrimChar, 0);
 }
 
@@ -289,6 +290,32 @@ void TestDriver::metaData()
     int statements = -1;
     QCOMPARE(connection_->getMaxActiveStatements(statements), dbx::DBXERR_NONE);
     QCOMPARE(statements, 0);
+}
+
+void TestDriver::optionsReachFirebird()
+{
+    std::unique_ptr<dbx::ISQLConnection> c;
+    QCOMPARE(driver_->getConnection(c), dbx::DBXERR_NONE);
+    c->setOption(dbx::ConnectionOption::RoleName, std::string("CLERK"));
+    c->setOption(dbx::ConnectionOption::ServerCharSet, std::string("WIN1252"));
+    c->setOption(dbx::ConnectionOption::SqlDialect, 1);
+    c->setOption(dbx::ConnectionOption::ConnectTimeout, 5);
+    // Accepted and without effect in Firebird.
+    QCOMPARE(c->setOption(dbx::ConnectionOption::BlockingMode, 1), dbx::DBXERR_NONE);
+    QCOMPARE(c->setOption(dbx::ConnectionOption::CustomString, std::string("x")), dbx::DBXERR_NONE);
+    QCOMPARE(c->connect(database_, "SYSDBA", "masterkey"), dbx::DBXERR_NONE);
+    // In dialect 1 a double quote delimits a string, so there is no identifier quote.
+    QCOMPARE(firstRow(*c, "SELECT CURRENT_ROLE, \"dialect one\", C.RDB$CHARACTER_SET_NAME FROM MON$ATTACHMENTS A"
+                      " JOIN RDB$CHARACTER_SETS C ON C.RDB$CHARACTER_SET_ID = A.MON$CHARACTER_SET_ID"
+                      " WHERE A.MON$ATTACHMENT_ID = CURRENT_CONNECTION"),
+             (Texts{"CLERK", "dialect one", "WIN1252                        "}));
+    dbx::ISQLMetaData* meta = nullptr;
+    c->getMetaData(meta);
+    std::string quote = "?";
+    meta->getQuoteChar(quote);
+    QCOMPARE(quote, "");
+    QCOMPARE(c->setOption(dbx::ConnectionOption::SqlDialect, 2), dbx::DBXERR_INVALIDPARAM);
+    QCOMPARE(c->setOption(dbx::ConnectionOption::TransIsolation, 7), dbx::DBXERR_INVALIDXISOLEVEL);
 }
 
 QTEST_GUILESS_MAIN(TestDriver)

@@ -65,15 +65,15 @@ void TestServerDriver::connectsOverTcp()
     // The server named in the database, or by HostName and ServerPort for a bare path.
     auto named = connectTo(*driver_, server_ + ":" + path_, password_, error);
     QVERIFY2(named, error.c_str());
-    QCOMPARE(rows(*named, "SELECT EMPLOYEE_ID FROM POS_DAY")[0][0], "E001");
+    QCOMPARE(firstRow(*named, "SELECT EMPLOYEE_ID FROM POS_DAY"), std::vector<std::string>{"E001"});
     Options options;
     options.hostName = host;
     options.serverPort = port;
     auto byOptions = connectTo(*driver_, path_, password_, error, options);
     QVERIFY2(byOptions, error.c_str());
-    QCOMPARE(rows(*byOptions, "SELECT MON$REMOTE_PROTOCOL FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = "
-                              "CURRENT_CONNECTION")[0][0].substr(0, 4),
-             "TCPv");
+    QCOMPARE(firstRow(*byOptions, "SELECT SUBSTRING(MON$REMOTE_PROTOCOL FROM 1 FOR 4) FROM MON$ATTACHMENTS"
+                                  " WHERE MON$ATTACHMENT_ID = CURRENT_CONNECTION"),
+             std::vector<std::string>{"TCPv"});
 }
 
 void TestServerDriver::loginFailures_data()
