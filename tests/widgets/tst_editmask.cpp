@@ -19,7 +19,6 @@ private slots:
     void leftAlignedAndWithoutSeparators();
     void requiredPositions_data();
     void requiredPositions();
-    void typing();
     void paste_data();
     void paste();
 };
@@ -107,36 +106,6 @@ void TestEditMask::requiredPositions()
     m.assign(assigned);
     QCOMPARE(m.firstUnfilledRequired(), firstUnfilled);
     QCOMPARE(m.requiredFilled(), firstUnfilled < 0);
-}
-
-void TestEditMask::typing()
-{
-    EditMask m(DateMask);
-    int caret = 0;
-    for (const QChar c : QStringLiteral("20261/5"))
-        caret = m.type(caret, c);
-    QCOMPARE(m.shownText(), QStringLiteral("2026/1_/5_"));
-    QCOMPARE(m.fieldText(), QStringLiteral("2026/1 /5 "));
-    QCOMPARE(caret, 9);
-    QCOMPARE(m.type(caret, QLatin1Char('a')), -1);
-    QCOMPARE(m.type(caret, QLatin1Char(':')), -1);
-    QCOMPARE(m.type(caret, QLatin1Char('/')), caret); // no separator ahead
-    QCOMPARE(m.type(9, QLatin1Char('7')), 10);
-    QCOMPARE(m.type(10, QLatin1Char('8')), -1);   // past the end
-
-    // Typing a complete date with its separators keeps every run in place.
-    EditMask full(DateMask);
-    caret = 0;
-    for (const QChar c : QStringLiteral("2026/12/07"))
-        caret = full.type(caret, c);
-    QCOMPARE(full.shownText(), QStringLiteral("2026/12/07"));
-    QCOMPARE(caret, 10);
-
-    m.clear(3, 9);
-    QCOMPARE(m.shownText(), QStringLiteral("202_/__/_7"));
-    QCOMPARE(m.previousDigit(7), 6);
-    QCOMPARE(m.nextDigit(4), 5);
-    QCOMPARE(m.nextDigit(10), -1);
 }
 
 void TestEditMask::paste_data()
