@@ -27,6 +27,8 @@ private slots:
     void trimCharTrimsFixedText();
     void metaData();
     void optionsReachFirebird();
+    void objectsOutlivingTheirParts();
+    void autoCommitOffKeepsWorkPending();
 
 private:
     std::unique_ptr<dbx::ISQLConnection> open();
@@ -316,6 +318,45 @@ void TestDriver::optionsReachFirebird()
     QCOMPARE(quote, "");
     QCOMPARE(c->setOption(dbx::ConnectionOption::SqlDialect, 2), dbx::DBXERR_INVALIDPARAM);
     QCOMPARE(c->setOption(dbx::ConnectionOption::TransIsolation, 7), dbx::DBXERR_INVALIDXISOLEVEL);
+}
+
+void TestDriver::objectsOutlivingTheirParts()
+{
+    auto c = open();
+    QVERIFY(c);
+    QCOMPARE(run(*c, "INSERT INTO T VALUES (1, 'a')").status, dbx::DBXERR_NONE);
+    auto query = run(*c, "SELECT TXT FROM T");
+    QCOMPARE(query.cursor->next(), dbx::DBXERR_NONE);
+
+    // Running the command again ends its earlier result.
+    std::unique_ptr<dbx::ISQLCursor> second;
+    QCOMPARE(query.command->execute(second), dbx::DBXERR_NONE);
+    QCOMPARE(query.cursor->next(), dbx::DBXERR_INVALIDHNDL);
+    QCOMPARE(second->next(), dbx::DBXERR_NONE);
+
+    // A disconnect ends every result and statement; the objects stay safe to call and delete.
+    QCOMPARE(c->disconnect(), dbx::DBXERR_NONE);
+    QCOMPARE(second->next(), dbx::DBXERR_INVALIDHNDL);
+    QCOMPARE(query.command->prepare("SELECT 1 FROM RDB$DATABASE", 0), dbx::DBXERR_INVALIDHNDL);
+    QCOMPARE(c->disconnect(), dbx::DBXERR_NONE);
+    QCOMPARE(c->connect(database_, "SYSDBA", "masterkey"), dbx::DBXERR_NONE);
+    QCOMPARE(query.command->prepare("SELECT 1 FROM RDB$DATABASE", 0), dbx::DBXERR_NONE);
+    c.reset();
+    QCOMPARE(query.command->execute(second), dbx::DBXERR_INVALIDHNDL);
+}
+
+void TestDriver::autoCommitOffKeepsWorkPending()
+{
+    auto c = open();
+    QVERIFY(c);
+    c->setOption(dbx::ConnectionOption::AutoCommit, 0);
+    QCOMPARE(run(*c, "INSERT INTO T VALUES (1, 'pending')").status, dbx::DBXERR_NONE);
+    QCOMPARE(firstRow(*c, "SELECT COUNT(*) FROM T"), Texts{"1"});
+    QCOMPARE(c->beginTransaction(1, dbx::Isolation::ReadCommitted), dbx::DBXERR_LOCALTRANSACTIVE);
+    QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", "masterkey").query("SELECT TXT FROM T").size(), 0u);
+    // Never committed, so gone with the connection.
+    QCOMPARE(c->disconnect(), dbx::DBXERR_NONE);
+    QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", "masterkey").query("SELECT TXT FROM T").size(), 0u);
 }
 
 QTEST_GUILESS_MAIN(TestDriver)
