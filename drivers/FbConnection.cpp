@@ -3,7 +3,6 @@
 #include "FbCommand.h"
 #include "FbMetaData.h"
 
-#include <algorithm>
 
 namespace dbxfb {
 
@@ -272,8 +271,9 @@ Status FbConnection::beginTransaction(int transactionId, Isolation isolation)
             && isolation != Isolation::DirtyRead)
             return error_.fail(DBXERR_INVALIDXISOLEVEL, "Unknown transaction isolation");
         ISC_STATUS_ARRAY status;
-        const auto effective = [](Isolation i) { return i == Isolation::RepeatableRead; };
-        if (retained_ && effective(retainedIsolation_) == effective(isolation)) {
+        // Dirty read is read committed in Firebird, so only repeatable read differs.
+        const auto snapshot = [](Isolation i) { return i == Isolation::RepeatableRead; };
+        if (retained_ && snapshot(retainedIsolation_) == snapshot(isolation)) {
             explicit_ = std::move(retained_);
         } else {
             if (retained_ && !api_->commitTransaction(status, retained_.out()))

@@ -4,6 +4,8 @@
 #include "FbConnection.h"
 #include "ValueText.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace dbxfb {
@@ -152,12 +154,14 @@ Status FbCursor::next()
 
 Status FbCursor::isNull(int column, bool& null)
 {
-    if (const Status bad = check(column))
-        return bad;
-    if (!onRow_)
-        return error_.fail(DBXERR_EOF, "No current row");
-    null = *columns_[static_cast<std::size_t>(column - 1)].var->sqlind < 0;
-    return DBXERR_NONE;
+    return error_.guarded([&]() -> Status {
+        if (const Status bad = check(column))
+            return bad;
+        if (!onRow_)
+            return error_.fail(DBXERR_EOF, "No current row");
+        null = *columns_[static_cast<std::size_t>(column - 1)].var->sqlind < 0;
+        return DBXERR_NONE;
+    });
 }
 
 Status FbCursor::getText(int column, const char*& data, std::size_t& length)

@@ -6,12 +6,10 @@ namespace dbxfb {
 
 using namespace dbx;
 
-Status FbMetaData::setSchemaName(const std::string& schema)
+Status FbMetaData::setSchemaName(const std::string&)
 {
-    return error_.guarded([&]() -> Status {
-        schema_ = schema;
-        return DBXERR_NONE;
-    });
+    // Firebird has no schemas: every name is the database's own.
+    return DBXERR_NONE;
 }
 
 Status FbMetaData::getQuoteChar(std::string& quote)

@@ -21,7 +21,6 @@ public:
 private:
     const FbConnection& connection_;
     ErrorState error_;
-    std::string schema_; // Firebird has no schemas; kept only because it was given
 };
 
 } // namespace dbxfb
