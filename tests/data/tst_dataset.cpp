@@ -3,30 +3,21 @@
 #include "ClientDataSet.h"
 #include "Components.h"
 #include "DataSetProvider.h"
-#include "RawFirebird.h"
 #include "SqlConnection.h"
 #include "SqlStatement.h"
+#include "TestDatabase.h"
 
-#include <QCoreApplication>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kordane;
 
 namespace {
 
-const char* const password = "masterkey";
-
 // The window's chain: connection, source query, provider, result set.
 struct Chain {
-    explicit Chain(const QString& database)
+    explicit Chain(const test::TestDatabase& db) : connectionOwner(db.connection()), connection(*connectionOwner)
     {
-        connection.loadParamsOnConnect = false;
-        connection.libraryName = QCoreApplication::applicationDirPath() + QStringLiteral("/libdbxfb.so");
-        connection.params = {QStringLiteral("DriverName=Interbase"), QStringLiteral("Database=") + database,
-                             QStringLiteral("User_Name=SYSDBA"), QStringLiteral("Password=") + password,
-                             QStringLiteral("SQLDialect=3")};
         components.add(provider);
         dataSet.setProviderName(QStringLiteral("DataSetProvider1"));
         dataSet.setAfterOpen([this](TClientDataSet&) { ++afterOpenRuns; });
@@ -52,7 +43,8 @@ struct Chain {
         QFAIL(qPrintable(employee + QStringLiteral(" not loaded")));
     }
 
-    TSQLConnection connection;
+    std::unique_ptr<TSQLConnection> connectionOwner;
+    TSQLConnection& connection;
     TSQLDataSet source{QStringLiteral("SQLDataSet1"), connection};
     TDataSetProvider provider{QStringLiteral("DataSetProvider1"), source};
     TComponentList components;
@@ -94,20 +86,16 @@ private slots:
 private:
     std::vector<RawFirebird::Row> rows(const std::string& where = "1=1");
     std::vector<RawFirebird::Row> journal();
+    RawFirebird& raw() { return db_->raw(); }
 
-    QTemporaryDir dir_;
-    std::string database_;
+    std::unique_ptr<test::TestDatabase> db_;
     std::unique_ptr<Chain> chain_;
 };
 
 void TestDataSet::initTestCase()
 {
-    QVERIFY(dir_.isValid());
-    database_ = (dir_.path() + "/dataset.fdb").toStdString();
-    auto raw = RawFirebird::create(database_, "SYSDBA", password);
-    raw.execute({"CREATE TABLE POS_DAY (EMPLOYEE_ID VARCHAR(10), INI_DATE VARCHAR(10), TIME_IN VARCHAR(8),"
-                 " TIME_OUT VARCHAR(8), BILL_WEEK VARCHAR(2), EMPLOYEE_NAME VARCHAR(20), CARD_ID VARCHAR(10))",
-                 // Every statement the result set sends leaves a line here, with its transaction.
+    db_ = std::make_unique<test::TestDatabase>();
+    raw().execute({// Every statement the result set sends leaves a line here, with its transaction.
                  "CREATE TABLE JOURNAL (N INTEGER, KIND VARCHAR(1), EMPLOYEE_ID VARCHAR(10), TX BIGINT)",
                  "CREATE SEQUENCE JOURNAL_N",
                  "CREATE TRIGGER POS_DAY_JOURNAL FOR POS_DAY AFTER INSERT OR UPDATE OR DELETE AS BEGIN"
@@ -118,14 +106,13 @@ void TestDataSet::initTestCase()
 
 void TestDataSet::init()
 {
-    RawFirebird raw(database_, "SYSDBA", password);
-    raw.execute({"DELETE FROM POS_DAY", "DELETE FROM JOURNAL",
+    raw().execute({"DELETE FROM POS_DAY", "DELETE FROM JOURNAL",
                  "INSERT INTO POS_DAY VALUES ('E01', '2026/12/09', '08:00:00', '17:00:00', 'W', 'Ann', 'C1')",
                  "INSERT INTO POS_DAY VALUES ('E02', '2026/12/09', '09:00:00', '18:00:00', 'W', 'Bob', NULL)",
                  "INSERT INTO POS_DAY VALUES ('E03', '2026/12/09', '07:30:00', '16:30:00', 'W', 'Cid', 'C3')",
                  "INSERT INTO POS_DAY VALUES ('E09', '2026/12/10', '08:00:00', '17:00:00', 'T', 'Dee', 'C9')",
                  "DELETE FROM JOURNAL"});
-    chain_ = std::make_unique<Chain>(QString::fromStdString(database_));
+    chain_ = std::make_unique<Chain>(*db_);
 }
 
 void TestDataSet::cleanup()
@@ -135,14 +122,12 @@ void TestDataSet::cleanup()
 
 std::vector<RawFirebird::Row> TestDataSet::rows(const std::string& where)
 {
-    RawFirebird raw(database_, "SYSDBA", password);
-    return raw.query("SELECT EMPLOYEE_ID, TIME_IN, CARD_ID FROM POS_DAY WHERE " + where + " ORDER BY 1, 2");
+    return raw().query("SELECT EMPLOYEE_ID, TIME_IN, CARD_ID FROM POS_DAY WHERE " + where + " ORDER BY 1, 2");
 }
 
 std::vector<RawFirebird::Row> TestDataSet::journal()
 {
-    RawFirebird raw(database_, "SYSDBA", password);
-    return raw.query("SELECT KIND, EMPLOYEE_ID, TX FROM JOURNAL ORDER BY N");
+    return raw().query("SELECT KIND, EMPLOYEE_ID, TX FROM JOURNAL ORDER BY N");
 }
 
 void TestDataSet::loadsRowsAndFields()
@@ -162,7 +147,7 @@ void TestDataSet::loadsRowsAndFields()
     const TDataField& card = c.dataSet.field(6);
     QCOMPARE(card.fieldName(), QStringLiteral("CARD_ID"));
     QCOMPARE(card.displayLabel(), QStringLiteral("CARD_ID"));
-    QCOMPARE(card.displayWidth(), 10);
+    QCOMPARE(card.displayWidth(), 20); // VARCHAR(20)
     QCOMPARE(c.dataSet.fieldByName(QStringLiteral("EMPLOYEE_NAME")).asString(), QStringLiteral("Ann"));
     c.dataSet.next();
     QVERIFY(c.dataSet.fieldByName(QStringLiteral("CARD_ID")).isNull());
@@ -239,8 +224,7 @@ void TestDataSet::matchesNullWithIsNull()
 
 void TestDataSet::identicalRowsRemoveNothing()
 {
-    RawFirebird(database_, "SYSDBA", password)
-        .execute("INSERT INTO POS_DAY VALUES ('E01', '2026/12/09', '08:00:00', '17:00:00', 'W', 'Ann', 'C1')");
+    raw().execute("INSERT INTO POS_DAY VALUES ('E01', '2026/12/09', '08:00:00', '17:00:00', 'W', 'Ann', 'C1')");
     Chain& c = *chain_;
     c.load(QStringLiteral("2026/12/09"));
     QCOMPARE(c.dataSet.recordCount(), 4);
@@ -262,7 +246,7 @@ void TestDataSet::rowChangedElsewhereUndoesTheWholeApply()
 {
     Chain& c = *chain_;
     c.load(QStringLiteral("2026/12/09"));
-    RawFirebird(database_, "SYSDBA", password).execute("UPDATE POS_DAY SET CARD_ID = 'X3' WHERE EMPLOYEE_ID = 'E03'");
+    raw().execute("UPDATE POS_DAY SET CARD_ID = 'X3' WHERE EMPLOYEE_ID = 'E03'");
 
     c.go(QStringLiteral("E01"));
     c.dataSet.edit();
@@ -313,15 +297,14 @@ void TestDataSet::sendsPendingChangesInOrderInOneTransaction()
     const auto left = rows("INI_DATE = '2026/12/09'");
     QCOMPARE(left.size(), std::size_t(3));
     QVERIFY(!left[2][2].has_value()); // the insert named only the columns given a value
-    RawFirebird raw(database_, "SYSDBA", password);
-    QCOMPARE(*raw.query("SELECT TIME_OUT FROM POS_DAY WHERE EMPLOYEE_ID = 'E02'")[0][0], std::string("19:00:00"));
+    QCOMPARE(*db_->scalar("SELECT TIME_OUT FROM POS_DAY WHERE EMPLOYEE_ID = 'E02'"), std::string("19:00:00"));
 
     // The applied values are the rows' old values now: a second edit of E02 finds its row.
     c.go(QStringLiteral("E02"));
     c.dataSet.edit();
     c.dataSet.setFieldText(3, QStringLiteral("20:00:00"));
     QCOMPARE(c.dataSet.applyUpdates(0), 0);
-    QCOMPARE(*raw.query("SELECT TIME_OUT FROM POS_DAY WHERE EMPLOYEE_ID = 'E02'")[0][0], std::string("20:00:00"));
+    QCOMPARE(*db_->scalar("SELECT TIME_OUT FROM POS_DAY WHERE EMPLOYEE_ID = 'E02'"), std::string("20:00:00"));
 }
 
 void TestDataSet::emptyLogSendsNothing()
