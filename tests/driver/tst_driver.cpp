@@ -116,6 +116,7 @@ void TestDriver::rowsAffected_data()
     QTest::newRow("delete one") << "DELETE FROM T WHERE ID = 1" << 1;
     QTest::newRow("delete two") << "DELETE FROM T WHERE ID = 2" << 2;
     QTest::newRow("insert select") << "INSERT INTO T SELECT ID, TXT FROM T" << 3;
+    QTest::newRow("schema change") << "CREATE TABLE MADE_BY_DRIVER (ID INTEGER)" << 0;
 }
 
 void TestDriver::rowsAffected()
