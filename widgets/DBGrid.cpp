@@ -1,0 +1,615 @@
+#include "DBGrid.h"
+
+#include "ClientDataSet.h"
+#include "DataSetModel.h"
+#include "DataSource.h"
+#include "MaskEdit.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScopedValueRollback>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+
+namespace kordane {
+
+namespace {
+
+// The indicator column: a triangle beside the current row, an I-beam while it is
+// edited, an asterisk while it is a new row.
+class IndicatorHeader : public QHeaderView {
+public:
+    explicit IndicatorHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {}
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override
+    {
+        painter->save();
+        QHeaderView::paintSection(painter, rect, logicalIndex);
+        painter->restore();
+        const auto kind = static_cast<TDataSetModel::Indicator>(
+            model()->headerData(logicalIndex, Qt::Vertical, TDataSetModel::IndicatorRole).toInt());
+        if (kind == TDataSetModel::Indicator::None)
+            return;
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        const QColor ink = palette().color(QPalette::WindowText);
+        const int s = std::max(3, std::min(rect.width(), rect.height()) / 3);
+        const QPoint c = rect.center();
+        switch (kind) {
+        case TDataSetModel::Indicator::Current: {
+            QPainterPath triangle;
+            triangle.moveTo(c.x() - s / 2, c.y() - s);
+            triangle.lineTo(c.x() + s / 2 + 1, c.y());
+            triangle.lineTo(c.x() - s / 2, c.y() + s);
+            triangle.closeSubpath();
+            painter->fillPath(triangle, ink);
+            break;
+        }
+        case TDataSetModel::Indicator::Edit:
+            painter->setPen(QPen(ink, 1));
+            painter->drawLine(c.x(), c.y() - s, c.x(), c.y() + s);
+            painter->drawLine(c.x() - s / 2, c.y() - s, c.x() + s / 2, c.y() - s);
+            painter->drawLine(c.x() - s / 2, c.y() + s, c.x() + s / 2, c.y() + s);
+            break;
+        default:
+            painter->setPen(ink);
+            painter->drawText(rect, Qt::AlignCenter, QStringLiteral("*"));
+            break;
+        }
+        painter->restore();
+    }
+};
+
+} // namespace
+
+// The in-place editor: a frameless line edit over the current cell. Enter keeps the
+// text in the row, Escape abandons it, Tab and Shift+Tab hand over to the grid.
+class TDBGrid::CellDelegate : public QStyledItemDelegate {
+public:
+    explicit CellDelegate(TDBGrid& grid) : QStyledItemDelegate(&grid), grid_(grid) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
+    {
+        auto* editor = new QLineEdit(parent);
+        editor->setFrame(false);
+        QObject::connect(editor, &QLineEdit::textEdited, &grid_, [this] { grid_.editorEdited(); });
+        return editor;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        auto* line = static_cast<QLineEdit*>(editor);
+        line->setText(index.data(Qt::EditRole).toString());
+        line->selectAll();
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
+    {
+        grid_.writeCell(index.column(), static_cast<QLineEdit*>(editor)->text());
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* e) override
+    {
+        if (e->type() != QEvent::KeyPress)
+            return QStyledItemDelegate::eventFilter(object, e);
+        auto* editor = static_cast<QLineEdit*>(object);
+        const auto* k = static_cast<QKeyEvent*>(e);
+        const bool plain = !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+        switch (k->key()) {
+        case Qt::Key_Enter:
+        case Qt::Key_Return:
+            if (grid_.writeCell(grid_.column_, editor->text()))
+                emit closeEditor(editor, NoHint);
+            return true;
+        case Qt::Key_Escape:
+            emit closeEditor(editor, RevertModelCache);
+            return true;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            if (!plain)
+                break;
+            if (grid_.writeCell(grid_.column_, editor->text()))
+                emit closeEditor(editor, k->key() == Qt::Key_Tab && !(k->modifiers() & Qt::ShiftModifier)
+                                             ? EditNextItem
+                                             : EditPreviousItem);
+            return true;
+        default:
+            break;
+        }
+        return QStyledItemDelegate::eventFilter(object, e);
+    }
+
+private:
+    TDBGrid& grid_;
+};
+
+TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new TDataSetModel(this))
+{
+    setModel(model_);
+    setItemDelegate(new CellDelegate(*this));
+    setVerticalHeader(new IndicatorHeader(this));
+    // Mouse clicks open the editor through the grid's own press rules only.
+    setEditTriggers(AnyKeyPressed | EditKeyPressed);
+    setSelectionMode(SingleSelection);
+    setSelectionBehavior(SelectItems);
+    setFocusPolicy(Qt::StrongFocus);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setShowGrid(true);
+
+    QHeaderView* titles = horizontalHeader();
+    titles->setSectionsMovable(true);
+    titles->setSectionsClickable(false);
+    titles->setHighlightSections(false);
+    titles->setSectionResizeMode(QHeaderView::Interactive);
+    titles->setStretchLastSection(false);
+
+    QHeaderView* indicator = verticalHeader();
+    indicator->setSectionsClickable(false);
+    indicator->setHighlightSections(false);
+    indicator->setSectionResizeMode(QHeaderView::Fixed);
+    indicator->setMinimumSectionSize(1);
+
+    connect(model_, &QAbstractItemModel::modelReset, this, &TDBGrid::onRowsReset);
+    applyFontMetrics();
+}
+
+TDBGrid::~TDBGrid() = default;
+
+void TDBGrid::setDataSource(TDataSource* source)
+{
+    if (source == source_)
+        return;
+    if (TClientDataSet* old = dataSet())
+        disconnect(old, nullptr, this, nullptr);
+    source_ = source;
+    TClientDataSet* set = dataSet();
+    // The model hears every signal first, so the rows are in place when the grid moves.
+    model_->setDataSet(set);
+    if (set) {
+        connect(set, &TClientDataSet::currentRowChanged, this, &TDBGrid::syncCurrentCell);
+        connect(set, &TClientDataSet::fieldChanged, this,
+                [this](int column) { horizontalHeader()->resizeSection(column, defaultColumnWidth(column)); });
+    }
+}
+
+TClientDataSet* TDBGrid::dataSet() const
+{
+    return source_ ? &source_->dataSet() : nullptr;
+}
+
+bool TDBGrid::active() const
+{
+    return model_->active();
+}
+
+void TDBGrid::setTitleFont(const QFont& font)
+{
+    horizontalHeader()->setFont(font);
+    applyColumnLayout();
+}
+
+QFont TDBGrid::titleFont() const
+{
+    return horizontalHeader()->font();
+}
+
+bool TDBGrid::guarded(const std::function<void()>& action)
+{
+    try {
+        action();
+        return true;
+    } catch (...) {
+        reportError(std::current_exception());
+        return false;
+    }
+}
+
+void TDBGrid::reportError(std::exception_ptr error)
+{
+    try {
+        if (errorHandler_) {
+            errorHandler_(error);
+            return;
+        }
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        qWarning("TDBGrid: %s", e.what());
+    } catch (...) {
+        qWarning("TDBGrid: unknown error");
+    }
+}
+
+// ---- layout ----
+
+int TDBGrid::defaultColumnWidth(int column) const
+{
+    const TClientDataSet* set = dataSet();
+    if (!active() || column >= set->fieldCount())
+        return horizontalHeader()->defaultSectionSize();
+    const TDataField& field = set->field(column);
+    const int data = field.displayWidth() * fontMetrics().horizontalAdvance(QLatin1Char('0')) + 4;
+    const int title = QFontMetrics(titleFont()).horizontalAdvance(field.displayLabel()) + 4;
+    return std::max(data, title);
+}
+
+void TDBGrid::onRowsReset()
+{
+    column_ = 0;
+    clickArmed_ = false;
+    applyColumnLayout();
+    syncCurrentCell();
+}
+
+// A load brings back the result's own column order and the widths by the rule.
+void TDBGrid::applyColumnLayout()
+{
+    QHeaderView* titles = horizontalHeader();
+    for (int i = 0; i < titles->count(); ++i) {
+        const int visual = titles->visualIndex(i);
+        if (visual != i)
+            titles->moveSection(visual, i);
+        titles->resizeSection(i, defaultColumnWidth(i));
+    }
+}
+
+void TDBGrid::applyFontMetrics()
+{
+    const int line = fontMetrics().height();
+    verticalHeader()->setDefaultSectionSize(line + 4);
+    verticalHeader()->setFixedWidth(line);
+    applyColumnLayout();
+}
+
+void TDBGrid::changeEvent(QEvent* e)
+{
+    if (e->type() == QEvent::FontChange)
+        applyFontMetrics();
+    QTableView::changeEvent(e);
+}
+
+void TDBGrid::syncCurrentCell()
+{
+    if (!active()) {
+        selectionModel()->clear();
+        return;
+    }
+    const int row = std::max(dataSet()->currentRow(), 0);
+    const int column = std::clamp(column_, 0, model_->columnCount() - 1);
+    selectionModel()->setCurrentIndex(model_->index(row, column), QItemSelectionModel::ClearAndSelect);
+}
+
+int TDBGrid::visibleRows() const
+{
+    return std::max(1, viewport()->height() / std::max(1, verticalHeader()->defaultSectionSize()));
+}
+
+int TDBGrid::lastVisualColumn() const
+{
+    return horizontalHeader()->count() - 1;
+}
+
+// ---- focus and Tab ----
+
+bool TDBGrid::event(QEvent* e)
+{
+    if (e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab)
+            && !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            keyPressEvent(k);
+            return true;
+        }
+    }
+    return QTableView::event(e);
+}
+
+bool TDBGrid::focusNextPrevChild(bool next)
+{
+    tabMove(next);
+    return true;
+}
+
+// A focused masked field that may not be left gets its own complaint, and the grid
+// then does nothing with the press.
+bool TDBGrid::mayTakeFocusFromField() const
+{
+    auto* field = qobject_cast<TMaskEdit*>(QApplication::focusWidget());
+    return !field || field->checkMaskOnLeave();
+}
+
+// ---- mouse ----
+
+void TDBGrid::mousePressEvent(QMouseEvent* e)
+{
+    pressCell(e, false);
+}
+
+void TDBGrid::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    // The second press of a double click never opens the editor, so its release is a
+    // click again.
+    pressCell(e, true);
+}
+
+void TDBGrid::pressCell(QMouseEvent* e, bool doubleClick)
+{
+    e->accept();
+    clickArmed_ = false;
+    menuArmed_ = false;
+    if (!mayTakeFocusFromField())
+        return;
+    menuArmed_ = e->button() == Qt::RightButton;
+    if (!active())
+        return;
+    const QModelIndex index = indexAt(e->position().toPoint());
+    if (!index.isValid() || !closeOpenEditor())
+        return;
+    const bool onCurrent = index == currentIndex();
+    if (model_->isRecord(index.row()) && !guarded([&] { dataSet()->moveTo(index.row()); }))
+        return;
+    column_ = index.column();
+    syncCurrentCell();
+    if (e->button() != Qt::LeftButton)
+        return;
+    if (onCurrent && !doubleClick)
+        openEditor();
+    else
+        clickArmed_ = true;
+}
+
+void TDBGrid::mouseMoveEvent(QMouseEvent* e)
+{
+    // No drag selection: the grid has one current cell.
+    e->accept();
+}
+
+void TDBGrid::mouseReleaseEvent(QMouseEvent* e)
+{
+    e->accept();
+    if (e->button() != Qt::LeftButton || !clickArmed_)
+        return;
+    clickArmed_ = false;
+    if (!indexAt(e->position().toPoint()).isValid() || editorOpen())
+        return;
+    const int column = column_;
+    guarded([&] { emit cellClick(column); });
+}
+
+void TDBGrid::contextMenuEvent(QContextMenuEvent* e)
+{
+    e->accept();
+    if (e->reason() == QContextMenuEvent::Mouse) {
+        // Only a right press the grid took (not one a masked field refused).
+        if (!menuArmed_)
+            return;
+        menuArmed_ = false;
+    }
+    if (!popupMenu_)
+        return;
+    const QPoint at = e->reason() == QContextMenuEvent::Mouse
+        ? e->globalPos()
+        : viewport()->mapToGlobal(visualRect(currentIndex()).center());
+    popupMenu_->popup(at);
+}
+
+// ---- editing ----
+
+bool TDBGrid::mayEdit() const
+{
+    const TClientDataSet* set = dataSet();
+    return set && (source_->autoEdit() || set->state() != TClientDataSet::State::Browse);
+}
+
+void TDBGrid::openEditor(QKeyEvent* typed)
+{
+    const QModelIndex index = currentIndex();
+    if (!active() || !mayEdit() || !(model_->flags(index) & Qt::ItemIsEditable) || editorOpen())
+        return;
+    if (typed)
+        QTableView::edit(index, AnyKeyPressed, typed);
+    else
+        edit(index);
+}
+
+void TDBGrid::editorEdited()
+{
+    TClientDataSet* set = dataSet();
+    if (set && set->state() == TClientDataSet::State::Browse)
+        guarded([set] { set->edit(); });
+}
+
+bool TDBGrid::writeCell(int column, const QString& text)
+{
+    TClientDataSet* set = dataSet();
+    // A refusal shown in a dialog takes the focus from the editor, which hands its text
+    // over once more; that second attempt is no news.
+    if (writing_)
+        return false;
+    if (!active() || column >= set->fieldCount() || set->currentRow() < 0)
+        return true;
+    if (text == set->cellText(set->currentRow(), column))
+        return true;
+    const QScopedValueRollback<bool> writing(writing_, true);
+    return guarded([&] {
+        if (set->state() == TClientDataSet::State::Browse)
+            set->edit();
+        set->setFieldText(column, text);
+    });
+}
+
+// Hands the open editor's text to the row; false when the row refused it (the editor
+// then stays open).
+bool TDBGrid::closeOpenEditor()
+{
+    if (!editorOpen())
+        return true;
+    auto* editor = qobject_cast<QLineEdit*>(indexWidget(currentIndex()));
+    if (!editor)
+        return true;
+    if (!writeCell(column_, editor->text()))
+        return false;
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
+void TDBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    const bool next = hint == QAbstractItemDelegate::EditNextItem;
+    const bool previous = hint == QAbstractItemDelegate::EditPreviousItem;
+    QTableView::closeEditor(editor, next || previous ? QAbstractItemDelegate::NoHint : hint);
+    if (next || previous)
+        tabMove(next);
+}
+
+// ---- keyboard ----
+
+void TDBGrid::keyPressEvent(QKeyEvent* e)
+{
+    e->accept();
+    if (!active()) {
+        if (e->key() != Qt::Key_Tab && e->key() != Qt::Key_Backtab)
+            e->ignore();
+        return;
+    }
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    const TClientDataSet* set = dataSet();
+    const int row = set->currentRow();
+    switch (e->key()) {
+    case Qt::Key_Up:
+        moveRow(row - 1);
+        return;
+    case Qt::Key_Down:
+        if (set->eof())
+            appendRow();
+        else
+            moveRow(row + 1);
+        return;
+    case Qt::Key_PageUp:
+        moveRow(row - visibleRows());
+        return;
+    case Qt::Key_PageDown:
+        moveRow(row + visibleRows());
+        return;
+    case Qt::Key_Home:
+        moveRow(0);
+        return;
+    case Qt::Key_End:
+        moveRow(set->recordCount() - 1);
+        return;
+    case Qt::Key_Left:
+        moveColumn(-1);
+        return;
+    case Qt::Key_Right:
+        moveColumn(1);
+        return;
+    case Qt::Key_Tab:
+        tabMove(!(mods & Qt::ShiftModifier));
+        return;
+    case Qt::Key_Backtab:
+        tabMove(false);
+        return;
+    case Qt::Key_F2:
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+        openEditor();
+        return;
+    case Qt::Key_Escape:
+        if (!editorOpen() && set->state() != TClientDataSet::State::Browse)
+            guarded([this] { dataSet()->cancel(); });
+        return;
+    case Qt::Key_Insert:
+        if (mods == Qt::NoModifier && closeOpenEditor())
+            guarded([this] { dataSet()->insert(); });
+        return;
+    case Qt::Key_Delete:
+        if (mods == Qt::ControlModifier)
+            deleteWithQuestion();
+        else
+            e->ignore();
+        return;
+    default:
+        break;
+    }
+    const QString text = e->text();
+    if (!text.isEmpty() && text.at(0).isPrint() && !(mods & (Qt::ControlModifier | Qt::AltModifier)))
+        openEditor(e);
+    else
+        e->ignore();
+}
+
+void TDBGrid::moveRow(int row)
+{
+    TClientDataSet* set = dataSet();
+    if (!closeOpenEditor() || set->recordCount() == 0)
+        return;
+    guarded([&] { set->moveTo(std::clamp(row, 0, set->recordCount() - 1)); });
+}
+
+void TDBGrid::moveColumn(int visualStep)
+{
+    if (!closeOpenEditor())
+        return;
+    const int visual = std::clamp(horizontalHeader()->visualIndex(column_) + visualStep, 0, lastVisualColumn());
+    column_ = horizontalHeader()->logicalIndex(visual);
+    syncCurrentCell();
+}
+
+// Cell to cell in the shown column order, wrapping to the next or previous row; past
+// the last cell of the last row a new row is appended.
+void TDBGrid::tabMove(bool forward)
+{
+    if (!active() || !closeOpenEditor())
+        return;
+    const TClientDataSet* set = dataSet();
+    const int visual = horizontalHeader()->visualIndex(column_);
+    int target = visual + (forward ? 1 : -1);
+    if (target < 0 || target > lastVisualColumn()) {
+        const int row = set->currentRow();
+        if (forward) {
+            if (set->eof() ? !appendRow() : !guarded([this, row] { dataSet()->moveTo(row + 1); }))
+                return;
+            target = 0;
+        } else {
+            if (row <= 0 || !guarded([this, row] { dataSet()->moveTo(row - 1); }))
+                return;
+            target = lastVisualColumn();
+        }
+    }
+    column_ = horizontalHeader()->logicalIndex(target);
+    syncCurrentCell();
+}
+
+// A new row after the last; a new row still untouched is not followed by another.
+bool TDBGrid::appendRow()
+{
+    TClientDataSet* set = dataSet();
+    if (!closeOpenEditor())
+        return false;
+    if (set->state() == TClientDataSet::State::Insert && !set->modified() && set->eof())
+        return true;
+    return guarded([set] { set->append(); });
+}
+
+void TDBGrid::deleteWithQuestion()
+{
+    TClientDataSet* set = dataSet();
+    if (!closeOpenEditor() || set->isEmpty() || !deleteQuestion_)
+        return;
+    bool yes = false;
+    if (guarded([&] { yes = deleteQuestion_(); }) && yes)
+        guarded([set] { set->deleteRecord(); });
+}
+
+} // namespace kordane

@@ -1,0 +1,109 @@
+#pragma once
+// A data grid bound to the day result set through a data source: one column per field,
+// titled by the field's display label, an indicator column marking the current row,
+// and in-place editing of the current cell.
+//
+// Mouse: a press of any button on a data row makes that row current first. The left
+// button's release over a data cell emits cellClick, except when the press fell on the
+// current cell: that press opens the cell editor instead. Keys move, edit, insert,
+// append and delete rows; Tab and Shift+Tab move from cell to cell and never leave.
+//
+// What the result set raises inside the grid's own event handling goes to the error
+// handler, so nothing escapes a Qt event.
+#include <QTableView>
+
+#include <exception>
+#include <functional>
+
+class QMenu;
+
+namespace kordane {
+
+class TDataSource;
+class TClientDataSet;
+class TDataSetModel;
+
+class TDBGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit TDBGrid(QWidget* parent = nullptr);
+    ~TDBGrid() override;
+
+    void setDataSource(TDataSource* source);
+    TDataSource* dataSource() const { return source_; }
+    void setTitleFont(const QFont& font);
+    QFont titleFont() const;
+    // Opened at the pointer by a right click, once the row under it is current.
+    void setPopupMenu(QMenu* menu) { popupMenu_ = menu; }
+    QMenu* popupMenu() const { return popupMenu_; }
+    // Asked by Ctrl+Delete; true deletes. Without one, Ctrl+Delete deletes nothing.
+    void setDeleteQuestion(std::function<bool()> question) { deleteQuestion_ = std::move(question); }
+    // Receives what the result set raised during a mouse or key event; by default the
+    // error is only logged.
+    void setErrorHandler(std::function<void(std::exception_ptr)> handler) { errorHandler_ = std::move(handler); }
+
+    // The field index of the current cell's column.
+    int selectedColumn() const { return column_; }
+    bool editorOpen() const { return state() == EditingState; }
+    // Width a column gets at a load.
+    int defaultColumnWidth(int column) const;
+
+signals:
+    // The left button was released over a data cell (the column pressed).
+    void cellClick(int column);
+
+protected:
+    bool event(QEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+
+private:
+    class CellDelegate;
+    friend class CellDelegate;
+
+    TClientDataSet* dataSet() const;
+    bool active() const;
+    // Runs an action of the result set; what it raises goes to the error handler.
+    bool guarded(const std::function<void()>& action);
+    void reportError(std::exception_ptr error);
+
+    void onRowsReset();
+    void applyColumnLayout();
+    void applyFontMetrics();
+    void syncCurrentCell();
+    void pressCell(QMouseEvent* e, bool doubleClick);
+    bool mayTakeFocusFromField() const;
+    bool closeOpenEditor();
+    void openEditor(QKeyEvent* typed = nullptr);
+    bool mayEdit() const;
+    // Called by the editor: the user changed its text, or it hands its text back.
+    void editorEdited();
+    bool writeCell(int column, const QString& text);
+
+    void moveRow(int row);
+    void moveColumn(int visualStep);
+    void tabMove(bool forward);
+    bool appendRow();
+    void deleteWithQuestion();
+    int visibleRows() const;
+    int lastVisualColumn() const;
+
+    TDataSource* source_ = nullptr;
+    TDataSetModel* model_;
+    QMenu* popupMenu_ = nullptr;
+    std::function<bool()> deleteQuestion_;
+    std::function<void(std::exception_ptr)> errorHandler_;
+    int column_ = 0;
+    bool clickArmed_ = false; // a left press on a data cell waits for its release
+    bool menuArmed_ = false;  // a right press reached the grid
+    bool writing_ = false;
+};
+
+} // namespace kordane
