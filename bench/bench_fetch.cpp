@@ -163,6 +163,33 @@ std::unique_ptr<dbx::ISQLDriver> loadDriver()
     return std::unique_ptr<dbx::ISQLDriver>(driver);
 }
 
+void measure(const std::string& database)
+{
+    kordane::RawFirebird raw(database, user, password);
+    auto driver = loadDriver();
+    std::unique_ptr<dbx::ISQLConnection> connection;
+    check(driver->getConnection(connection), "getConnection");
+    check(connection->setOption(dbx::ConnectionOption::SqlDialect, 3), "setOption");
+    check(connection->connect(database, user, password), "connect");
+
+    // Taken in turns, so that a change in the machine's load falls on both alike.
+    Tally rawTally;
+    Tally driverTally;
+    double rawMs = 1e30;
+    double driverMs = 1e30;
+    for (int round = 0; round < 5; ++round) {
+        rawMs = std::min(rawMs, timed([&] { return fetchRaw(raw); }, rawTally));
+        driverMs = std::min(driverMs, timed([&] { return fetchDriver(*connection); }, driverTally));
+    }
+    connection->disconnect();
+
+    if (!(rawTally == driverTally) || rawTally.rows != rowCount)
+        throw std::runtime_error("the two fetches read different data");
+    std::printf("database: %s\nrows: %ld, bytes of text: %lu\n", database.c_str(), rawTally.rows, rawTally.bytes);
+    std::printf("raw client (best of 5): %.1f ms\ndriver     (best of 5): %.1f ms\nratio driver/raw: %.2f\n",
+                rawMs, driverMs, driverMs / rawMs);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -178,31 +205,10 @@ int main(int argc, char** argv)
                 throw std::runtime_error("cannot make a temporary directory");
             dir = pattern;
         }
-        const std::string database = prepareDatabase(dir);
-
-        kordane::RawFirebird raw(database, user, password);
-        auto driver = loadDriver();
-        std::unique_ptr<dbx::ISQLConnection> connection;
-        check(driver->getConnection(connection), "getConnection");
-        check(connection->setOption(dbx::ConnectionOption::SqlDialect, 3), "setOption");
-        check(connection->connect(database, user, password), "connect");
-
-        // Taken in turns, so that a change in the machine's load falls on both alike.
-        Tally rawTally;
-        Tally driverTally;
-        double rawMs = 1e30;
-        double driverMs = 1e30;
-        for (int round = 0; round < 5; ++round) {
-            rawMs = std::min(rawMs, timed([&] { return fetchRaw(raw); }, rawTally));
-            driverMs = std::min(driverMs, timed([&] { return fetchDriver(*connection); }, driverTally));
-        }
-        connection->disconnect();
-
-        if (!(rawTally == driverTally) || rawTally.rows != rowCount)
-            throw std::runtime_error("the two fetches read different data");
-        std::printf("database: %s\nrows: %ld, bytes of text: %lu\n", database.c_str(), rawTally.rows, rawTally.bytes);
-        std::printf("raw client (best of 5): %.1f ms\ndriver     (best of 5): %.1f ms\nratio driver/raw: %.2f\n",
-                    rawMs, driverMs, driverMs / rawMs);
+        const bool temporary = argc <= 1;
+        measure(prepareDatabase(dir));
+        if (temporary)
+            fs::remove_all(dir);
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_fetch: %s\n", e.what());
