@@ -1,7 +1,6 @@
 #include "RecordStore.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace kordane {
 
@@ -9,14 +8,12 @@ RecordStore::RecordStore(int columnCount) : columns_(columnCount) {}
 
 void RecordStore::appendCell(const char* data, std::size_t length)
 {
-    const auto offset = static_cast<std::uint32_t>(arena_.size());
-    arena_.insert(arena_.end(), data, data + length);
-    cells_.push_back({offset, static_cast<std::int32_t>(length)});
+    cells_.push_back({arena_.add(data, length), static_cast<std::int32_t>(length)});
 }
 
 void RecordStore::appendNull()
 {
-    cells_.push_back({static_cast<std::uint32_t>(arena_.size()), -1});
+    cells_.push_back({0, -1});
 }
 
 void RecordStore::endRow()
@@ -31,7 +28,7 @@ CellValue RecordStore::value(std::uint32_t record, int column) const
     const Cell& c = cells_[record * static_cast<std::size_t>(columns_) + static_cast<std::size_t>(column)];
     if (c.length < 0)
         return std::nullopt;
-    return std::string_view(arena_.data() + c.offset, static_cast<std::size_t>(c.length));
+    return arena_.view(c.locator, static_cast<std::size_t>(c.length));
 }
 
 std::vector<CellValue> RecordStore::recordValues(std::uint32_t record) const
@@ -148,12 +145,6 @@ void RecordStore::merge(const std::vector<bool>& applied)
         }
     }
     log_ = std::move(pending);
-}
-
-std::size_t RecordStore::memoryUsed() const
-{
-    return arena_.capacity() + cells_.capacity() * sizeof(Cell) + rows_.capacity() * sizeof(Row)
-        + visible_.capacity() * sizeof(std::uint32_t) + log_.capacity() * sizeof(LogEntry);
 }
 
 } // namespace kordane

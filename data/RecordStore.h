@@ -2,8 +2,10 @@
 // The day result set's in-memory engine: rows as fetched, new values beside them for
 // changed rows, and the ordered log of pending changes.
 //
-// Cell values are kept as the connection's bytes, all in one arena, and decoded only
+// Cell values are kept as the connection's bytes in a block arena, and decoded only
 // when read: a row costs its text plus one small record a cell.
+#include "BlockStorage.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -72,15 +74,12 @@ public:
     void merge(const std::vector<bool>& applied);
     void merge() { merge(std::vector<bool>(log_.size(), true)); }
 
-    // Bytes held for cell values and the book-keeping around them.
-    std::size_t memoryUsed() const;
-
 private:
     static constexpr std::uint32_t none = 0xffffffffu;
 
     struct Cell {
-        std::uint32_t offset;
-        std::int32_t length; // -1: null
+        std::uint32_t locator; // in arena_
+        std::int32_t length;   // -1: null
     };
     struct Row {
         std::uint32_t original; // record as fetched (or last applied); none for an insert
@@ -98,8 +97,8 @@ private:
     std::vector<LogEntry>::iterator findEntry(std::uint32_t row);
 
     int columns_;
-    std::vector<char> arena_;
-    std::vector<Cell> cells_;        // columns_ cells a record
+    ByteArena arena_;
+    BlockVector<Cell> cells_;        // columns_ cells a record
     std::vector<Row> rows_;          // every row, hidden ones too
     std::vector<std::uint32_t> visible_;
     std::vector<LogEntry> log_;

@@ -1,5 +1,6 @@
 // The result set's in-memory engine and the statements generated from its change log,
 // without a database.
+#include "BlockStorage.h"
 #include "RecordStore.h"
 #include "UpdateResolver.h"
 
@@ -54,6 +55,7 @@ std::vector<TField> columns(std::initializer_list<std::pair<const char*, dbx::Fi
 class TestDataSetStore : public QObject {
     Q_OBJECT
 private slots:
+    void arenaKeepsValuesAcrossBlocks();
     void loadsAndHidesDeletedRows();
     void foldsChangesOfOneRow();
     void mergesOnlyAppliedChanges();
@@ -66,6 +68,30 @@ private slots:
     void leavesLargeValuesOutOfWhere();
     void bareNamesWithoutQuoteChar();
 };
+
+void TestDataSetStore::arenaKeepsValuesAcrossBlocks()
+{
+    ByteArena arena;
+    std::vector<std::pair<std::uint32_t, std::string>> stored;
+    // Sizes that straddle block ends, empty values and values too large for a block share.
+    for (int i = 0; i < 400; ++i) {
+        const std::size_t size = i % 50 == 0 ? 70000 + i : (i % 7 == 0 ? 0 : 3000 + 97 * i);
+        std::string value(size, static_cast<char>('a' + i % 26));
+        if (!value.empty())
+            value.back() = static_cast<char>(i);
+        stored.emplace_back(arena.add(value.data(), value.size()), value);
+    }
+    const std::string_view first = arena.view(stored[1].first, stored[1].second.size());
+    for (const auto& [locator, value] : stored)
+        QVERIFY(arena.view(locator, value.size()) == value);
+    QVERIFY(first.data() == arena.view(stored[1].first, stored[1].second.size()).data()); // nothing moved
+
+    BlockVector<int, 4> small;
+    for (int i = 0; i < 10; ++i)
+        small.push_back(i * i);
+    QCOMPARE(small.size(), std::size_t(10));
+    QCOMPARE(small[9], 81);
+}
 
 void TestDataSetStore::loadsAndHidesDeletedRows()
 {
