@@ -94,7 +94,10 @@ public:
 
     void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
     {
-        grid_.writeCell(index.column(), static_cast<QLineEdit*>(editor)->text());
+        // The text belongs to the row it was typed in, never to the one the set moved to.
+        const TClientDataSet* set = grid_.dataSet();
+        if (set && index.row() == set->currentRow())
+            grid_.writeCell(index.column(), static_cast<QLineEdit*>(editor)->text());
     }
 
 protected:
@@ -287,6 +290,11 @@ void TDBGrid::syncCurrentCell()
     }
     const int row = std::max(dataSet()->currentRow(), 0);
     const int column = std::clamp(column_, 0, model_->columnCount() - 1);
+    // The set moved away under an open editor (the grid closes it before its own moves):
+    // its text is for a row that is no longer current.
+    if (editorOpen() && currentIndex().row() != row)
+        if (QWidget* editor = indexWidget(currentIndex()))
+            QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
     selectionModel()->setCurrentIndex(model_->index(row, column), QItemSelectionModel::ClearAndSelect);
 }
 

@@ -92,6 +92,7 @@ private slots:
     void ctrlDeleteAsks();
     void editingAndLeavingTheRow();
     void refusedTextGoesToTheErrorHandler();
+    void moveElsewhereDropsTheEditorText();
     void incompleteMaskedFieldKeepsThePress();
 
 private:
@@ -412,6 +413,21 @@ void TestDBGrid::refusedTextGoesToTheErrorHandler()
     QVERIFY(!w->grid->editorOpen());
     QCOMPARE(w->dataSet.cellText(0, 0), QString(20, QLatin1Char('x')));
     QCOMPARE(w->errors.size(), 1);
+}
+
+void TestDBGrid::moveElsewhereDropsTheEditorText()
+{
+    w->load(day);
+    click(0, 5);
+    type(QStringLiteral("Zed"));
+    QVERIFY(w->grid->editorOpen());
+    w->dataSet.moveTo(2); // not through the grid
+    QVERIFY(!w->grid->editorOpen());
+    QCOMPARE(w->grid->currentIndex().row(), 2);
+    w->dataSet.first();
+    QCOMPARE(w->dataSet.cellText(0, 5), QStringLiteral("Ann"));
+    QCOMPARE(w->dataSet.cellText(2, 5), QStringLiteral("Cid"));
+    QCOMPARE(w->dataSet.changeCount(), 0);
 }
 
 void TestDBGrid::incompleteMaskedFieldKeepsThePress()
