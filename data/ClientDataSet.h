@@ -130,8 +130,9 @@ public:
     // Pending changes in the log.
     int changeCount() const;
     // Sends every pending change (posting an edit first); gives the number that failed.
-    // With failures nothing of this apply is in the database, and every change stays
-    // pending. Errors starting or ending the transaction reach the caller, log unchanged.
+    // A change leaves the log only when the database keeps it: after a rolled-back apply
+    // every change stays pending, rows as the changes left them. Errors starting or
+    // ending the transaction reach the caller with the log unchanged.
     int applyUpdates(int maxErrors);
 
 signals:
