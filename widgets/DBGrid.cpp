@@ -174,10 +174,21 @@ void TDBGrid::setDataSource(TDataSource* source)
 {
     if (source == source_)
         return;
-    if (TClientDataSet* old = dataSet())
-        disconnect(old, nullptr, this, nullptr);
+    if (source_)
+        disconnect(source_, nullptr, this, nullptr);
     source_ = source;
-    TClientDataSet* set = dataSet();
+    if (source_)
+        connect(source_, &QObject::destroyed, this, [this] {
+            source_ = nullptr;
+            bindDataSet(nullptr);
+        });
+    bindDataSet(source_ ? &source_->dataSet() : nullptr);
+}
+
+void TDBGrid::bindDataSet(TClientDataSet* set)
+{
+    if (TClientDataSet* old = model_->dataSet())
+        disconnect(old, nullptr, this, nullptr);
     // The model hears every signal first, so the rows are in place when the grid moves.
     model_->setDataSet(set);
     if (set) {
@@ -187,9 +198,10 @@ void TDBGrid::setDataSource(TDataSource* source)
     }
 }
 
+// Empty once the set is gone, even while the data source lives on.
 TClientDataSet* TDBGrid::dataSet() const
 {
-    return source_ ? &source_->dataSet() : nullptr;
+    return model_->dataSet();
 }
 
 bool TDBGrid::active() const
@@ -417,7 +429,7 @@ void TDBGrid::contextMenuEvent(QContextMenuEvent* e)
 bool TDBGrid::mayEdit() const
 {
     const TClientDataSet* set = dataSet();
-    return set && (source_->autoEdit() || set->state() != TClientDataSet::State::Browse);
+    return set && source_ && (source_->autoEdit() || set->state() != TClientDataSet::State::Browse);
 }
 
 void TDBGrid::openEditor(QKeyEvent* typed)

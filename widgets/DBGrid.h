@@ -69,6 +69,7 @@ private:
     friend class CellDelegate;
 
     TClientDataSet* dataSet() const;
+    void bindDataSet(TClientDataSet* set);
     bool active() const;
     // Runs an action of the result set; what it raises goes to the error handler.
     bool guarded(const std::function<void()>& action);
