@@ -3,7 +3,9 @@
 // (QSettings, user scope, organisation "Kordane", application "dbExpress"; on Linux
 // ~/.config/Kordane/dbExpress.conf) may name each file under the keys
 // "Connection Registry File" and "Driver Registry File"; it is only read. Without a
-// usable entry the file lies next to the executable.
+// usable entry the file lies next to the executable. A hand-written store:
+//   [General]
+//   Connection Registry File=/etc/kordane/dbxconnections.ini
 #include <QString>
 
 namespace kordane::config {
