@@ -79,6 +79,7 @@ private slots:
     void identicalRowsRemoveNothing();
     void rowChangedElsewhereUndoesTheWholeApply();
     void sendsPendingChangesInOrderInOneTransaction();
+    void toleratedFailuresCommitTheRest();
     void emptyLogSendsNothing();
     void unpostedInsertVanishes();
     void refusesUnencodableText();
@@ -305,6 +306,21 @@ void TestDataSet::sendsPendingChangesInOrderInOneTransaction()
     c.dataSet.setFieldText(3, QStringLiteral("20:00:00"));
     QCOMPARE(c.dataSet.applyUpdates(0), 0);
     QCOMPARE(*db_->scalar("SELECT TIME_OUT FROM POS_DAY WHERE EMPLOYEE_ID = 'E02'"), std::string("20:00:00"));
+}
+
+void TestDataSet::toleratedFailuresCommitTheRest()
+{
+    Chain& c = *chain_;
+    c.load(QStringLiteral("2026/12/09"));
+    raw().execute("DELETE FROM POS_DAY WHERE EMPLOYEE_ID = 'E02'");
+    c.go(QStringLiteral("E02"));
+    c.dataSet.deleteRecord();
+    c.go(QStringLiteral("E03"));
+    c.dataSet.deleteRecord();
+    QCOMPARE(c.dataSet.applyUpdates(1), 1);
+    QCOMPARE(rows("EMPLOYEE_ID = 'E03'").size(), std::size_t(0)); // committed
+    QCOMPARE(c.dataSet.changeCount(), 1);                         // the failed one stays
+    QVERIFY(!c.connection.inTransaction());
 }
 
 void TestDataSet::emptyLogSendsNothing()
