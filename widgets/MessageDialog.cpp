@@ -1,6 +1,7 @@
 #include "MessageDialog.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -108,8 +109,12 @@ QPushButton* MessageDialog::addButton(const QString& caption, int result)
 
 int MessageDialog::show(Kind kind, const QString& text, Buttons buttons)
 {
+    // The window that asked gets the keyboard back, so its focus moves go on working.
+    const QPointer<QWidget> active = QApplication::activeWindow();
     MessageDialog dialog(kind, text, buttons);
     const int result = dialog.exec();
+    if (active)
+        active->activateWindow();
     // Every way out but a button (close box, Alt+F4, the application quitting) rejects
     // or ends the loop, which gives 0.
     return result == 0 ? ResultCancel : result;

@@ -1,0 +1,92 @@
+// Creation of the window with its components, the wiring of every handler through the
+// one error guard, and the start-up handler.
+#include "FrmKordane.h"
+
+#include "Catalogue.h"
+#include "DBGrid.h"
+#include "Edit.h"
+#include "ErrorDisplay.h"
+#include "MaskEdit.h"
+#include "RegionalSettings.h"
+#include "SpeedButton.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include <type_traits>
+
+namespace kordane {
+
+TFormKordane::TFormKordane(QWidget* parent)
+    : QWidget(parent),
+      SQLConnection1(QStringLiteral("SQLConnection1")),
+      SQLQuery1(QStringLiteral("SQLQuery1"), SQLConnection1),
+      SQLDataSet1(QStringLiteral("SQLDataSet1"), SQLConnection1),
+      DataSetProvider1(QStringLiteral("DataSetProvider1"), SQLDataSet1),
+      ClientDataSet1(QStringLiteral("ClientDataSet1"), components_),
+      DataSource1(QStringLiteral("DataSource1"), ClientDataSet1)
+{
+    setObjectName(QStringLiteral("FormKordane"));
+    createComponents();
+    createControls();
+    wireHandlers();
+    guarded([this] { FormCreate(this); });
+}
+
+// The controls go first: the grid must not outlive the result set it shows.
+TFormKordane::~TFormKordane()
+{
+    delete PageControl1;
+    PageControl1 = nullptr;
+}
+
+void TFormKordane::createComponents()
+{
+    components_.add(DataSetProvider1);
+    ClientDataSet1.setProviderName(QStringLiteral("DataSetProvider1"));
+}
+
+void TFormKordane::wireHandlers()
+{
+    const auto on = [this](auto* sender, auto signal, auto handler) {
+        // A handler may ignore the signal's arguments (clicked's checked flag).
+        connect(sender, signal, this, [handler](auto&&... args) {
+            guarded([&] {
+                if constexpr (std::is_invocable_v<decltype(handler)&, decltype(args)...>)
+                    handler(args...);
+                else
+                    handler();
+            });
+        });
+    };
+    on(Edit1, &TEdit::exited, [this] { Edit1Exit(Edit1); });
+    on(MaskEdit1, &TMaskEdit::exited, [this] { MaskEdit1Exit(MaskEdit1); });
+    for (TEdit* field : {static_cast<TEdit*>(MaskEdit1), Edit1, static_cast<TEdit*>(MaskEdit2),
+                         static_cast<TEdit*>(MaskEdit3), Edit5, Edit6, Edit7}) {
+        on(field, &TEdit::keyDown,
+           [this, field](int key, Qt::KeyboardModifiers shift) { MaskEdit1KeyDown(field, key, shift); });
+    }
+    for (TMaskEdit* field : {MaskEdit1, MaskEdit2, MaskEdit3})
+        on(field, &TMaskEdit::maskError, [] { throw EDBEditError(); });
+    on(SpeedButton1, &TSpeedButton::clicked, [this] { SpeedButton1Click(SpeedButton1); });
+    on(SpeedButton2, &TSpeedButton::clicked, [this] { SpeedButton2Click(SpeedButton2); });
+    on(SpeedButton3, &TSpeedButton::clicked, [this] { SpeedButton3Click(SpeedButton3); });
+    on(SpeedButton4, &TSpeedButton::clicked, [this] { SpeedButton4Click(SpeedButton4); });
+    on(N1, &QAction::triggered, [this] { N1Click(N1); });
+    on(DBGrid1, &TDBGrid::cellClick, [this](int column) { DBGrid1CellClick(column); });
+    ClientDataSet1.setAfterOpen([this](TClientDataSet& dataSet) { ClientDataSet1AfterOpen(&dataSet); });
+}
+
+void TFormKordane::FormCreate(QObject*)
+{
+    const RegionalSettings& regional = RegionalSettings::current();
+    SQLQuery1.close();
+    SQLQuery1.setSql(catalogue::backfillNames(formatDate(QDateTime::currentDateTime().addDays(-35).date(), regional)));
+    SQLQuery1.execSql();
+    PageControl1->setCurrentIndex(0);
+    MaskEdit1->assignText(formatDate(QDate::currentDate(), regional));
+}
+
+} // namespace kordane
