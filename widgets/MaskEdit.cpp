@@ -77,7 +77,8 @@ void TMaskEdit::refresh()
     caret_ = std::clamp(caret_, 0, length);
     const int low = selectionLow();
     const int high = selectionHigh();
-    if (low >= high)
+    // The caret's position shows as a selection only while the field has the focus.
+    if (low >= high || !hasFocus())
         setCursorPosition(low);
     else if (caret_ < anchor_)
         setSelection(high, low - high);
