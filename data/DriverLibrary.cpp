@@ -1,6 +1,9 @@
 #include "DriverLibrary.h"
 
+#include "ConfigLocation.h"
+
 #include <QFile>
+#include <QFileInfo>
 
 #include <dlfcn.h>
 
@@ -23,7 +26,16 @@ DriverLibrary* DriverLibrary::load(const QString& fileName)
     auto& libraries = loaded();
     if (auto it = libraries.find(fileName); it != libraries.end())
         return it->second.get();
-    void* handle = dlopen(QFile::encodeName(fileName).constData(), RTLD_NOW | RTLD_LOCAL);
+    // A bare name is looked for beside the program first, where the driver is installed,
+    // then on the system's search path. (The executable's RUNPATH alone is not enough:
+    // it is not consulted when an interposer such as a sanitizer runtime calls dlopen.)
+    QString path = fileName;
+    if (!fileName.contains(u'/')) {
+        const QString beside = config::executableDir() + u'/' + fileName;
+        if (QFileInfo::exists(beside))
+            path = beside;
+    }
+    void* handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
     if (!handle)
         return nullptr;
     auto library = std::unique_ptr<DriverLibrary>(new DriverLibrary(fileName, handle));
