@@ -47,6 +47,8 @@ private slots:
     void weekdayBytes();
     void quoteLadenCode();
     void unencodableRefused();
+    void statementFailures();
+    void executeForProvider();
 };
 
 void TestStatements::catalogueLines_data()
@@ -214,6 +216,44 @@ void TestStatements::unencodableRefused()
                  QStringLiteral("Character 'ë' (U+00EB) cannot be represented in the character set windows-950"));
     }
     QCOMPARE(count(db), 0);
+}
+
+void TestStatements::statementFailures()
+{
+    TestDatabase db;
+    auto connection = db.connection();
+    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    const auto error = [&](auto&& call) {
+        try {
+            call();
+        } catch (const EDatabaseError& e) {
+            return e.message();
+        }
+        return QStringLiteral("no error");
+    };
+    QCOMPARE(error([&] { query.open(); }), QStringLiteral("Missing query, table name or procedure name"));
+    QCOMPARE(error([&] { query.execSql(); }), QStringLiteral("SQLQuery1: No SQL statement available"));
+    query.setSql(catalogue::insertRecord());
+    query.paramByName(QStringLiteral("INI_DATE")).setAsString(QStringLiteral("2026/12/09"));
+    QCOMPARE(error([&] { query.execSql(); }), QStringLiteral("No value for parameter 'EMPLOYEE_ID'"));
+    query.setSql(catalogue::deleteByValues("2026/12/09", "A01", "08:00:00", "17:30:00"));
+    QCOMPARE(error([&] { query.open(); }), QStringLiteral("SQLQuery1: Cursor not returned from Query"));
+    query.setSql({QStringLiteral("SELECT * FROM NO_SUCH_TABLE")});
+    QVERIFY(error([&] { query.open(); }).contains(u"NO_SUCH_TABLE"));
+    QVERIFY(!query.active());
+    QCOMPARE(connection->state(), TSQLConnection::State::Open);
+    QCOMPARE(count(db), 0);
+}
+
+void TestStatements::executeForProvider()
+{
+    TestDatabase db;
+    auto connection = db.connection();
+    const auto rows = connection->execute(QStringLiteral("INSERT INTO EMPLOYEE VALUES (?, ?, ?)"),
+                                          {QStringLiteral("A01"), std::nullopt, QString()});
+    QCOMPARE(rows, std::int64_t{1});
+    QCOMPARE(*db.scalar("SELECT COUNT(*) FROM EMPLOYEE WHERE EMPLOYEE_NAME IS NULL AND CARD_ID = ''"),
+             std::string("1"));
 }
 
 QTEST_GUILESS_MAIN(TestStatements)
