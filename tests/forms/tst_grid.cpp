@@ -1,0 +1,237 @@
+// The day grid in the real window: the view command, row-to-field copy, removal through
+// the grid's menu and edits made in the grid, against an embedded database.
+#define QTEST_QPA_MOUSE_HANDLING
+#include "DBGrid.h"
+#include "Edit.h"
+#include "ErrorDisplay.h"
+#include "MaskEdit.h"
+#include "ModalDriver.h"
+#include "SpeedButton.h"
+#include "WindowFixture.h"
+
+#include <QHeaderView>
+#include <QMenu>
+#include <QTest>
+
+using namespace kordane;
+using kordane::test::WindowFixture;
+using kordane::test::whenModal;
+
+namespace {
+
+const std::string day = "2026/12/07";
+
+void seed(WindowFixture& f)
+{
+    f.db().raw().execute({
+        "INSERT INTO POS_DAY VALUES ('E2', '" + day + "', '09:00:00', '18:00:00', '\xA4\x40', 'Bob', 'C2')",
+        "INSERT INTO POS_DAY VALUES ('E1', '" + day + "', '08:00:00', '17:00:00', '', 'Amy', NULL)",
+        "INSERT INTO POS_DAY VALUES ('E3', '2026/12/08', '08:00:00', '17:00:00', '', 'Cy', 'C3')",
+    });
+}
+
+QPoint centre(TFormKordane& w, int row, int column)
+{
+    w.DBGrid1->scrollTo(w.DBGrid1->model()->index(row, column));
+    return w.DBGrid1->visualRect(w.DBGrid1->model()->index(row, column)).center();
+}
+
+void click(TFormKordane& w, int row, int column)
+{
+    QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, centre(w, row, column));
+}
+
+// Opens the grid's menu on a row and chooses its one item, answering the question.
+void removeRow(TFormKordane& w, int row, const QString& answer)
+{
+    whenModal([answer](QWidget* modal) { kordane::test::play(modal, answer); });
+    QTest::mousePress(w.DBGrid1->viewport(), Qt::RightButton, {}, centre(w, row, 1));
+    QTest::mouseRelease(w.DBGrid1->viewport(), Qt::RightButton, {}, centre(w, row, 1));
+    QTRY_VERIFY(w.PopupMenu1->isVisible());
+    w.PopupMenu1->hide();
+    w.N1->trigger();
+}
+
+std::string rows(WindowFixture& f)
+{
+    return f.db().scalar("SELECT COUNT(*) FROM POS_DAY").value_or("null");
+}
+
+TFormKordane& viewed(WindowFixture& f)
+{
+    seed(f);
+    TFormKordane& w = f.shownWindow();
+    w.MaskEdit1->assignText(QString::fromStdString(day));
+    QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+    return w;
+}
+
+} // namespace
+
+class TestGrid : public QObject {
+    Q_OBJECT
+private slots:
+    void viewTitlesAndOrder();
+    void viewOnEmptyMask();
+    void clickRulesAfterLoad();
+    void clickOnClosedGridReports();
+    void removalThroughMenu();
+    void menuOnEmptyGridDoesNothing();
+    void gridEditLostOrWrittenWithRemoval();
+    void movedColumnRestoredByView();
+    void maskErrorStopsGridPress();
+};
+
+void TestGrid::viewTitlesAndOrder()
+{
+    WindowFixture f;
+    TFormKordane& w = viewed(f);
+    QCOMPARE(w.ClientDataSet1.recordCount(), 2);
+    const QStringList titles = {"員工代號", "日期", "上班時間", "下班時間", "星期", "員工姓名", "CARD_ID"};
+    for (int c = 0; c < titles.size(); ++c)
+        QCOMPARE(w.DBGrid1->model()->headerData(c, Qt::Horizontal).toString(), titles[c]);
+    QCOMPARE(w.ClientDataSet1.cellText(0, 0), QStringLiteral("E1"));
+    QCOMPARE(w.ClientDataSet1.cellText(1, 4), QStringLiteral("一"));
+    QCOMPARE(QApplication::focusWidget(), w.PageControl1->tabBar());
+    QVERIFY(f.errors().isEmpty());
+}
+
+void TestGrid::viewOnEmptyMask()
+{
+    WindowFixture f;
+    seed(f);
+    TFormKordane& w = f.shownWindow();
+    w.MaskEdit1->assignText(QString());
+    QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+    QVERIFY(w.ClientDataSet1.active());
+    QCOMPARE(w.ClientDataSet1.recordCount(), 0);
+    QCOMPARE(w.DBGrid1->model()->rowCount(), 1); // the blank row under the titles
+    // Clicking it copies empty values, Edit7 aside.
+    w.Edit7->setText(QStringLiteral("一"));
+    w.Edit1->setText(QStringLiteral("x"));
+    click(w, 0, 2);
+    QCOMPARE(w.Edit1->text(), QString());
+    QCOMPARE(w.MaskEdit2->fieldText(), QStringLiteral("  :  :  "));
+    QCOMPARE(w.Edit7->text(), QStringLiteral("一"));
+}
+
+void TestGrid::clickRulesAfterLoad()
+{
+    WindowFixture f;
+    TFormKordane& w = viewed(f);
+    w.Edit7->setText(QStringLiteral("四"));
+    click(w, 0, 0); // the current cell: opens the editor, copies nothing
+    QCOMPARE(w.Edit1->text(), QString());
+    QVERIFY(w.DBGrid1->editorOpen());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    click(w, 0, 2); // another column of the row: copies, BILL_WEEK empty keeps Edit7
+    QCOMPARE(w.Edit1->text(), QStringLiteral("E1"));
+    QCOMPARE(w.MaskEdit1->fieldText(), QString::fromStdString(day));
+    QCOMPARE(w.MaskEdit3->fieldText(), QStringLiteral("17:00:00"));
+    QCOMPARE(w.Edit6->text(), QString());
+    QCOMPARE(w.Edit7->text(), QStringLiteral("四"));
+    click(w, 1, 3); // another row
+    QCOMPARE(w.Edit1->text(), QStringLiteral("E2"));
+    QCOMPARE(w.Edit7->text(), QStringLiteral("一"));
+    w.Edit1->setText(QStringLiteral("typed"));
+    click(w, 1, 3); // the same cell again: the editor, nothing copied
+    QCOMPARE(w.Edit1->text(), QStringLiteral("typed"));
+    QVERIFY(f.errors().isEmpty());
+}
+
+void TestGrid::clickOnClosedGridReports()
+{
+    WindowFixture f;
+    TFormKordane& w = f.shownWindow();
+    w.Edit7->setText(QStringLiteral("一"));
+    QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, QPoint(40, 30));
+    // A closed set shows no data cell, so a click there is no cell click at all;
+    // the handler itself reports the missing field and changes nothing.
+    QVERIFY(f.errors().isEmpty());
+    guarded([&] { w.DBGrid1CellClick(0); });
+    QCOMPARE(w.Edit7->text(), QStringLiteral("一"));
+    QCOMPARE(f.errors(), QStringList{QStringLiteral("ClientDataSet1: Field 'BILL_WEEK' not found.")});
+}
+
+void TestGrid::removalThroughMenu()
+{
+    WindowFixture f;
+    TFormKordane& w = viewed(f);
+    click(w, 0, 2); // the fields hold E1's row
+    removeRow(w, 1, QStringLiteral("N"));
+    QCOMPARE(rows(f), std::string("3"));
+    QCOMPARE(w.ClientDataSet1.recordCount(), 2);
+    removeRow(w, 1, QStringLiteral("Y"));
+    // The right-clicked row went, not the one in the fields.
+    QCOMPARE(rows(f), std::string("2"));
+    QCOMPARE(f.db().scalar("SELECT COUNT(*) FROM POS_DAY WHERE EMPLOYEE_ID = 'E2'"), std::optional<std::string>("0"));
+    QCOMPARE(w.ClientDataSet1.recordCount(), 1);
+    QCOMPARE(w.Edit1->text(), QStringLiteral("E1"));
+    QVERIFY(f.errors().isEmpty());
+}
+
+void TestGrid::menuOnEmptyGridDoesNothing()
+{
+    WindowFixture f;
+    TFormKordane& w = f.shownWindow();
+    bool asked = false;
+    whenModal([&](QWidget* modal) { asked = true; kordane::test::play(modal, QStringLiteral("Escape")); }, 300);
+    guarded([&] { w.N1Click(w.N1); });
+    QTest::qWait(400);
+    QVERIFY(!asked);
+    QVERIFY(f.errors().isEmpty());
+}
+
+void TestGrid::gridEditLostOrWrittenWithRemoval()
+{
+    WindowFixture f;
+    TFormKordane& w = viewed(f);
+    const auto editName = [&](int row, const QString& name) {
+        click(w, row, 5);
+        QCOMPARE(QApplication::focusWidget(), w.DBGrid1);
+        QTest::keyClicks(w.DBGrid1, name.left(1)); // typing opens the editor
+        QVERIFY(w.DBGrid1->editorOpen());
+        QTest::keyClicks(QApplication::focusWidget(), name.mid(1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    };
+    editName(0, QStringLiteral("Zed"));
+    QCOMPARE(w.ClientDataSet1.cellText(0, 5), QStringLiteral("Zed"));
+    QTest::mouseClick(w.SpeedButton2, Qt::LeftButton); // a reload drops it
+    QCOMPARE(f.db().scalar("SELECT EMPLOYEE_NAME FROM POS_DAY WHERE EMPLOYEE_ID = 'E1'"), std::optional<std::string>("Amy"));
+    editName(0, QStringLiteral("Zed"));
+    removeRow(w, 1, QStringLiteral("Y")); // leaving the row posted it; the removal sends both
+    QCOMPARE(f.db().scalar("SELECT EMPLOYEE_NAME FROM POS_DAY WHERE EMPLOYEE_ID = 'E1'"), std::optional<std::string>("Zed"));
+    QCOMPARE(rows(f), std::string("2"));
+    QVERIFY2(f.errors().isEmpty(), qPrintable(f.errors().join(QLatin1Char('\n'))));
+}
+
+void TestGrid::movedColumnRestoredByView()
+{
+    WindowFixture f;
+    TFormKordane& w = viewed(f);
+    QHeaderView* header = w.DBGrid1->horizontalHeader();
+    header->moveSection(0, 3);
+    QCOMPARE(header->logicalIndex(0), 1);
+    QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+    for (int c = 0; c < header->count(); ++c)
+        QCOMPARE(header->logicalIndex(c), c);
+    QCOMPARE(w.DBGrid1->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("員工代號"));
+}
+
+void TestGrid::maskErrorStopsGridPress()
+{
+    WindowFixture f;
+    TFormKordane& w = viewed(f);
+    w.MaskEdit1->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(w.MaskEdit1, QStringLiteral("20"));
+    w.Edit1->setText(QStringLiteral("kept"));
+    click(w, 1, 2);
+    QTRY_COMPARE(f.errors().size(), 1);
+    QCOMPARE(f.errors().first(), QStringLiteral("Invalid input value.  Use escape key to abandon changes."));
+    QCOMPARE(w.ClientDataSet1.currentRow(), 0);
+    QCOMPARE(w.Edit1->text(), QStringLiteral("kept"));
+    QCOMPARE(QApplication::focusWidget(), w.MaskEdit1);
+}
+
+QTEST_MAIN(TestGrid)
+#include "tst_grid.moc"
