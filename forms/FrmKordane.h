@@ -92,6 +92,9 @@ private:
     void checkFields(bool writeWeekday);
     void deleteByValues();
     void insertRecord();
+    // The current row of the day result set, by column name.
+    QString rowText(const char* column) const;
+    void copyWeekday(const QString& kept);
 
     TComponentList components_;
     double scale_ = 1.0;

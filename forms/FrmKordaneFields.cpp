@@ -38,12 +38,11 @@ void TFormKordane::Edit1Exit(QObject*)
     ClientDataSet1.first();
     const QString keptWeekday = Edit7->text();
     if (ClientDataSet1.recordCount() != 0) {
-        const QString weekday = ClientDataSet1.fieldByName(QStringLiteral("BILL_WEEK")).asString();
-        Edit7->setText(weekday.isEmpty() ? keptWeekday : weekday);
-        MaskEdit2->assignText(ClientDataSet1.fieldByName(QStringLiteral("TIME_IN")).asString());
-        MaskEdit3->assignText(ClientDataSet1.fieldByName(QStringLiteral("TIME_OUT")).asString());
-        Edit5->setText(ClientDataSet1.fieldByName(QStringLiteral("EMPLOYEE_NAME")).asString());
-        Edit6->setText(ClientDataSet1.fieldByName(QStringLiteral("CARD_ID")).asString());
+        copyWeekday(keptWeekday);
+        MaskEdit2->assignText(rowText("TIME_IN"));
+        MaskEdit3->assignText(rowText("TIME_OUT"));
+        Edit5->setText(rowText("EMPLOYEE_NAME"));
+        Edit6->setText(rowText("CARD_ID"));
         return;
     }
     SQLQuery1.close();

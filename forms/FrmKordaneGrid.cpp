@@ -9,6 +9,18 @@
 
 namespace kordane {
 
+QString TFormKordane::rowText(const char* column) const
+{
+    return ClientDataSet1.fieldByName(QString::fromLatin1(column)).asString();
+}
+
+// A record without a weekday leaves the one already shown.
+void TFormKordane::copyWeekday(const QString& kept)
+{
+    const QString weekday = rowText("BILL_WEEK");
+    Edit7->setText(weekday.isEmpty() ? kept : weekday);
+}
+
 void TFormKordane::SpeedButton2Click(QObject*)
 {
     const QStringList lines = catalogue::daySelect(MaskEdit1->fieldText());
@@ -30,14 +42,13 @@ void TFormKordane::ClientDataSet1AfterOpen(TClientDataSet* dataSet)
 void TFormKordane::DBGrid1CellClick(int)
 {
     const QString keptWeekday = Edit7->text();
-    const QString weekday = ClientDataSet1.fieldByName(QStringLiteral("BILL_WEEK")).asString();
-    Edit7->setText(weekday.isEmpty() ? keptWeekday : weekday);
-    MaskEdit1->assignText(ClientDataSet1.fieldByName(QStringLiteral("INI_DATE")).asString());
-    Edit1->setText(ClientDataSet1.fieldByName(QStringLiteral("EMPLOYEE_ID")).asString());
-    Edit5->setText(ClientDataSet1.fieldByName(QStringLiteral("EMPLOYEE_NAME")).asString());
-    Edit6->setText(ClientDataSet1.fieldByName(QStringLiteral("CARD_ID")).asString());
-    MaskEdit2->assignText(ClientDataSet1.fieldByName(QStringLiteral("TIME_IN")).asString());
-    MaskEdit3->assignText(ClientDataSet1.fieldByName(QStringLiteral("TIME_OUT")).asString());
+    copyWeekday(keptWeekday);
+    MaskEdit1->assignText(rowText("INI_DATE"));
+    Edit1->setText(rowText("EMPLOYEE_ID"));
+    Edit5->setText(rowText("EMPLOYEE_NAME"));
+    Edit6->setText(rowText("CARD_ID"));
+    MaskEdit2->assignText(rowText("TIME_IN"));
+    MaskEdit3->assignText(rowText("TIME_OUT"));
 }
 
 void TFormKordane::N1Click(QObject*)
