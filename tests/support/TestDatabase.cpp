@@ -47,11 +47,31 @@ TestDatabase::TestDatabase(Where where)
         database_ = env("KORDANE_TEST_SERVER", "127.0.0.1/33050") + u':' + file;
         password_ = env("KORDANE_TEST_PASSWORD", "kordane-test");
     }
+    createSchema();
+}
+
+TestDatabase::TestDatabase(const QString& server, const QString& password, const QString& serverDir)
+{
+    if (!dir_.isValid())
+        throw std::runtime_error("cannot create a temporary directory");
+    database_ = server + u':' + serverDir + QStringLiteral("/data/") +
+                QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".fdb");
+    password_ = password;
+    createSchema();
+}
+
+void TestDatabase::createSchema()
+{
     raw_ = std::make_unique<RawFirebird>(
         RawFirebird::create(database_.toStdString(), "SYSDBA", password_.toStdString(), "NONE"));
     raw_->execute(schema);
     if (!writeTextFile(connectionsFile(), connectionsText()) || !writeTextFile(driversFile(), driversText()))
         throw std::runtime_error("cannot write the configuration files");
+}
+
+void TestDatabase::reattach()
+{
+    raw_ = std::make_unique<RawFirebird>(database_.toStdString(), "SYSDBA", password_.toStdString(), "NONE");
 }
 
 TestDatabase::~TestDatabase()

@@ -27,6 +27,8 @@ public:
     // Server: on the private test server (KORDANE_TEST_SERVER, KORDANE_TEST_PASSWORD,
     // files under KORDANE_TEST_SERVER_DIR). Throws std::runtime_error when it cannot be made.
     explicit TestDatabase(Where where = Where::Embedded);
+    // On a server of the test's own: `server` as "host/port", files under `serverDir`/data.
+    TestDatabase(const QString& server, const QString& password, const QString& serverDir);
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
@@ -50,10 +52,14 @@ public:
 
     // An attachment of the test's own, character set NONE: values come back as bytes.
     RawFirebird& raw() { return *raw_; }
+    // A fresh attachment in place of one the server dropped (after a restart).
+    void reattach();
     // The single value of a one-row, one-column query (nullopt for null).
     RawFirebird::Value scalar(const std::string& sql);
 
 private:
+    void createSchema();
+
     QTemporaryDir dir_;
     QString database_;
     QString password_;
