@@ -15,7 +15,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 
-#include <type_traits>
+#include <functional>
 
 namespace kordane {
 
@@ -50,23 +50,18 @@ void TFormKordane::createComponents()
 
 void TFormKordane::wireHandlers()
 {
-    const auto on = [this](auto* sender, auto signal, auto handler) {
-        // A handler may ignore the signal's arguments (clicked's checked flag).
-        connect(sender, signal, this, [handler](auto&&... args) {
-            guarded([&] {
-                if constexpr (std::is_invocable_v<decltype(handler)&, decltype(args)...>)
-                    handler(args...);
-                else
-                    handler();
-            });
-        });
+    // Every handler runs through the one error guard. Signals' own arguments, where a
+    // handler needs them, are passed on by the handler's own lambda below.
+    const auto on = [this](auto* sender, auto signal, std::function<void()> handler) {
+        connect(sender, signal, this, [handler = std::move(handler)] { guarded(handler); });
     };
     on(Edit1, &TEdit::exited, [this] { Edit1Exit(Edit1); });
     on(MaskEdit1, &TMaskEdit::exited, [this] { MaskEdit1Exit(MaskEdit1); });
     for (TEdit* field : {static_cast<TEdit*>(MaskEdit1), Edit1, static_cast<TEdit*>(MaskEdit2),
                          static_cast<TEdit*>(MaskEdit3), Edit5, Edit6, Edit7}) {
-        on(field, &TEdit::keyDown,
-           [this, field](int key, Qt::KeyboardModifiers shift) { MaskEdit1KeyDown(field, key, shift); });
+        connect(field, &TEdit::keyDown, this, [this, field](int key, Qt::KeyboardModifiers shift) {
+            guarded([&] { MaskEdit1KeyDown(field, key, shift); });
+        });
     }
     for (TMaskEdit* field : {MaskEdit1, MaskEdit2, MaskEdit3})
         on(field, &TMaskEdit::maskError, [] { throw EDBEditError(); });
@@ -75,7 +70,7 @@ void TFormKordane::wireHandlers()
     on(SpeedButton3, &TSpeedButton::clicked, [this] { SpeedButton3Click(SpeedButton3); });
     on(SpeedButton4, &TSpeedButton::clicked, [this] { SpeedButton4Click(SpeedButton4); });
     on(N1, &QAction::triggered, [this] { N1Click(N1); });
-    on(DBGrid1, &TDBGrid::cellClick, [this](int column) { DBGrid1CellClick(column); });
+    connect(DBGrid1, &TDBGrid::cellClick, this, [this](int column) { guarded([&] { DBGrid1CellClick(column); }); });
     ClientDataSet1.setAfterOpen([this](TClientDataSet& dataSet) { ClientDataSet1AfterOpen(&dataSet); });
 }
 
