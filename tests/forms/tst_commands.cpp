@@ -1,45 +1,21 @@
 // The employee lookup and the add / modify / delete commands, in the real window
 // against an embedded database, with every dialog answered by key.
 #include "ClientDataSet.h"
+#include "DialogAnswers.h"
 #include "Edit.h"
 #include "MaskEdit.h"
 #include "ModalDriver.h"
 #include "SpeedButton.h"
 #include "WindowFixture.h"
 
-#include <QLabel>
 #include <QTest>
 
 using namespace kordane;
 using kordane::test::WindowFixture;
-using kordane::test::whenModal;
 
 namespace {
 
-// Answers the next dialogs in turn, keeping their texts.
-class Answers {
-public:
-    explicit Answers(QStringList keys) : keys_(std::move(keys)) { arm(); }
-    const QStringList& texts() const { return texts_; }
-
-private:
-    void arm()
-    {
-        if (keys_.isEmpty())
-            return;
-        whenModal([this](QWidget* modal) {
-            for (const QLabel* label : modal->findChildren<QLabel*>())
-                if (!label->text().isEmpty())
-                    texts_ << label->text();
-            const QString keys = keys_.takeFirst();
-            arm();
-            kordane::test::play(modal, keys);
-        });
-    }
-
-    QStringList keys_;
-    QStringList texts_;
-};
+using Answers = kordane::test::DialogAnswers;
 
 const std::string today = QDate(2026, 12, 7).toString(QStringLiteral("yyyy/MM/dd")).toStdString();
 
