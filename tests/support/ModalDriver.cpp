@@ -14,7 +14,8 @@ namespace kordane::test {
 void whenModal(std::function<void(QWidget* modal)> act, int timeoutMs)
 {
     const QPointer<QWidget> before = QApplication::activeModalWidget();
-    auto* poll = new QTimer;
+    // Owned by the application, so a watch that never saw its dialog goes with it.
+    auto* poll = new QTimer(QCoreApplication::instance());
     auto waited = std::make_shared<int>(0);
     constexpr int step = 10;
     QObject::connect(poll, &QTimer::timeout, poll, [=] {
