@@ -7,7 +7,9 @@ namespace kordane {
 IniFile IniFile::parse(QStringView text)
 {
     IniFile ini;
-    for (QStringView raw : text.tokenize(u'\n')) {
+    // A lone CR ends a line as well, so no name or value ever holds a line break.
+    const QString lines = text.toString().replace(u'\r', u'\n');
+    for (QStringView raw : QStringView(lines).tokenize(u'\n')) {
         const QStringView line = raw.trimmed();
         if (line.isEmpty() || line.startsWith(u';'))
             continue;

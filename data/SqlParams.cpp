@@ -57,9 +57,13 @@ QString driverText(QStringView text, const QStringList& names, QStringView quote
                 literal = QChar();
         } else if (c == u'\'' || c == driverQuote) {
             literal = c;
+        } else if (c == u':' && i + 1 < text.size() && text[i + 1] == u':') {
+            ++i; // a plain colon
         } else if (c == u':' && (i == 0 || oneOf(text[i - 1], u" \r\n(),<=>"))) {
-            // ';' ends a name here as it does for the parameter list, so both agree.
+            // ';' ends a name here as it does for the parameter list, so both agree; and as
+            // there, a quote or colon inside the name is part of it.
             candidates.push_back({i, nameEnd(text, i + 1, u" \r\n),;"), false});
+            i = candidates.back().end - 1;
         }
     }
     for (const QString& name : names) {

@@ -38,6 +38,7 @@ void TestIniFile::parse_data()
         << "DriverName=Stray\n[Varnok]\nB=2\n" << "Varnok" << QStringList{"B=2"};
     QTest::newRow("section name trimmed") << "  [  Varnok ]  \nA=1\n" << "Varnok" << QStringList{"A=1"};
     QTest::newRow("CR LF line ends") << "[Varnok]\r\nA=1\r\nB=\r\n" << "Varnok" << QStringList{"A=1", "B="};
+    QTest::newRow("lone CR ends a line") << "[Varnok]\rA=1\rB=x\ry\r" << "Varnok" << QStringList{"A=1", "B=x"};
     QTest::newRow("file order kept, sections apart")
         << "[One]\nZ=1\n[Varnok]\nC=3\nA=1\nB=2\n[Two]\nY=9\n" << "Varnok" << QStringList{"C=3", "A=1", "B=2"};
     QTest::newRow("value keeps further equals signs")

@@ -72,6 +72,8 @@ void TestParams::driverText_data()
     QTest::newRow("quote char literal skipped") << "SELECT \"=:A\" FROM T WHERE Y=:A" << "\""
                                                 << "SELECT \"=:A\" FROM T WHERE Y= ? ";
     QTest::newRow("doubled colon kept") << "X=a::b AND Y=:P" << "\"" << "X=a::b AND Y= ? ";
+    QTest::newRow("quote inside a name opens no literal") << "X=:A'B AND Y=:C" << "\"" << "X= ?  AND Y= ? ";
+    QTest::newRow("doubled colon at the start") << "::A=:B" << "\"" << "::A= ? ";
     QTest::newRow("semicolon kept") << "UPDATE T SET A=:A;" << "\"" << "UPDATE T SET A= ? ;";
     QTest::newRow("Chinese literal") << "X='日:一' AND Y=:名字" << "\"" << "X='日:一' AND Y= ? ";
     QTest::newRow("repeated name, two markers") << "X=:P OR Y=:P" << "" << "X= ?  OR Y= ? ";
