@@ -34,6 +34,10 @@ public:
     void execute(const std::vector<std::string>& statements);
     void execute(std::initializer_list<std::string> statements); // so that {"a", "b"} is two statements
     void execute(const std::string& statement);
+    // Several statements in one transaction.
+    void executeTogether(const std::vector<std::string>& statements);
+    // One statement prepared with `?` markers, each bound to a text (or a null).
+    void executePrepared(const std::string& sql, const std::vector<Value>& params);
     // All rows of a query; every value as its text bytes (blobs whole).
     std::vector<Row> query(const std::string& sql);
     // Drops the attached database; the object is detached afterwards.

@@ -1,0 +1,79 @@
+// Makes the benchmarks' database once: 1,000,000 POS_DAY rows over the 365 dates up to
+// today, 100,000 of them today, for 5,000 employees; in the last 35 days every tenth row
+// lacks its name. Usage: bench_makedb <dir> (an existing database there is kept).
+#include "RawFirebird.h"
+#include "Schema.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <cstdio>
+
+using namespace kordane;
+
+namespace {
+
+constexpr int employees = 5000;
+constexpr int dates = 365;
+constexpr int totalRows = 1000000;
+constexpr int bigDayRows = 100000;
+const char* const password = "quillbrex";
+
+std::string dateText(int daysAgo)
+{
+    return QDate::currentDate().addDays(-daysAgo).toString(QStringLiteral("yyyy/MM/dd")).toStdString();
+}
+
+// One date's rows in one statement (and transaction); `first` numbers the cards.
+std::string dayBlock(int daysAgo, int rows, int first)
+{
+    const std::string name = daysAgo < 35 ? "IIF(MOD(:i, 10) = 0, NULL, 'Name ' || MOD(:i, 5000))"
+                                          : "'Name ' || MOD(:i, 5000)";
+    return "EXECUTE BLOCK AS DECLARE i INTEGER = " + std::to_string(first) + "; BEGIN WHILE (i < " +
+           std::to_string(first + rows) + ") DO BEGIN INSERT INTO POS_DAY VALUES ('E' || MOD(:i, " +
+           std::to_string(employees) + "), '" + dateText(daysAgo) +
+           "', '08:00:00', '17:30:00', x'A454', " + name + ", 'C' || :i); i = i + 1; END END";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: bench_makedb <dir>\n");
+        return 2;
+    }
+    const QString dir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    const QString database = dir + QStringLiteral("/POSDATA.FDB");
+    QDir().mkpath(dir);
+    if (QFileInfo::exists(database)) {
+        std::printf("kept %s\n", qPrintable(database));
+        return 0;
+    }
+    try {
+        QElapsedTimer timer;
+        timer.start();
+        RawFirebird db = RawFirebird::create(database.toStdString(), "SYSDBA", password);
+        db.execute(kordaneSchema());
+        db.execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(employees) +
+                   ") DO BEGIN INSERT INTO EMPLOYEE VALUES ('E' || :i, 'Name ' || :i, 'C' || :i); i = i + 1; END END");
+        db.execute(dayBlock(0, bigDayRows, 0));
+        const int perDay = (totalRows - bigDayRows) / (dates - 1);
+        int first = bigDayRows;
+        for (int d = 1; d < dates; ++d) {
+            const int rows = d == dates - 1 ? totalRows - first : perDay;
+            db.execute(dayBlock(d, rows, first));
+            first += rows;
+        }
+        std::printf("made %s: %d rows in %lld ms\n", qPrintable(database), first, static_cast<long long>(timer.elapsed()));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        QFile::remove(database);
+        return 1;
+    }
+    return 0;
+}
