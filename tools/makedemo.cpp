@@ -3,7 +3,11 @@
 // that the start-up backfill has work), and writes the configuration files beside the
 // program when they are absent. A user's files are never overwritten.
 //
-//   makedemo [--dir DIR] [--database PATH] [--no-demo-rows]
+//   makedemo [--dir DIR] [--database PATH | HOST:PATH | HOST/PORT:PATH] [--no-demo-rows]
+//
+// On a server the account comes from ISC_USER and ISC_PASSWORD (the Firebird client's own
+// variables), so no password shows in the process list; it is written into the
+// connections file, which only its owner may read.
 #include "ConfigLocation.h"
 #include "DateConversion.h"
 #include "RawFirebird.h"
@@ -91,14 +95,36 @@ bool writeIfAbsent(const QString& path, const QByteArray& text, QFileDevice::Per
     return true;
 }
 
-QByteArray connectionsFile(const QString& database)
+struct Account {
+    QString user;
+    QString password;
+};
+
+// The embedded engine checks no password; a server does.
+Account account()
+{
+    const QString user = qEnvironmentVariable("ISC_USER", QStringLiteral("SYSDBA"));
+    const QString password = qEnvironmentVariable("ISC_PASSWORD", QStringLiteral("quillbrex"));
+    if (user.contains(u'\n') || password.contains(u'\n'))
+        throw std::runtime_error("ISC_USER and ISC_PASSWORD must be one line each");
+    return {user, password};
+}
+
+// "host:path" or "host/port:path", as the client reads it: a colon, and the text does not
+// start as a path does. A local path is made absolute, so the file works from anywhere.
+bool onServer(const QString& database)
+{
+    return database.indexOf(u':') > 0 && !database.startsWith(u'/') && !database.startsWith(u'.');
+}
+
+QByteArray connectionsFile(const QString& database, const Account& login)
 {
     return QStringLiteral("[Varnok]\n"
                           "DriverName=Interbase\n"
                           "Database=%1\n"
                           "RoleName=RoleName\n"
-                          "User_Name=SYSDBA\n"
-                          "Password=quillbrex\n"
+                          "User_Name=%2\n"
+                          "Password=%3\n"
                           "ServerCharSet=\n"
                           "SQLDialect=3\n"
                           "BlobSize=-1\n"
@@ -108,7 +134,7 @@ QByteArray connectionsFile(const QString& database)
                           "LocaleCode=0000\n"
                           "Interbase TransIsolation=ReadCommited\n"
                           "Trim Char=False\n")
-        .arg(database)
+        .arg(database, login.user, login.password)
         .toUtf8();
 }
 
@@ -126,28 +152,32 @@ int main(int argc, char** argv)
     parser.setApplicationDescription(QStringLiteral("Creates a Kordane database and its configuration files."));
     parser.addHelpOption();
     const QCommandLineOption dirOption(QStringLiteral("dir"), QStringLiteral("Where the configuration files go (default: beside the program)."), QStringLiteral("DIR"));
-    const QCommandLineOption databaseOption(QStringLiteral("database"), QStringLiteral("The database file (default: DIR/demo/POSDATA.FDB)."), QStringLiteral("PATH"));
+    const QCommandLineOption databaseOption(QStringLiteral("database"), QStringLiteral("The database: a file, or HOST:PATH or HOST/PORT:PATH on a server (default: DIR/demo/POSDATA.FDB)."), QStringLiteral("PATH"));
     const QCommandLineOption emptyOption(QStringLiteral("no-demo-rows"), QStringLiteral("Create the tables only."));
     parser.addOptions({dirOption, databaseOption, emptyOption});
     parser.process(app);
 
     try {
         const QString dir = QDir(parser.isSet(dirOption) ? parser.value(dirOption) : kordane::config::executableDir()).absolutePath();
-        const QString database = QFileInfo(parser.isSet(databaseOption) ? parser.value(databaseOption)
-                                                                         : dir + QStringLiteral("/demo/POSDATA.FDB"))
-                                     .absoluteFilePath();
-        if (QFileInfo::exists(database)) {
+        const QString named = parser.isSet(databaseOption) ? parser.value(databaseOption)
+                                                            : dir + QStringLiteral("/demo/POSDATA.FDB");
+        const bool remote = onServer(named);
+        const QString database = remote ? named : QFileInfo(named).absoluteFilePath();
+        const Account login = account();
+        if (!remote && QFileInfo::exists(database)) {
             std::printf("database %s exists; left as it is\n", qPrintable(database));
         } else {
-            QDir().mkpath(QFileInfo(database).absolutePath());
-            auto db = kordane::RawFirebird::create(database.toStdString(), "SYSDBA", "quillbrex");
+            if (!remote)
+                QDir().mkpath(QFileInfo(database).absolutePath());
+            auto db = kordane::RawFirebird::create(database.toStdString(), login.user.toStdString(),
+                                                   login.password.toStdString());
             db.execute(kordane::kordaneSchema());
             if (!parser.isSet(emptyOption))
                 db.execute(demoRows(QDate::currentDate()));
             std::printf("created %s\n", qPrintable(database));
         }
         const QString connections = dir + QLatin1Char('/') + QLatin1String(kordane::config::connectionsFileName);
-        if (writeIfAbsent(connections, connectionsFile(database), QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        if (writeIfAbsent(connections, connectionsFile(database, login), QFileDevice::ReadOwner | QFileDevice::WriteOwner))
             std::printf("wrote %s\n", qPrintable(connections));
         const QString drivers = dir + QLatin1Char('/') + QLatin1String(kordane::config::driversFileName);
         if (writeIfAbsent(drivers, driversFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther))
