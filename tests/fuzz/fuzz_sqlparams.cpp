@@ -22,7 +22,8 @@ bool atBoundary(QStringView text, qsizetype colon)
 }
 
 // The quoted literals of a text, in order (an unterminated one runs to the end). A
-// marker's name, which runs to a blank, CR, LF, ')', ',' or ';', opens none.
+// marker's name, which runs to a blank, CR, LF, ')', ',' or ';', opens none; a doubled
+// colon is no marker.
 QStringList literals(QStringView text, QChar quote)
 {
     QStringList found;
@@ -37,6 +38,8 @@ QStringList literals(QStringView text, QChar quote)
         } else if (text[i] == u'\'' || text[i] == quote) {
             open = text[i];
             start = i + 1;
+        } else if (text[i] == u':' && i + 1 < text.size() && text[i + 1] == u':') {
+            ++i; // a doubled colon is a plain colon, never a marker
         } else if (text[i] == u':' && atBoundary(text, i)) {
             while (i + 1 < text.size() && !QStringView(u" \r\n),;").contains(text[i + 1]))
                 ++i;
