@@ -25,6 +25,9 @@ UserManager = Srp
 WireCrypt = Enabled
 IpcName = kordane_test_$port
 GuardianOption = 0
+# A security database of its own: the system one is opened by every embedded engine on
+# the machine under another lock directory, and two lock directories on one file fail.
+SecurityDatabase = $dir/security3.fdb
 CONF
   cat > "$dir/databases.conf" <<CONF
 security.db = $dir/security3.fdb
