@@ -4,6 +4,10 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#ifndef KORDANE_SYSCONFDIR
+#define KORDANE_SYSCONFDIR "/etc/kordane"
+#endif
+
 namespace kordane::config {
 namespace {
 
@@ -16,7 +20,7 @@ QString lookUp(const char* key, const char* fileName)
     const QString named = settings.value(QString::fromLatin1(key)).toString();
     if (!named.isEmpty())
         return named;
-    return executableDir() + u'/' + QString::fromLatin1(fileName);
+    return fallbackPath(QString::fromLatin1(fileName), executableDir(), systemConfigDir());
 }
 
 } // namespace
@@ -27,6 +31,17 @@ QString executableDir()
         return QCoreApplication::applicationDirPath();
     // Before the application object exists Qt cannot tell; the kernel can.
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+}
+
+QString systemConfigDir() { return QStringLiteral(KORDANE_SYSCONFDIR); }
+
+QString fallbackPath(const QString& fileName, const QString& executableDir, const QString& systemDir)
+{
+    const QString beside = executableDir + u'/' + fileName;
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString system = systemDir + u'/' + fileName;
+    return QFileInfo::exists(system) ? system : beside;
 }
 
 QString connectionsFilePath() { return lookUp(connectionsKey, connectionsFileName); }

@@ -3,7 +3,10 @@
 // (QSettings, user scope, organisation "Kordane", application "dbExpress"; on Linux
 // ~/.config/Kordane/dbExpress.conf) may name each file under the keys
 // "Connection Registry File" and "Driver Registry File"; it is only read. Without a
-// usable entry the file lies next to the executable. A hand-written store:
+// usable entry the file lies next to the executable; an installed program has none there,
+// so a file of that name in the system configuration directory (/etc/kordane for a
+// package) stands in, and when neither exists the path beside the executable is the
+// answer (and the one an error names). A hand-written store:
 //   [General]
 //   Connection Registry File=/etc/kordane/dbxconnections.ini
 #include <QString>
@@ -23,5 +26,13 @@ QString driversFilePath();
 
 // The directory of the running executable.
 QString executableDir();
+
+// Where the installation keeps its system-wide configuration files.
+QString systemConfigDir();
+
+// The fall-back for a file the settings store does not name: `fileName` in
+// `executableDir` if it exists there, else in `systemDir` if it exists there, else in
+// `executableDir`.
+QString fallbackPath(const QString& fileName, const QString& executableDir, const QString& systemDir);
 
 } // namespace kordane::config
