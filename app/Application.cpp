@@ -2,6 +2,10 @@
 
 #include "ApplicationTitle.h"
 #include "ErrorDisplay.h"
+#include "TerminationSignals.h"
+
+#include <QDirIterator>
+#include <QIcon>
 
 namespace kordane {
 
@@ -10,6 +14,13 @@ KordaneApplication::KordaneApplication(int& argc, char** argv) : QApplication(ar
     // Fixed at start from the executable's name. Deliberately not the display name, which
     // Qt would append to every window caption.
     applicationTitle();
+    // Every size the program carries (a resource of the executable); Qt picks per use.
+    QIcon icon;
+    for (QDirIterator it(QStringLiteral(":/icons"), {QStringLiteral("kordane-*.png")}); it.hasNext();)
+        icon.addFile(it.next());
+    setWindowIcon(icon);
+    setDesktopFileName(QStringLiteral("kordane"));
+    new TerminationSignals(this);
 }
 
 bool KordaneApplication::notify(QObject* receiver, QEvent* event)
