@@ -5,6 +5,7 @@
 #include "Catalogue.h"
 #include "ClientDataSet.h"
 #include "DialogAnswers.h"
+#include "Dialogs.h"
 #include "Edit.h"
 #include "FrmKordane.h"
 #include "MaskEdit.h"
@@ -255,6 +256,13 @@ int main(int argc, char** argv)
         if (holder.query("SELECT COUNT(*) FROM POS_DAY WHERE EMPLOYEE_NAME = 'Bench 2'")[0][0] != std::to_string(2 * rounds))
             throw std::runtime_error("a modify did not store its record");
         row("modify (round trip)", modify, rawModify);
+
+        // The share of each command above that is its confirmation, shown and answered.
+        const double dialog = median(rounds, [&](int) {
+            test::DialogAnswers answers({QStringLiteral("Y")});
+            (void)confirmationDialog(QStringLiteral("確定要新增資料?"));
+        });
+        std::printf("| %-34s | %9.1f ms |              |        |\n", "of each: its confirmation dialog", dialog);
 
         w.reset();
     } catch (const std::exception& e) {
