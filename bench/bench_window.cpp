@@ -104,15 +104,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string database = text(copy);
-    QString connections = QStringLiteral("[Varnok]\n");
-    for (const QString& line : storedParams()) {
-        if (line.startsWith(u"Database="))
-            connections += QStringLiteral("Database=") + copy + u'\n';
-        else if (line.startsWith(u"Password="))
-            connections += QStringLiteral("Password=") + QString::fromStdString(password) + u'\n';
-        else
-            connections += line + u'\n';
-    }
+    const QString connections = test::TestDatabase::connectionsTextFor(copy, QString::fromStdString(password));
     const QString connectionsFile = dir.path() + QStringLiteral("/dbxconnections.ini");
     const QString driversFile = dir.path() + QStringLiteral("/dbxdrivers.ini");
     if (!test::writeTextFile(connectionsFile, connections) ||

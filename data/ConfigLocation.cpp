@@ -11,6 +11,9 @@
 namespace kordane::config {
 namespace {
 
+// Where the installation keeps its system-wide configuration files.
+QString systemConfigDir() { return QStringLiteral(KORDANE_SYSCONFDIR); }
+
 QString lookUp(const char* key, const char* fileName)
 {
     const QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
@@ -32,8 +35,6 @@ QString executableDir()
     // Before the application object exists Qt cannot tell; the kernel can.
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
 }
-
-QString systemConfigDir() { return QStringLiteral(KORDANE_SYSCONFDIR); }
 
 QString fallbackPath(const QString& fileName, const QString& executableDir, const QString& systemDir)
 {

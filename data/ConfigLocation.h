@@ -27,9 +27,6 @@ QString driversFilePath();
 // The directory of the running executable.
 QString executableDir();
 
-// Where the installation keeps its system-wide configuration files.
-QString systemConfigDir();
-
 // The fall-back for a file the settings store does not name: `fileName` in
 // `executableDir` if it exists there, else in `systemDir` if it exists there, else in
 // `executableDir`.

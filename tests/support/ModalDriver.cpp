@@ -41,8 +41,7 @@ protected:
                 (void)QTest::qWaitForWindowActive(opened, 1000);
             if (opened && opened->isVisible())
                 act_(opened);
-            const int timeoutMs = timeoutMs_;
-            QTimer::singleShot(timeoutMs, [opened] {
+            QTimer::singleShot(timeoutMs_, [opened] {
                 if (!opened || !opened->isVisible())
                     return;
                 if (auto* dialog = qobject_cast<QDialog*>(opened.data()))

@@ -23,6 +23,13 @@ const std::vector<std::string> schema = {
     " EMPLOYEE_NAME VARCHAR(40) CHARACTER SET NONE, CARD_ID VARCHAR(20) CHARACTER SET NONE)",
 };
 
+// A new file under `serverDir`/data, where the server may write, as "server:path".
+QString newDatabaseOn(const QString& server, const QString& serverDir)
+{
+    return server + u':' + serverDir + QStringLiteral("/data/") + QUuid::createUuid().toString(QUuid::WithoutBraces) +
+           QStringLiteral(".fdb");
+}
+
 } // namespace
 
 bool writeTextFile(const QString& path, const QString& text)
@@ -41,11 +48,8 @@ TestDatabase::TestDatabase(Where where)
         database_ = dir() + QStringLiteral("/POSDATA.FDB");
         password_ = QStringLiteral("quillbrex");
     } else {
-        // The server opens the file itself, so it must lie where the server may write.
-        const QString serverDir = env("KORDANE_TEST_SERVER_DIR", "/tmp/kordane-fbserver") + QStringLiteral("/data");
-        const QString file = serverDir + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".fdb");
-        database_ = env("KORDANE_TEST_SERVER", "127.0.0.1/33050") + u':' + file;
-        password_ = env("KORDANE_TEST_PASSWORD", "kordane-test");
+        database_ = newSharedServerDatabase();
+        password_ = sharedServerPassword();
     }
     createSchema();
 }
@@ -54,8 +58,7 @@ TestDatabase::TestDatabase(const QString& server, const QString& password, const
 {
     if (!dir_.isValid())
         throw std::runtime_error("cannot create a temporary directory");
-    database_ = server + u':' + serverDir + QStringLiteral("/data/") +
-                QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".fdb");
+    database_ = newDatabaseOn(server, serverDir);
     password_ = password;
     createSchema();
 }
@@ -83,14 +86,25 @@ TestDatabase::~TestDatabase()
     }
 }
 
-QString TestDatabase::connectionsText() const
+QString TestDatabase::newSharedServerDatabase()
+{
+    return newDatabaseOn(env("KORDANE_TEST_SERVER", "127.0.0.1/33050"),
+                         env("KORDANE_TEST_SERVER_DIR", "/tmp/kordane-fbserver"));
+}
+
+QString TestDatabase::sharedServerPassword()
+{
+    return env("KORDANE_TEST_PASSWORD", "kordane-test");
+}
+
+QString TestDatabase::connectionsTextFor(const QString& database, const QString& password)
 {
     QString text = QStringLiteral("[Varnok]\n");
     for (const QString& line : storedParams()) {
         if (line.startsWith(u"Database="))
-            text += QStringLiteral("Database=") + database_ + u'\n';
+            text += QStringLiteral("Database=") + database + u'\n';
         else if (line.startsWith(u"Password="))
-            text += QStringLiteral("Password=") + password_ + u'\n';
+            text += QStringLiteral("Password=") + password + u'\n';
         else
             text += line + u'\n';
     }

@@ -41,7 +41,12 @@ public:
     QString driversFile() const { return dir() + QStringLiteral("/dbxdrivers.ini"); }
 
     // The stored parameter lines with this database and password, under [Varnok].
-    QString connectionsText() const;
+    QString connectionsText() const { return connectionsTextFor(database_, password_); }
+    // The same for any database and password.
+    static QString connectionsTextFor(const QString& database, const QString& password);
+    // A database name not yet used on the run's private server, and SYSDBA's password there.
+    static QString newSharedServerDatabase();
+    static QString sharedServerPassword();
     // [Interbase] with libdbxfb.so, libfbclient.so.2 and getSQLDriverINTERBASE.
     static QString driversText();
     void writeConnectionsFile(const QString& text) const;

@@ -4,13 +4,13 @@
 #include "RawFirebird.h"
 #include "SqlConnection.h"
 #include "SqlStatement.h"
+#include "TestDatabase.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QUuid>
 
 using namespace kordane;
 
@@ -63,10 +63,8 @@ private slots:
 void TestMakeDemo::emptyDatabaseOnServer()
 {
     QTemporaryDir site;
-    const QString password = qEnvironmentVariable("KORDANE_TEST_PASSWORD", QStringLiteral("kordane-test"));
-    const QString database = qEnvironmentVariable("KORDANE_TEST_SERVER", QStringLiteral("127.0.0.1/33050")) + u':' +
-        qEnvironmentVariable("KORDANE_TEST_SERVER_DIR", QStringLiteral("/tmp/kordane-fbserver")) +
-        QStringLiteral("/data/") + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".fdb");
+    const QString password = test::TestDatabase::sharedServerPassword();
+    const QString database = test::TestDatabase::newSharedServerDatabase();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ISC_USER"), QStringLiteral("SYSDBA"));
     env.insert(QStringLiteral("ISC_PASSWORD"), password);

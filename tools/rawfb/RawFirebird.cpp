@@ -193,12 +193,7 @@ void RawFirebird::execute(std::initializer_list<std::string> statements)
 
 void RawFirebird::execute(const std::string& statement)
 {
-    RawTransaction tr(&db_);
-    ISC_STATUS_ARRAY status;
-    isc_dsql_execute_immediate(status, &db_, tr.handle(), static_cast<unsigned short>(statement.size()),
-                               statement.data(), SQL_DIALECT_V6, nullptr);
-    throwOnError(status);
-    tr.commit();
+    executeTogether({statement});
 }
 
 void RawFirebird::executeTogether(const std::vector<std::string>& statements)
