@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <mutex>
+
 namespace dbxfb {
 
 // RTLD_NODELETE: the client starts threads and registers exit handlers of its own, so
@@ -23,6 +25,31 @@ bool resolve(void* library, const char* name, F& function, std::string& error)
     if (!function)
         error = std::string("Firebird client function ") + name + " not found";
     return function != nullptr;
+}
+
+// The client answers SIGINT and SIGTERM by shutting its engine down from a thread of its
+// own, which races the program's orderly exit (the program ends on those signals itself,
+// detaching first) and can unload the engine under its exit handlers. Refused here.
+extern "C" int refuseSignalShutdown(const int reason, const int, void*)
+{
+    return reason == fb_shutrsn_signal ? 1 : 0;
+}
+
+void keepEngineOnSignals(void* library)
+{
+    static std::once_flag once;
+    std::call_once(once, [library] {
+        const auto addCallback = reinterpret_cast<decltype(&fb_shutdown_callback)>(dlsym(library, "fb_shutdown_callback"));
+        if (!addCallback)
+            return;
+        // The client keeps the callback for good, so this module must stay mapped as it does.
+        Dl_info self{};
+        if (!dladdr(reinterpret_cast<void*>(&refuseSignalShutdown), &self) ||
+            !dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE))
+            return;
+        ISC_STATUS_ARRAY status;
+        addCallback(status, refuseSignalShutdown, fb_shut_confirmation, nullptr);
+    });
 }
 
 } // namespace
@@ -58,6 +85,7 @@ std::shared_ptr<const FbApi> FbApi::load(const std::string& libraryName, std::st
         && resolve(h, "fb_interpret", api->interpret, error);
     if (!ok)
         return nullptr;
+    keepEngineOnSignals(handle);
     return api;
 }
 
