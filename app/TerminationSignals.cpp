@@ -13,6 +13,7 @@ namespace {
 
 // Written by the handler, read by the event loop: the only thing a handler may safely do.
 int signalPipe[2] = {-1, -1};
+bool signalReceived = false;
 
 extern "C" void onTerminationSignal(int number)
 {
@@ -31,6 +32,7 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
         char byte;
         while (::read(signalPipe[1], &byte, 1) > 0) {
         }
+        signalReceived = true;
         // Not quit(), which a window may refuse: the signal's sender expects the end.
         QCoreApplication::exit(0);
     });
@@ -40,6 +42,11 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+}
+
+bool TerminationSignals::received()
+{
+    return signalReceived;
 }
 
 TerminationSignals::~TerminationSignals()

@@ -17,6 +17,11 @@ public:
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
 
+    // A signal has come. An event loop that was not running when it came (the start-up's
+    // error box ends before the application's loop starts) cannot be told; whoever is
+    // about to start one asks this first.
+    static bool received();
+
 private:
     QSocketNotifier* notifier_ = nullptr;
 };

@@ -19,9 +19,13 @@ endif()
 target_compile_definitions(kordane_data PRIVATE KORDANE_SYSCONFDIR="${KORDANE_INSTALL_SYSCONFDIR}")
 
 if(TARGET Kordane AND TARGET dbxfb)
-  set_target_properties(Kordane PROPERTIES INSTALL_RPATH "$ORIGIN/../${KORDANE_INSTALL_DRIVERDIR}")
+  # One RUNPATH, built in as installed: rewriting it at install would need room that CMake
+  # makes with empty entries, and an empty entry searches the current directory. The
+  # build finds its driver beside the program without it.
+  set_target_properties(Kordane PROPERTIES INSTALL_RPATH "$ORIGIN/../${KORDANE_INSTALL_DRIVERDIR}"
+                                           BUILD_WITH_INSTALL_RPATH ON)
   # The driver needs nothing beside itself: it loads the Firebird client by name.
-  set_target_properties(dbxfb PROPERTIES INSTALL_RPATH "")
+  set_target_properties(dbxfb PROPERTIES INSTALL_RPATH "" SKIP_BUILD_RPATH ON)
   install(TARGETS Kordane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(TARGETS dbxfb LIBRARY DESTINATION ${KORDANE_INSTALL_DRIVERDIR})
   install(FILES dist/dbxdrivers.ini DESTINATION ${kordane_sysconf_destination})
