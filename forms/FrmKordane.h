@@ -89,7 +89,7 @@ private:
     QList<QWidget*> tabOrderList() const;
     void layoutPanel2();
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void checkFields(bool writeWeekday);
+    void checkFields(bool adding);
     void deleteByValues();
     void insertRecord();
     // The current row of the day result set, by column name.

@@ -12,12 +12,14 @@
 
 #include <QDate>
 
+#include <algorithm>
+
 namespace kordane {
 
 namespace {
 
 // Blanks and control characters off both ends.
-qsizetype trimmedLength(const QString& text)
+QStringView trimmed(const QString& text)
 {
     qsizetype first = 0;
     qsizetype last = text.size();
@@ -25,25 +27,35 @@ qsizetype trimmedLength(const QString& text)
         ++first;
     while (last > first && text[last - 1].unicode() <= ' ')
         --last;
-    return last - first;
+    return QStringView(text).sliced(first, last - first);
+}
+
+// Of the right length once trimmed; a text written to the database must also have no
+// blank left inside, or no view of the real date or time would ever find the record.
+bool fits(const QString& text, qsizetype length, bool written)
+{
+    const QStringView core = trimmed(text);
+    return core.size() == length
+        && (!written || std::none_of(core.begin(), core.end(), [](QChar c) { return c.unicode() <= ' '; }));
 }
 
 const QString formatError = QStringLiteral("日期格式錯誤..!");
 
 } // namespace
 
-// The checks shared by the three commands; `writeWeekday` for add and modify.
-void TFormKordane::checkFields(bool writeWeekday)
+// The checks shared by the three commands; `adding` for add and modify, which write the
+// fields' texts as a record.
+void TFormKordane::checkFields(bool adding)
 {
-    if (trimmedLength(MaskEdit1->fieldText()) != 10)
+    if (!fits(MaskEdit1->fieldText(), 10, adding))
         refuse(formatError);
-    if (writeWeekday) {
+    if (adding) {
         const QDate date = strToDate(MaskEdit1->fieldText(), RegionalSettings::current());
         Edit7->setText(weekdayCharacter(dayOfWeek(date)));
     }
     if (Edit1->text().isEmpty())
         refuse(QStringLiteral("人員代號不可空白..!"));
-    if (trimmedLength(MaskEdit2->fieldText()) != 8 || trimmedLength(MaskEdit3->fieldText()) != 8)
+    if (!fits(MaskEdit2->fieldText(), 8, adding) || !fits(MaskEdit3->fieldText(), 8, adding))
         refuse(formatError);
 }
 

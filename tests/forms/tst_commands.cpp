@@ -41,6 +41,7 @@ private slots:
     void addAndDuplicate();
     void refusalsInOrder_data();
     void refusalsInOrder();
+    void innerBlankRefusedWhenWritten();
     void noChangesNothing();
     void modifyReplacesOrAdds();
     void modifyKeepsOldRecordWhenInsertFails();
@@ -196,6 +197,50 @@ void TestCommands::refusalsInOrder()
         QCOMPARE(answers.texts(), QStringList{message});
         QCOMPARE(w.Edit7->text(), button == w.SpeedButton4 ? QString() : weekday);
     }
+    QCOMPARE(count(f), std::string("1"));
+    QVERIFY(f.errors().isEmpty());
+}
+
+// Typed as a clerk would: a blank left inside a date or a time is refused by add and modify
+// before anything is written; delete still runs with it, to reach such stored records.
+void TestCommands::innerBlankRefusedWhenWritten()
+{
+    WindowFixture f;
+    seed(f);
+    f.db().raw().execute("INSERT INTO POS_DAY VALUES ('E1', '2026/1 /07', '08:00:00', '17:00:00', '', 'Amy', 'C1')");
+    TFormKordane& w = f.shownWindow();
+    const auto typeInto = [&](TMaskEdit* edit, const char* keys) {
+        edit->setFocus(Qt::OtherFocusReason);
+        edit->assignText(QString());
+        QTest::keyClick(edit, Qt::Key_Home);
+        QTest::keyClicks(edit, QString::fromLatin1(keys));
+    };
+    fill(w, QString::fromStdString(today), QStringLiteral("E2"), QStringLiteral("08:00:00"), QStringLiteral("17:00:00"));
+    typeInto(w.MaskEdit1, "20261/07");
+    QCOMPARE(w.MaskEdit1->fieldText(), QStringLiteral("2026/1 /07"));
+    w.Edit1->setText(QStringLiteral("E1"));
+    for (TSpeedButton* button : {w.SpeedButton3, w.SpeedButton1}) {
+        w.Edit7->clear();
+        Answers answers({QStringLiteral("Escape")});
+        click(button);
+        QCOMPARE(answers.texts(), QStringList{QStringLiteral("日期格式錯誤..!")});
+        QCOMPARE(w.Edit7->text(), QString()); // refused before the weekday is written
+    }
+    w.MaskEdit1->assignText(QString::fromStdString(today));
+    typeInto(w.MaskEdit2, "080:00");
+    QCOMPARE(w.MaskEdit2->fieldText(), QStringLiteral("08:0 :00"));
+    for (TSpeedButton* button : {w.SpeedButton3, w.SpeedButton1}) {
+        Answers answers({QStringLiteral("Escape")});
+        click(button);
+        QCOMPARE(answers.texts(), QStringList{QStringLiteral("日期格式錯誤..!")});
+    }
+    QCOMPARE(count(f), std::string("2"));
+    // Delete reaches the stored record with the blank inside its date.
+    w.MaskEdit1->assignText(QStringLiteral("2026/1 /07"));
+    w.MaskEdit2->assignText(QStringLiteral("08:00:00"));
+    Answers answers({QStringLiteral("Y"), QStringLiteral("N")});
+    click(w.SpeedButton4);
+    QCOMPARE(answers.texts().size(), 2);
     QCOMPARE(count(f), std::string("1"));
     QVERIFY(f.errors().isEmpty());
 }
