@@ -15,9 +15,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <utility>
 
 namespace kordane {
 
@@ -165,6 +167,9 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new TDataSetModel
     indicator->setMinimumSectionSize(1);
 
     connect(model_, &QAbstractItemModel::modelReset, this, &TDBGrid::onRowsReset);
+    for (QWidget* part : {titles->viewport(), indicator->viewport(), static_cast<QWidget*>(horizontalScrollBar()),
+                          static_cast<QWidget*>(verticalScrollBar())})
+        part->installEventFilter(this);
     applyFontMetrics();
 }
 
@@ -261,6 +266,10 @@ int TDBGrid::defaultColumnWidth(int column) const
 
 void TDBGrid::onRowsReset()
 {
+    // The focus is already named ours while the field it leaves is told, and that field's
+    // handler reloaded the rows.
+    if (QApplication::focusWidget() == this && !focused_)
+        pressVoid_ = true;
     column_ = 0;
     clickArmed_ = false;
     applyColumnLayout();
@@ -341,6 +350,29 @@ bool TDBGrid::focusNextPrevChild(bool next)
     return true;
 }
 
+void TDBGrid::focusInEvent(QFocusEvent* e)
+{
+    focused_ = true;
+    // Only a press can be void; the keyboard brings no press with it.
+    if (e->reason() != Qt::MouseFocusReason)
+        pressVoid_ = false;
+    QTableView::focusInEvent(e);
+}
+
+void TDBGrid::focusOutEvent(QFocusEvent* e)
+{
+    focused_ = false;
+    QTableView::focusOutEvent(e);
+}
+
+// A void press may land on a title, the indicator or a scroll bar instead of a cell.
+bool TDBGrid::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick)
+        pressVoid_ = false;
+    return QTableView::eventFilter(watched, e);
+}
+
 // A focused masked field that may not be left gets its own complaint, and the grid
 // then does nothing with the press.
 bool TDBGrid::mayTakeFocusFromField() const
@@ -368,6 +400,8 @@ void TDBGrid::pressCell(QMouseEvent* e, bool doubleClick)
     e->accept();
     clickArmed_ = false;
     menuArmed_ = false;
+    if (std::exchange(pressVoid_, false))
+        return;
     if (!mayTakeFocusFromField())
         return;
     menuArmed_ = e->button() == Qt::RightButton;

@@ -7,6 +7,8 @@
 // button's release over a data cell emits cellClick, except when the press fell on the
 // current cell: that press opens the cell editor instead. Keys move, edit, insert,
 // append and delete rows; Tab and Shift+Tab move from cell to cell and never leave.
+// A press whose focus move reloads the result set (the field being left looks something
+// up) does nothing more: the rows under the pointer are not the ones that were clicked.
 //
 // What the result set raises inside the grid's own event handling goes to the error
 // handler, so nothing escapes a Qt event.
@@ -61,6 +63,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void changeEvent(QEvent* e) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
@@ -104,6 +109,8 @@ private:
     int column_ = 0;
     bool clickArmed_ = false; // a left press on a data cell waits for its release
     bool menuArmed_ = false;  // a right press reached the grid
+    bool focused_ = false;    // the focus-in has arrived (the focus may be named ours before)
+    bool pressVoid_ = false;  // the rows were reloaded while a press brought the focus here
     bool writing_ = false;
 };
 

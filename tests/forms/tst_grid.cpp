@@ -5,6 +5,7 @@
 #include "Edit.h"
 #include "ErrorDisplay.h"
 #include "MaskEdit.h"
+#include "DialogAnswers.h"
 #include "ModalDriver.h"
 #include "SpeedButton.h"
 #include "WindowFixture.h"
@@ -80,6 +81,7 @@ private slots:
     void gridEditLostOrWrittenWithRemoval();
     void movedColumnRestoredByView();
     void maskErrorStopsGridPress();
+    void pressThatReloadsDoesNothing();
 };
 
 void TestGrid::viewTitlesAndOrder()
@@ -231,6 +233,57 @@ void TestGrid::maskErrorStopsGridPress()
     QCOMPARE(w.ClientDataSet1.currentRow(), 0);
     QCOMPARE(w.Edit1->text(), QStringLiteral("kept"));
     QCOMPARE(QApplication::focusWidget(), w.MaskEdit1);
+}
+
+
+// Leaving Edit1 by a press in the grid looks the code up, which replaces the rows under
+// the pointer: that press neither copies, nor moves, nor opens the menu. The next one does.
+void TestGrid::pressThatReloadsDoesNothing()
+{
+    WindowFixture f;
+    f.db().raw().execute("INSERT INTO POS_DAY VALUES ('E2', '" + day + "', '10:00:00', '19:00:00', '', 'Bob', 'C2')");
+    TFormKordane& w = viewed(f);
+    QCOMPARE(w.ClientDataSet1.recordCount(), 3);
+    const auto typeCode = [&](const char* code) {
+        w.Edit1->setFocus(Qt::TabFocusReason);
+        w.Edit1->clear();
+        QTest::keyClicks(w.Edit1, QString::fromLatin1(code));
+    };
+
+    typeCode("E2");
+    QTest::mousePress(w.DBGrid1->viewport(), Qt::RightButton, {}, centre(w, 1, 1));
+    QTest::mouseRelease(w.DBGrid1->viewport(), Qt::RightButton, {}, centre(w, 1, 1));
+    QTest::qWait(100);
+    QVERIFY(!w.PopupMenu1->isVisible());
+    QCOMPARE(w.ClientDataSet1.recordCount(), 2); // E2's records, the first current
+    QCOMPARE(w.ClientDataSet1.currentRow(), 0);
+
+    typeCode("E2");
+    w.MaskEdit2->assignText(QString());
+    QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, centre(w, 1, 2));
+    QCOMPARE(w.ClientDataSet1.currentRow(), 0);
+    QCOMPARE(w.DBGrid1->currentIndex().column(), 0);
+    QCOMPARE(w.MaskEdit2->fieldText(), w.ClientDataSet1.cellText(0, 2)); // the lookup's, not the row's
+    click(w, 1, 2); // the clerk clicks again, on rows seen
+    QCOMPARE(w.MaskEdit2->fieldText(), w.ClientDataSet1.cellText(1, 2));
+
+    // An unknown code: the warning, the fields emptied, and the press still does nothing.
+    typeCode("ZZ");
+    kordane::test::DialogAnswers answers({QStringLiteral("Return")});
+    QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, centre(w, 0, 2));
+    QCOMPARE(answers.texts(), QStringList{QStringLiteral("人員代號錯誤!")});
+    QCOMPARE(w.MaskEdit1->fieldText(), QString::fromStdString(day));
+    QVERIFY(f.errors().isEmpty());
+
+    // Leaving by the keyboard and pressing afterwards are unchanged.
+    f.reactivate();
+    typeCode("E1");
+    QTest::keyClick(w.Edit1, Qt::Key_Return);
+    QCOMPARE(w.ClientDataSet1.recordCount(), 1);
+    w.MaskEdit3->assignText(QString());
+    click(w, 0, 3);
+    QCOMPARE(w.MaskEdit3->fieldText(), QStringLiteral("17:00:00"));
+    QCOMPARE(rows(f), std::string("4"));
 }
 
 QTEST_MAIN(TestGrid)
