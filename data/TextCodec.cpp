@@ -1,5 +1,6 @@
 #include "TextCodec.h"
 
+#include "Cp950RoundTrip.h"
 #include "Exceptions.h"
 
 #include <algorithm>
@@ -62,6 +63,7 @@ TextCodec::TextCodec(const QString& serverCharSet)
     if (!QStringEncoder(qtName_.constData()).isValid() || !decoder_.isValid())
         throw EDatabaseError(QStringLiteral("Character set '%1' is not supported").arg(serverCharSet.trimmed()));
     utf8_ = encodingName_ == u"UTF-8";
+    cp950_ = encodingName_ == u"windows-950";
 }
 
 QByteArray TextCodec::encode(QStringView text) const
@@ -69,6 +71,11 @@ QByteArray TextCodec::encode(QStringView text) const
     // Every supported set is a superset of ASCII, which is most of what passes here.
     if (isAscii(text))
         return text.toLatin1();
+    if (cp950_) {
+        if (auto bytes = cp950::encode(text))
+            return *bytes;
+        raiseUnencodable(text);
+    }
     // A fresh encoder each time: an ICU encoder's error flag survives resetState().
     QStringEncoder encoder(qtName_.constData());
     QByteArray bytes = encoder.encode(text);
@@ -77,15 +84,25 @@ QByteArray TextCodec::encode(QStringView text) const
     return bytes;
 }
 
+bool TextCodec::encodes(QStringView text) const
+{
+    if (cp950_)
+        return cp950::encode(text).has_value();
+    QStringEncoder encoder(qtName_.constData());
+    (void)QByteArray(encoder.encode(text));
+    return !encoder.hasError();
+}
+
 void TextCodec::raiseUnencodable(QStringView text) const
 {
     for (qsizetype i = 0; i < text.size();) {
-        const qsizetype n = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+        qsizetype n = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+        // A character read with a selector after it is written as one.
+        if (cp950_ && n == 1 && i + 1 < text.size() && text[i + 1].unicode() == 0xFE00 && encodes(text.sliced(i, 2)))
+            n = 2;
         const QStringView one = text.sliced(i, n);
-        QStringEncoder encoder(qtName_.constData());
-        (void)QByteArray(encoder.encode(one));
-        if (encoder.hasError()) {
-            const char32_t code = n == 2 ? QChar::surrogateToUcs4(one[0], one[1]) : one[0].unicode();
+        if (!encodes(one)) {
+            const char32_t code = one[0].isHighSurrogate() && n == 2 ? QChar::surrogateToUcs4(one[0], one[1]) : one[0].unicode();
             throw EDatabaseError(QStringLiteral("Character '%1' (U+%2) cannot be represented in the character set %3")
                                      .arg(one.toString())
                                      .arg(QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, u'0'))
@@ -103,6 +120,8 @@ QString TextCodec::decode(const char* data, std::size_t length) const
         return QString::fromLatin1(data, size);
     if (utf8_)
         return QString::fromUtf8(data, size);
+    if (cp950_)
+        return cp950::decode(std::string_view(data, length));
     return decoder_.decode(QByteArrayView(data, size));
 }
 

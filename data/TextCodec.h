@@ -1,6 +1,7 @@
 #pragma once
 // Text to and from the bytes of the connection's character set. Without a server
-// character set the bytes are those of code page 950 (Big5), the user interface's.
+// character set the bytes are those of code page 950 (Big5), the user interface's, and
+// every byte sequence read comes back as the same bytes when written.
 #include <QString>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -25,11 +26,13 @@ public:
     static QString encodingFor(const QString& serverCharSet);
 
 private:
+    bool encodes(QStringView text) const;
     [[noreturn]] void raiseUnencodable(QStringView text) const;
 
     QString encodingName_;
     QByteArray qtName_;
     bool utf8_ = false;
+    bool cp950_ = false;
     // Stateless: a value never carries a partial character into the next one.
     mutable QStringDecoder decoder_;
 };

@@ -82,6 +82,7 @@ private slots:
     void movedColumnRestoredByView();
     void maskErrorStopsGridPress();
     void pressThatReloadsDoesNothing();
+    void storedBytesComeBack();
 };
 
 void TestGrid::viewTitlesAndOrder()
@@ -284,6 +285,54 @@ void TestGrid::pressThatReloadsDoesNothing()
     click(w, 0, 3);
     QCOMPARE(w.MaskEdit3->fieldText(), QStringLiteral("17:00:00"));
     QCOMPARE(rows(f), std::string("4"));
+}
+
+// Records another program stored with code page 950 pairs that read as another pair's
+// character, or with a lead byte left at the end: picked from the grid and saved unchanged
+// they stay one record with the same bytes; delete and the grid's removal find them.
+void TestGrid::storedBytesComeBack()
+{
+    WindowFixture f;
+    const char* const pairs[] = {"\xA2\xA4", "\xA2\xA5", "\xA2\xA6", "\xA2\xA7", "\xA2\xCC",
+                                 "\xA2\xCE", "\xF9\xFA", "\xF9\xFB", "\xF9\xFC", "\xF9\xFD"};
+    int n = 0;
+    for (const char* pair : pairs) {
+        const std::string id = "K" + std::to_string(n++) + pair;
+        f.db().raw().executePrepared("INSERT INTO POS_DAY VALUES (?, ?, '08:00:00', '17:00:00', '\xA4\x40', ?, 'C')",
+                                     {id, day, std::string(pair) + "x"});
+    }
+    f.db().raw().executePrepared("INSERT INTO POS_DAY VALUES ('L', ?, '08:00:00', '17:00:00', '\xA4\x40', ?, 'C')",
+                                 {day, std::string("Amy\xA4")});
+    const auto stored = [&] { return f.db().raw().query("SELECT * FROM POS_DAY ORDER BY EMPLOYEE_ID"); };
+    const auto before = stored();
+    QCOMPARE(before.size(), std::size_t(11));
+
+    TFormKordane& w = f.shownWindow();
+    w.MaskEdit1->assignText(QString::fromStdString(day));
+    QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+    QCOMPARE(w.ClientDataSet1.recordCount(), 11);
+    for (int row = 0; row < 11; ++row) {
+        click(w, row, 2);
+        kordane::test::DialogAnswers answers({QStringLiteral("Y")});
+        QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+        QCOMPARE(answers.texts(), QStringList{QStringLiteral("是否要修改原資料?")});
+        f.reactivate();
+    }
+    QVERIFY(stored() == before);
+
+    click(w, 4, 2); // the numeral ten
+    {
+        kordane::test::DialogAnswers answers({QStringLiteral("Y"), QStringLiteral("N")});
+        QTest::mouseClick(w.SpeedButton4, Qt::LeftButton);
+        QCOMPARE(answers.texts().size(), 2);
+    }
+    f.reactivate();
+    QCOMPARE(rows(f), std::string("10"));
+    QCOMPARE(f.db().scalar("SELECT COUNT(*) FROM POS_DAY WHERE EMPLOYEE_ID = 'K4\xA2\xCC'"), std::optional<std::string>("0"));
+    removeRow(w, 10, QStringLiteral("Y")); // the lone lead byte
+    QCOMPARE(rows(f), std::string("9"));
+    QCOMPARE(f.db().scalar("SELECT COUNT(*) FROM POS_DAY WHERE EMPLOYEE_ID = 'L'"), std::optional<std::string>("0"));
+    QVERIFY2(f.errors().isEmpty(), qPrintable(f.errors().join(u'\n')));
 }
 
 QTEST_MAIN(TestGrid)
