@@ -120,6 +120,7 @@ void TClientDataSet::close()
         return;
     buffer_.clear();
     modified_ = false;
+    applyErrors_.clear();
     fields_.clear();
     columns_.clear();
     store_.reset();
@@ -331,6 +332,38 @@ void TClientDataSet::deleteRecord()
     moveAfterRemoval(row);
 }
 
+TClientDataSet::RowId TClientDataSet::currentRowId() const
+{
+    if (!store_ || current_ < 0 || state_ == State::Insert || current_ >= store_->rowCount())
+        return noRow;
+    return store_->rowId(current_);
+}
+
+void TClientDataSet::revertRow(RowId id)
+{
+    if (!store_ || id == noRow)
+        return;
+    cancel();
+    const RecordStore::Reverted reverted = store_->revert(id);
+    using What = RecordStore::Reverted::What;
+    switch (reverted.what) {
+    case What::Nothing:
+        return;
+    case What::Changed:
+        emit rowChanged(reverted.row);
+        return;
+    case What::Hidden:
+        emit rowRemoved(reverted.row);
+        moveAfterRemoval(reverted.row);
+        return;
+    case What::Shown:
+        emit rowInserted(reverted.row);
+        current_ = -1;
+        setCurrent(reverted.row);
+        return;
+    }
+}
+
 int TClientDataSet::changeCount() const
 {
     return store_ ? store_->changeCount() : 0;
@@ -347,7 +380,15 @@ int TClientDataSet::applyUpdates(int maxErrors)
     if (!provider)
         fail(QStringLiteral("Missing data provider or data packet"));
     const ApplyResult result = provider->applyUpdates(DeltaPacket{columns_, store_->delta()}, maxErrors);
+    std::vector<RowId> failed;
+    applyErrors_.clear();
+    for (const UpdateError& error : result.errors) {
+        failed.push_back(store_->changedRow(error.change));
+        applyErrors_ << error.message;
+    }
     store_->merge(result.applied);
+    for (RowId id : failed)
+        revertRow(id);
     return result.errorCount;
 }
 

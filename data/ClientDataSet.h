@@ -9,8 +9,10 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <dbx.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -63,6 +65,9 @@ class TClientDataSet : public QObject, public TComponent {
 public:
     enum class State { Inactive, Browse, Edit, Insert };
     Q_ENUM(State)
+    // Names a stored row, in view or deleted, until the next open or close.
+    using RowId = std::uint32_t;
+    static constexpr RowId noRow = 0xffffffffu;
 
     TClientDataSet(QString name, TComponentList& components, QObject* parent = nullptr);
     ~TClientDataSet() override;
@@ -127,13 +132,23 @@ public:
     // the last). An unposted new row is only abandoned.
     void deleteRecord();
 
+    // The current row's name; noRow for a new row not yet posted, or when there is none.
+    RowId currentRowId() const;
+    // Undoes the row's pending change, if any: a deleted row is back in view (and
+    // current), a modified one has its fetched values again, an inserted one is gone.
+    void revertRow(RowId id);
+
     // Pending changes in the log.
     int changeCount() const;
     // Sends every pending change (posting an edit first); gives the number that failed.
     // A change leaves the log only when the database keeps it: after a rolled-back apply
-    // every change stays pending, rows as the changes left them. Errors starting or
-    // ending the transaction reach the caller with the log unchanged.
+    // the changes not at fault stay pending, rows as the changes left them, while a failed
+    // change is undone, so that it neither hides its row nor sinks every later apply.
+    // Errors starting or ending the transaction reach the caller with the log unchanged.
     int applyUpdates(int maxErrors);
+    // What each failed change of the last apply recorded (the driver's text for a
+    // statement the server refused).
+    const QStringList& applyErrors() const { return applyErrors_; }
 
 signals:
     // Each is emitted once the change is in place.
@@ -175,6 +190,7 @@ private:
     // While editing: the row's values as they will be posted.
     std::vector<std::optional<QByteArray>> buffer_;
     bool modified_ = false;
+    QStringList applyErrors_;
 };
 
 } // namespace kordane

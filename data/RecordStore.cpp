@@ -21,6 +21,7 @@ void RecordStore::endRow()
     const auto record = static_cast<std::uint32_t>(cells_.size() / static_cast<std::size_t>(columns_) - 1);
     visible_.push_back(static_cast<std::uint32_t>(rows_.size()));
     rows_.push_back({record, record});
+    fetched_ = static_cast<std::uint32_t>(rows_.size());
 }
 
 CellValue RecordStore::value(std::uint32_t record, int column) const
@@ -115,6 +116,30 @@ void RecordStore::deleteRow(int row)
         entry->kind = ChangeKind::Delete;
     else
         log_.push_back({id, ChangeKind::Delete});
+}
+
+RecordStore::Reverted RecordStore::revert(std::uint32_t id)
+{
+    const auto entry = findEntry(id);
+    if (entry == log_.end())
+        return {};
+    const ChangeKind kind = entry->kind;
+    log_.erase(entry);
+    const auto place = std::find(visible_.begin(), visible_.end(), id);
+    if (kind == ChangeKind::Insert) {
+        const int row = static_cast<int>(place - visible_.begin());
+        visible_.erase(place);
+        return {Reverted::What::Hidden, row};
+    }
+    rows_[id].current = rows_[id].original;
+    if (kind == ChangeKind::Modify)
+        return {Reverted::What::Changed, static_cast<int>(place - visible_.begin())};
+    // Back among the fetched rows in fetch order (their ids grow with it); rows inserted
+    // since keep their places.
+    const auto before = std::find_if(visible_.begin(), visible_.end(), [&](std::uint32_t v) { return v > id && v < fetched_; });
+    const int row = static_cast<int>(before - visible_.begin());
+    visible_.insert(before, id);
+    return {Reverted::What::Shown, row};
 }
 
 std::vector<DeltaRecord> RecordStore::delta() const

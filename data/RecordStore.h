@@ -65,7 +65,19 @@ public:
     void modifyRow(int row, const std::vector<CellBytes>& values);
     void deleteRow(int row);
 
+    // Names a row, hidden or not, for the life of the store.
+    std::uint32_t rowId(int row) const { return visible_[static_cast<std::size_t>(row)]; }
+    // Undoes the pending change of a row, if it has one: a deleted row is back in view as
+    // fetched, a modified one has its fetched values again, an inserted one is gone.
+    struct Reverted {
+        enum class What { Nothing, Shown, Changed, Hidden } what = What::Nothing;
+        int row = -1; // the row's place in view (before it was hidden, for Hidden)
+    };
+    Reverted revert(std::uint32_t id);
+
     int changeCount() const { return static_cast<int>(log_.size()); }
+    // The row a pending change belongs to, by its place in the log.
+    std::uint32_t changedRow(int entry) const { return log_[static_cast<std::size_t>(entry)].row; }
     bool isInserted(int row) const { return rows_[visible_[row]].original == none; }
     // The log in order; the views refer into the store.
     std::vector<DeltaRecord> delta() const;
@@ -101,6 +113,7 @@ private:
     BlockVector<Cell> cells_;        // columns_ cells a record
     std::vector<Row> rows_;          // every row, hidden ones too
     std::vector<std::uint32_t> visible_;
+    std::uint32_t fetched_ = 0; // rows loaded; later ones were inserted
     std::vector<LogEntry> log_;
 };
 

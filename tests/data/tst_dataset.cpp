@@ -232,15 +232,16 @@ void TestDataSet::identicalRowsRemoveNothing()
     c.dataSet.first();
     c.dataSet.deleteRecord();
     QCOMPARE(c.dataSet.applyUpdates(0), 1);
+    QCOMPARE(c.dataSet.applyErrors(), QStringList{QStringLiteral("Update affected more than 1 record.")});
     QCOMPARE(rows("EMPLOYEE_ID = 'E01'").size(), std::size_t(2));
-    QCOMPARE(c.dataSet.recordCount(), 3); // hidden until the next load
-    QCOMPARE(c.dataSet.changeCount(), 1);
-    QCOMPARE(c.dataSet.applyUpdates(0), 1); // and sent again, failing again
-    QCOMPARE(rows("EMPLOYEE_ID = 'E01'").size(), std::size_t(2));
-    QVERIFY(!c.connection.inTransaction());
-    c.load(QStringLiteral("2026/12/09"));
+    // The failed removal is undone: its row is back, first and current, and nothing is
+    // left to send again.
     QCOMPARE(c.dataSet.recordCount(), 4);
+    QCOMPARE(c.dataSet.currentRow(), 0);
+    QCOMPARE(c.dataSet.cellText(0, 0), QStringLiteral("E01"));
     QCOMPARE(c.dataSet.changeCount(), 0);
+    QCOMPARE(c.dataSet.applyUpdates(0), 0);
+    QVERIFY(!c.connection.inTransaction());
 }
 
 void TestDataSet::rowChangedElsewhereUndoesTheWholeApply()
@@ -257,7 +258,9 @@ void TestDataSet::rowChangedElsewhereUndoesTheWholeApply()
     c.dataSet.deleteRecord();
     QCOMPARE(c.dataSet.applyUpdates(0), 1);
 
-    // The edit was sent first and undone with the failed removal; both stay pending.
+    // The edit was sent first and rolled back with the failed removal: the edit stays
+    // pending, the removal is undone.
+    QCOMPARE(c.dataSet.applyErrors(), QStringList{QStringLiteral("Record not found or changed by another user")});
     const auto sent = journal();
     QCOMPARE(sent.size(), std::size_t(1)); // the other user's update alone
     QCOMPARE(*sent[0][1], std::string("E03"));
@@ -265,9 +268,14 @@ void TestDataSet::rowChangedElsewhereUndoesTheWholeApply()
     QCOMPARE(left.size(), std::size_t(3));
     QCOMPARE(*left[0][2], std::string("C1"));
     QCOMPARE(*left[2][2], std::string("X3"));
-    QCOMPARE(c.dataSet.changeCount(), 2);
-    QCOMPARE(c.dataSet.recordCount(), 2);
+    QCOMPARE(c.dataSet.changeCount(), 1);
+    QCOMPARE(c.dataSet.recordCount(), 3);
     QCOMPARE(c.dataSet.cellText(0, 6), QStringLiteral("NEW"));
+    QCOMPARE(c.dataSet.cellText(2, 0), QStringLiteral("E03"));
+    QCOMPARE(c.dataSet.currentRow(), 2);
+    // The edit alone goes next time.
+    QCOMPARE(c.dataSet.applyUpdates(0), 0);
+    QCOMPARE(*rows("EMPLOYEE_ID = 'E01'")[0][2], std::string("NEW"));
 }
 
 void TestDataSet::sendsPendingChangesInOrderInOneTransaction()
@@ -319,7 +327,8 @@ void TestDataSet::toleratedFailuresCommitTheRest()
     c.dataSet.deleteRecord();
     QCOMPARE(c.dataSet.applyUpdates(1), 1);
     QCOMPARE(rows("EMPLOYEE_ID = 'E03'").size(), std::size_t(0)); // committed
-    QCOMPARE(c.dataSet.changeCount(), 1);                         // the failed one stays
+    QCOMPARE(c.dataSet.changeCount(), 0);                         // the failed one is undone
+    QCOMPARE(c.dataSet.recordCount(), 2);
     QVERIFY(!c.connection.inTransaction());
 }
 

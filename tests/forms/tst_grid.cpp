@@ -83,6 +83,7 @@ private slots:
     void maskErrorStopsGridPress();
     void pressThatReloadsDoesNothing();
     void storedBytesComeBack();
+    void failedRemovalIsSaid();
 };
 
 void TestGrid::viewTitlesAndOrder()
@@ -333,6 +334,43 @@ void TestGrid::storedBytesComeBack()
     QCOMPARE(rows(f), std::string("9"));
     QCOMPARE(f.db().scalar("SELECT COUNT(*) FROM POS_DAY WHERE EMPLOYEE_ID = 'L'"), std::optional<std::string>("0"));
     QVERIFY2(f.errors().isEmpty(), qPrintable(f.errors().join(u'\n')));
+}
+
+// One of two identical rows cannot be removed alone: the clerk is told, the row stays in
+// view, and a grid edit made before stays pending and goes with the next removal, which
+// does not carry the failed one.
+void TestGrid::failedRemovalIsSaid()
+{
+    WindowFixture f;
+    f.db().raw().execute({
+        "INSERT INTO POS_DAY VALUES ('E1', '" + day + "', '08:00:00', '17:00:00', '', 'Amy', NULL)",
+        "INSERT INTO POS_DAY VALUES ('E4', '" + day + "', '07:00:00', '16:00:00', '', 'Di', 'C4')",
+    });
+    TFormKordane& w = viewed(f);
+    QCOMPARE(w.ClientDataSet1.recordCount(), 4); // E1, E1, E2, E4
+    click(w, 2, 5);
+    QTest::keyClicks(w.DBGrid1, QStringLiteral("Z")); // typing opens the editor
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ed"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(w.ClientDataSet1.cellText(2, 5), QStringLiteral("Zed"));
+
+    removeRow(w, 0, QStringLiteral("Y"));
+    QCOMPARE(f.errors(), QStringList{QStringLiteral("Update affected more than 1 record.")});
+    QCOMPARE(w.ClientDataSet1.recordCount(), 4);
+    QCOMPARE(w.DBGrid1->model()->rowCount(), 4);
+    QCOMPARE(w.ClientDataSet1.currentRow(), 0);
+    QCOMPARE(w.ClientDataSet1.changeCount(), 1); // the grid edit
+    QCOMPARE(f.db().scalar("SELECT COUNT(*) FROM POS_DAY WHERE EMPLOYEE_ID = 'E1'"), std::optional<std::string>("2"));
+    QCOMPARE(f.db().scalar("SELECT EMPLOYEE_NAME FROM POS_DAY WHERE EMPLOYEE_ID = 'E2'"), std::optional<std::string>("Bob"));
+
+    f.clearErrors();
+    removeRow(w, 3, QStringLiteral("Y"));
+    QVERIFY2(f.errors().isEmpty(), qPrintable(f.errors().join(u'\n')));
+    QCOMPARE(f.db().scalar("SELECT COUNT(*) FROM POS_DAY WHERE EMPLOYEE_ID = 'E4'"), std::optional<std::string>("0"));
+    QCOMPARE(f.db().scalar("SELECT EMPLOYEE_NAME FROM POS_DAY WHERE EMPLOYEE_ID = 'E2'"), std::optional<std::string>("Zed"));
+    QCOMPARE(f.db().scalar("SELECT COUNT(*) FROM POS_DAY WHERE EMPLOYEE_ID = 'E1'"), std::optional<std::string>("2"));
+    QCOMPARE(w.ClientDataSet1.recordCount(), 3);
+    QCOMPARE(w.ClientDataSet1.changeCount(), 0);
 }
 
 QTEST_MAIN(TestGrid)
