@@ -106,4 +106,13 @@ QString TextCodec::decode(const char* data, std::size_t length) const
     return decoder_.decode(QByteArrayView(data, size));
 }
 
+std::optional<QString> TextCodec::decodeExactly(QByteArrayView bytes) const
+{
+    QStringDecoder decoder(qtName_.constData(), QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
 } // namespace kordane
