@@ -108,7 +108,8 @@ QString TextCodec::decode(const char* data, std::size_t length) const
 
 std::optional<QString> TextCodec::decodeExactly(QByteArrayView bytes) const
 {
-    QStringDecoder decoder(qtName_.constData(), QStringConverter::Flag::Stateless);
+    // A fresh decoder with its state, where the error is counted.
+    QStringDecoder decoder(qtName_.constData());
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;

@@ -113,6 +113,8 @@ int init(const QStringList& arguments)
             db.execute(demoRows(QDate::currentDate()));
         std::printf("created %s\n", qPrintable(database));
     }
+    if (!QDir().mkpath(dir))
+        throw std::runtime_error("cannot make the directory " + dir.toStdString());
     const QString connections = dir + u'/' + QLatin1String(config::connectionsFileName);
     if (writeIfAbsent(connections, connectionsFileText(database, login), QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         std::printf("wrote %s\n", qPrintable(connections));
