@@ -14,19 +14,12 @@
 namespace kordane::admin {
 namespace {
 
-// The statements S1 to S7 and a removal from the grid read and write POS_DAY and read
+// The window's statements and a removal from the grid read and write POS_DAY and read
 // EMPLOYEE; nothing else.
-const char* const grants[] = {
-    "GRANT SELECT, INSERT, UPDATE, DELETE ON POS_DAY TO USER %1",
-    "GRANT SELECT ON EMPLOYEE TO USER %1",
-};
-
-std::vector<std::string> statements(const char* const (&templates)[2], const QString& user)
+std::vector<std::string> grants(const QString& user)
 {
-    std::vector<std::string> out;
-    for (const char* text : templates)
-        out.push_back(QString::fromLatin1(text).arg(user).toStdString());
-    return out;
+    return {"GRANT SELECT, INSERT, UPDATE, DELETE ON POS_DAY TO USER " + user.toStdString(),
+            "GRANT SELECT ON EMPLOYEE TO USER " + user.toStdString()};
 }
 
 // A plain name, so that it needs no quoting and reads the same in every statement.
@@ -100,7 +93,7 @@ int add(const QStringList& arguments)
     const Account clerk{t.user, generatedPassword()};
     db.execute("CREATE USER " + t.user.toStdString() + " PASSWORD '" + clerk.password.toStdString() + "' USING PLUGIN Srp");
     try {
-        db.executeTogether(statements(grants, t.user));
+        db.executeTogether(grants(t.user));
         writeIfAbsent(output, connectionsFileText(t.site.database(), clerk, t.site.serverCharSet()),
                       QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     } catch (...) {
