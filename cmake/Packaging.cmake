@@ -1,5 +1,6 @@
 # Installation as a desktop program, and the Debian package made from it.
-#   bin/Kordane, bin/kordane-makedb        the program and the database maker
+#   bin/Kordane, bin/kordane-admin         the program and the admin tool
+#   bin/kordane-makedb                     the admin tool's init under its earlier name
 #   lib/kordane/libdbxfb.so                the driver, found through the program's RUNPATH
 #   <sysconfdir>/kordane/dbxdrivers.ini    the default drivers file (/etc/kordane for /usr)
 #   share/applications, share/icons        desktop entry and icons
@@ -40,6 +41,10 @@ endif()
 if(TARGET makedemo)
   # Built with the RUNPATH $ORIGIN, which points at nothing it needs once installed.
   install(PROGRAMS $<TARGET_FILE:makedemo> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME kordane-makedb)
+endif()
+
+if(TARGET kordane-admin)
+  install(TARGETS kordane-admin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
 # The installed tree checked in a scratch prefix: layout, a start on an empty database.

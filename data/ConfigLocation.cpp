@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStringList>
 
 #ifndef KORDANE_SYSCONFDIR
 #define KORDANE_SYSCONFDIR "/etc/kordane"
@@ -14,16 +15,24 @@ namespace {
 // Where the installation keeps its system-wide configuration files.
 QString systemConfigDir() { return QStringLiteral(KORDANE_SYSCONFDIR); }
 
-QString lookUp(const char* key, const char* fileName)
+struct LookUp {
+    QString path;
+    QStringList places; // every place looked in, in order
+};
+
+LookUp lookUp(const char* key, const char* fileName)
 {
     const QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
                              QString::fromLatin1(settingsOrganization), QString::fromLatin1(settingsApplication));
     if (settings.status() != QSettings::NoError)
-        return {};
+        return {{}, {QStringLiteral("the settings store %1 (unreadable)").arg(settings.fileName())}};
     const QString named = settings.value(QString::fromLatin1(key)).toString();
     if (!named.isEmpty())
-        return named;
-    return fallbackPath(QString::fromLatin1(fileName), executableDir(), systemConfigDir());
+        return {named, {QStringLiteral("the settings store %1, which names it").arg(settings.fileName())}};
+    const QString name = QString::fromLatin1(fileName);
+    return {fallbackPath(name, executableDir(), systemConfigDir()),
+            {QStringLiteral("the settings store %1 (no \"%2\")").arg(settings.fileName(), QLatin1String(key)),
+             executableDir() + u'/' + name, systemConfigDir() + u'/' + name}};
 }
 
 } // namespace
@@ -45,7 +54,12 @@ QString fallbackPath(const QString& fileName, const QString& executableDir, cons
     return QFileInfo::exists(system) ? system : beside;
 }
 
-QString connectionsFilePath() { return lookUp(connectionsKey, connectionsFileName); }
-QString driversFilePath() { return lookUp(driversKey, driversFileName); }
+QString connectionsFilePath() { return lookUp(connectionsKey, connectionsFileName).path; }
+QString driversFilePath() { return lookUp(driversKey, driversFileName).path; }
+
+QString connectionsSearchReport()
+{
+    return QStringLiteral("Looked in: ") + lookUp(connectionsKey, connectionsFileName).places.join(QStringLiteral("; "));
+}
 
 } // namespace kordane::config

@@ -24,6 +24,10 @@ inline constexpr char driversFileName[] = "dbxdrivers.ini";
 QString connectionsFilePath();
 QString driversFilePath();
 
+// Every place the look-up of the connections file went through, in order, as one line
+// for the error that finds none there.
+QString connectionsSearchReport();
+
 // The directory of the running executable.
 QString executableDir();
 

@@ -3,6 +3,7 @@
 #include "ConfigLocation.h"
 #include "DriverErrors.h"
 #include "DriverLibrary.h"
+#include "EmbeddedEngine.h"
 #include "IniFile.h"
 #include "SqlStatement.h"
 #include "TextCodec.h"
@@ -161,8 +162,13 @@ void TSQLConnection::loadParams()
         if (connectionName.isEmpty())
             throw EDatabaseError(QStringLiteral("Connection name missing"));
         const auto ini = IniFile::load(connectionsFile_);
-        if (!ini)
-            throw EDatabaseError(QStringLiteral("Driver/Connection Registry File '%1' not found").arg(connectionsFile_));
+        if (!ini) {
+            QString message = QStringLiteral("Driver/Connection Registry File '%1' not found").arg(connectionsFile_);
+            // A file found by the look-up, not one set by hand: say where it was looked for.
+            if (connectionsFileLookedUp_)
+                message += u'\n' + config::connectionsSearchReport();
+            throw EDatabaseError(message);
+        }
         params = ini->sectionLines(connectionName);
         paramsLoaded_ = true;
     }
@@ -181,6 +187,8 @@ void TSQLConnection::readDriverSettings()
 
 void TSQLConnection::connectDriver()
 {
+    const QString database = paramValue(QStringLiteral("Database")).value_or(QString()).trimmed();
+    engine::prepareForConnect(database, vendorLib);
     const QString libraryFile = libraryName.trimmed();
     if (!library_ || library_->fileName() != libraryFile) {
         library_ = DriverLibrary::load(libraryFile);
@@ -208,11 +216,17 @@ void TSQLConnection::connectDriver()
 
     const QString password = paramValue(QStringLiteral("PASSWORD")).value_or(QString());
     const QString user = paramValue(QStringLiteral("USER_NAME")).value_or(QString());
-    const QString database = paramValue(QStringLiteral("Database")).value_or(QString()).trimmed();
 
     applyOptions();
 
-    check(connection_->connect(toStd(encode(database)), toStd(encode(user)), toStd(encode(password))));
+    try {
+        check(connection_->connect(toStd(encode(database)), toStd(encode(user)), toStd(encode(password))));
+    } catch (const EDriverError& e) {
+        const QString advice = engine::lockRefusalAdvice(e.message());
+        if (advice.isEmpty())
+            throw;
+        throw EDriverError(e.message() + u'\n' + advice, e.status());
+    }
 
     check(connection_->getMaxActiveStatements(maxStatements_));
     check(connection_->getMetaData(metaData_));

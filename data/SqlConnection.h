@@ -48,7 +48,11 @@ public:
     // Path of the connections file, found when the connection object is created.
     const QString& connectionsFilePath() const { return connectionsFile_; }
     // Tests and the installer may point the look-up elsewhere.
-    void setConnectionsFilePath(const QString& path) { connectionsFile_ = path; }
+    void setConnectionsFilePath(const QString& path)
+    {
+        connectionsFile_ = path;
+        connectionsFileLookedUp_ = false;
+    }
     // The drivers file is looked up at each connect unless a path is set here.
     void setDriversFilePath(const QString& path) { driversFileOverride_ = path; }
     QString driversFilePath() const;
@@ -126,6 +130,7 @@ private:
 
     QString name_;
     QString connectionsFile_;
+    bool connectionsFileLookedUp_ = true;
     QString driversFileOverride_;
     State state_ = State::Closed;
     bool paramsLoaded_ = false;

@@ -125,4 +125,14 @@ QString TextCodec::decode(const char* data, std::size_t length) const
     return decoder_.decode(QByteArrayView(data, size));
 }
 
+std::optional<QString> TextCodec::decodeExactly(QByteArrayView bytes) const
+{
+    // A fresh decoder with its state, where the error is counted.
+    QStringDecoder decoder(qtName_.constData());
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
 } // namespace kordane

@@ -12,6 +12,7 @@ fail() { echo "check-installed: $*" >&2; exit 1; }
 bin=$prefix/bin/Kordane
 [ -x "$bin" ] || fail "$bin missing"
 [ -x "$prefix/bin/kordane-makedb" ] || fail "kordane-makedb missing"
+[ -x "$prefix/bin/kordane-admin" ] || fail "kordane-admin missing"
 [ -f "$prefix/lib/kordane/libdbxfb.so" ] || fail "driver not installed"
 readelf -d "$bin" | grep >/dev/null 'RUNPATH.*\$ORIGIN/\.\./lib/kordane' || fail "program's RUNPATH misses the driver"
 grep -q '^LibraryName=libdbxfb.so$' "$drivers" || fail "no default drivers file at $drivers"

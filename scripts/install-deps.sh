@@ -1,12 +1,25 @@
 #!/usr/bin/env bash
-# Installs what Kordane needs to build, run and test on Debian 12. Safe to run again.
+# Installs what Kordane needs on Debian 12. Safe to run again.
+#   install-deps.sh run    to build and run the program, its driver and the admin tool
+#   install-deps.sh [all]  also to build and run every test (clang, the server, isql, Xvfb)
 set -euo pipefail
-packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+set_name=${1:-all}
+run=(
+  cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  firebird3.0-server-core firebird3.0-server firebird3.0-utils libfbclient2 firebird-dev
-  fonts-arphic-uming xvfb xauth desktop-file-utils
+  firebird3.0-server-core libfbclient2 firebird-dev
+  fonts-arphic-uming
 )
+tests=(
+  clang libclang-rt-14-dev
+  firebird3.0-server firebird3.0-utils
+  xvfb xauth desktop-file-utils
+)
+case "$set_name" in
+run) packages=("${run[@]}") ;;
+all) packages=("${run[@]}" "${tests[@]}") ;;
+*) echo "usage: install-deps.sh [run|all]" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -4,7 +4,7 @@
 # UndefinedBehaviorSanitizer (with clang, which also builds the fuzz targets).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh all
 bash scripts/build.sh build
 (cd build && ctest --output-on-failure -j 2)
 bash scripts/package-test.sh build-package

@@ -1,6 +1,8 @@
-// Where a configuration file is looked for when the settings store names none.
+// Where a configuration file is looked for when the settings store names none, and the
+// places an error names when none is found.
 #include "ConfigLocation.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,9 +13,20 @@ using namespace kordane;
 class TestConfigFallback : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void fallback_data();
     void fallback();
+    void searchReportNamesEveryPlace();
+
+private:
+    QTemporaryDir config_;
 };
+
+void TestConfigFallback::initTestCase()
+{
+    // The settings store in a directory of the test's own, before anything reads it.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
+}
 
 void TestConfigFallback::fallback_data()
 {
@@ -46,6 +59,24 @@ void TestConfigFallback::fallback()
     QCOMPARE(config::fallbackPath(QStringLiteral("dbxdrivers.ini"), root.filePath(QStringLiteral("bin")),
                                   root.filePath(QStringLiteral("etc"))),
              root.filePath(expected) + QStringLiteral("/dbxdrivers.ini"));
+}
+
+void TestConfigFallback::searchReportNamesEveryPlace()
+{
+    const QString store = config_.filePath(QStringLiteral("Kordane/dbExpress.conf"));
+    const QStringList places = config::connectionsSearchReport().split(QStringLiteral("; "));
+    QCOMPARE(places.size(), 3);
+    QCOMPARE(places[0], QStringLiteral("Looked in: the settings store %1 (no \"Connection Registry File\")").arg(store));
+    QCOMPARE(places[1], QCoreApplication::applicationDirPath() + QStringLiteral("/dbxconnections.ini"));
+    QVERIFY2(places[2].startsWith(u'/') && places[2].endsWith(QStringLiteral("/kordane/dbxconnections.ini")), qPrintable(places[2]));
+
+    QDir().mkpath(config_.filePath(QStringLiteral("Kordane")));
+    QFile file(store);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[General]\nConnection Registry File=/srv/kordane/dbxconnections.ini\n");
+    file.close();
+    QCOMPARE(config::connectionsFilePath(), QStringLiteral("/srv/kordane/dbxconnections.ini"));
+    QCOMPARE(config::connectionsSearchReport(), QStringLiteral("Looked in: the settings store %1, which names it").arg(store));
 }
 
 QTEST_GUILESS_MAIN(TestConfigFallback)

@@ -1,8 +1,7 @@
 // The day result set against an embedded database: loading, local changes and their
 // removal statements, and what a failed apply leaves behind.
 #include "ClientDataSet.h"
-#include "Components.h"
-#include "DataSetProvider.h"
+#include "DayChain.h"
 #include "SqlConnection.h"
 #include "SqlStatement.h"
 #include "TestDatabase.h"
@@ -14,43 +13,7 @@ using namespace kordane;
 
 namespace {
 
-// The window's chain: connection, source query, provider, result set.
-struct Chain {
-    explicit Chain(const test::TestDatabase& db) : connectionOwner(db.connection()), connection(*connectionOwner)
-    {
-        components.add(provider);
-        dataSet.setProviderName(QStringLiteral("DataSetProvider1"));
-        dataSet.setAfterOpen([this](TClientDataSet&) { ++afterOpenRuns; });
-    }
-
-    void load(const QString& date)
-    {
-        dataSet.close();
-        dataSet.setCommandText(QStringLiteral("select * from POS_DAY \r\nwhere INI_DATE = '%1'\r\nORDER BY EMPLOYEE_ID,TIME_IN \r\n")
-                                   .arg(date));
-        dataSet.open();
-    }
-
-    // Makes the row with this employee code current.
-    void go(const QString& employee)
-    {
-        for (int row = 0; row < dataSet.recordCount(); ++row) {
-            if (dataSet.cellText(row, 0) == employee) {
-                dataSet.moveTo(row);
-                return;
-            }
-        }
-        QFAIL(qPrintable(employee + QStringLiteral(" not loaded")));
-    }
-
-    std::unique_ptr<TSQLConnection> connectionOwner;
-    TSQLConnection& connection;
-    TSQLDataSet source{QStringLiteral("SQLDataSet1"), connection};
-    TDataSetProvider provider{QStringLiteral("DataSetProvider1"), source};
-    TComponentList components;
-    TClientDataSet dataSet{QStringLiteral("ClientDataSet1"), components};
-    int afterOpenRuns = 0;
-};
+using Chain = test::DayChain;
 
 QString message(const std::function<void()>& action)
 {
@@ -113,7 +76,7 @@ void TestDataSet::init()
                  "INSERT INTO POS_DAY VALUES ('E03', '2026/12/09', '07:30:00', '16:30:00', 'W', 'Cid', 'C3')",
                  "INSERT INTO POS_DAY VALUES ('E09', '2026/12/10', '08:00:00', '17:00:00', 'T', 'Dee', 'C9')",
                  "DELETE FROM JOURNAL"});
-    chain_ = std::make_unique<Chain>(*db_);
+    chain_ = std::make_unique<Chain>(db_->connection());
 }
 
 void TestDataSet::cleanup()

@@ -5,10 +5,10 @@
 #include "SqlConnection.h"
 #include "SqlStatement.h"
 #include "TestDatabase.h"
+#include "ToolRun.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,21 +16,12 @@ using namespace kordane;
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString output;
-};
-
-Run makedemo(const QStringList& arguments, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+test::ToolRun makedemo(const QStringList& arguments,
+                       const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/makedemo"), arguments);
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAll())};
+    test::ToolRun run = test::runTool(QStringLiteral("makedemo"), arguments, env);
+    run.out += run.err;
+    return run;
 }
 
 QString count(const QString& dir, const QString& table)
@@ -68,9 +59,9 @@ void TestMakeDemo::emptyDatabaseOnServer()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ISC_USER"), QStringLiteral("SYSDBA"));
     env.insert(QStringLiteral("ISC_PASSWORD"), password);
-    const Run run = makedemo({QStringLiteral("--dir"), site.path(), QStringLiteral("--database"), database,
+    const auto run = makedemo({QStringLiteral("--dir"), site.path(), QStringLiteral("--database"), database,
                               QStringLiteral("--no-demo-rows")}, env);
-    QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out));
 
     const QString connections = site.filePath(QStringLiteral("dbxconnections.ini"));
     const QString text = fileText(connections);
@@ -85,8 +76,8 @@ void TestMakeDemo::emptyDatabaseOnServer()
 void TestMakeDemo::demoDatabaseEmbedded()
 {
     QTemporaryDir site;
-    const Run first = makedemo({QStringLiteral("--dir"), site.path()});
-    QVERIFY2(first.exitCode == 0, qPrintable(first.output));
+    const auto first = makedemo({QStringLiteral("--dir"), site.path()});
+    QVERIFY2(first.exitCode == 0, qPrintable(first.out));
     const QString rows = count(site.path(), QStringLiteral("POS_DAY"));
     QVERIFY(rows.toInt() > 0);
     QVERIFY(fileText(site.filePath(QStringLiteral("dbxconnections.ini")))
@@ -94,9 +85,9 @@ void TestMakeDemo::demoDatabaseEmbedded()
 
     // A second run keeps the database and the files as they are.
     QFile::remove(site.filePath(QStringLiteral("dbxdrivers.ini")));
-    const Run again = makedemo({QStringLiteral("--dir"), site.path()});
-    QVERIFY2(again.exitCode == 0, qPrintable(again.output));
-    QVERIFY(again.output.contains(QStringLiteral("exists; left as it is")));
+    const auto again = makedemo({QStringLiteral("--dir"), site.path()});
+    QVERIFY2(again.exitCode == 0, qPrintable(again.out));
+    QVERIFY(again.out.contains(QStringLiteral("exists; left as it is")));
     QCOMPARE(count(site.path(), QStringLiteral("POS_DAY")), rows);
 }
 
@@ -105,9 +96,9 @@ void TestMakeDemo::accountOnOneLine()
     QTemporaryDir site;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ISC_PASSWORD"), QStringLiteral("pw\nDatabase=/elsewhere"));
-    const Run run = makedemo({QStringLiteral("--dir"), site.path()}, env);
+    const auto run = makedemo({QStringLiteral("--dir"), site.path()}, env);
     QCOMPARE(run.exitCode, 1);
-    QVERIFY(run.output.contains(QStringLiteral("one line")));
+    QVERIFY(run.out.contains(QStringLiteral("one line")));
     QVERIFY(!QFile::exists(site.filePath(QStringLiteral("dbxconnections.ini"))));
     QVERIFY(!QFile::exists(site.filePath(QStringLiteral("demo/POSDATA.FDB"))));
 }

@@ -210,34 +210,46 @@ void RawFirebird::executeTogether(const std::vector<std::string>& statements)
 
 void RawFirebird::executePrepared(const std::string& sql, const std::vector<Value>& params)
 {
+    executeEach(sql, {params});
+}
+
+void RawFirebird::executeEach(const std::string& sql, const std::vector<std::vector<Value>>& rows)
+{
     RawTransaction tr(&db_);
     RawStatement stmt(&db_);
     ISC_STATUS_ARRAY status;
     isc_dsql_prepare(status, tr.handle(), stmt.handle(), static_cast<unsigned short>(sql.size()), sql.data(),
                      SQL_DIALECT_V6, nullptr);
     throwOnError(status);
-    const auto n = static_cast<short>(params.size());
-    Sqlda in(n);
+    Sqlda in(1);
     isc_dsql_describe_bind(status, stmt.handle(), SQLDA_VERSION1, in.get());
     throwOnError(status);
-    if (in.get()->sqld != n)
-        throw std::runtime_error("statement has " + std::to_string(in.get()->sqld) + " markers, not " +
-                                 std::to_string(n));
-    // Every value goes as text; the server converts it to the column's type.
-    std::vector<short> nulls(params.size());
-    for (short i = 0; i < n; ++i) {
-        XSQLVAR& var = in.get()->sqlvar[i];
-        const Value& value = params[static_cast<std::size_t>(i)];
-        nulls[static_cast<std::size_t>(i)] = value ? 0 : -1;
-        var.sqltype = SQL_TEXT | 1;
-        var.sqlsubtype = 0;
-        var.sqlscale = 0;
-        var.sqllen = value ? static_cast<short>(value->size()) : 0;
-        var.sqldata = value ? const_cast<char*>(value->data()) : nullptr;
-        var.sqlind = &nulls[static_cast<std::size_t>(i)];
+    const short markers = in.get()->sqld;
+    if (markers > in.get()->sqln) {
+        in = Sqlda(markers);
+        isc_dsql_describe_bind(status, stmt.handle(), SQLDA_VERSION1, in.get());
+        throwOnError(status);
     }
-    isc_dsql_execute(status, tr.handle(), stmt.handle(), SQLDA_VERSION1, in.get());
-    throwOnError(status);
+    std::vector<short> nulls(static_cast<std::size_t>(markers));
+    for (const std::vector<Value>& params : rows) {
+        if (params.size() != static_cast<std::size_t>(markers))
+            throw std::runtime_error("statement has " + std::to_string(markers) + " markers, not " +
+                                     std::to_string(params.size()));
+        // Every value goes as text; the server converts it to the column's type.
+        for (short i = 0; i < markers; ++i) {
+            XSQLVAR& var = in.get()->sqlvar[i];
+            const Value& value = params[static_cast<std::size_t>(i)];
+            nulls[static_cast<std::size_t>(i)] = value ? 0 : -1;
+            var.sqltype = SQL_TEXT | 1;
+            var.sqlsubtype = 0;
+            var.sqlscale = 0;
+            var.sqllen = value ? static_cast<short>(value->size()) : 0;
+            var.sqldata = value ? const_cast<char*>(value->data()) : nullptr;
+            var.sqlind = &nulls[static_cast<std::size_t>(i)];
+        }
+        isc_dsql_execute(status, tr.handle(), stmt.handle(), SQLDA_VERSION1, in.get());
+        throwOnError(status);
+    }
     tr.commit();
 }
 

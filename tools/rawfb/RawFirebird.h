@@ -38,6 +38,8 @@ public:
     void executeTogether(const std::vector<std::string>& statements);
     // One statement prepared with `?` markers, each bound to a text (or a null).
     void executePrepared(const std::string& sql, const std::vector<Value>& params);
+    // The same statement run once for each list of values, all in one transaction.
+    void executeEach(const std::string& sql, const std::vector<std::vector<Value>>& rows);
     // All rows of a query; every value as its text bytes (blobs whole).
     std::vector<Row> query(const std::string& sql);
     // Drops the attached database; the object is detached afterwards.

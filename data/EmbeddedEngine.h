@@ -1,0 +1,43 @@
+#pragma once
+// The embedded Firebird engine, set up inside this process's own environment so that
+// several programs (the window twice, the window and the admin tool) share one database
+// file, and a user outside the `firebird` group can use it.
+//
+// The engine runs in shared mode (ServerMode SuperClassic) from a configuration root of
+// our own: firebird.conf plus links to the installed engine's plugins and messages, in
+// the user's cache directory; the system's firebird.conf is not touched. Processes that
+// share a file must share its lock directory too (each keeps a lock table there; two
+// tables for one file corrupt it), so the lock directory is a function of the database
+// file alone: ".kordane-lock" beside it, whoever opens it and by whatever path. A process
+// holds one lock directory, so it keeps to the databases of one directory.
+//
+// The Firebird client reads FIREBIRD and FIREBIRD_LOCK once, when it is first used:
+// everything here must happen before that.
+#include <QString>
+
+namespace kordane::engine {
+
+// "host:path", "host/port:path", "inet://...": a server's database, not a file.
+bool isServerDatabase(const QString& database);
+
+// A local file path, as the Database parameter may give one (not a server, not an alias).
+bool isDatabaseFile(const QString& database);
+
+// ".kordane-lock" in the directory of the file, symbolic links resolved.
+QString lockDirectoryFor(const QString& databaseFile);
+
+// For a program that has not used the Firebird client yet: sets the process up for the
+// embedded database `database` (nothing for a server's database or an alias). Throws
+// EDatabaseError saying what to do when the lock directory cannot be made or written.
+void configure(const QString& database);
+
+// Before a connect through a driver that loads `clientLibrary`: the first call
+// configures, unless the client is already in use in this process (then the engine keeps
+// the set-up it started with); a later one refuses a file whose lock directory differs.
+void prepareForConnect(const QString& database, const QString& clientLibrary);
+
+// A line telling the user what to do when `engineError` is the engine refused its lock
+// directory; empty otherwise.
+QString lockRefusalAdvice(const QString& engineError);
+
+} // namespace kordane::engine

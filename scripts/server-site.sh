@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# A site on Debian's Firebird 3 server, as the README's "A site on a server" describes:
+# opens the server to the desks, sets SYSDBA's password, makes the site's database,
+# loads the employees, adds a clerk and checks what the clerk may and may not do.
+#
+#   ISC_PASSWORD=... server-site.sh --dir DIR --employees FILE --clerk NAME
+#       [--bind ADDRESS] [--port PORT] [--host HOST] [--database PATH] [--no-configure]
+#
+# --bind (default 0.0.0.0) and --port (default 3050) go into /etc/firebird/3.0/firebird.conf
+# (the old file kept as firebird.conf.orig), SYSDBA's password is set to ISC_PASSWORD and
+# the server restarted: that part needs root (or sudo). --no-configure skips it, for a
+# server already set up (the tests run it against their private server this way).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+admin=${KORDANE_ADMIN:-build/bin/kordane-admin}
+bind=0.0.0.0; port=3050; host=localhost; database=/var/lib/firebird/3.0/data/kordane.fdb
+dir=""; employees=""; clerk=""; configure=yes
+while [ $# -gt 0 ]; do
+  case "$1" in
+  --dir) dir=$2; shift 2 ;;
+  --employees) employees=$2; shift 2 ;;
+  --clerk) clerk=$2; shift 2 ;;
+  --bind) bind=$2; shift 2 ;;
+  --port) port=$2; shift 2 ;;
+  --host) host=$2; shift 2 ;;
+  --database) database=$2; shift 2 ;;
+  --no-configure) configure=""; shift ;;
+  *) echo "server-site.sh: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+fail() { echo "server-site.sh: $*" >&2; exit 1; }
+[ -n "$dir" ] && [ -n "$employees" ] && [ -n "$clerk" ] || fail "--dir, --employees and --clerk are needed"
+[ -n "${ISC_PASSWORD:-}" ] || fail "set ISC_PASSWORD to SYSDBA's password (kept out of the process list)"
+export ISC_USER=${ISC_USER:-SYSDBA} ISC_PASSWORD
+
+if [ -n "$configure" ]; then
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  conf=/etc/firebird/3.0/firebird.conf
+  [ -f "$conf.orig" ] || $sudo cp -p "$conf" "$conf.orig"
+  # One setting each, replacing any earlier line of it, commented or not.
+  for setting in "RemoteBindAddress = $bind" "RemoteServicePort = $port"; do
+    name=${setting%% *}
+    $sudo sed -i "/^[#[:space:]]*$name[[:space:]]*=/d" "$conf"
+    echo "$setting" | $sudo tee -a "$conf" >/dev/null
+  done
+  # The password through the server's own security database, before the server opens it.
+  $sudo systemctl stop firebird3.0 2>/dev/null || true
+  printf "create or alter user SYSDBA password '%s' using plugin Srp;\ncommit;\n" "${ISC_PASSWORD//\'/\'\'}" \
+    | $sudo isql-fb -q -user SYSDBA /var/lib/firebird/3.0/system/security3.fdb >/dev/null
+  $sudo systemctl restart firebird3.0
+  for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.2; done
+  echo "server: listening on $bind port $port"
+fi
+
+target="$host/$port:$database"
+"$admin" init --dir "$dir" --database "$target" --no-demo-rows
+"$admin" employees import "$employees" --connections "$dir/dbxconnections.ini"
+clerk_file="$dir/$(echo "$clerk" | tr 'A-Z' 'a-z').dbxconnections.ini"
+"$admin" clerk add "$clerk" --connections "$dir/dbxconnections.ini" --output "$clerk_file"
+
+# The clerk's rights, through the account in the clerk's file.
+clerk_password=$(sed -n 's/^Password=//p' "$clerk_file")
+# isql-fb ends with status 1 after a refused statement: the text tells.
+as_clerk() { ISC_USER=$clerk ISC_PASSWORD=$clerk_password isql-fb -q "$target" 2>&1 || true; }
+out=$(printf "SELECT COUNT(*) FROM EMPLOYEE;\nINSERT INTO POS_DAY (EMPLOYEE_ID, INI_DATE) VALUES ('x', '2000/01/01');\nDELETE FROM POS_DAY WHERE EMPLOYEE_ID = 'x';\nCOMMIT;\n" | as_clerk)
+! grep -q "Statement failed" <<<"$out" || fail "the clerk cannot work: $out"
+for refused in "ALTER TABLE POS_DAY ADD NOTE VARCHAR(10);" "DROP TABLE EMPLOYEE;" \
+               "CREATE USER INTRUDER PASSWORD 'x';" "INSERT INTO EMPLOYEE VALUES ('Z', 'z', 'z');"; do
+  out=$(printf '%s\nCOMMIT;\n' "$refused" | as_clerk)
+  grep -q "Statement failed\|no permission\|unsuccessful" <<<"$out" || fail "the clerk may: $refused"
+done
+out=$(echo "SELECT COUNT(*) FROM SEC\$USERS WHERE SEC\$USER_NAME <> CURRENT_USER;" | as_clerk)
+grep -qw 0 <<<"$out" || fail "the clerk reads other users in the security database: $out"
+echo "server-site: $target ready; clerk $clerk's file is $clerk_file"

@@ -1,0 +1,33 @@
+#include "DayChain.h"
+
+#include <QTest>
+
+namespace kordane::test {
+
+DayChain::DayChain(std::unique_ptr<TSQLConnection> owner) : connectionOwner(std::move(owner)), connection(*connectionOwner)
+{
+    components.add(provider);
+    dataSet.setProviderName(QStringLiteral("DataSetProvider1"));
+    dataSet.setAfterOpen([this](TClientDataSet&) { ++afterOpenRuns; });
+}
+
+void DayChain::load(const QString& date)
+{
+    dataSet.close();
+    dataSet.setCommandText(QStringLiteral("select * from POS_DAY \r\nwhere INI_DATE = '%1'\r\nORDER BY EMPLOYEE_ID,TIME_IN \r\n")
+                               .arg(date));
+    dataSet.open();
+}
+
+void DayChain::go(const QString& employee)
+{
+    for (int row = 0; row < dataSet.recordCount(); ++row) {
+        if (dataSet.cellText(row, 0) == employee) {
+            dataSet.moveTo(row);
+            return;
+        }
+    }
+    QFAIL(qPrintable(employee + QStringLiteral(" not loaded")));
+}
+
+} // namespace kordane::test

@@ -1,0 +1,212 @@
+// Clerks' accounts on the private server: a clerk added by the admin tool runs what the
+// window runs (S1 to S7, a removal from the grid) through the program's connection and
+// nothing more; removed, the account and its rights are gone. Failures leave nothing.
+#include "Catalogue.h"
+#include "DayChain.h"
+#include "RawFirebird.h"
+#include "SqlConnection.h"
+#include "SqlStatement.h"
+#include "TestDatabase.h"
+#include "ToolRun.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kordane;
+using test::runTool;
+
+namespace {
+
+QString errorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+} // namespace
+
+class TestServerAdmin : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void clerkRunsTheWindowAndNoMore();
+    void clerkRemoved();
+    void failuresLeaveNothing();
+
+private:
+    test::ToolRun admin(QStringList arguments, bool withAccount = true);
+    bool userExists(const QString& user);
+    std::unique_ptr<TSQLConnection> clerkConnection() const;
+
+    QTemporaryDir site_;
+    QString database_;
+    QString password_;
+    QString clerk_ = QStringLiteral("CLERK%1").arg(QCoreApplication::applicationPid());
+    QString clerkFile_;
+};
+
+test::ToolRun TestServerAdmin::admin(QStringList arguments, bool withAccount)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("ISC_PASSWORD"));
+    if (withAccount) {
+        env.insert(QStringLiteral("ISC_USER"), QStringLiteral("SYSDBA"));
+        env.insert(QStringLiteral("ISC_PASSWORD"), password_);
+    }
+    if (arguments.value(0) != u"init")
+        arguments << QStringLiteral("--connections") << site_.filePath(QStringLiteral("dbxconnections.ini"));
+    return runTool(QStringLiteral("kordane-admin"), arguments, env);
+}
+
+bool TestServerAdmin::userExists(const QString& user)
+{
+    RawFirebird db(database_.toStdString(), "SYSDBA", password_.toStdString());
+    return !db.query("SELECT 1 FROM SEC$USERS WHERE SEC$USER_NAME = '" + user.toStdString() + "'").empty();
+}
+
+std::unique_ptr<TSQLConnection> TestServerAdmin::clerkConnection() const
+{
+    auto connection = std::make_unique<TSQLConnection>();
+    connection->setConnectionsFilePath(clerkFile_);
+    connection->setDriversFilePath(site_.filePath(QStringLiteral("dbxdrivers.ini")));
+    return connection;
+}
+
+void TestServerAdmin::initTestCase()
+{
+    database_ = test::TestDatabase::newSharedServerDatabase();
+    password_ = test::TestDatabase::sharedServerPassword();
+    clerkFile_ = site_.filePath(QStringLiteral("clerk.ini"));
+    auto run = admin({QStringLiteral("init"), QStringLiteral("--dir"), site_.path(), QStringLiteral("--database"), database_,
+                      QStringLiteral("--no-demo-rows")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QString csv = site_.filePath(QStringLiteral("employees.csv"));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID\nA001,陳志明,0012345678\n").toUtf8());
+    file.close();
+    run = admin({QStringLiteral("employees"), QStringLiteral("import"), csv});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+}
+
+void TestServerAdmin::cleanupTestCase()
+{
+    if (userExists(clerk_))
+        admin({QStringLiteral("clerk"), QStringLiteral("remove"), clerk_});
+    RawFirebird(database_.toStdString(), "SYSDBA", password_.toStdString()).drop();
+}
+
+void TestServerAdmin::clerkRunsTheWindowAndNoMore()
+{
+    const auto run = admin({QStringLiteral("clerk"), QStringLiteral("add"), clerk_.toLower(), QStringLiteral("--output"), clerkFile_});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY(run.out.contains(clerkFile_));
+    QCOMPARE(QFile::permissions(clerkFile_), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    QFile file(clerkFile_);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    QVERIFY(text.contains(QStringLiteral("\nUser_Name=") + clerk_ + u'\n'));
+    QVERIFY(text.contains(QStringLiteral("\nDatabase=") + database_ + u'\n'));
+    QVERIFY(!text.contains(password_));
+
+    // The window's statements, as the window's connection sends them.
+    test::DayChain chain(clerkConnection());
+    TSQLQuery query(QStringLiteral("SQLQuery1"), chain.connection);
+    const QString date = QStringLiteral("2026/01/05");
+    const auto insert = [&] { // S7
+        query.setSql(catalogue::insertRecord());
+        const QStringList values = {date, QStringLiteral("A001"), QStringLiteral("08:00:00"), QStringLiteral("17:00:00"),
+                                    QStringLiteral("0012345678"), QString(), QStringLiteral("一")};
+        for (int i = 0; i < values.size(); ++i)
+            query.paramByName(catalogue::insertParamNames()[i]).setAsString(values[i]);
+        return query.execSql();
+    };
+    QCOMPARE(insert(), 1);
+    query.setSql(catalogue::backfillNames(QStringLiteral("2000/01/01"))); // S1
+    QCOMPARE(query.execSql(), 1);
+    query.setSql(catalogue::employeeSelect(QStringLiteral("A001"))); // S4
+    query.open();
+    QCOMPARE(query.asString(1), QStringLiteral("陳志明"));
+    query.setSql(catalogue::duplicateCheck(date, QStringLiteral("A001"), QStringLiteral("08:00:00"), QStringLiteral("17:00:00"))); // S5
+    query.open();
+    QVERIFY(!query.isEmpty());
+    chain.dataSet.setCommandText(catalogue::joinLines(catalogue::employeeDaySelect(QStringLiteral("A001"), date))); // S3
+    chain.dataSet.open();
+    QCOMPARE(chain.dataSet.recordCount(), 1);
+    query.setSql(catalogue::deleteByValues(date, QStringLiteral("A001"), QStringLiteral("08:00:00"), QStringLiteral("17:00:00"))); // S6
+    QCOMPARE(query.execSql(), 1);
+    QCOMPARE(insert(), 1);
+    chain.load(date); // S2, then a removal from the grid
+    chain.go(QStringLiteral("A001"));
+    chain.dataSet.deleteRecord();
+    QCOMPARE(chain.dataSet.applyUpdates(0), 0);
+    chain.load(date);
+    QCOMPARE(chain.dataSet.recordCount(), 0);
+
+    // Nothing beyond: no schema change, no other table written, no users, no security database.
+    const QString forbidden[] = {
+        QStringLiteral("ALTER TABLE POS_DAY ADD NOTE VARCHAR(10)"),
+        QStringLiteral("DROP TABLE EMPLOYEE"),
+        QStringLiteral("INSERT INTO EMPLOYEE VALUES ('Z9', 'x', 'y')"),
+        QStringLiteral("CREATE USER INTRUDER PASSWORD 'x'"),
+        QStringLiteral("CREATE TABLE MINE (X INTEGER)"),
+    };
+    for (const QString& sql : forbidden) {
+        query.setSql({sql});
+        QVERIFY2(!errorOf([&] { query.execSql(); }).isEmpty(), qPrintable(sql));
+    }
+    query.setSql({QStringLiteral("SELECT COUNT(*) FROM SEC$USERS WHERE SEC$USER_NAME <> CURRENT_USER")});
+    query.open();
+    QCOMPARE(query.asString(0), QStringLiteral("0"));
+    const QString server = database_.left(database_.indexOf(u':'));
+    QVERIFY(!errorOf([&] {
+                 RawFirebird((server + QStringLiteral(":security.db")).toStdString(), clerk_.toStdString(),
+                             text.section(QStringLiteral("\nPassword="), 1).section(u'\n', 0, 0).toStdString());
+             }).isEmpty());
+    QVERIFY(!userExists(QStringLiteral("INTRUDER")));
+}
+
+void TestServerAdmin::clerkRemoved()
+{
+    QVERIFY(userExists(clerk_));
+    auto run = admin({QStringLiteral("clerk"), QStringLiteral("remove"), clerk_});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY(!userExists(clerk_));
+    RawFirebird db(database_.toStdString(), "SYSDBA", password_.toStdString());
+    QVERIFY(db.query("SELECT 1 FROM RDB$USER_PRIVILEGES WHERE RDB$USER = '" + clerk_.toStdString() + "'").empty());
+    auto connection = clerkConnection();
+    QVERIFY(!errorOf([&] { connection->open(); }).isEmpty());
+
+    run = admin({QStringLiteral("clerk"), QStringLiteral("remove"), clerk_});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: the server has no user %1\n").arg(clerk_));
+}
+
+void TestServerAdmin::failuresLeaveNothing()
+{
+    const QString name = clerk_ + QStringLiteral("B");
+    // No admin account in the environment.
+    auto run = admin({QStringLiteral("clerk"), QStringLiteral("add"), name}, false);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: the server's admin account comes from ISC_USER and ISC_PASSWORD: set them\n"));
+    // A connections file that would be overwritten.
+    run = admin({QStringLiteral("clerk"), QStringLiteral("add"), name, QStringLiteral("--output"), clerkFile_});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.err.contains(QStringLiteral("exists")));
+    // Not a plain name, and the admin itself.
+    run = admin({QStringLiteral("clerk"), QStringLiteral("add"), QStringLiteral("x'; DROP")});
+    QCOMPARE(run.exitCode, 1);
+    run = admin({QStringLiteral("clerk"), QStringLiteral("remove"), QStringLiteral("sysdba")});
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: SYSDBA is the admin account, not a clerk's\n"));
+    QVERIFY(!userExists(name));
+    QVERIFY(userExists(QStringLiteral("SYSDBA")));
+}
+
+QTEST_GUILESS_MAIN(TestServerAdmin)
+#include "tst_srv_admin.moc"

@@ -1,0 +1,86 @@
+#include "Admin.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace kordane::admin {
+namespace {
+
+const char usage[] =
+    "Usage: kordane-admin COMMAND [ARGS]\n"
+    "Sets up and looks after a Kordane site's database.\n"
+    "\n"
+    "Commands:\n"
+    "  init                      make a new site's database and configuration files\n"
+    "  employees import FILE     add or update employees from a CSV file\n"
+    "  employees export [FILE]   write the employees as a CSV file\n"
+    "  clerk add NAME            give a clerk an account of their own on the server\n"
+    "  clerk remove NAME         take a clerk's account and rights away\n"
+    "\n"
+    "Each command takes --help. The database is the one the program finds (the settings\n"
+    "store, beside the program, /etc/kordane), or the one --connections FILE names. On a\n"
+    "server the admin account comes from ISC_USER and ISC_PASSWORD.\n";
+
+// One line: a server's text may run over several.
+std::string oneLine(std::string text)
+{
+    for (std::size_t at; (at = text.find('\n')) != std::string::npos;)
+        text.replace(at, 1, "; ");
+    return text;
+}
+
+} // namespace
+
+bool parseCommand(QCommandLineParser& parser, const QStringList& arguments)
+{
+    parser.addHelpOption();
+    if (!parser.parse(arguments))
+        throw std::runtime_error(parser.errorText().toStdString() + " (" + arguments.value(0).toStdString() + " --help)");
+    if (parser.isSet(QStringLiteral("help"))) {
+        // Qt names the program alone; the command belongs in the usage line too.
+        QString help = parser.helpText();
+        help.replace(help.indexOf(QCoreApplication::arguments().value(0)), QCoreApplication::arguments().value(0).size(),
+                     arguments.value(0));
+        std::fputs(qPrintable(help), stdout);
+        return false;
+    }
+    return true;
+}
+
+QStringList subcommand(const QStringList& arguments)
+{
+    QStringList rest = arguments.mid(2);
+    rest.prepend(arguments.value(0) + u' ' + arguments.value(1));
+    return rest;
+}
+
+int run(int argc, char** argv, const char* impliedCommand)
+{
+    QCoreApplication app(argc, argv);
+    QStringList arguments = app.arguments();
+    if (impliedCommand)
+        arguments.insert(1, QString::fromLatin1(impliedCommand));
+    const QString command = arguments.value(1);
+    const QStringList rest = subcommand(arguments);
+    try {
+        if (command == u"init")
+            return init(rest);
+        if (command == u"employees")
+            return employees(rest);
+        if (command == u"clerk")
+            return clerk(rest);
+        if (command.isEmpty() || command == u"--help" || command == u"-h") {
+            std::fputs(usage, command.isEmpty() ? stderr : stdout);
+            return command.isEmpty() ? 2 : 0;
+        }
+        throw std::runtime_error("unknown command " + command.toStdString() + " (kordane-admin --help lists them)");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kordane-admin: %s\n", oneLine(e.what()).c_str());
+    }
+    return 1;
+}
+
+} // namespace kordane::admin

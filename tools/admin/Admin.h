@@ -1,0 +1,26 @@
+#pragma once
+// The admin tool's commands. Each failure is one line on standard error and exit status
+// 1, with nothing half-done.
+#include <QStringList>
+
+class QCommandLineParser;
+
+namespace kordane::admin {
+
+// Parses a command's arguments with --help added; false when it printed the help.
+// Throws for an argument it does not know.
+bool parseCommand(QCommandLineParser& parser, const QStringList& arguments);
+
+// The arguments of a command's second word: "kordane-admin clerk" "add" NAME gives
+// "kordane-admin clerk add" NAME, the first being the name its help shows.
+QStringList subcommand(const QStringList& arguments);
+
+// `impliedCommand` is put before the arguments (kordane-makedb is `init`).
+int run(int argc, char** argv, const char* impliedCommand = nullptr);
+
+// The commands; `arguments` starts with the command's own name ("kordane-admin init").
+int init(const QStringList& arguments);
+int employees(const QStringList& arguments);
+int clerk(const QStringList& arguments);
+
+} // namespace kordane::admin

@@ -1,0 +1,298 @@
+// employees import / export: the EMPLOYEE table as a CSV file with the header
+// EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID, texts stored as the program reads them.
+#include "Admin.h"
+#include "Csv.h"
+#include "Exceptions.h"
+#include "Site.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QSaveFile>
+
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <stdexcept>
+
+namespace kordane::admin {
+namespace {
+
+const QStringList columns = {QStringLiteral("EMPLOYEE_ID"), QStringLiteral("EMPLOYEE_NAME"), QStringLiteral("CARD_ID")};
+
+// How much a text column takes: bytes for a column without a character set (the
+// program's bytes go in as they are), characters for one with a set.
+struct Width {
+    int bytes = -1;
+    int characters = -1;
+};
+
+std::map<QString, Width> columnWidths(RawFirebird& db)
+{
+    std::map<QString, Width> widths;
+    const auto rows = db.query("SELECT TRIM(rf.RDB$FIELD_NAME), f.RDB$FIELD_TYPE, f.RDB$FIELD_LENGTH,"
+                               " f.RDB$CHARACTER_LENGTH, COALESCE(f.RDB$CHARACTER_SET_ID, 0)"
+                               " FROM RDB$RELATION_FIELDS rf JOIN RDB$FIELDS f ON f.RDB$FIELD_NAME = rf.RDB$FIELD_SOURCE"
+                               " WHERE rf.RDB$RELATION_NAME = 'EMPLOYEE'");
+    for (const auto& row : rows) {
+        const auto number = [&](std::size_t i) { return row[i] ? QByteArray::fromStdString(*row[i]).trimmed().toInt() : -1; };
+        Width width;
+        if (number(1) == 14 || number(1) == 37) { // CHAR, VARCHAR
+            if (number(4) <= 1) // NONE, OCTETS
+                width.bytes = number(2);
+            else
+                width.characters = number(3);
+        }
+        widths[QString::fromStdString(row[0].value_or(std::string()))] = width;
+    }
+    for (const QString& column : columns) {
+        if (!widths.count(column))
+            throw std::runtime_error("the table EMPLOYEE has no column " + column.toStdString());
+    }
+    return widths;
+}
+
+struct FileText {
+    QString text;
+    std::vector<int> badLines;
+};
+
+// Decoded line by line, so that bytes the encoding does not hold are pinned to a line.
+FileText readFile(const QString& path, const QString& encoding)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path.toStdString() + ": " + file.errorString().toStdString());
+    QByteArray bytes = file.readAll();
+    const bool utf8 = encoding == u"utf-8";
+    if (utf8 && bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    // Neither encoding has a line feed byte inside a character.
+    const TextCodec codec(utf8 ? QStringLiteral("UTF8") : QString());
+    FileText out;
+    QStringList lines;
+    int number = 0;
+    for (const QByteArray& line : bytes.split('\n')) {
+        ++number;
+        const auto text = codec.decodeExactly(line);
+        if (!text)
+            out.badLines.push_back(number);
+        lines.append(text ? *text : codec.decode(line.constData(), static_cast<std::size_t>(line.size())));
+    }
+    out.text = lines.join(u'\n');
+    return out;
+}
+
+struct Stored {
+    QByteArray name;
+    QByteArray card;
+};
+
+QByteArray bytesOf(const RawFirebird::Value& value)
+{
+    return value ? QByteArray::fromStdString(*value) : QByteArray();
+}
+
+struct Counts {
+    int added = 0;
+    int changed = 0;
+    int unchanged = 0;
+    int refused = 0;
+};
+
+class Import {
+public:
+    Import(const Site& site, RawFirebird& db) : site_(site), widths_(columnWidths(db))
+    {
+        for (const auto& row : db.query("SELECT EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID FROM EMPLOYEE"))
+            stored_[bytesOf(row[0])] = {bytesOf(row[1]), bytesOf(row[2])};
+    }
+
+    // The header names the three columns in any order; where each one is.
+    void header(const csv::Record& record, const QString& path)
+    {
+        QStringList names;
+        for (const QString& field : record.fields)
+            names.append(field.trimmed().toUpper());
+        for (int i = 0; i < columns.size(); ++i)
+            position_[i] = static_cast<int>(names.indexOf(columns[i]));
+        QStringList sorted = names;
+        sorted.sort();
+        QStringList wanted = columns;
+        wanted.sort();
+        if (!record.malformed.isEmpty() || sorted != wanted) {
+            throw std::runtime_error(path.toStdString() + " line " + std::to_string(record.line)
+                                     + ": the header must name EMPLOYEE_ID, EMPLOYEE_NAME and CARD_ID, each once");
+        }
+    }
+
+    void add(const csv::Record& record)
+    {
+        const QString refusal = check(record);
+        if (!refusal.isEmpty()) {
+            ++counts_.refused;
+            std::fprintf(stderr, "line %d: %s\n", record.line, qPrintable(refusal));
+        }
+    }
+
+    const Counts& counts() const { return counts_; }
+    const std::vector<std::vector<RawFirebird::Value>>& writes() const { return writes_; }
+
+private:
+    // Why the record is refused; empty when it is taken.
+    QString check(const csv::Record& record)
+    {
+        if (!record.malformed.isEmpty())
+            return QStringLiteral("malformed CSV: ") + record.malformed;
+        if (record.fields.size() != columns.size())
+            return QStringLiteral("malformed CSV: %1 fields, not %2").arg(record.fields.size()).arg(columns.size());
+        const QString id = record.fields[position_[0]];
+        if (id.isEmpty())
+            return QStringLiteral("no EMPLOYEE_ID");
+        const auto [first, isNew] = seen_.emplace(id, record.line);
+        if (!isNew)
+            return QStringLiteral("EMPLOYEE_ID '%1' repeated (first on line %2)").arg(id).arg(first->second);
+        QByteArray values[3];
+        for (int i = 0; i < columns.size(); ++i) {
+            const QString& text = record.fields[position_[i]];
+            try {
+                values[i] = site_.codec().encode(text);
+            } catch (const EDatabaseError& e) {
+                return columns[i] + QStringLiteral(": ") + e.message();
+            }
+            const Width& width = widths_.at(columns[i]);
+            if (width.bytes >= 0 && values[i].size() > width.bytes)
+                return QStringLiteral("%1 '%2' is %3 bytes, wider than the column's %4")
+                    .arg(columns[i], text).arg(values[i].size()).arg(width.bytes);
+            if (width.characters >= 0 && text.toUcs4().size() > width.characters)
+                return QStringLiteral("%1 '%2' is %3 characters, wider than the column's %4")
+                    .arg(columns[i], text).arg(text.toUcs4().size()).arg(width.characters);
+        }
+        // A null name or card reads back as an empty text, which is what the file holds.
+        const auto it = stored_.find(values[0]);
+        if (it != stored_.end() && it->second.name == values[1] && it->second.card == values[2]) {
+            ++counts_.unchanged;
+            return {};
+        }
+        ++(it == stored_.end() ? counts_.added : counts_.changed);
+        writes_.push_back({values[0].toStdString(), values[1].toStdString(), values[2].toStdString()});
+        return {};
+    }
+
+    const Site& site_;
+    const std::map<QString, Width> widths_;
+    std::map<QByteArray, Stored> stored_;
+    std::map<QString, int> seen_; // code -> line
+    int position_[3] = {};
+    Counts counts_;
+    std::vector<std::vector<RawFirebird::Value>> writes_;
+};
+
+int importFile(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Adds or updates employees by EMPLOYEE_ID from a CSV file whose header names EMPLOYEE_ID, "
+                       "EMPLOYEE_NAME and CARD_ID in any order. All or nothing: when a line is refused, nothing "
+                       "is written and the exit status is 1."));
+    const QCommandLineOption encodingOption(QStringLiteral("encoding"), QStringLiteral("The file's encoding: utf-8 (default) or big5."), QStringLiteral("NAME"), QStringLiteral("utf-8"));
+    const QCommandLineOption dryRunOption(QStringLiteral("dry-run"), QStringLiteral("Check and count, write nothing."));
+    parser.addOptions({connectionsOption(), encodingOption, dryRunOption});
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The CSV file."));
+    if (!parseCommand(parser, arguments))
+        return 0;
+    if (parser.positionalArguments().size() != 1)
+        throw std::runtime_error("employees import takes one FILE (kordane-admin employees import --help)");
+    const QString encoding = parser.value(encodingOption).toLower();
+    if (encoding != u"utf-8" && encoding != u"big5")
+        throw std::runtime_error("--encoding is utf-8 or big5, not " + encoding.toStdString());
+    const QString path = parser.positionalArguments().first();
+
+    const FileText file = readFile(path, encoding);
+    const std::vector<csv::Record> records = csv::parse(file.text, file.badLines);
+    if (records.empty())
+        throw std::runtime_error(path.toStdString() + " is empty: it needs at least the header line");
+    const Site site(parser);
+    RawFirebird db = site.attach();
+    Import import(site, db);
+    import.header(records.front(), path);
+    for (std::size_t i = 1; i < records.size(); ++i)
+        import.add(records[i]);
+
+    const Counts& n = import.counts();
+    std::printf("added %d, changed %d, unchanged %d, refused %d\n", n.added, n.changed, n.unchanged, n.refused);
+    std::fflush(stdout);
+    if (n.refused > 0)
+        throw std::runtime_error("nothing written: " + std::to_string(n.refused) + (n.refused == 1 ? " line" : " lines") + " refused");
+    if (parser.isSet(dryRunOption)) {
+        std::printf("dry run: nothing written\n");
+        return 0;
+    }
+    db.executeEach("UPDATE OR INSERT INTO EMPLOYEE (EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID) VALUES (?, ?, ?)"
+                   " MATCHING (EMPLOYEE_ID)",
+                   import.writes());
+    return 0;
+}
+
+int exportFile(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Writes the EMPLOYEE table as a UTF-8 CSV file with the header "
+                                                    "EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID (standard output by default)."));
+    parser.addOption(connectionsOption());
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Where to write (default: standard output)."), QStringLiteral("[FILE]"));
+    if (!parseCommand(parser, arguments))
+        return 0;
+    if (parser.positionalArguments().size() > 1)
+        throw std::runtime_error("employees export takes at most one FILE");
+
+    const Site site(parser);
+    RawFirebird db = site.attach();
+    QString text = csv::line(columns);
+    for (const auto& row : db.query("SELECT EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID FROM EMPLOYEE ORDER BY EMPLOYEE_ID")) {
+        QStringList fields;
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const QByteArray bytes = bytesOf(row[i]);
+            const auto decoded = site.codec().decodeExactly(bytes);
+            if (!decoded) {
+                const QByteArray id = bytesOf(row[0]);
+                throw std::runtime_error(QStringLiteral("EMPLOYEE_ID '%1': %2 holds bytes that are no %3 text; correct "
+                                                        "it with employees import")
+                                             .arg(site.codec().decode(id.constData(), static_cast<std::size_t>(id.size())),
+                                                  columns[static_cast<int>(i)], site.codec().encodingName())
+                                             .toStdString());
+            }
+            fields.append(*decoded);
+        }
+        text += csv::line(fields);
+    }
+    const QByteArray bytes = text.toUtf8();
+    if (parser.positionalArguments().isEmpty()) {
+        if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) != static_cast<std::size_t>(bytes.size()) || std::fflush(stdout) != 0)
+            throw std::runtime_error("cannot write to standard output");
+        return 0;
+    }
+    // Whole or not at all.
+    const QString path = parser.positionalArguments().first();
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        throw std::runtime_error("cannot write " + path.toStdString() + ": " + out.errorString().toStdString());
+    return 0;
+}
+
+} // namespace
+
+int employees(const QStringList& arguments)
+{
+    const QString what = arguments.value(1);
+    if (what == u"import")
+        return importFile(subcommand(arguments));
+    if (what == u"export")
+        return exportFile(subcommand(arguments));
+    if (what == u"--help" || what == u"-h") {
+        std::printf("Usage: %s import FILE [--encoding utf-8|big5] [--dry-run] | export [FILE]\n", qPrintable(arguments.value(0)));
+        return 0;
+    }
+    throw std::runtime_error("employees takes import or export (kordane-admin employees --help)");
+}
+
+} // namespace kordane::admin

@@ -1,0 +1,127 @@
+// init: creates a site's database with the program's two tables (and, unless told
+// otherwise, a few employees with records of recent days, some lacking a name so that
+// the start-up backfill has work), and writes the configuration files when they are
+// absent. A user's files are never overwritten.
+#include "Admin.h"
+#include "ConfigLocation.h"
+#include "DateConversion.h"
+#include "EmbeddedEngine.h"
+#include "RawFirebird.h"
+#include "RegionalSettings.h"
+#include "Schema.h"
+#include "Site.h"
+
+#include <QCommandLineParser>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QStringEncoder>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace kordane::admin {
+namespace {
+
+struct Employee {
+    const char* id;
+    const char* name;
+    const char* card;
+};
+
+const Employee demoEmployees[] = {
+    {"A001", "陳志明", "0012345678"}, {"A002", "林美玲", "0012345679"}, {"A003", "張家豪", "0012345680"},
+    {"A004", "王淑芬", "0012345681"}, {"A005", "李建宏", "0012345682"}, {"B101", "黃雅婷", "0023456701"},
+    {"B102", "吳俊傑", "0023456702"}, {"B103", "劉怡君", "0023456703"},
+};
+
+// Code page 950 bytes inside a literal; the demo texts hold no quote.
+std::string literal(const QString& text)
+{
+    QStringEncoder encoder("windows-950");
+    const QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        throw std::runtime_error("text not in code page 950: " + text.toStdString());
+    return "'" + bytes.toStdString() + "'";
+}
+
+std::vector<std::string> demoRows(const QDate& today)
+{
+    std::vector<std::string> sql;
+    for (const Employee& e : demoEmployees) {
+        sql.push_back("INSERT INTO EMPLOYEE VALUES (" + literal(QString::fromUtf8(e.id)) + ", "
+                      + literal(QString::fromUtf8(e.name)) + ", " + literal(QString::fromUtf8(e.card)) + ")");
+    }
+    const RegionalSettings regional;
+    static const char* const shifts[][2] = {{"08:00:00", "17:00:00"}, {"08:30:00", "17:30:00"}, {"13:00:00", "22:00:00"}};
+    int n = 0;
+    for (int back = 9; back >= 0; --back) {
+        const QDate day = today.addDays(-back);
+        if (day.dayOfWeek() == 7)
+            continue;
+        const QString date = formatDate(day, regional);
+        const QString weekday = weekdayCharacter(dayOfWeek(day));
+        for (const Employee& e : demoEmployees) {
+            const auto& shift = shifts[n++ % 3];
+            // Every fifth record of the last days lacks its name: the backfill's work.
+            const bool nameless = back < 5 && n % 5 == 0;
+            sql.push_back("INSERT INTO POS_DAY (EMPLOYEE_ID, INI_DATE, TIME_IN, TIME_OUT, BILL_WEEK, EMPLOYEE_NAME, CARD_ID)"
+                          " VALUES (" + literal(QString::fromUtf8(e.id)) + ", " + literal(date) + ", '" + shift[0]
+                          + "', '" + shift[1] + "', " + literal(weekday) + ", "
+                          + (nameless ? std::string("NULL") : literal(QString::fromUtf8(e.name))) + ", "
+                          + literal(QString::fromUtf8(e.card)) + ")");
+        }
+    }
+    return sql;
+}
+
+const QByteArray driversFile = "[Interbase]\n"
+                               "LibraryName=libdbxfb.so\n"
+                               "VendorLib=libfbclient.so.2\n"
+                               "GetDriverFunc=getSQLDriverINTERBASE\n";
+
+} // namespace
+
+int init(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Creates a Kordane database and its configuration files."));
+    const QCommandLineOption dirOption(QStringLiteral("dir"), QStringLiteral("Where the configuration files go (default: beside the program)."), QStringLiteral("DIR"));
+    const QCommandLineOption databaseOption(QStringLiteral("database"), QStringLiteral("The database: a file, or HOST:PATH or HOST/PORT:PATH on a server (default: DIR/demo/POSDATA.FDB)."), QStringLiteral("PATH"));
+    const QCommandLineOption emptyOption(QStringLiteral("no-demo-rows"), QStringLiteral("Create the tables only."));
+    parser.addOptions({dirOption, databaseOption, emptyOption});
+    if (!parseCommand(parser, arguments))
+        return 0;
+    if (!parser.positionalArguments().isEmpty())
+        throw std::runtime_error("init takes no arguments (kordane-admin init --help)");
+
+    const QString dir = QDir(parser.isSet(dirOption) ? parser.value(dirOption) : config::executableDir()).absolutePath();
+    const QString named = parser.isSet(databaseOption) ? parser.value(databaseOption) : dir + QStringLiteral("/demo/POSDATA.FDB");
+    const bool remote = engine::isServerDatabase(named);
+    const QString database = remote ? named : QFileInfo(named).absoluteFilePath();
+    const Account login = adminAccount(remote);
+    if (!remote && QFileInfo::exists(database)) {
+        std::printf("database %s exists; left as it is\n", qPrintable(database));
+    } else {
+        if (!remote)
+            QDir().mkpath(QFileInfo(database).absolutePath());
+        engine::configure(database);
+        auto db = RawFirebird::create(QFile::encodeName(database).toStdString(), login.user.toStdString(),
+                                      login.password.toStdString());
+        db.execute(kordaneSchema());
+        if (!parser.isSet(emptyOption))
+            db.execute(demoRows(QDate::currentDate()));
+        std::printf("created %s\n", qPrintable(database));
+    }
+    if (!QDir().mkpath(dir))
+        throw std::runtime_error("cannot make the directory " + dir.toStdString());
+    const QString connections = dir + u'/' + QLatin1String(config::connectionsFileName);
+    if (writeIfAbsent(connections, connectionsFileText(database, login), QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        std::printf("wrote %s\n", qPrintable(connections));
+    const QString drivers = dir + u'/' + QLatin1String(config::driversFileName);
+    if (writeIfAbsent(drivers, driversFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther))
+        std::printf("wrote %s\n", qPrintable(drivers));
+    return 0;
+}
+
+} // namespace kordane::admin

@@ -1,0 +1,105 @@
+#include "Site.h"
+
+#include "ConfigLocation.h"
+#include "EmbeddedEngine.h"
+#include "IniFile.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace kordane::admin {
+
+Site::File Site::read(const QCommandLineParser& parser)
+{
+    const bool named = parser.isSet(connectionsOption());
+    File site{named ? parser.value(connectionsOption()) : config::connectionsFilePath(), {}, {}};
+    const auto ini = IniFile::load(site.path);
+    if (!ini) {
+        throw std::runtime_error("connections file " + site.path.toStdString() + " not found"
+                                 + (named ? std::string() : " (" + config::connectionsSearchReport().toStdString() + ")"));
+    }
+    site.database = ini->value(u"Varnok", u"Database").trimmed();
+    if (site.database.isEmpty())
+        throw std::runtime_error(site.path.toStdString() + " names no Database in [Varnok]");
+    site.serverCharSet = ini->value(u"Varnok", u"ServerCharSet").trimmed();
+    return site;
+}
+
+Account adminAccount(bool onServer)
+{
+    if (onServer && !qEnvironmentVariableIsSet("ISC_PASSWORD"))
+        throw std::runtime_error("the server's admin account comes from ISC_USER and ISC_PASSWORD: set them");
+    const QString user = qEnvironmentVariable("ISC_USER", QStringLiteral("SYSDBA"));
+    const QString password = qEnvironmentVariable("ISC_PASSWORD", QStringLiteral("quillbrex"));
+    if (user.contains(u'\n') || password.contains(u'\n'))
+        throw std::runtime_error("ISC_USER and ISC_PASSWORD must be one line each");
+    return {user, password};
+}
+
+QByteArray connectionsFileText(const QString& database, const Account& login, const QString& serverCharSet)
+{
+    return QStringLiteral("[Varnok]\n"
+                          "DriverName=Interbase\n"
+                          "Database=%1\n"
+                          "RoleName=RoleName\n"
+                          "User_Name=%2\n"
+                          "Password=%3\n"
+                          "ServerCharSet=%4\n"
+                          "SQLDialect=3\n"
+                          "BlobSize=-1\n"
+                          "CommitRetain=False\n"
+                          "WaitOnLocks=True\n"
+                          "ErrorResourceFile=\n"
+                          "LocaleCode=0000\n"
+                          "Interbase TransIsolation=ReadCommited\n"
+                          "Trim Char=False\n")
+        .arg(database, login.user, login.password, serverCharSet)
+        .toUtf8();
+}
+
+bool writeIfAbsent(const QString& path, const QByteArray& text, QFileDevice::Permissions permissions)
+{
+    if (QFileInfo::exists(path))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        throw std::runtime_error("cannot write " + path.toStdString() + ": " + file.errorString().toStdString());
+    // Before the first byte: the file may hold a password.
+    file.setPermissions(permissions);
+    if (file.write(text) != text.size() || !file.flush()) {
+        file.remove();
+        throw std::runtime_error("cannot write " + path.toStdString());
+    }
+    return true;
+}
+
+QCommandLineOption connectionsOption()
+{
+    return {QStringLiteral("connections"),
+            QStringLiteral("The site's connections file (default: the one the program finds)."), QStringLiteral("FILE")};
+}
+
+Site::Site(const QCommandLineParser& parser) : Site(read(parser)) {}
+
+Site::Site(const File& file)
+    : connectionsFile_(file.path), database_(file.database), serverCharSet_(file.serverCharSet), codec_(serverCharSet_)
+{
+}
+
+bool Site::onServer() const
+{
+    return engine::isServerDatabase(database_);
+}
+
+RawFirebird Site::attach() const
+{
+    const Account admin = adminAccount(onServer());
+    engine::configure(database_);
+    return RawFirebird(QFile::encodeName(database_).toStdString(), admin.user.toStdString(),
+                       admin.password.toStdString(), serverCharSet_.toStdString());
+}
+
+} // namespace kordane::admin

@@ -1,0 +1,63 @@
+#pragma once
+// A site as the admin tool sees it: the connections file the program reads (or the one
+// --connections names), the database it names, and the admin account.
+#include "RawFirebird.h"
+#include "TextCodec.h"
+
+#include <QCommandLineOption>
+#include <QFileDevice>
+#include <QString>
+
+class QCommandLineParser;
+
+namespace kordane::admin {
+
+struct Account {
+    QString user;
+    QString password;
+};
+
+// ISC_USER and ISC_PASSWORD, the Firebird client's own variables, so that no password
+// shows in the process list. A server needs the password; the embedded engine checks none.
+Account adminAccount(bool onServer);
+
+// The [Varnok] section the program reads, for `database` and `login`.
+QByteArray connectionsFileText(const QString& database, const Account& login, const QString& serverCharSet = {});
+
+// Writes `text` unless the file exists; false when it exists. Throws when it cannot.
+bool writeIfAbsent(const QString& path, const QByteArray& text, QFileDevice::Permissions permissions);
+
+// --connections FILE, which every command that uses a site takes.
+QCommandLineOption connectionsOption();
+
+class Site {
+public:
+    // The connections file `parser` names with --connections, else the one the program finds.
+    explicit Site(const QCommandLineParser& parser);
+
+    const QString& connectionsFile() const { return connectionsFile_; }
+    const QString& database() const { return database_; }
+    const QString& serverCharSet() const { return serverCharSet_; }
+    bool onServer() const;
+    // Texts as the program writes and reads them (code page 950 without ServerCharSet).
+    const TextCodec& codec() const { return codec_; }
+
+    // Attaches as the admin, the embedded engine set up as the program sets it up.
+    RawFirebird attach() const;
+
+private:
+    struct File {
+        QString path;
+        QString database;
+        QString serverCharSet;
+    };
+    static File read(const QCommandLineParser& parser);
+    explicit Site(const File& file);
+
+    QString connectionsFile_;
+    QString database_;
+    QString serverCharSet_;
+    TextCodec codec_;
+};
+
+} // namespace kordane::admin
