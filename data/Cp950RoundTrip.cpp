@@ -182,4 +182,13 @@ std::optional<QByteArray> encode(QStringView text)
     return out;
 }
 
+bool hasEscapes(QStringView text)
+{
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && text[i + 1].isLowSurrogate() && isEscape(QChar::surrogateToUcs4(text[i], text[i + 1])))
+            return true;
+    }
+    return false;
+}
+
 } // namespace kordane::cp950

@@ -22,5 +22,7 @@ namespace kordane::cp950 {
 QString decode(std::string_view bytes);
 // nullopt when a character has no bytes in the code page.
 std::optional<QByteArray> encode(QStringView text);
+// Whether decoding met bytes that are no character.
+bool hasEscapes(QStringView text);
 
 } // namespace kordane::cp950

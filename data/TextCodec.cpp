@@ -127,6 +127,13 @@ QString TextCodec::decode(const char* data, std::size_t length) const
 
 std::optional<QString> TextCodec::decodeExactly(QByteArrayView bytes) const
 {
+    if (cp950_) {
+        // Bytes that are no character read as escapes, which no other program could read.
+        QString text = cp950::decode(std::string_view(bytes.data(), static_cast<std::size_t>(bytes.size())));
+        if (cp950::hasEscapes(text))
+            return std::nullopt;
+        return text;
+    }
     // A fresh decoder with its state, where the error is counted.
     QStringDecoder decoder(qtName_.constData());
     QString text = decoder.decode(bytes);
