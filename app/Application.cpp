@@ -2,10 +2,12 @@
 
 #include "ApplicationTitle.h"
 #include "ErrorDisplay.h"
+#include "QtTranslations.h"
 #include "TerminationSignals.h"
 
 #include <QDirIterator>
 #include <QIcon>
+#include <QLocale>
 
 namespace kordane {
 
@@ -20,6 +22,7 @@ KordaneApplication::KordaneApplication(int& argc, char** argv) : QApplication(ar
         icon.addFile(it.next());
     setWindowIcon(icon);
     setDesktopFileName(QStringLiteral("kordane"));
+    installQtTranslations(QLocale::system());
     new TerminationSignals(this);
 }
 

@@ -69,8 +69,9 @@ set(CPACK_STRIP_FILES ON)
 # Debian 12's own packages, named here rather than found by dpkg-shlibdeps: the Firebird
 # client and its embedded engine are loaded at run time, where no tool can see them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libfbclient2 (>= 3.0), firebird3.0-server-core (>= 3.0), fonts-arphic-uming")
-# Wayland sessions, and the input-method plugins a clerk keys Chinese names through.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-qpa-plugins")
+# Wayland sessions, the input-method plugins a clerk keys Chinese names through, and Qt's
+# own texts (the fields' context menus) in Traditional Chinese.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-qpa-plugins, qt6-translations-l10n")
 if(IS_ABSOLUTE ${KORDANE_INSTALL_SYSCONFDIR} AND KORDANE_INSTALL_SYSCONFDIR MATCHES "^/etc/")
   # An administrator's edits to the drivers file survive upgrades; purge removes it.
   file(WRITE ${CMAKE_BINARY_DIR}/debian/conffiles "${KORDANE_INSTALL_SYSCONFDIR}/dbxdrivers.ini\n")

@@ -32,6 +32,8 @@ TFormKordane::TFormKordane(QWidget* parent)
     createComponents();
     createControls();
     wireHandlers();
+    addCommandKeys();
+    nameControls();
     guarded([this] { FormCreate(this); });
 }
 

@@ -86,6 +86,8 @@ private:
     void createComponents();
     void createControls();
     void wireHandlers();
+    void addCommandKeys();
+    void nameControls();
     QList<QWidget*> tabOrderList() const;
     void layoutPanel2();
     bool eventFilter(QObject* watched, QEvent* event) override;

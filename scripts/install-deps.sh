@@ -8,7 +8,7 @@ run=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   firebird3.0-server-core libfbclient2 firebird-dev
-  fonts-arphic-uming
+  fonts-arphic-uming qt6-translations-l10n
 )
 tests=(
   clang libclang-rt-14-dev

@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
@@ -344,14 +345,19 @@ void TMaskEdit::syncFromLine()
 
 void TMaskEdit::contextMenuEvent(QContextMenuEvent* e)
 {
+    // The plain fields' own words and key hints, so Qt's translation serves this menu too.
+    const auto item = [](const char* text, QKeySequence::StandardKey key) {
+        return QCoreApplication::translate("QLineEdit", text) + u'\t'
+               + QKeySequence(key).toString(QKeySequence::NativeText);
+    };
     QMenu menu(this);
     const bool selected = selectionLow() < selectionHigh();
-    menu.addAction(tr("Cu&t"), [this] { cutSelection(); })->setEnabled(selected);
-    menu.addAction(tr("&Copy"), [this] { copySelection(); })->setEnabled(selected);
-    menu.addAction(tr("&Paste"), [this] { pasteClipboard(); })
+    menu.addAction(item("Cu&t", QKeySequence::Cut), [this] { cutSelection(); })->setEnabled(selected);
+    menu.addAction(item("&Copy", QKeySequence::Copy), [this] { copySelection(); })->setEnabled(selected);
+    menu.addAction(item("&Paste", QKeySequence::Paste), [this] { pasteClipboard(); })
         ->setEnabled(!QGuiApplication::clipboard()->text().isEmpty());
     menu.addSeparator();
-    menu.addAction(tr("Select All"), [this] { selectWhole(); });
+    menu.addAction(item("Select All", QKeySequence::SelectAll), [this] { selectWhole(); });
     menu.exec(e->globalPos());
 }
 
