@@ -5,5 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh build
-build/bin/makedemo
+build/bin/kordane-makedb
 exec build/bin/Kordane

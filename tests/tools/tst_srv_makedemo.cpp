@@ -26,7 +26,7 @@ Run makedemo(const QStringList& arguments, const QProcessEnvironment& env = QPro
     QProcess process;
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/makedemo"), arguments);
+    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/kordane-makedb"), arguments);
     if (!process.waitForFinished(60000))
         return {};
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
