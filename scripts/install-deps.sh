@@ -6,6 +6,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   firebird3.0-server-core firebird3.0-server firebird3.0-utils libfbclient2 firebird-dev
   fonts-arphic-uming xvfb xauth desktop-file-utils
+  # the Debian package: its build flags, library dependencies and checks
+  dpkg-dev lintian
 )
 missing=()
 for p in "${packages[@]}"; do
