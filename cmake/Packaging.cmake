@@ -4,6 +4,8 @@
 #   lib/kordane/libdbxfb.so                the driver, found through the program's RUNPATH
 #   <sysconfdir>/kordane/dbxdrivers.ini    the default drivers file (/etc/kordane for /usr)
 #   share/applications, share/icons        desktop entry and icons
+#   share/man/man1                         the programs' manual pages, gzipped
+#   share/doc/kordane                      copyright and changelog.Debian.gz
 include(GNUInstallDirs)
 
 set(KORDANE_INSTALL_DRIVERDIR lib/kordane)
@@ -19,16 +21,57 @@ endif()
 # The look-up of the configuration files falls back to the installed drivers file.
 target_compile_definitions(kordane_data PRIVATE KORDANE_SYSCONFDIR="${KORDANE_INSTALL_SYSCONFDIR}")
 
+# Everything the install rules take from the build: the package build builds only this.
+add_custom_target(kordane_installed ALL)
+set(kordane_docdir ${CMAKE_INSTALL_DATADIR}/doc/kordane)
+
+# A copy of `source` at `output` (in the build tree), gzipped as Debian ships documentation:
+# the best compression, no name or time stamp inside.
+function(kordane_gzip source output)
+  add_custom_command(OUTPUT ${output}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${output}
+    COMMAND gzip -9nf ${output}
+    DEPENDS ${source} VERBATIM)
+  target_sources(kordane_installed PRIVATE ${output}.gz)
+endfunction()
+
+# The binaries of the package, listed for dpkg-shlibdeps.
+function(kordane_binary target)
+  add_dependencies(kordane_installed ${target})
+  set_property(GLOBAL APPEND PROPERTY kordane_binaries $<TARGET_FILE:${target}>)
+endfunction()
+
+# An installed program and its manual page, dist/man/NAME.1 for the program's file NAME.
+# A program that loads the driver finds it through its RUNPATH, built in as installed:
+# rewriting it at install would need room that CMake makes with empty entries, and an
+# empty entry searches the current directory. The others (the Firebird client comes from
+# the system) carry none. In the build a program finds its driver beside itself.
+function(kordane_program target)
+  cmake_parse_arguments(ARG "DRIVER" "" "" ${ARGN})
+  if(ARG_DRIVER)
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/../${KORDANE_INSTALL_DRIVERDIR}"
+                                               BUILD_WITH_INSTALL_RPATH ON)
+  else()
+    set_target_properties(${target} PROPERTIES INSTALL_RPATH "" SKIP_BUILD_RPATH ON)
+  endif()
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  kordane_binary(${target})
+  get_target_property(name ${target} OUTPUT_NAME)
+  if(NOT name)
+    set(name ${target})
+  endif()
+  set(page ${CMAKE_BINARY_DIR}/man/${name}.1)
+  configure_file(${PROJECT_SOURCE_DIR}/dist/man/${name}.1 ${CMAKE_BINARY_DIR}/man/source/${name}.1 @ONLY)
+  kordane_gzip(${CMAKE_BINARY_DIR}/man/source/${name}.1 ${page})
+  install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()
+
 if(TARGET Kordane AND TARGET dbxfb)
-  # One RUNPATH, built in as installed: rewriting it at install would need room that CMake
-  # makes with empty entries, and an empty entry searches the current directory. The
-  # build finds its driver beside the program without it.
-  set_target_properties(Kordane PROPERTIES INSTALL_RPATH "$ORIGIN/../${KORDANE_INSTALL_DRIVERDIR}"
-                                           BUILD_WITH_INSTALL_RPATH ON)
   # The driver needs nothing beside itself: it loads the Firebird client by name.
   set_target_properties(dbxfb PROPERTIES INSTALL_RPATH "" SKIP_BUILD_RPATH ON)
-  install(TARGETS Kordane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  kordane_program(Kordane DRIVER)
   install(TARGETS dbxfb LIBRARY DESTINATION ${KORDANE_INSTALL_DRIVERDIR})
+  kordane_binary(dbxfb)
   install(FILES dist/dbxdrivers.ini DESTINATION ${kordane_sysconf_destination})
   install(FILES dist/kordane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES app/icons/kordane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -39,13 +82,17 @@ if(TARGET Kordane AND TARGET dbxfb)
   endforeach()
 endif()
 if(TARGET makedemo)
-  # Built with the RUNPATH $ORIGIN, which points at nothing it needs once installed.
-  install(PROGRAMS $<TARGET_FILE:makedemo> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME kordane-makedb)
+  kordane_program(makedemo)
 endif()
 
 if(TARGET kordane-admin)
-  install(TARGETS kordane-admin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  kordane_program(kordane-admin)
 endif()
+
+install(FILES dist/debian/copyright DESTINATION ${kordane_docdir})
+install(FILES dist/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kordane)
+kordane_gzip(${PROJECT_SOURCE_DIR}/dist/debian/changelog ${CMAKE_BINARY_DIR}/doc/changelog.Debian)
+install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz DESTINATION ${kordane_docdir})
 
 # The installed tree checked in a scratch prefix: layout, a start on an empty database.
 if(TARGET Kordane AND TARGET dbxfb AND TARGET makedemo)
@@ -59,16 +106,40 @@ endif()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kordane)
 set(CPACK_PACKAGE_VENDOR Kordane)
-set(CPACK_PACKAGE_CONTACT "Kordane maintainers <kordane@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Staff daily attendance records in a Firebird database")
-set(CPACK_PACKAGE_DESCRIPTION "Clerks key in and correct the time on and off duty of each employee for a date, in one keyboard-first window in Traditional Chinese.")
+# The project's own address, the one its commits carry: a reserved domain that no mail
+# can reach by mistake.
+set(CPACK_PACKAGE_CONTACT "Kordane maintainers <maintainers@users.noreply.c-seed-e0845e09.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "staff daily attendance records in a Firebird database")
+set(CPACK_PACKAGE_DESCRIPTION [=[
+Kordane keeps, for each date and employee, the time on duty and the time off
+duty. Clerks key the records in and correct them in one keyboard-first window
+in Traditional Chinese, with a day grid and add, modify and delete commands;
+at every start it fills in the missing employee names of the last 35 days.
+
+The database is Firebird 3, through the embedded engine on one desk or a
+Firebird server for a team. kordane-makedb makes a new site's database and its
+configuration files.]=])
+# The version is the changelog's latest entry, which must be for this release.
+file(STRINGS dist/debian/changelog changelog_top LIMIT_COUNT 1)
+string(REPLACE "." "\\." version_pattern ${PROJECT_VERSION})
+if(NOT changelog_top MATCHES "^kordane \\(${version_pattern}-([^)]+)\\) ")
+  message(FATAL_ERROR "dist/debian/changelog has no entry for ${PROJECT_VERSION} on top: ${changelog_top}")
+endif()
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${CMAKE_MATCH_1})
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
-set(CPACK_STRIP_FILES ON)
-# Debian 12's own packages, named here rather than found by dpkg-shlibdeps: the Firebird
-# client and its embedded engine are loaded at run time, where no tool can see them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libfbclient2 (>= 3.0), firebird3.0-server-core (>= 3.0), fonts-arphic-uming")
+# Stripped as dh_strip strips, which also drops the compiler's comment and note sections.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DebStrip.cmake)
+# What is loaded at run time no tool can see: the Firebird client and its embedded engine,
+# and the font. The libraries the binaries link are added at cpack time by dpkg-shlibdeps
+# (CPack's own option for it would also make the package run ldconfig for the driver,
+# which lies outside the linker's path).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfbclient2 (>= 3.0), firebird3.0-server-core (>= 3.0), fonts-arphic-uming")
+get_property(kordane_binaries GLOBAL PROPERTY kordane_binaries)
+set(CPACK_KORDANE_BINARIES ${CMAKE_BINARY_DIR}/debian/binaries.cmake)
+file(GENERATE OUTPUT ${CPACK_KORDANE_BINARIES} CONTENT "set(kordane_binaries \"${kordane_binaries}\")\n")
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/DebShlibdeps.cmake)
 # Wayland sessions, the input-method plugins a clerk keys Chinese names through, and Qt's
 # own texts (the fields' context menus) in Traditional Chinese.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-qpa-plugins, qt6-translations-l10n")

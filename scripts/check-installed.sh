@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks an installed Kordane: the layout, the program's RUNPATH to the driver, the
-# desktop entry and icons; then starts the installed program offscreen on a new site's
-# empty database (made by the installed kordane-makedb) and ends it with SIGTERM.
+# Checks an installed Kordane: the layout, the program's RUNPATH to the driver and no other
+# binary's, a manual page for each program, copyright and changelog, the desktop entry and
+# icons; then starts the installed program offscreen on a new site's empty database (made
+# by the installed kordane-makedb) and ends it with SIGTERM.
 #   check-installed.sh PREFIX DRIVERS_FILE [--name-drivers]
 # --name-drivers names DRIVERS_FILE in the user's settings store; without it the program
 # must reach the file on its own (the package's /etc/kordane).
@@ -15,6 +16,16 @@ bin=$prefix/bin/Kordane
 [ -x "$prefix/bin/kordane-admin" ] || fail "kordane-admin missing"
 [ -f "$prefix/lib/kordane/libdbxfb.so" ] || fail "driver not installed"
 readelf -d "$bin" | grep >/dev/null 'RUNPATH.*\$ORIGIN/\.\./lib/kordane' || fail "program's RUNPATH misses the driver"
+programs=("$prefix"/bin/[Kk]ordane*)
+for f in "${programs[@]}"; do
+  gzip -t "$prefix/share/man/man1/${f##*/}.1.gz" 2>/dev/null || fail "no manual page for ${f##*/}"
+done
+# Only the program finds something beside itself.
+for f in "${programs[@]}" "$prefix/lib/kordane/libdbxfb.so"; do
+  [ "$f" = "$bin" ] || ! readelf -d "$f" | grep >/dev/null 'R\(UN\)\?PATH' || fail "$f has a RUNPATH"
+done
+[ -f "$prefix/share/doc/kordane/copyright" ] || fail "copyright missing"
+gzip -t "$prefix/share/doc/kordane/changelog.Debian.gz" || fail "changelog missing"
 grep -q '^LibraryName=libdbxfb.so$' "$drivers" || fail "no default drivers file at $drivers"
 desktop-file-validate "$prefix/share/applications/kordane.desktop"
 [ -f "$prefix/share/icons/hicolor/scalable/apps/kordane.svg" ] || fail "scalable icon missing"

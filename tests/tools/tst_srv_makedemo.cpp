@@ -19,7 +19,7 @@ namespace {
 test::ToolRun makedemo(const QStringList& arguments,
                        const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
-    test::ToolRun run = test::runTool(QStringLiteral("makedemo"), arguments, env);
+    test::ToolRun run = test::runTool(QStringLiteral("kordane-makedb"), arguments, env);
     run.out += run.err;
     return run;
 }
