@@ -348,6 +348,11 @@ QByteArray TSQLConnection::encode(const QString& text) const { return codec().en
 
 QString TSQLConnection::decode(const char* data, std::size_t length) const { return codec().decode(data, length); }
 
+std::optional<QString> TSQLConnection::decodeExact(const char* data, std::size_t length) const
+{
+    return codec().decodeExact(data, length);
+}
+
 TSQLConnection& TSQLConnection::commandConnection()
 {
     if (maxStatements_ <= 0 || activeStatements_ < maxStatements_)
@@ -433,6 +438,13 @@ void TSQLConnection::startTransaction(int id)
 {
     open();
     check(connection_->beginTransaction(id, isolation_));
+    ++transactionCount_;
+}
+
+void TSQLConnection::startReadOnlyTransaction(int id)
+{
+    open();
+    check(connection_->beginTransaction(id, dbx::Isolation::RepeatableRead, dbx::Access::ReadOnly));
     ++transactionCount_;
 }
 

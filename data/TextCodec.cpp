@@ -106,4 +106,16 @@ QString TextCodec::decode(const char* data, std::size_t length) const
     return decoder_.decode(QByteArrayView(data, size));
 }
 
+std::optional<QString> TextCodec::decodeExact(const char* data, std::size_t length) const
+{
+    if (isAscii(data, length))
+        return QString::fromLatin1(data, static_cast<qsizetype>(length));
+    // A decoder of its own: the error flag is the answer and must start clear.
+    QStringDecoder decoder(qtName_.constData(), QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(QByteArrayView(data, static_cast<qsizetype>(length)));
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
 } // namespace kordane

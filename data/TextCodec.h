@@ -6,6 +6,7 @@
 #include <QStringEncoder>
 
 #include <cstddef>
+#include <optional>
 
 namespace kordane {
 
@@ -20,6 +21,8 @@ public:
     // Throws EDatabaseError naming the first character the set cannot hold.
     QByteArray encode(QStringView text) const;
     QString decode(const char* data, std::size_t length) const;
+    // nullopt for bytes that are no text of the set (decode would put U+FFFD there).
+    std::optional<QString> decodeExact(const char* data, std::size_t length) const;
 
     // The Qt encoding name for a Firebird character set name (empty: code page 950).
     static QString encodingFor(const QString& serverCharSet);
