@@ -5,7 +5,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   firebird3.0-server-core firebird3.0-server firebird3.0-utils libfbclient2 firebird-dev
-  fonts-arphic-uming xvfb xauth desktop-file-utils
+  fonts-arphic-uming xvfb xauth desktop-file-utils poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do
