@@ -1,5 +1,6 @@
 # Installation as a desktop program, and the Debian package made from it.
 #   bin/Kordane, bin/kordane-makedb        the program and the database maker
+#   bin/kordane-report                     the reports, through the same driver
 #   lib/kordane/libdbxfb.so                the driver, found through the program's RUNPATH
 #   <sysconfdir>/kordane/dbxdrivers.ini    the default drivers file (/etc/kordane for /usr)
 #   share/applications, share/icons        desktop entry and icons
@@ -24,6 +25,8 @@ if(TARGET Kordane AND TARGET dbxfb)
   set_target_properties(dbxfb PROPERTIES INSTALL_RPATH "")
   install(TARGETS Kordane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(TARGETS dbxfb LIBRARY DESTINATION ${KORDANE_INSTALL_DRIVERDIR})
+  set_target_properties(kordane-report PROPERTIES INSTALL_RPATH "$ORIGIN/../${KORDANE_INSTALL_DRIVERDIR}")
+  install(TARGETS kordane-report RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES dist/dbxdrivers.ini DESTINATION ${kordane_sysconf_destination})
   install(FILES dist/kordane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES app/icons/kordane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks an installed Kordane: the layout, the program's RUNPATH to the driver, the
 # desktop entry and icons; then starts the installed program offscreen on a new site's
-# empty database (made by the installed kordane-makedb) and ends it with SIGTERM.
+# empty database (made by the installed kordane-makedb) and ends it with SIGTERM, and
+# runs the installed kordane-report on that database.
 #   check-installed.sh PREFIX DRIVERS_FILE [--name-drivers]
 # --name-drivers names DRIVERS_FILE in the user's settings store; without it the program
 # must reach the file on its own (the package's /etc/kordane).
@@ -14,6 +15,7 @@ bin=$prefix/bin/Kordane
 [ -x "$prefix/bin/kordane-makedb" ] || fail "kordane-makedb missing"
 [ -f "$prefix/lib/kordane/libdbxfb.so" ] || fail "driver not installed"
 readelf -d "$bin" | grep >/dev/null 'RUNPATH.*\$ORIGIN/\.\./lib/kordane' || fail "program's RUNPATH misses the driver"
+readelf -d "$prefix/bin/kordane-report" | grep >/dev/null 'RUNPATH.*\$ORIGIN/\.\./lib/kordane' || fail "kordane-report's RUNPATH misses the driver"
 grep -q '^LibraryName=libdbxfb.so$' "$drivers" || fail "no default drivers file at $drivers"
 desktop-file-validate "$prefix/share/applications/kordane.desktop"
 [ -f "$prefix/share/icons/hicolor/scalable/apps/kordane.svg" ] || fail "scalable icon missing"
@@ -64,4 +66,7 @@ status=0
 wait "$pid" || status=$?
 pid=""
 [ "$status" = 0 ] || fail "Kordane ended with status $status on SIGTERM"
-echo "check-installed: $prefix is complete; Kordane starts on an empty database and ends on SIGTERM"
+report=$(HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_RUNTIME_DIR=$tmp/runtime \
+  "$prefix/bin/kordane-report" month 2024/03 --csv) || fail "kordane-report failed on the empty database"
+[ "$report" = "$(printf '員工代號,姓名,日數,時段,工時,未下班,異常\r')" ] || fail "kordane-report gave: $report"
+echo "check-installed: $prefix is complete; Kordane starts on an empty database and ends on SIGTERM; kordane-report reads it"

@@ -11,7 +11,7 @@ sudo=""
 fail() { echo "package-test: $*" >&2; exit 1; }
 
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-cmake --build "$dir" -j "$(nproc)" --target Kordane dbxfb makedemo
+cmake --build "$dir" -j "$(nproc)" --target Kordane dbxfb makedemo kordane-report
 rm -f "$dir"/kordane_*.deb
 (cd "$dir" && cpack -G DEB >/dev/null)
 deb=$(ls "$(cd "$dir" && pwd)"/kordane_*.deb)
