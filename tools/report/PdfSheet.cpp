@@ -132,7 +132,8 @@ private:
             const QString text = c < static_cast<std::size_t>(row.size()) ? row[static_cast<qsizetype>(c)] : QString();
             const bool right = c < t.rightAligned.size() && t.rightAligned[c];
             const QRectF box(x + padding, y_, std::max(0.0, w - 2 * padding), rowHeight);
-            const QString shown = painter_.fontMetrics().elidedText(text, Qt::ElideRight, static_cast<int>(box.width()));
+            // Cut only where the paper is too narrow for the column.
+            const QString shown = QFontMetricsF(painter_.font(), &writer_).elidedText(text, Qt::ElideRight, box.width() + mm(0.5));
             painter_.drawText(box, (right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter, shown);
             x += w;
         }
