@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # The benchmark report: makes the benchmark database once (kept in the data directory for
-# later runs), prints one table of the window's costs beside the raw client's, then the
-# figures of each single-layer benchmark.
+# later runs), prints one table of the window's and the month report's costs beside the raw
+# client's, then the figures of each single-layer benchmark.
 #   bash bench/run-all.sh [build dir, default build] [data dir, default <build dir>/bench-data]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 data=${2:-$build/bench-data}
-benches=(bench_makedb bench_window bench_fetch bench_dataset bench_grid bench_sqldataset_fetch)
+benches=(bench_makedb bench_window bench_report bench_fetch bench_dataset bench_grid bench_sqldataset_fetch)
 cmake --build "$build" --target "${benches[@]}" -j "$(nproc)" >/dev/null
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
@@ -15,6 +15,7 @@ export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 echo "| what                               |   Kordane    |  raw client  | ratio  |"
 echo "|------------------------------------|--------------|--------------|--------|"
 "$build/bin/bench_window" "$data" 2>/dev/null
+"$build/bin/bench_report" "$data"
 for b in bench_fetch bench_dataset bench_grid bench_sqldataset_fetch; do
   echo
   echo "## $b"

@@ -1,6 +1,7 @@
 # Installation as a desktop program, and the Debian package made from it.
 #   bin/Kordane, bin/kordane-admin         the program and the admin tool
 #   bin/kordane-makedb                     the admin tool's init under its earlier name
+#   bin/kordane-report                     the reports, through the program's driver
 #   lib/kordane/libdbxfb.so                the driver, found through the program's RUNPATH
 #   <sysconfdir>/kordane/dbxdrivers.ini    the default drivers file (/etc/kordane for /usr)
 #   share/applications, share/icons        desktop entry and icons
@@ -87,6 +88,9 @@ endif()
 
 if(TARGET kordane-admin)
   kordane_program(kordane-admin)
+endif()
+if(TARGET kordane-report)
+  kordane_program(kordane-report DRIVER)
 endif()
 
 install(FILES dist/debian/copyright DESTINATION ${kordane_docdir})

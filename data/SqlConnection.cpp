@@ -362,6 +362,11 @@ QByteArray TSQLConnection::encode(const QString& text) const { return codec().en
 
 QString TSQLConnection::decode(const char* data, std::size_t length) const { return codec().decode(data, length); }
 
+std::optional<QString> TSQLConnection::decodeExactly(const char* data, std::size_t length) const
+{
+    return codec().decodeExactly(QByteArrayView(data, static_cast<qsizetype>(length)));
+}
+
 TSQLConnection& TSQLConnection::commandConnection()
 {
     if (maxStatements_ <= 0 || activeStatements_ < maxStatements_)
@@ -447,6 +452,13 @@ void TSQLConnection::startTransaction(int id)
 {
     open();
     check(connection_->beginTransaction(id, isolation_));
+    ++transactionCount_;
+}
+
+void TSQLConnection::startReadOnlyTransaction(int id)
+{
+    open();
+    check(connection_->beginTransaction(id, dbx::Isolation::RepeatableRead, dbx::Access::ReadOnly));
     ++transactionCount_;
 }
 

@@ -84,6 +84,8 @@ public:
     // Explicit transactions (the provider's apply).
     bool inTransaction() const { return transactionCount_ > 0; }
     void startTransaction(int id);
+    // A snapshot in which the server refuses every change: one consistent view for readers.
+    void startReadOnlyTransaction(int id);
     void commit(int id);
     void rollback(int id);
 
@@ -92,6 +94,8 @@ public:
     // naming it; nothing is sent then.
     QByteArray encode(const QString& text) const;
     QString decode(const char* data, std::size_t length) const;
+    // As decode, but nullopt when the bytes are not text of the character set.
+    std::optional<QString> decodeExactly(const char* data, std::size_t length) const;
 
     // A prepared statement run once with its values bound by position ("?" markers
     // already in the text); null values are bound as null. Gives the rows affected.

@@ -127,15 +127,18 @@ QString TextCodec::decode(const char* data, std::size_t length) const
 
 std::optional<QString> TextCodec::decodeExactly(QByteArrayView bytes) const
 {
+    const auto length = static_cast<std::size_t>(bytes.size());
+    if (isAscii(bytes.data(), length))
+        return QString::fromLatin1(bytes);
     if (cp950_) {
         // Bytes that are no character read as escapes, which no other program could read.
-        QString text = cp950::decode(std::string_view(bytes.data(), static_cast<std::size_t>(bytes.size())));
+        QString text = cp950::decode(std::string_view(bytes.data(), length));
         if (cp950::hasEscapes(text))
             return std::nullopt;
         return text;
     }
-    // A fresh decoder with its state, where the error is counted.
-    QStringDecoder decoder(qtName_.constData());
+    // A decoder of its own: the error flag is the answer and must start clear.
+    QStringDecoder decoder(qtName_.constData(), QStringConverter::Flag::Stateless);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;

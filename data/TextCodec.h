@@ -22,7 +22,8 @@ public:
     // Throws EDatabaseError naming the first character the set cannot hold.
     QByteArray encode(QStringView text) const;
     QString decode(const char* data, std::size_t length) const;
-    // nullopt when the bytes are not text of the set (decode would put U+FFFD there).
+    // nullopt for bytes that are no text of the set (decode would put U+FFFD there, or,
+    // for code page 950, a private-use character standing for the bytes).
     std::optional<QString> decodeExactly(QByteArrayView bytes) const;
 
     // The Qt encoding name for a Firebird character set name (empty: code page 950).

@@ -1,6 +1,7 @@
 #pragma once
 // One explicit transaction on the connection for a group of statements that must
-// land together: rolled back unless commit() was reached.
+// land together: rolled back unless commit() was reached. A read-only one is a
+// consistent view for readers, ended by the rollback.
 #include "SqlConnection.h"
 
 namespace kordane {
@@ -11,6 +12,12 @@ public:
     {
         connection_.open();
         connection_.startTransaction(id_);
+    }
+    struct ReadOnly {};
+    TransactionScope(TSQLConnection& connection, ReadOnly, int id = 1) : connection_(connection), id_(id)
+    {
+        connection_.open();
+        connection_.startReadOnlyTransaction(id_);
     }
     ~TransactionScope()
     {

@@ -260,7 +260,7 @@ void FbConnection::detach(FbCommand* command)
     std::erase(commands_, command);
 }
 
-Status FbConnection::beginTransaction(int transactionId, Isolation isolation)
+Status FbConnection::beginTransaction(int transactionId, Isolation isolation, Access access)
 {
     return error_.guarded([&]() -> Status {
         if (!connected())
@@ -273,17 +273,20 @@ Status FbConnection::beginTransaction(int transactionId, Isolation isolation)
         ISC_STATUS_ARRAY status;
         // Dirty read is read committed in Firebird, so only repeatable read differs.
         const auto snapshot = [](Isolation i) { return i == Isolation::RepeatableRead; };
-        if (retained_ && snapshot(retainedIsolation_) == snapshot(isolation)) {
+        const bool readOnly = access == Access::ReadOnly;
+        // A retained transaction may write, so a read-only one never continues it.
+        if (retained_ && !readOnly && snapshot(retainedIsolation_) == snapshot(isolation)) {
             explicit_ = std::move(retained_);
         } else {
             if (retained_ && !api_->commitTransaction(status, retained_.out()))
                 retained_.forget();
             retained_.reset();
-            if (!startTransaction(explicit_, isolation, false, status))
+            if (!startTransaction(explicit_, isolation, readOnly, status))
                 return error_.serverFail(*api_, status);
         }
         explicitId_ = transactionId;
         explicitActive_ = true;
+        explicitReadOnly_ = readOnly;
         retainedIsolation_ = isolation;
         return DBXERR_NONE;
     });
@@ -295,7 +298,7 @@ Status FbConnection::endExplicit(int transactionId, bool commit)
         if (!explicitActive_ || transactionId != explicitId_)
             return error_.fail(DBXERR_INVALIDTXNID, "No transaction " + std::to_string(transactionId) + " is active");
         ISC_STATUS_ARRAY status;
-        if (commit && options_.commitRetain) {
+        if (commit && options_.commitRetain && !explicitReadOnly_) {
             if (api_->commitRetaining(status, explicit_.out()))
                 return error_.serverFail(*api_, status);
             retained_ = std::move(explicit_);

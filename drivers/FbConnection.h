@@ -40,7 +40,7 @@ public:
     dbx::Status getMaxActiveStatements(int& count) override;
     dbx::Status getMetaData(dbx::ISQLMetaData*& metaData) override;
     dbx::Status createCommand(std::unique_ptr<dbx::ISQLCommand>& command) override;
-    dbx::Status beginTransaction(int transactionId, dbx::Isolation isolation) override;
+    dbx::Status beginTransaction(int transactionId, dbx::Isolation isolation, dbx::Access access) override;
     dbx::Status commit(int transactionId) override;
     dbx::Status rollback(int transactionId) override;
     dbx::Status getErrorMessage(std::string& text) override;
@@ -73,6 +73,7 @@ private:
     TransactionHandle explicit_;
     int explicitId_ = 0;
     bool explicitActive_ = false;
+    bool explicitReadOnly_ = false;
     // A transaction kept alive by a retaining commit; the next explicit one continues it.
     TransactionHandle retained_;
     dbx::Isolation retainedIsolation_ = dbx::Isolation::ReadCommitted;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Checks an installed Kordane: the layout, the program's RUNPATH to the driver and no other
-# binary's, a manual page for each program, copyright and changelog, the desktop entry and
-# icons; then starts the installed program offscreen on a new site's empty database (made
-# by the installed kordane-makedb) and ends it with SIGTERM.
+# Checks an installed Kordane: the layout, the RUNPATH to the driver of the programs that
+# load it and no other binary's, a manual page for each program, copyright and changelog,
+# the desktop entry and icons; then starts the installed program offscreen on a new site's
+# empty database (made by the installed kordane-makedb) and ends it with SIGTERM, and runs
+# the installed kordane-report on that database.
 #   check-installed.sh PREFIX DRIVERS_FILE [--name-drivers]
 # --name-drivers names DRIVERS_FILE in the user's settings store; without it the program
 # must reach the file on its own (the package's /etc/kordane).
@@ -20,9 +21,11 @@ programs=("$prefix"/bin/[Kk]ordane*)
 for f in "${programs[@]}"; do
   gzip -t "$prefix/share/man/man1/${f##*/}.1.gz" 2>/dev/null || fail "no manual page for ${f##*/}"
 done
-# Only the program finds something beside itself.
+readelf -d "$prefix/bin/kordane-report" | grep >/dev/null 'RUNPATH.*\$ORIGIN/\.\./lib/kordane' || fail "kordane-report's RUNPATH misses the driver"
+# Only the programs that load the driver find something beside themselves.
 for f in "${programs[@]}" "$prefix/lib/kordane/libdbxfb.so"; do
-  [ "$f" = "$bin" ] || ! readelf -d "$f" | grep >/dev/null 'R\(UN\)\?PATH' || fail "$f has a RUNPATH"
+  case "$f" in "$bin" | "$prefix/bin/kordane-report") continue ;; esac
+  ! readelf -d "$f" | grep >/dev/null 'R\(UN\)\?PATH' || fail "$f has a RUNPATH"
 done
 [ -f "$prefix/share/doc/kordane/copyright" ] || fail "copyright missing"
 gzip -t "$prefix/share/doc/kordane/changelog.Debian.gz" || fail "changelog missing"
@@ -76,4 +79,7 @@ status=0
 wait "$pid" || status=$?
 pid=""
 [ "$status" = 0 ] || fail "Kordane ended with status $status on SIGTERM"
-echo "check-installed: $prefix is complete; Kordane starts on an empty database and ends on SIGTERM"
+report=$(HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_RUNTIME_DIR=$tmp/runtime \
+  "$prefix/bin/kordane-report" month 2024/03 --csv) || fail "kordane-report failed on the empty database"
+[ "$report" = "$(printf '員工代號,姓名,日數,時段,工時,未下班,異常\r')" ] || fail "kordane-report gave: $report"
+echo "check-installed: $prefix is complete; Kordane starts on an empty database and ends on SIGTERM; kordane-report reads it"

@@ -14,6 +14,8 @@ tests=(
   clang libclang-rt-14-dev
   firebird3.0-server firebird3.0-utils
   xvfb xauth desktop-file-utils
+  # the report tests read the PDFs back
+  poppler-utils
   # the Debian package: its build flags, library dependencies and checks
   dpkg-dev lintian
 )

@@ -65,6 +65,10 @@ enum class ConnectionOption {
 
 enum class Isolation : std::int64_t { ReadCommitted = 0, RepeatableRead = 1, DirtyRead = 2 };
 
+// Whether an explicit transaction may change the database; a read-only one is refused
+// every change by the server itself.
+enum class Access { ReadWrite, ReadOnly };
+
 enum class FieldType {
     Unknown,
     FixedString, // CHAR
@@ -143,7 +147,7 @@ public:
     virtual Status getMetaData(ISQLMetaData*& metaData) = 0;
     virtual Status createCommand(std::unique_ptr<ISQLCommand>& command) = 0;
     // Explicit transactions: while one is active, every command of this connection runs in it.
-    virtual Status beginTransaction(int transactionId, Isolation isolation) = 0;
+    virtual Status beginTransaction(int transactionId, Isolation isolation, Access access = Access::ReadWrite) = 0;
     virtual Status commit(int transactionId) = 0;
     virtual Status rollback(int transactionId) = 0;
     virtual Status getErrorMessage(std::string& text) = 0;

@@ -77,10 +77,17 @@ void TestDatabase::reattach()
     raw_ = std::make_unique<RawFirebird>(database_.toStdString(), "SYSDBA", password_.toStdString(), "NONE");
 }
 
+RawFirebird& TestDatabase::raw()
+{
+    if (!raw_)
+        reattach();
+    return *raw_;
+}
+
 TestDatabase::~TestDatabase()
 {
     try {
-        raw_->drop();
+        raw().drop();
     } catch (const std::exception&) {
         // Another attachment still holds it; the temporary directory goes anyway.
     }
@@ -141,7 +148,7 @@ std::unique_ptr<TSQLConnection> TestDatabase::connection() const
 
 RawFirebird::Value TestDatabase::scalar(const std::string& sql)
 {
-    const auto rows = raw_->query(sql);
+    const auto rows = raw().query(sql);
     if (rows.size() != 1 || rows.front().size() != 1)
         throw std::runtime_error("not a single value: " + sql);
     return rows.front().front();

@@ -56,7 +56,11 @@ public:
     std::unique_ptr<TSQLConnection> connection() const;
 
     // An attachment of the test's own, character set NONE: values come back as bytes.
-    RawFirebird& raw() { return *raw_; }
+    // Made again when it was released.
+    RawFirebird& raw();
+    // Lets go of that attachment: an embedded engine holds the file for its own process
+    // alone, so another process can open the database only once this one has let go.
+    void release() { raw_.reset(); }
     // A fresh attachment in place of one the server dropped (after a restart).
     void reattach();
     // The single value of a one-row, one-column query (nullopt for null).

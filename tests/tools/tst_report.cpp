@@ -1,0 +1,324 @@
+// kordane-report on an embedded database of one month's records with every kind of
+// trouble, read back in each form and compared with the figures worked out by hand.
+#include "ReportFixture.h"
+
+#include "TransactionScope.h"
+#include "WindowFixture.h"
+
+#include <QProcess>
+#include <QTest>
+
+using namespace kordane;
+using namespace kordane::test;
+
+namespace {
+
+// Display columns as a terminal counts them, for the texts of these tests.
+int columns(const QString& text)
+{
+    int n = 0;
+    for (const QChar c : text)
+        n += c.unicode() >= 0x2E80 ? 2 : 1;
+    return n;
+}
+
+// RFC 4180, as a spreadsheet reads it.
+QList<QStringList> parseCsv(const QString& text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
+                field += text[++i];
+            else if (c == u'"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            row << field;
+            field.clear();
+        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            row << field;
+            rows << row;
+            row.clear();
+            field.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    if (!row.isEmpty() || !field.isEmpty())
+        rows << (row << field);
+    return rows;
+}
+
+QString tool(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(60000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The text of pages of a PDF, each run of blanks as one.
+QString pdfText(const QString& file, int first, int last)
+{
+    return tool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(first),
+                                              QStringLiteral("-l"), QString::number(last), file, QStringLiteral("-")})
+        .simplified();
+}
+
+QStringList nonEmptyLines(const QString& text) { return text.split(u'\n', Qt::SkipEmptyParts); }
+
+} // namespace
+
+class TestReport : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void monthTable();
+    void monthCsv();
+    void day();
+    void anomalies();
+    void pdf();
+    void errors_data();
+    void errors();
+    void changesRefused();
+    void whileWindowHoldsIt();
+
+private:
+    std::unique_ptr<TestDatabase> db_;
+    QTemporaryDir out_;
+};
+
+void TestReport::initTestCase()
+{
+    db_ = std::make_unique<TestDatabase>();
+    fillReportRows(db_->raw());
+    db_->release();
+}
+
+void TestReport::monthTable()
+{
+    const ReportRun run = runReport(*db_, {QStringLiteral("month"), QStringLiteral("2024/03")});
+    QCOMPARE(run.exitCode, 3); // done, one row skipped
+    const QStringList lines = nonEmptyLines(QString::fromUtf8(run.out));
+    QCOMPARE(lines.size(), 1 + 2 + 4 + 2);
+    QCOMPARE(lines.front(), QStringLiteral("出勤月報 2024/03"));
+    // The last column is aligned right, so every line of the table ends in the same column,
+    // which holds only when a Chinese character counts two.
+    for (int i = 1; i <= 6; ++i)
+        QCOMPARE(columns(lines[i]), columns(lines[2]));
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(lines[3 + i].split(u' ', Qt::SkipEmptyParts), marchSummary()[i]);
+    QCOMPARE(lines[7], QStringLiteral("員工 4 人　紀錄 17 筆"));
+    QCOMPARE(lines.last(), QStringLiteral("無法讀取而略過 1 筆"));
+    const QStringList err = nonEmptyLines(run.err);
+    QCOMPARE(err.size(), 1);
+    QVERIFY2(err.front().contains(QStringLiteral("2024/03/05")) && err.front().contains(QStringLiteral("A004"))
+                 && err.front().contains(QStringLiteral("EMPLOYEE_NAME")) && err.front().contains(QStringLiteral("code page 950")),
+             qPrintable(err.front()));
+
+    const ReportRun one = runReport(*db_, {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--employee"),
+                                           QStringLiteral("A002")});
+    QCOMPARE(one.exitCode, 0);
+    const QStringList oneLines = nonEmptyLines(QString::fromUtf8(one.out));
+    QCOMPARE(oneLines.size(), 1 + 2 + 1 + 1);
+    QCOMPARE(oneLines[3].split(u' ', Qt::SkipEmptyParts), marchSummary()[1]);
+
+    // A quote in the code stays inside its literal.
+    const ReportRun quote = runReport(*db_, {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--employee"),
+                                             QStringLiteral("A0' OR ''='")});
+    QCOMPARE(quote.exitCode, 0);
+    QCOMPARE(nonEmptyLines(QString::fromUtf8(quote.out)).size(), 1 + 2 + 1);
+}
+
+void TestReport::monthCsv()
+{
+    const ReportRun run = runReport(*db_, {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--csv"),
+                                           QStringLiteral("--bom")});
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY(run.out.startsWith("\xEF\xBB\xBF"));
+    const QList<QStringList> rows = parseCsv(QString::fromUtf8(run.out.mid(3)));
+    QCOMPARE(rows.size(), 5);
+    QCOMPARE(rows.front(), QStringList({"員工代號", "姓名", "日數", "時段", "工時", "未下班", "異常"}));
+    QCOMPARE(rows.mid(1), marchSummary());
+    QCOMPARE(nonEmptyLines(run.err).last(), QStringLiteral("kordane-report: 1 unreadable rows skipped"));
+
+    const ReportRun plain = runReport(*db_, {QStringLiteral("month"), QStringLiteral("2024/02"), QStringLiteral("--csv")});
+    QCOMPARE(plain.exitCode, 0);
+    QCOMPARE(plain.out, QByteArray("員工代號,姓名,日數,時段,工時,未下班,異常\r\nA001,陳志明,1,1,9:00,0,0\r\nA003,張家豪,1,1,9:00,0,1\r\n"));
+}
+
+void TestReport::day()
+{
+    const ReportRun run = runReport(*db_, {QStringLiteral("day"), QStringLiteral("2024/03/05"), QStringLiteral("--csv")});
+    QCOMPARE(run.exitCode, 3);
+    const QList<QStringList> expected = {
+        {"員工代號", "姓名", "卡號", "星期", "上班", "下班", "時數", "備註"},
+        {"A001", "陳志明", "C001", "二", "08:00:00", "12:00:00", "4:00", ""},
+        {"A001", "陳志明", "C001", "二", "13:00:00", "17:30:00", "4:30", ""},
+        {"A002", "林美玲", "C002", "二", "22:00:00", "06:00:00", "8:00", "下班早於上班，算到次日"},
+        {"A003", "張家豪", "C999", "二", "08:00:00", "17:00:00", "9:00", "卡號與員工檔不同"},
+    };
+    QCOMPARE(parseCsv(QString::fromUtf8(run.out)), expected);
+
+    const ReportRun table = runReport(*db_, {QStringLiteral("day"), QStringLiteral("2024/03/05")});
+    const QStringList lines = nonEmptyLines(QString::fromUtf8(table.out));
+    QCOMPARE(lines.front(), QStringLiteral("出勤日報 2024/03/05（二）"));
+    QCOMPARE(lines[lines.size() - 2], QStringLiteral("紀錄 4 筆　時數合計 25:30"));
+}
+
+void TestReport::anomalies()
+{
+    const ReportRun run = runReport(*db_, {QStringLiteral("anomalies"), QStringLiteral("--from"), QStringLiteral("2024/02/01"),
+                                           QStringLiteral("--to"), QStringLiteral("2024/03/31"), QStringLiteral("--csv")});
+    QCOMPARE(run.exitCode, 3);
+    QList<QStringList> rows = parseCsv(QString::fromUtf8(run.out));
+    QCOMPARE(rows.takeFirst(), QStringList({"日期", "星期", "員工代號", "姓名", "上班", "下班", "原因"}));
+    const QString badDate = QStringLiteral("日期不完整或不存在");
+    const QString overlap = QStringLiteral("與同日另一時段重疊");
+    const QString twice = QStringLiteral("重複的紀錄");
+    const QString wrongDay = QStringLiteral("星期與日期不符");
+    const QString noOut = QStringLiteral("沒有下班時間");
+    // Date, code, time in, time out, reason: by date text, code and time in.
+    const QList<QStringList> expected = {
+        {"2024/02/30", "A003", "08:00:00", "17:00:00", badDate},
+        {"2024/03/ 9", "A002", "08:00:00", "17:00:00", badDate},
+        {"2024/03/04", "A002", "09:00:00", "", noOut},
+        {"2024/03/04", "A003", "08:00:00", "17:00:00", "姓名與員工檔不同"},
+        {"2024/03/04", "Z999", "08:00:00", "17:00:00", "員工檔沒有這個代號"},
+        {"2024/03/04", "Z999", "08:00:00", "17:00:00", wrongDay},
+        {"2024/03/05", "A002", "22:00:00", "06:00:00", "下班早於上班，算到次日"},
+        {"2024/03/05", "A003", "08:00:00", "17:00:00", "卡號與員工檔不同"},
+        {"2024/03/06", "A002", "08:00:00", "12:00:00", overlap},
+        {"2024/03/06", "A002", "11:00:00", "15:00:00", overlap},
+        {"2024/03/07", "A002", "08:00:00", "17:00:00", twice},
+        {"2024/03/07", "A002", "08:00:00", "17:00:00", twice},
+        {"2024/03/08", "A002", "08:00:00", "17:00:00", wrongDay},
+        {"2024/03/11", "A002", "8:00:00", "17:00:00", "上班時間不完整或不存在"},
+        {"2024/03/12", "A002", "08:00:00", "25:00:00", "下班時間不完整或不存在"},
+        {"2024/03/13", "A002", "08:00:00", "  :  :  ", noOut},
+        {"abc", "A003", "08:00:00", "17:00:00", badDate},
+    };
+    QList<QStringList> got;
+    for (const QStringList& r : rows)
+        got << QStringList{r[0], r[2], r[4], r[5], r[6]};
+    QCOMPARE(got, expected);
+
+    const ReportRun table = runReport(*db_, {QStringLiteral("anomalies"), QStringLiteral("--from"), QStringLiteral("2024/02/01"),
+                                             QStringLiteral("--to"), QStringLiteral("2024/03/31")});
+    const QStringList lines = nonEmptyLines(QString::fromUtf8(table.out));
+    QCOMPARE(lines[lines.size() - 2], QStringLiteral("需要查看 16 筆紀錄　原因 17 項　查過 20 筆"));
+}
+
+void TestReport::pdf()
+{
+    const QString month = out_.filePath(QStringLiteral("month.pdf"));
+    const ReportRun run = runReport(*db_, {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--pdf"), month});
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(tool(QStringLiteral("pdfinfo"), {month}).contains(QRegularExpression(QStringLiteral("Pages:\\s+4\\n"))),
+             "one page per employee");
+    QVERIFY(tool(QStringLiteral("pdfinfo"), {month}).contains(QStringLiteral("595 x 842 pts (A4)")));
+    // The font is in the file, not merely named.
+    const QStringList fonts = nonEmptyLines(tool(QStringLiteral("pdffonts"), {month})).mid(2);
+    QVERIFY(!fonts.isEmpty());
+    for (const QString& font : fonts)
+        QVERIFY2(font.contains(QStringLiteral("UMing")) && font.split(u' ', Qt::SkipEmptyParts).at(4) == u"yes", qPrintable(font));
+    const QString a002 = pdfText(month, 2, 2);
+    for (const char* text : {"出勤月報 2024/03 A002 林美玲 卡號 C002", "2024/03/05 二 22:00:00 06:00:00 8:00 下班早於上班，算到次日",
+                             "2024/03/31 日", "出勤 9 日 時段 11 工時 52:00 未下班 2 異常 11", "員工簽名", "主管簽名"})
+        QVERIFY2(a002.contains(QString::fromUtf8(text)), text);
+    const QString last = pdfText(month, 4, 4);
+    QVERIFY(last.contains(QStringLiteral("Z999")));
+    QVERIFY(last.contains(QStringLiteral("無法讀取而略過 1 筆")));
+
+    const QString day = out_.filePath(QStringLiteral("day.pdf"));
+    QCOMPARE(runReport(*db_, {QStringLiteral("day"), QStringLiteral("2024/03/04"), QStringLiteral("--pdf"), day}).exitCode, 0);
+    QVERIFY(tool(QStringLiteral("pdfinfo"), {day}).contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))));
+    QVERIFY(pdfText(day, 1, 1).contains(QStringLiteral("Z999 無名 C0 二 08:00:00 17:00:00 9:00 員工檔沒有這個代號、星期與日期不符")));
+}
+
+void TestReport::errors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("no such date") << QStringList{"day", "2024/02/30"} << 2 << "'2024/02/30' is not a date";
+    QTest::newRow("date with a blank") << QStringList{"day", "2024/03/ 5"} << 2 << "is not a date";
+    QTest::newRow("month") << QStringList{"month", "2024/13"} << 2 << "'2024/13' is not a month";
+    QTest::newRow("to before from") << QStringList{"anomalies", "--from", "2024/03/02", "--to", "2024/03/01"} << 2 << "before";
+    QTest::newRow("two forms") << QStringList{"day", "2024/03/01", "--csv", "--pdf", "x.pdf"} << 2 << "exclude";
+    QTest::newRow("unknown report") << QStringList{"week"} << 2 << "unknown report";
+    QTest::newRow("no database") << QStringList{"day", "2024/03/01", "--connections", "/nonexistent/dbxconnections.ini"}
+                                 << 1 << "not found";
+    QTest::newRow("unwritable pdf") << QStringList{"day", "2024/03/01", "--pdf", "/nonexistent/x.pdf"} << 1 << "cannot write";
+}
+
+void TestReport::errors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    const ReportRun run = runReport(*db_, arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY(run.out.isEmpty());
+    // One line, not a trace or a message box.
+    QCOMPARE(run.err.count(u'\n'), 1);
+    QVERIFY2(run.err.startsWith(QStringLiteral("kordane-report: ")) && run.err.contains(says), qPrintable(run.err));
+
+    // A database the engine cannot open is one line too, however many the server gives.
+    if (QTest::currentDataTag() == QLatin1String("no database")) {
+        QTemporaryDir dir;
+        const QString connections = dir.filePath(QStringLiteral("dbxconnections.ini"));
+        writeTextFile(connections, TestDatabase::connectionsTextFor(dir.filePath(QStringLiteral("none.fdb")), QStringLiteral("x")));
+        const ReportRun missing = runReport(*db_, {QStringLiteral("day"), QStringLiteral("2024/03/01"),
+                                                   QStringLiteral("--connections"), connections});
+        QCOMPARE(missing.exitCode, 1);
+        QCOMPARE(missing.err.count(u'\n'), 1);
+        QVERIFY2(missing.err.contains(QStringLiteral("none.fdb")), qPrintable(missing.err));
+    }
+}
+
+void TestReport::changesRefused()
+{
+    // The transaction the reports read in: the server itself refuses a change.
+    auto connection = db_->connection();
+    {
+        const TransactionScope view(*connection, TransactionScope::ReadOnly{});
+        try {
+            connection->execute(QStringLiteral("DELETE FROM POS_DAY"), {});
+            QFAIL("a change went through");
+        } catch (const EDatabaseError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("read-only")), qPrintable(e.message()));
+        }
+    }
+    connection->close();
+    QCOMPARE(db_->scalar("SELECT COUNT(*) FROM POS_DAY"), RawFirebird::Value("22"));
+    db_->release();
+}
+
+void TestReport::whileWindowHoldsIt()
+{
+    WindowFixture fixture;
+    fillReportRows(fixture.db().raw());
+    fixture.shownWindow();
+    QVERIFY(fixture.window().SQLConnection1.connected());
+    const ReportRun run = runReport(fixture.db(), {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--csv")});
+    // The embedded engine of one process locks the file against another's until both
+    // share their locks; the report then says so in its one line.
+    if (run.err.contains(QStringLiteral("Database already opened with engine instance, incompatible with current")))
+        QSKIP(qPrintable(QStringLiteral("the embedded engine does not share the file between processes yet: ") + run.err.trimmed()));
+    QCOMPARE(run.exitCode, 3);
+    QCOMPARE(parseCsv(QString::fromUtf8(run.out)).mid(1), marchSummary());
+}
+
+QTEST_MAIN(TestReport)
+#include "tst_report.moc"

@@ -1,0 +1,45 @@
+// kordane-report while a clerk's window has the same database open on the server and is
+// showing the very date being reported.
+#include "ReportFixture.h"
+
+#include "FrmKordane.h"
+#include "MaskEdit.h"
+#include "SpeedButton.h"
+#include "WindowFixture.h"
+
+#include <QTest>
+
+using namespace kordane;
+using namespace kordane::test;
+
+class TestServerReport : public QObject {
+    Q_OBJECT
+private slots:
+    void whileWindowHoldsIt();
+};
+
+void TestServerReport::whileWindowHoldsIt()
+{
+    WindowFixture fixture(TestDatabase::Where::Server);
+    fillReportRows(fixture.db().raw());
+    TFormKordane& w = fixture.shownWindow();
+    w.MaskEdit1->assignText(QStringLiteral("2024/03/05"));
+    QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+    QVERIFY(w.ClientDataSet1.active());
+    QCOMPARE(w.ClientDataSet1.recordCount(), 5);
+
+    const ReportRun run = runReport(fixture.db(), {QStringLiteral("day"), QStringLiteral("2024/03/05"), QStringLiteral("--csv")});
+    QCOMPARE(run.exitCode, 3); // A004's unreadable name
+    const QStringList lines = QString::fromUtf8(run.out).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1 + 4);
+    QCOMPARE(lines[3], QStringLiteral("A002,林美玲,C002,二,22:00:00,06:00:00,8:00,下班早於上班，算到次日"));
+
+    const ReportRun month = runReport(fixture.db(), {QStringLiteral("month"), QStringLiteral("2024/03")});
+    QCOMPARE(month.exitCode, 3);
+    QVERIFY(QString::fromUtf8(month.out).contains(QStringLiteral("員工 4 人　紀錄 17 筆")));
+    QVERIFY(fixture.errors().isEmpty());
+    QVERIFY(w.SQLConnection1.connected());
+}
+
+QTEST_MAIN(TestServerReport)
+#include "tst_srv_report.moc"

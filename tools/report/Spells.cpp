@@ -1,0 +1,175 @@
+#include "Spells.h"
+
+#include "DateConversion.h"
+
+
+#include <algorithm>
+#include <numeric>
+#include <tuple>
+
+namespace kordane::report {
+namespace {
+
+constexpr int day = 24 * 60 * 60;
+
+bool digitsAt(const QString& text, std::initializer_list<int> positions)
+{
+    return std::all_of(positions.begin(), positions.end(), [&](int i) { return text[i].isDigit() && text[i].unicode() < 0x80; });
+}
+
+int number(const QString& text, int at, int length) { return QStringView(text).sliced(at, length).toInt(); }
+
+// Same employee and date; the identity of a record is its date, code and two times.
+bool sameDay(const Record& a, const Record& b) { return a.employeeId == b.employeeId && a.date == b.date; }
+bool identical(const Record& a, const Record& b) { return sameDay(a, b) && a.timeIn == b.timeIn && a.timeOut == b.timeOut; }
+
+void add(std::vector<Reason>& reasons, Reason reason)
+{
+    if (std::find(reasons.begin(), reasons.end(), reason) == reasons.end())
+        reasons.push_back(reason);
+}
+
+// Compares the spells of one employee on one date, `group` holding their indices.
+void compareSpells(const std::vector<Record>& records, const std::vector<std::size_t>& group,
+                   std::vector<std::vector<Reason>>& found)
+{
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        const Record& a = records[group[i]];
+        const auto spellA = spellOf(a);
+        for (std::size_t j = i + 1; j < group.size(); ++j) {
+            const Record& b = records[group[j]];
+            if (identical(a, b)) {
+                add(found[group[i]], Reason::Identical);
+                add(found[group[j]], Reason::Identical);
+                continue;
+            }
+            const auto spellB = spellOf(b);
+            if (spellA && spellB && spellA->start < spellB->start + spellB->seconds
+                && spellB->start < spellA->start + spellA->seconds) {
+                add(found[group[i]], Reason::Overlap);
+                add(found[group[j]], Reason::Overlap);
+            }
+        }
+    }
+}
+
+} // namespace
+
+std::optional<int> timeSeconds(const QString& text)
+{
+    if (text.size() != 8 || text[2] != u':' || text[5] != u':' || !digitsAt(text, {0, 1, 3, 4, 6, 7}))
+        return std::nullopt;
+    const int h = number(text, 0, 2), m = number(text, 3, 2), s = number(text, 6, 2);
+    if (h > 23 || m > 59 || s > 59)
+        return std::nullopt;
+    return (h * 60 + m) * 60 + s;
+}
+
+QDate exactDate(const QString& text)
+{
+    if (text.size() != 10 || text[4] != u'/' || text[7] != u'/' || !digitsAt(text, {0, 1, 2, 3, 5, 6, 8, 9}))
+        return {};
+    return QDate(number(text, 0, 4), number(text, 5, 2), number(text, 8, 2));
+}
+
+bool noTime(const QString& text)
+{
+    return std::none_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+}
+
+std::optional<Spell> spellOf(const Record& record)
+{
+    const auto in = timeSeconds(record.timeIn);
+    const auto out = timeSeconds(record.timeOut);
+    if (!in || !out)
+        return std::nullopt;
+    const bool nextDay = *out < *in;
+    return Spell{*in, *out - *in + (nextDay ? day : 0), nextDay};
+}
+
+QString lengthText(int seconds)
+{
+    const int minutes = seconds / 60;
+    return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString reasonText(Reason reason)
+{
+    switch (reason) {
+    case Reason::NoTimeOut:
+        return QStringLiteral("沒有下班時間");
+    case Reason::OutBeforeIn:
+        return QStringLiteral("下班早於上班，算到次日");
+    case Reason::Overlap:
+        return QStringLiteral("與同日另一時段重疊");
+    case Reason::Identical:
+        return QStringLiteral("重複的紀錄");
+    case Reason::UnknownEmployee:
+        return QStringLiteral("員工檔沒有這個代號");
+    case Reason::NameDiffers:
+        return QStringLiteral("姓名與員工檔不同");
+    case Reason::CardDiffers:
+        return QStringLiteral("卡號與員工檔不同");
+    case Reason::BadDate:
+        return QStringLiteral("日期不完整或不存在");
+    case Reason::BadTimeIn:
+        return QStringLiteral("上班時間不完整或不存在");
+    case Reason::BadTimeOut:
+        return QStringLiteral("下班時間不完整或不存在");
+    case Reason::WrongWeekday:
+        return QStringLiteral("星期與日期不符");
+    }
+    return {};
+}
+
+std::vector<std::vector<Reason>> findAnomalies(const std::vector<Record>& records, const Employees& employees)
+{
+    std::vector<std::vector<Reason>> found(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const Record& r = records[i];
+        std::vector<Reason>& reasons = found[i];
+        const QDate date = exactDate(r.date);
+        if (!date.isValid())
+            add(reasons, Reason::BadDate);
+        else if (r.weekday != weekdayCharacter(dayOfWeek(date)))
+            add(reasons, Reason::WrongWeekday);
+        if (!timeSeconds(r.timeIn))
+            add(reasons, Reason::BadTimeIn);
+        if (noTime(r.timeOut))
+            add(reasons, Reason::NoTimeOut);
+        else if (!timeSeconds(r.timeOut))
+            add(reasons, Reason::BadTimeOut);
+        else if (const auto spell = spellOf(r); spell && spell->nextDay)
+            add(reasons, Reason::OutBeforeIn);
+        const auto employee = employees.find(r.employeeId);
+        if (employee == employees.end()) {
+            add(reasons, Reason::UnknownEmployee);
+        } else if (employee->second.readable) {
+            if (r.name != employee->second.name)
+                add(reasons, Reason::NameDiffers);
+            if (r.card != employee->second.card)
+                add(reasons, Reason::CardDiffers);
+        }
+    }
+
+    std::vector<std::size_t> order(records.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return std::tie(records[a].employeeId, records[a].date) < std::tie(records[b].employeeId, records[b].date);
+    });
+    std::vector<std::size_t> group;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        group.push_back(order[k]);
+        if (k + 1 == order.size() || !sameDay(records[order[k]], records[order[k + 1]])) {
+            if (group.size() > 1)
+                compareSpells(records, group, found);
+            group.clear();
+        }
+    }
+    // In the order of the list above, whatever order they were found in.
+    for (auto& reasons : found)
+        std::sort(reasons.begin(), reasons.end());
+    return found;
+}
+
+} // namespace kordane::report

@@ -1,0 +1,147 @@
+// kordane-report: the attendance records of a day, a month or a stretch of dates, read in
+// one read-only transaction through the program's own connection (so the same connections
+// file, driver and code page), while clerks go on working in their windows.
+//
+//   kordane-report day YYYY/MM/DD | month YYYY/MM [--employee CODE]
+//                  | anomalies --from YYYY/MM/DD --to YYYY/MM/DD
+//                  [--csv [--bom] | --pdf FILE] [--connections FILE]
+#include "Arguments.h"
+#include "Csv.h"
+#include "PdfSheet.h"
+#include "Progress.h"
+#include "Records.h"
+#include "Reports.h"
+#include "SqlConnection.h"
+#include "TextTable.h"
+#include "TransactionScope.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <memory>
+
+using namespace kordane;
+using namespace kordane::report;
+
+namespace {
+
+// Every error is one line: the server's several lines are joined.
+void printError(const QString& message)
+{
+    QString line = message.trimmed();
+    line.replace(QStringLiteral("\r\n"), QStringLiteral("; ")).replace(u'\n', QStringLiteral("; "));
+    std::fprintf(stderr, "kordane-report: %s\n", line.toUtf8().constData());
+}
+
+void writeOut(const QByteArray& bytes)
+{
+    if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) != static_cast<std::size_t>(bytes.size())
+        || std::fflush(stdout) != 0)
+        throw Exception(QStringLiteral("cannot write the report to standard output"));
+}
+
+Sheet makeSheet(const Options& options, TSQLConnection& connection, Reader& reader)
+{
+    // One snapshot for every query, so the figures agree with each other; the server
+    // refuses any change in it.
+    const TransactionScope view(connection, TransactionScope::ReadOnly{});
+    const QDate from = QDate::fromString(options.from, QStringLiteral("yyyy/MM/dd"));
+    const QDate to = QDate::fromString(options.to, QStringLiteral("yyyy/MM/dd"));
+    switch (options.command) {
+    case Command::Day: {
+        const auto records = reader.day(options.from);
+        return dayReport(options.from, records, reader.employees());
+    }
+    case Command::Month: {
+        // Every date text of the month's shape, a day that does not exist included.
+        auto records = reader.range(options.month + QStringLiteral("/00"), options.month + QStringLiteral("/99"), from, to,
+                                    options.employee, false);
+        return monthReport(options.month, std::move(records), reader.employees(), options.format == Format::Pdf);
+    }
+    case Command::Anomalies: {
+        auto records = reader.range(options.from, options.to, from, to, QString(), true);
+        return anomaliesReport(options.from, options.to, std::move(records), reader.employees());
+    }
+    case Command::Help:
+        break;
+    }
+    return {};
+}
+
+int run(const QStringList& arguments)
+{
+    const Options options = parseArguments(arguments);
+    if (options.command == Command::Help) {
+        writeOut(usageText().toUtf8());
+        return 0;
+    }
+    TSQLConnection connection;
+    connection.busyPointer = false;
+    if (!options.connectionsFile.isEmpty())
+        connection.setConnectionsFilePath(options.connectionsFile);
+    Progress progress;
+    Reader reader(connection, progress);
+    const Sheet sheet = makeSheet(options, connection, reader);
+    connection.close();
+
+    const QStringList& skipped = reader.skipped();
+    const QString last = skipped.isEmpty() ? QString() : QStringLiteral("無法讀取而略過 %1 筆").arg(skipped.size());
+    switch (options.format) {
+    case Format::Table:
+        progress.clear();
+        writeOut((textTable(sheet.summary) + (last.isEmpty() ? QString() : last + u'\n')).toUtf8());
+        break;
+    case Format::Csv:
+        progress.clear();
+        writeOut(csv(sheet.summary, options.bom));
+        break;
+    case Format::Pdf:
+        writePdf(sheet, options.pdfFile, last.isEmpty() ? QStringList() : QStringList{last}, progress);
+        break;
+    }
+    progress.clear();
+    for (const QString& line : skipped)
+        printError(line);
+    if (skipped.isEmpty())
+        return 0;
+    // Where the table is not on standard output, the count still ends what the user reads.
+    if (options.format != Format::Table)
+        printError(QStringLiteral("%1 unreadable rows skipped").arg(skipped.size()));
+    return 3;
+}
+
+// Qt's own notes (a missing runtime directory, font fall-backs) are no business of the
+// report's reader, whose standard error holds one line per problem of the report's.
+void quietQt(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "kordane-report: %s\n", message.toUtf8().constData());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Drawing a PDF needs the fonts of a graphical application, but never a screen.
+    std::unique_ptr<QCoreApplication> app;
+    qInstallMessageHandler(quietQt);
+    if (wantsPdf(argc, argv)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    try {
+        return run(app->arguments().mid(1));
+    } catch (const UsageError& e) {
+        printError(e.message());
+        return 2;
+    } catch (const Exception& e) {
+        printError(e.message());
+        return 1;
+    } catch (const std::exception& e) {
+        printError(QString::fromLocal8Bit(e.what()));
+        return 1;
+    }
+}
