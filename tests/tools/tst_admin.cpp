@@ -35,30 +35,6 @@ QByteArray cp950(const QString& text)
 
 const QString header = QStringLiteral("EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID\n");
 
-// Whether `pid` holds `file` open: it has attached the database.
-bool holdsOpen(qint64 pid, const QString& file)
-{
-    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
-    for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        if (QFile::symLinkTarget(fds.filePath(fd)) == file)
-            return true;
-    }
-    return false;
-}
-
-bool waitUntilAttached(QProcess& process, const QString& file)
-{
-    process.waitForStarted();
-    for (int i = 0; i < 150; ++i) {
-        if (process.state() != QProcess::Running)
-            return false;
-        if (holdsOpen(process.processId(), file))
-            return true;
-        QThread::msleep(100);
-    }
-    return false;
-}
-
 } // namespace
 
 class TestAdmin : public QObject {
@@ -264,7 +240,7 @@ void TestAdmin::twoProgramsOneDatabase()
     for (QProcess& window : windows) {
         window.setProcessEnvironment(env);
         window.start(QCoreApplication::applicationDirPath() + QStringLiteral("/Kordane"), {});
-        QVERIFY2(waitUntilAttached(window, database), window.readAllStandardError().constData());
+        QVERIFY2(test::waitUntilAttached(window, database), window.readAllStandardError().constData());
     }
     const QString file = dir_.filePath(QStringLiteral("shared.csv"));
     QVERIFY(writeBytes(file, (header + QStringLiteral("A001,陳志明,1\n")).toUtf8()));
