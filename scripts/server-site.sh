@@ -44,10 +44,11 @@ if [ -n "$configure" ]; then
     echo "$setting" | $sudo tee -a "$conf" >/dev/null
   done
   # The password through the server's own security database, before the server opens it.
-  $sudo systemctl stop firebird3.0 2>/dev/null || true
+  # service: systemd where it runs, the init script elsewhere.
+  $sudo service firebird3.0 stop >/dev/null 2>&1 || true
   printf "create or alter user SYSDBA password '%s' using plugin Srp;\ncommit;\n" "${ISC_PASSWORD//\'/\'\'}" \
     | $sudo isql-fb -q -user SYSDBA /var/lib/firebird/3.0/system/security3.fdb >/dev/null
-  $sudo systemctl restart firebird3.0
+  $sudo service firebird3.0 restart >/dev/null
   for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.2; done
   echo "server: listening on $bind port $port"
 fi
