@@ -216,7 +216,7 @@ void TestAdmin::helpOnEachCommand()
         QVERIFY2(run.out.contains(command.join(u' ')), qPrintable(run.out));
     }
     // The earlier name is init.
-    const auto run = runTool(QStringLiteral("makedemo"), {QStringLiteral("--help")});
+    const auto run = runTool(QStringLiteral("kordane-makedb"), {QStringLiteral("--help")});
     QVERIFY(run.out.contains(QStringLiteral("--no-demo-rows")));
 }
 
