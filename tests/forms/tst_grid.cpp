@@ -6,6 +6,7 @@
 #include "ErrorDisplay.h"
 #include "MaskEdit.h"
 #include "DialogAnswers.h"
+#include "GridActions.h"
 #include "ModalDriver.h"
 #include "SpeedButton.h"
 #include "WindowFixture.h"
@@ -17,6 +18,8 @@
 using namespace kordane;
 using kordane::test::WindowFixture;
 using kordane::test::whenModal;
+using kordane::test::removeRow;
+using kordane::test::clickCell;
 
 namespace {
 
@@ -29,28 +32,6 @@ void seed(WindowFixture& f)
         "INSERT INTO POS_DAY VALUES ('E1', '" + day + "', '08:00:00', '17:00:00', '', 'Amy', NULL)",
         "INSERT INTO POS_DAY VALUES ('E3', '2026/12/08', '08:00:00', '17:00:00', '', 'Cy', 'C3')",
     });
-}
-
-QPoint centre(TFormKordane& w, int row, int column)
-{
-    w.DBGrid1->scrollTo(w.DBGrid1->model()->index(row, column));
-    return w.DBGrid1->visualRect(w.DBGrid1->model()->index(row, column)).center();
-}
-
-void click(TFormKordane& w, int row, int column)
-{
-    QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, centre(w, row, column));
-}
-
-// Opens the grid's menu on a row and chooses its one item, answering the question.
-void removeRow(TFormKordane& w, int row, const QString& answer)
-{
-    whenModal([answer](QWidget* modal) { kordane::test::play(modal, answer); });
-    QTest::mousePress(w.DBGrid1->viewport(), Qt::RightButton, {}, centre(w, row, 1));
-    QTest::mouseRelease(w.DBGrid1->viewport(), Qt::RightButton, {}, centre(w, row, 1));
-    QTRY_VERIFY(w.PopupMenu1->isVisible());
-    w.PopupMenu1->hide();
-    w.N1->trigger();
 }
 
 std::string rows(WindowFixture& f)
@@ -113,7 +94,7 @@ void TestGrid::viewOnEmptyMask()
     // Clicking it copies empty values, Edit7 aside.
     w.Edit7->setText(QStringLiteral("一"));
     w.Edit1->setText(QStringLiteral("x"));
-    click(w, 0, 2);
+    clickCell(w, 0, 2);
     QCOMPARE(w.Edit1->text(), QString());
     QCOMPARE(w.MaskEdit2->fieldText(), QStringLiteral("  :  :  "));
     QCOMPARE(w.Edit7->text(), QStringLiteral("一"));
@@ -124,21 +105,21 @@ void TestGrid::clickRulesAfterLoad()
     WindowFixture f;
     TFormKordane& w = viewed(f);
     w.Edit7->setText(QStringLiteral("四"));
-    click(w, 0, 0); // the current cell: opens the editor, copies nothing
+    clickCell(w, 0, 0); // the current cell: opens the editor, copies nothing
     QCOMPARE(w.Edit1->text(), QString());
     QVERIFY(w.DBGrid1->editorOpen());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    click(w, 0, 2); // another column of the row: copies, BILL_WEEK empty keeps Edit7
+    clickCell(w, 0, 2); // another column of the row: copies, BILL_WEEK empty keeps Edit7
     QCOMPARE(w.Edit1->text(), QStringLiteral("E1"));
     QCOMPARE(w.MaskEdit1->fieldText(), QString::fromStdString(day));
     QCOMPARE(w.MaskEdit3->fieldText(), QStringLiteral("17:00:00"));
     QCOMPARE(w.Edit6->text(), QString());
     QCOMPARE(w.Edit7->text(), QStringLiteral("四"));
-    click(w, 1, 3); // another row
+    clickCell(w, 1, 3); // another row
     QCOMPARE(w.Edit1->text(), QStringLiteral("E2"));
     QCOMPARE(w.Edit7->text(), QStringLiteral("一"));
     w.Edit1->setText(QStringLiteral("typed"));
-    click(w, 1, 3); // the same cell again: the editor, nothing copied
+    clickCell(w, 1, 3); // the same cell again: the editor, nothing copied
     QCOMPARE(w.Edit1->text(), QStringLiteral("typed"));
     QVERIFY(f.errors().isEmpty());
 }
@@ -161,7 +142,7 @@ void TestGrid::removalThroughMenu()
 {
     WindowFixture f;
     TFormKordane& w = viewed(f);
-    click(w, 0, 2); // the fields hold E1's row
+    clickCell(w, 0, 2); // the fields hold E1's row
     removeRow(w, 1, QStringLiteral("N"));
     QCOMPARE(rows(f), std::string("3"));
     QCOMPARE(w.ClientDataSet1.recordCount(), 2);
@@ -190,14 +171,7 @@ void TestGrid::gridEditLostOrWrittenWithRemoval()
 {
     WindowFixture f;
     TFormKordane& w = viewed(f);
-    const auto editName = [&](int row, const QString& name) {
-        click(w, row, 5);
-        QCOMPARE(QApplication::focusWidget(), w.DBGrid1);
-        QTest::keyClicks(w.DBGrid1, name.left(1)); // typing opens the editor
-        QVERIFY(w.DBGrid1->editorOpen());
-        QTest::keyClicks(QApplication::focusWidget(), name.mid(1));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    };
+    const auto editName = [&](int row, const QString& name) { QVERIFY(kordane::test::typeIntoCell(w, row, 5, name)); };
     editName(0, QStringLiteral("Zed"));
     QCOMPARE(w.ClientDataSet1.cellText(0, 5), QStringLiteral("Zed"));
     QTest::mouseClick(w.SpeedButton2, Qt::LeftButton); // a reload drops it
@@ -229,7 +203,7 @@ void TestGrid::maskErrorStopsGridPress()
     w.MaskEdit1->setFocus(Qt::TabFocusReason);
     QTest::keyClicks(w.MaskEdit1, QStringLiteral("20"));
     w.Edit1->setText(QStringLiteral("kept"));
-    click(w, 1, 2);
+    clickCell(w, 1, 2);
     QTRY_COMPARE(f.errors().size(), 1);
     QCOMPARE(f.errors().first(), QStringLiteral("Invalid input value.  Use escape key to abandon changes."));
     QCOMPARE(w.ClientDataSet1.currentRow(), 0);
@@ -253,8 +227,8 @@ void TestGrid::pressThatReloadsDoesNothing()
     };
 
     typeCode("E2");
-    QTest::mousePress(w.DBGrid1->viewport(), Qt::RightButton, {}, centre(w, 1, 1));
-    QTest::mouseRelease(w.DBGrid1->viewport(), Qt::RightButton, {}, centre(w, 1, 1));
+    QTest::mousePress(w.DBGrid1->viewport(), Qt::RightButton, {}, kordane::test::cellCentre(w, 1, 1));
+    QTest::mouseRelease(w.DBGrid1->viewport(), Qt::RightButton, {}, kordane::test::cellCentre(w, 1, 1));
     QTest::qWait(100);
     QVERIFY(!w.PopupMenu1->isVisible());
     QCOMPARE(w.ClientDataSet1.recordCount(), 2); // E2's records, the first current
@@ -262,17 +236,17 @@ void TestGrid::pressThatReloadsDoesNothing()
 
     typeCode("E2");
     w.MaskEdit2->assignText(QString());
-    QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, centre(w, 1, 2));
+    QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, kordane::test::cellCentre(w, 1, 2));
     QCOMPARE(w.ClientDataSet1.currentRow(), 0);
     QCOMPARE(w.DBGrid1->currentIndex().column(), 0);
     QCOMPARE(w.MaskEdit2->fieldText(), w.ClientDataSet1.cellText(0, 2)); // the lookup's, not the row's
-    click(w, 1, 2); // the clerk clicks again, on rows seen
+    clickCell(w, 1, 2); // the clerk clicks again, on rows seen
     QCOMPARE(w.MaskEdit2->fieldText(), w.ClientDataSet1.cellText(1, 2));
 
     // An unknown code: the warning, the fields emptied, and the press still does nothing.
     typeCode("ZZ");
     kordane::test::DialogAnswers answers({QStringLiteral("Return")});
-    QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, centre(w, 0, 2));
+    QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, kordane::test::cellCentre(w, 0, 2));
     QCOMPARE(answers.texts(), QStringList{QStringLiteral("人員代號錯誤!")});
     QCOMPARE(w.MaskEdit1->fieldText(), QString::fromStdString(day));
     QVERIFY(f.errors().isEmpty());
@@ -283,7 +257,7 @@ void TestGrid::pressThatReloadsDoesNothing()
     QTest::keyClick(w.Edit1, Qt::Key_Return);
     QCOMPARE(w.ClientDataSet1.recordCount(), 1);
     w.MaskEdit3->assignText(QString());
-    click(w, 0, 3);
+    clickCell(w, 0, 3);
     QCOMPARE(w.MaskEdit3->fieldText(), QStringLiteral("17:00:00"));
     QCOMPARE(rows(f), std::string("4"));
 }
@@ -313,7 +287,7 @@ void TestGrid::storedBytesComeBack()
     QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
     QCOMPARE(w.ClientDataSet1.recordCount(), 11);
     for (int row = 0; row < 11; ++row) {
-        click(w, row, 2);
+        clickCell(w, row, 2);
         kordane::test::DialogAnswers answers({QStringLiteral("Y")});
         QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
         QCOMPARE(answers.texts(), QStringList{QStringLiteral("是否要修改原資料?")});
@@ -321,7 +295,7 @@ void TestGrid::storedBytesComeBack()
     }
     QVERIFY(stored() == before);
 
-    click(w, 4, 2); // the numeral ten
+    clickCell(w, 4, 2); // the numeral ten
     {
         kordane::test::DialogAnswers answers({QStringLiteral("Y"), QStringLiteral("N")});
         QTest::mouseClick(w.SpeedButton4, Qt::LeftButton);
@@ -348,10 +322,7 @@ void TestGrid::failedRemovalIsSaid()
     });
     TFormKordane& w = viewed(f);
     QCOMPARE(w.ClientDataSet1.recordCount(), 4); // E1, E1, E2, E4
-    click(w, 2, 5);
-    QTest::keyClicks(w.DBGrid1, QStringLiteral("Z")); // typing opens the editor
-    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ed"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(kordane::test::typeIntoCell(w, 2, 5, QStringLiteral("Zed")));
     QCOMPARE(w.ClientDataSet1.cellText(2, 5), QStringLiteral("Zed"));
 
     removeRow(w, 0, QStringLiteral("Y"));

@@ -47,6 +47,8 @@ private slots:
     void fileErrors_data();
     void fileErrors();
     void helpOnEachCommand();
+    void rulesOnAnExistingSite();
+    void auditListing();
     void twoProgramsOneDatabase();
     void deskWithoutRoot();
 
@@ -209,7 +211,10 @@ void TestAdmin::helpOnEachCommand()
                                          {QStringLiteral("employees"), QStringLiteral("import")},
                                          {QStringLiteral("employees"), QStringLiteral("export")},
                                          {QStringLiteral("clerk")}, {QStringLiteral("clerk"), QStringLiteral("add")},
-                                         {QStringLiteral("clerk"), QStringLiteral("remove")}};
+                                         {QStringLiteral("clerk"), QStringLiteral("remove")},
+                                         {QStringLiteral("rules")}, {QStringLiteral("rules"), QStringLiteral("install")},
+                                         {QStringLiteral("rules"), QStringLiteral("remove")},
+                                         {QStringLiteral("rules"), QStringLiteral("status")}, {QStringLiteral("audit")}};
     for (const QStringList& command : commands) {
         const auto run = runTool(QStringLiteral("kordane-admin"), command + QStringList{QStringLiteral("--help")});
         QVERIFY2(run.exitCode == 0 && run.out.startsWith(QStringLiteral("Usage: ")), qPrintable(command.join(u' ')));
@@ -218,6 +223,110 @@ void TestAdmin::helpOnEachCommand()
     // The earlier name is init.
     const auto run = runTool(QStringLiteral("kordane-makedb"), {QStringLiteral("--help")});
     QVERIFY(run.out.contains(QStringLiteral("--no-demo-rows")));
+}
+
+// Records stored before the rules that break them stop an install unless forced, and are
+// never changed; installing twice changes nothing; removing keeps the audit trail.
+void TestAdmin::rulesOnAnExistingSite()
+{
+    const QString site = newSite(QStringLiteral("rules"));
+    RawFirebird db(dir_.filePath(QStringLiteral("rules.FDB")).toStdString(), "SYSDBA", "x");
+    db.execute({"INSERT INTO POS_DAY VALUES ('A001', '2026/12/07', '08:00:00', '17:00:00', '\xA4\x40', 'Amy', 'C1')",
+                "INSERT INTO POS_DAY VALUES ('A002', '2026/12/07', '08:00:00', '17:00:00', '\xA4\x47', 'Bob', 'C2')",
+                "INSERT INTO POS_DAY VALUES ('A003', '2026/2/7', '8:00', '', '', 'Cy', 'C3')"});
+    const auto rules = [&](const QStringList& arguments) { return admin(site, QStringList{QStringLiteral("rules")} + arguments); };
+    const QString listing = QStringLiteral(
+        "Stored records that break the rules:\n"
+        "EMPLOYEE_ID  INI_DATE    TIME_IN   TIME_OUT  BILL_WEEK  BREAKS\n"
+        "-----------  ----------  --------  --------  ---------  -----------------\n"
+        "A002         2026/12/07  08:00:00  17:00:00  二         BILL_WEEK\n"
+        "A003         2026/2/7    8:00                           INI_DATE, TIME_IN\n");
+    const QString notInstalled = QStringLiteral("checks: not installed\naudit trail: not installed\n");
+
+    auto run = rules({QStringLiteral("install"), QStringLiteral("--check")});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, listing);
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: 2 stored records break the rules\n"));
+    run = rules({QStringLiteral("install")});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("nothing installed")), qPrintable(run.err));
+    QCOMPARE(rules({QStringLiteral("status")}).out, notInstalled);
+
+    for (int time = 0; time < 2; ++time) {
+        run = rules({QStringLiteral("install"), QStringLiteral("--force")});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY(run.out.startsWith(listing));
+        QVERIFY(run.out.endsWith(QStringLiteral("2 stored records break the rules and stays as it is; the rules hold for new writes\n")));
+        db.execute("INSERT INTO POS_DAY VALUES ('A004', '2026/12/08', '08:00:00', '', '', 'Di', 'C4')");
+    }
+    QCOMPARE(rules({QStringLiteral("status")}).out,
+             QStringLiteral("checks: installed\naudit trail: installed, POS_DAY_AUDIT with 2 entries\n"));
+    QCOMPARE(db.query("SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$RELATION_NAME = 'POS_DAY'")[0][0], std::optional<std::string>("2"));
+    QCOMPARE(db.query("SELECT COUNT(*) FROM POS_DAY WHERE INI_DATE = '2026/2/7' AND TIME_IN = '8:00'")[0][0], std::optional<std::string>("1"));
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.execute("INSERT INTO POS_DAY VALUES ('A005', '2026/12/08', '8:00', '', '', '', '')"));
+
+    // A clean database installs without --force.
+    db.execute("DELETE FROM POS_DAY WHERE EMPLOYEE_ID IN ('A002', 'A003')");
+    run = rules({QStringLiteral("install"), QStringLiteral("--check")});
+    QCOMPARE(run.out, QStringLiteral("no stored record breaks the rules\n"));
+    QCOMPARE(rules({QStringLiteral("install")}).exitCode, 0);
+
+    run = rules({QStringLiteral("remove")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out, QStringLiteral("rules removed; POS_DAY_AUDIT kept with 4 entries\n"));
+    QCOMPARE(rules({QStringLiteral("status")}).out,
+             QStringLiteral("checks: not installed\naudit trail: not installed, POS_DAY_AUDIT with 4 entries\n"));
+    QCOMPARE(rules({QStringLiteral("remove")}).out, QStringLiteral("no rules installed; nothing to remove\n"));
+    db.execute("INSERT INTO POS_DAY VALUES ('A005', '2026/12/08', '8:00', '', '', '', '')");
+    QCOMPARE(db.query("SELECT COUNT(*) FROM POS_DAY_AUDIT")[0][0], std::optional<std::string>("4"));
+}
+
+void TestAdmin::auditListing()
+{
+    const QString site = dir_.filePath(QStringLiteral("audited"));
+    auto run = runTool(QStringLiteral("kordane-admin"), {QStringLiteral("init"), QStringLiteral("--dir"), site, QStringLiteral("--database"),
+                                                         dir_.filePath(QStringLiteral("audited.FDB")), QStringLiteral("--no-demo-rows"),
+                                                         QStringLiteral("--rules")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    RawFirebird db(dir_.filePath(QStringLiteral("audited.FDB")).toStdString(), "SYSDBA", "x");
+    db.execute({"INSERT INTO POS_DAY VALUES ('A001', '2026/12/07', '08:00:00', '', '\xA4\x40', NULL, 'C1')",
+                "INSERT INTO POS_DAY VALUES ('A002', '2026/12/08', '09:00:00', '18:00:00', '', 'Bob', 'C2')",
+                "UPDATE POS_DAY SET TIME_OUT = '17:00:00', EMPLOYEE_NAME = '" + cp950(QStringLiteral("陳志明")).toStdString() + "' WHERE EMPLOYEE_ID = 'A001'",
+                "DELETE FROM POS_DAY WHERE EMPLOYEE_ID = 'A002'"});
+    const auto audit = [&](const QStringList& arguments) {
+        return admin(site, QStringList{QStringLiteral("audit")} + arguments);
+    };
+    run = audit({});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QStringList lines = run.out.split(u'\n');
+    QCOMPARE(lines.value(0), QStringLiteral("Audit trail of POS_DAY: 4 entries"));
+    QVERIFY(lines.value(1).startsWith(QStringLiteral("CHANGED_AT           USER_NAME  CLIENT_ADDRESS  CLIENT_PROCESS  TRANSACTION_ID  ACTION")));
+    // Oldest first; an update shows what changed, and texts come back as UTF-8.
+    QStringList actions;
+    for (int i = 3; i < 7; ++i)
+        actions << lines.value(i).mid(lines.value(1).indexOf(QStringLiteral(" ACTION")) + 1, 6);
+    QVERIFY2(actions == (QStringList{QStringLiteral("INSERT"), QStringLiteral("INSERT"), QStringLiteral("UPDATE"), QStringLiteral("DELETE")}), qPrintable(run.out));
+    QVERIFY2(lines.value(5).contains(QStringLiteral("UPDATE  A001         2026/12/07  08:00:00  → 17:00:00  一         → 陳志明")), qPrintable(run.out));
+    QVERIFY2(lines.value(6).contains(QStringLiteral("DELETE  A002         2026/12/08  09:00:00  18:00:00")), qPrintable(run.out));
+
+    run = audit({QStringLiteral("--csv"), QStringLiteral("--employee"), QStringLiteral("A001")});
+    lines = run.out.split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 4); // header, two entries, the empty end
+    QVERIFY(lines.value(0).startsWith(QStringLiteral("CHANGED_AT,USER_NAME,CLIENT_ADDRESS,CLIENT_PROCESS,TRANSACTION_ID,ACTION,OLD_EMPLOYEE_ID,NEW_EMPLOYEE_ID,")));
+    QVERIFY2(lines.value(2).contains(QStringLiteral(",SYSDBA,embedded,,")), qPrintable(lines.value(2)));
+    QVERIFY2(lines.value(2).endsWith(QStringLiteral(",UPDATE,A001,A001,2026/12/07,2026/12/07,08:00:00,08:00:00,,17:00:00,一,一,,陳志明,C1,C1")),
+             qPrintable(lines.value(2)));
+    QCOMPARE(audit({QStringLiteral("--date"), QStringLiteral("2026/12/08")}).out.section(u'\n', 0, 0),
+             QStringLiteral("Audit trail of POS_DAY: 2 entries"));
+    QCOMPARE(audit({QStringLiteral("--since"), QStringLiteral("2999-01-01 00:00")}).out.section(u'\n', 0, 0),
+             QStringLiteral("Audit trail of POS_DAY: 0 entries"));
+    QCOMPARE(audit({QStringLiteral("--since"), QStringLiteral("2000-01-01")}).out.section(u'\n', 0, 0),
+             QStringLiteral("Audit trail of POS_DAY: 4 entries"));
+    run = audit({QStringLiteral("--since"), QStringLiteral("yesterday")});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: --since takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not yesterday\n"));
+    run = admin(newSite(QStringLiteral("unaudited")), {QStringLiteral("audit")});
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: the database keeps no audit trail (kordane-admin rules install starts one)\n"));
 }
 
 void TestAdmin::twoProgramsOneDatabase()

@@ -1,6 +1,8 @@
-// Clerks' accounts on the private server: a clerk added by the admin tool runs what the
-// window runs (S1 to S7, a removal from the grid) through the program's connection and
-// nothing more; removed, the account and its rights are gone. Failures leave nothing.
+// Clerks' accounts on the private server, on a site with the rules: a clerk added by the
+// admin tool runs what the window runs (S1 to S7, a removal from the grid) through the
+// program's connection and nothing more, each write audited in the clerk's name, the audit
+// trail out of the clerk's reach; removed, the account and its rights are gone. Failures
+// leave nothing.
 #include "Catalogue.h"
 #include "DayChain.h"
 #include "RawFirebird.h"
@@ -84,7 +86,7 @@ void TestServerAdmin::initTestCase()
     password_ = test::TestDatabase::sharedServerPassword();
     clerkFile_ = site_.filePath(QStringLiteral("clerk.ini"));
     auto run = admin({QStringLiteral("init"), QStringLiteral("--dir"), site_.path(), QStringLiteral("--database"), database_,
-                      QStringLiteral("--no-demo-rows")});
+                      QStringLiteral("--no-demo-rows"), QStringLiteral("--rules")});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     const QString csv = site_.filePath(QStringLiteral("employees.csv"));
     QFile file(csv);
@@ -156,11 +158,35 @@ void TestServerAdmin::clerkRunsTheWindowAndNoMore()
         QStringLiteral("INSERT INTO EMPLOYEE VALUES ('Z9', 'x', 'y')"),
         QStringLiteral("CREATE USER INTRUDER PASSWORD 'x'"),
         QStringLiteral("CREATE TABLE MINE (X INTEGER)"),
+        QStringLiteral("UPDATE POS_DAY_AUDIT SET USER_NAME = 'SYSDBA'"),
+        QStringLiteral("DELETE FROM POS_DAY_AUDIT"),
+        QStringLiteral("INSERT INTO POS_DAY_AUDIT (AUDIT_ID, CHANGED_AT) VALUES (0, CURRENT_TIMESTAMP)"),
+        QStringLiteral("ALTER TRIGGER POS_DAY_AUDITED INACTIVE"),
+        QStringLiteral("DROP TRIGGER POS_DAY_CHECK"),
     };
     for (const QString& sql : forbidden) {
         query.setSql({sql});
         QVERIFY2(!errorOf([&] { query.execSql(); }).isEmpty(), qPrintable(sql));
     }
+    query.setSql({QStringLiteral("SELECT COUNT(*) FROM POS_DAY_AUDIT")});
+    QVERIFY(!errorOf([&] { query.open(); }).isEmpty());
+    // The rules hold for the clerk, with the server's text and not a want of rights.
+    query.setSql(catalogue::insertRecord());
+    const QStringList bad = {date, QStringLiteral("A001"), QStringLiteral("24:00:00"), QString(), QString(), QString(), QString()};
+    for (int i = 0; i < bad.size(); ++i)
+        query.paramByName(catalogue::insertParamNames()[i]).setAsString(bad[i]);
+    const QString refusal = errorOf([&] { query.execSql(); });
+    QVERIFY2(refusal.contains(QStringLiteral("TIME_IN must be a time HH:MM:SS")), qPrintable(refusal));
+    // Every write of the clerk's is in the audit trail, in the clerk's name, from the desk.
+    RawFirebird db(database_.toStdString(), "SYSDBA", password_.toStdString());
+    std::string actions;
+    for (const auto& row : db.query("SELECT ACTION, USER_NAME, CLIENT_ADDRESS, CLIENT_PROCESS FROM POS_DAY_AUDIT ORDER BY AUDIT_ID")) {
+        actions += row[0].value_or("-") + " ";
+        QCOMPARE(row[1], std::optional<std::string>(clerk_.toStdString()));
+        QVERIFY2(row[2].value_or("").rfind("127.0.0.1", 0) == 0, row[2].value_or("null").c_str());
+        QVERIFY(row[3].value_or("").find("tools_tst_srv_admin") != std::string::npos);
+    }
+    QCOMPARE(actions, std::string("INSERT UPDATE DELETE INSERT DELETE "));
     query.setSql({QStringLiteral("SELECT COUNT(*) FROM SEC$USERS WHERE SEC$USER_NAME <> CURRENT_USER")});
     query.open();
     QCOMPARE(query.asString(0), QStringLiteral("0"));

@@ -19,6 +19,8 @@ const char usage[] =
     "  employees export [FILE]   write the employees as a CSV file\n"
     "  clerk add NAME            give a clerk an account of their own on the server\n"
     "  clerk remove NAME         take a clerk's account and rights away\n"
+    "  rules install|remove|status  checks the database enforces, and an audit trail\n"
+    "  audit                     list the audit trail\n"
     "\n"
     "Each command takes --help. The database is the one the program finds (the settings\n"
     "store, beside the program, /etc/kordane), or the one --connections FILE names. On a\n"
@@ -72,6 +74,10 @@ int run(int argc, char** argv, const char* impliedCommand)
             return employees(rest);
         if (command == u"clerk")
             return clerk(rest);
+        if (command == u"rules")
+            return rules(rest);
+        if (command == u"audit")
+            return audit(rest);
         if (command.isEmpty() || command == u"--help" || command == u"-h") {
             std::fputs(usage, command.isEmpty() ? stderr : stdout);
             return command.isEmpty() ? 2 : 0;

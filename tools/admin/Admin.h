@@ -22,5 +22,7 @@ int run(int argc, char** argv, const char* impliedCommand = nullptr);
 int init(const QStringList& arguments);
 int employees(const QStringList& arguments);
 int clerk(const QStringList& arguments);
+int rules(const QStringList& arguments);
+int audit(const QStringList& arguments);
 
 } // namespace kordane::admin

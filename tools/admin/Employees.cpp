@@ -19,38 +19,6 @@ namespace {
 
 const QStringList columns = {QStringLiteral("EMPLOYEE_ID"), QStringLiteral("EMPLOYEE_NAME"), QStringLiteral("CARD_ID")};
 
-// How much a text column takes: bytes for a column without a character set (the
-// program's bytes go in as they are), characters for one with a set.
-struct Width {
-    int bytes = -1;
-    int characters = -1;
-};
-
-std::map<QString, Width> columnWidths(RawFirebird& db)
-{
-    std::map<QString, Width> widths;
-    const auto rows = db.query("SELECT TRIM(rf.RDB$FIELD_NAME), f.RDB$FIELD_TYPE, f.RDB$FIELD_LENGTH,"
-                               " f.RDB$CHARACTER_LENGTH, COALESCE(f.RDB$CHARACTER_SET_ID, 0)"
-                               " FROM RDB$RELATION_FIELDS rf JOIN RDB$FIELDS f ON f.RDB$FIELD_NAME = rf.RDB$FIELD_SOURCE"
-                               " WHERE rf.RDB$RELATION_NAME = 'EMPLOYEE'");
-    for (const auto& row : rows) {
-        const auto number = [&](std::size_t i) { return row[i] ? QByteArray::fromStdString(*row[i]).trimmed().toInt() : -1; };
-        Width width;
-        if (number(1) == 14 || number(1) == 37) { // CHAR, VARCHAR
-            if (number(4) <= 1) // NONE, OCTETS
-                width.bytes = number(2);
-            else
-                width.characters = number(3);
-        }
-        widths[QString::fromStdString(row[0].value_or(std::string()))] = width;
-    }
-    for (const QString& column : columns) {
-        if (!widths.count(column))
-            throw std::runtime_error("the table EMPLOYEE has no column " + column.toStdString());
-    }
-    return widths;
-}
-
 struct FileText {
     QString text;
     std::vector<int> badLines;
@@ -101,7 +69,7 @@ struct Counts {
 
 class Import {
 public:
-    Import(const Site& site, RawFirebird& db) : site_(site), widths_(columnWidths(db))
+    Import(const Site& site, RawFirebird& db) : site_(site), widths_(columnWidths(db, "EMPLOYEE", columns))
     {
         for (const auto& row : db.query("SELECT EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID FROM EMPLOYEE"))
             stored_[bytesOf(row[0])] = {bytesOf(row[1]), bytesOf(row[2])};

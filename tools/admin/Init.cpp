@@ -8,6 +8,7 @@
 #include "EmbeddedEngine.h"
 #include "RawFirebird.h"
 #include "RegionalSettings.h"
+#include "Rules.h"
 #include "Schema.h"
 #include "Site.h"
 
@@ -89,7 +90,8 @@ int init(const QStringList& arguments)
     const QCommandLineOption dirOption(QStringLiteral("dir"), QStringLiteral("Where the configuration files go (default: beside the program)."), QStringLiteral("DIR"));
     const QCommandLineOption databaseOption(QStringLiteral("database"), QStringLiteral("The database: a file, or HOST:PATH or HOST/PORT:PATH on a server (default: DIR/demo/POSDATA.FDB)."), QStringLiteral("PATH"));
     const QCommandLineOption emptyOption(QStringLiteral("no-demo-rows"), QStringLiteral("Create the tables only."));
-    parser.addOptions({dirOption, databaseOption, emptyOption});
+    const QCommandLineOption rulesOption(QStringLiteral("rules"), QStringLiteral("Also install the checks and the audit trail (see rules install)."));
+    parser.addOptions({dirOption, databaseOption, emptyOption, rulesOption});
     if (!parseCommand(parser, arguments))
         return 0;
     if (!parser.positionalArguments().isEmpty())
@@ -101,7 +103,8 @@ int init(const QStringList& arguments)
     const QString database = remote ? named : QFileInfo(named).absoluteFilePath();
     const Account login = adminAccount(remote);
     if (!remote && QFileInfo::exists(database)) {
-        std::printf("database %s exists; left as it is\n", qPrintable(database));
+        std::printf("database %s exists; left as it is%s\n", qPrintable(database),
+                    parser.isSet(rulesOption) ? " (rules install adds the rules to it)" : "");
     } else {
         if (!remote)
             QDir().mkpath(QFileInfo(database).absolutePath());
@@ -111,6 +114,8 @@ int init(const QStringList& arguments)
         db.execute(kordaneSchema());
         if (!parser.isSet(emptyOption))
             db.execute(demoRows(QDate::currentDate()));
+        if (parser.isSet(rulesOption))
+            installRules(db, TextCodec(QString()));
         std::printf("created %s\n", qPrintable(database));
     }
     if (!QDir().mkpath(dir))

@@ -76,6 +76,32 @@ bool writeIfAbsent(const QString& path, const QByteArray& text, QFileDevice::Per
     return true;
 }
 
+std::map<QString, Width> columnWidths(RawFirebird& db, const char* table, const QStringList& needed)
+{
+    std::map<QString, Width> widths;
+    const auto rows = db.query(std::string("SELECT TRIM(rf.RDB$FIELD_NAME), f.RDB$FIELD_TYPE, f.RDB$FIELD_LENGTH,"
+                                           " f.RDB$CHARACTER_LENGTH, COALESCE(f.RDB$CHARACTER_SET_ID, 0)"
+                                           " FROM RDB$RELATION_FIELDS rf JOIN RDB$FIELDS f ON f.RDB$FIELD_NAME = rf.RDB$FIELD_SOURCE"
+                                           " WHERE rf.RDB$RELATION_NAME = '") + table + "'");
+    for (const auto& row : rows) {
+        const auto number = [&](std::size_t i) { return row[i] ? QByteArray::fromStdString(*row[i]).trimmed().toInt() : -1; };
+        Width width;
+        width.stored = number(2);
+        if (number(1) == 14 || number(1) == 37) { // CHAR, VARCHAR
+            if (number(4) <= 1) // NONE, OCTETS
+                width.bytes = number(2);
+            else
+                width.characters = number(3);
+        }
+        widths[QString::fromStdString(row[0].value_or(std::string()))] = width;
+    }
+    for (const QString& column : needed) {
+        if (!widths.count(column))
+            throw std::runtime_error("the table " + std::string(table) + " has no column " + column.toStdString());
+    }
+    return widths;
+}
+
 QCommandLineOption connectionsOption()
 {
     return {QStringLiteral("connections"),

@@ -7,6 +7,9 @@
 #include <QCommandLineOption>
 #include <QFileDevice>
 #include <QString>
+#include <QStringList>
+
+#include <map>
 
 class QCommandLineParser;
 
@@ -26,6 +29,18 @@ QByteArray connectionsFileText(const QString& database, const Account& login, co
 
 // Writes `text` unless the file exists; false when it exists. Throws when it cannot.
 bool writeIfAbsent(const QString& path, const QByteArray& text, QFileDevice::Permissions permissions);
+
+// How much a text column takes: bytes for a column without a character set (the
+// program's bytes go in as they are), characters for one with a set; `stored` is its
+// width in bytes either way.
+struct Width {
+    int bytes = -1;
+    int characters = -1;
+    int stored = 0;
+};
+
+// The columns of `table` by name; throws when one of `needed` is missing.
+std::map<QString, Width> columnWidths(RawFirebird& db, const char* table, const QStringList& needed);
 
 // --connections FILE, which every command that uses a site takes.
 QCommandLineOption connectionsOption();

@@ -6,7 +6,7 @@
 //                  | anomalies --from YYYY/MM/DD --to YYYY/MM/DD
 //                  [--csv [--bom] | --pdf FILE] [--connections FILE]
 #include "Arguments.h"
-#include "Csv.h"
+#include "SheetCsv.h"
 #include "PdfSheet.h"
 #include "Progress.h"
 #include "Records.h"

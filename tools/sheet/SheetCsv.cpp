@@ -1,4 +1,4 @@
-#include "Csv.h"
+#include "SheetCsv.h"
 
 namespace kordane::report {
 namespace {

@@ -1,0 +1,29 @@
+#pragma once
+// Integrity rules on POS_DAY and its audit trail, kept by the database itself so that they
+// hold for every program that writes, the window included. The checks are a BEFORE trigger
+// that looks only at the columns a write gives new values: a record stored before the rules
+// that breaks one still takes an update of its other columns (the start-up name backfill).
+// An AFTER trigger writes every insert, update and delete into POS_DAY_AUDIT, with the
+// rights of its own, so that a clerk's account needs none on that table.
+#include "RawFirebird.h"
+#include "TextCodec.h"
+
+#include <QStringList>
+
+#include <vector>
+
+namespace kordane::admin {
+
+// A stored record that breaks rules: its identifying values, and the columns at fault.
+struct RuleBreach {
+    QStringList record; // EMPLOYEE_ID, INI_DATE, TIME_IN, TIME_OUT, BILL_WEEK
+    QStringList columns;
+};
+
+std::vector<RuleBreach> ruleBreaches(RawFirebird& db, const TextCodec& codec);
+
+// Installs the rules, or brings them up to date, in one transaction. The audit table and
+// its entries are kept when they exist.
+void installRules(RawFirebird& db, const TextCodec& codec);
+
+} // namespace kordane::admin
