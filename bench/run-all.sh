@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 data=${2:-$build/bench-data}
-benches=(bench_makedb bench_window bench_report bench_fetch bench_dataset bench_grid bench_sqldataset_fetch)
+benches=(bench_makedb bench_window bench_report bench_rules bench_fetch bench_dataset bench_grid bench_sqldataset_fetch)
 cmake --build "$build" --target "${benches[@]}" -j "$(nproc)" >/dev/null
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
@@ -16,6 +16,8 @@ echo "| what                               |   Kordane    |  raw client  | ratio
 echo "|------------------------------------|--------------|--------------|--------|"
 "$build/bin/bench_window" "$data" 2>/dev/null
 "$build/bin/bench_report" "$data"
+echo
+"$build/bin/bench_rules" "$data" 2>/dev/null
 for b in bench_fetch bench_dataset bench_grid bench_sqldataset_fetch; do
   echo
   echo "## $b"
