@@ -231,7 +231,7 @@ isc_tr_handle* FbConnection::activeTransaction()
     return pending_ ? pending_.out() : nullptr;
 }
 
-isc_tr_handle* FbConnection::statementTransaction(TransactionHandle& own, ISC_STATUS* status)
+isc_tr_handle* FbConnection::statementTransaction(TransactionHandle& own, bool readOnly, ISC_STATUS* status)
 {
     if (isc_tr_handle* active = activeTransaction())
         return active;
@@ -241,13 +241,7 @@ isc_tr_handle* FbConnection::statementTransaction(TransactionHandle& own, ISC_ST
         return pending_.out();
     }
     own = TransactionHandle(api_.get());
-    return startTransaction(own, options_.isolation, false, status) ? own.out() : nullptr;
-}
-
-bool FbConnection::startReadTransaction(TransactionHandle& own, ISC_STATUS* status)
-{
-    own = TransactionHandle(api_.get());
-    return startTransaction(own, Isolation::ReadCommitted, true, status);
+    return startTransaction(own, options_.isolation, readOnly, status) ? own.out() : nullptr;
 }
 
 void FbConnection::attach(FbCommand* command)

@@ -50,13 +50,12 @@ public:
     isc_db_handle* database() { return attachment_.out(); }
     const ConnectionOptions& options() const { return options_; }
     // The transaction a statement runs in: the explicit one or the one kept while
-    // automatic commit is off, else a new one started into `own`, which the caller
-    // commits when the statement is done. Null on failure, with `status` filled in.
-    isc_tr_handle* statementTransaction(TransactionHandle& own, ISC_STATUS* status);
+    // automatic commit is off, else a new one started into `own` (read-only for a
+    // query, which changes nothing), which the caller commits when the statement is
+    // done. Null on failure, with `status` filled in.
+    isc_tr_handle* statementTransaction(TransactionHandle& own, bool readOnly, ISC_STATUS* status);
     // The explicit or kept transaction, if there is one.
     isc_tr_handle* activeTransaction();
-    // A read-only transaction for preparing outside any transaction of the caller's.
-    bool startReadTransaction(TransactionHandle& own, ISC_STATUS* status);
     void attach(FbCommand* command);
     void detach(FbCommand* command);
 
