@@ -50,8 +50,10 @@ FbCommand::FbCommand(FbConnection& connection, std::shared_ptr<const FbApi> api)
 FbCommand::~FbCommand()
 {
     closeCursor();
-    if (connection_)
+    if (connection_) {
+        connection_->keepStatement(std::move(statement_));
         connection_->detach(this);
+    }
 }
 
 void FbCommand::closeCursor()
@@ -112,6 +114,8 @@ Status FbCommand::prepare(const std::string& sql, int)
         ISC_STATUS_ARRAY status;
         if (!endPreparedIn(status))
             return error_.serverFail(*api_, status);
+        if (!statement_)
+            statement_ = connection_->takeStatement();
         if (!statement_ && api_->allocateStatement(status, connection_->database(), statement_.out())) {
             statement_.forget();
             return error_.serverFail(*api_, status);

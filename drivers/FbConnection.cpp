@@ -157,6 +157,7 @@ Status FbConnection::disconnect()
     return error_.guarded([&]() -> Status {
         for (FbCommand* command : commands_)
             command->release();
+        spareStatements_.clear();
         explicit_.reset();
         explicitActive_ = false;
         pending_.reset();
@@ -252,6 +253,23 @@ void FbConnection::attach(FbCommand* command)
 void FbConnection::detach(FbCommand* command)
 {
     std::erase(commands_, command);
+}
+
+StatementHandle FbConnection::takeStatement()
+{
+    if (spareStatements_.empty())
+        return StatementHandle(api_.get());
+    StatementHandle statement = std::move(spareStatements_.back());
+    spareStatements_.pop_back();
+    return statement;
+}
+
+void FbConnection::keepStatement(StatementHandle statement)
+{
+    // A few cover every statement the program has at one time.
+    constexpr std::size_t kept = 8;
+    if (connected() && statement && spareStatements_.size() < kept)
+        spareStatements_.push_back(std::move(statement));
 }
 
 Status FbConnection::beginTransaction(int transactionId, Isolation isolation)

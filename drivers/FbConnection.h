@@ -58,6 +58,10 @@ public:
     isc_tr_handle* activeTransaction();
     void attach(FbCommand* command);
     void detach(FbCommand* command);
+    // Statement handles of commands gone, kept for the next ones: a handle is prepared
+    // again as it is, which saves allocating and freeing one for every statement.
+    StatementHandle takeStatement();
+    void keepStatement(StatementHandle statement);
 
 private:
     dbx::Status applyOption(dbx::ConnectionOption option, std::int64_t value);
@@ -78,6 +82,7 @@ private:
     // With automatic commit off: the work done outside explicit transactions.
     TransactionHandle pending_;
     std::vector<FbCommand*> commands_;
+    std::vector<StatementHandle> spareStatements_;
     std::unique_ptr<FbMetaData> metaData_;
 };
 

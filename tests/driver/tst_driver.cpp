@@ -184,6 +184,13 @@ void TestDriver::oneTransactionPerStatement()
     QCOMPARE(again.command->execute(cursor), dbx::DBXERR_NONE);
     QVERIFY(cursor);
     QCOMPARE(cursor->next(), dbx::DBXERR_NONE);
+    cursor.reset();
+
+    // The handles of commands gone serve the next ones; they do not pile up.
+    for (int i = 0; i < 40; ++i)
+        QCOMPARE(run(*connection_, "INSERT INTO T VALUES (?, 'many')", {std::to_string(i)}).rows, 1);
+    QVERIFY(number("SELECT COUNT(*) FROM MON$STATEMENTS WHERE MON$ATTACHMENT_ID = CURRENT_CONNECTION") <= 10);
+    QCOMPARE(number("SELECT COUNT(*) FROM T WHERE TXT = 'many'"), 40);
 }
 
 void TestDriver::explicitTransactions()
