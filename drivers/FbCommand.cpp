@@ -101,7 +101,7 @@ Status FbCommand::setRowsetSize(int)
     return DBXERR_NONE;
 }
 
-Status FbCommand::prepare(const std::string& sql, int)
+Status FbCommand::prepare(const std::string& sql, int parameterCount)
 {
     return error_.guarded([&]() -> Status {
         if (!connection_ || !connection_->connected())
@@ -131,7 +131,7 @@ Status FbCommand::prepare(const std::string& sql, int)
         if (api_->prepare(status, transaction, statement_.out(), static_cast<unsigned short>(sql.size()), sql.data(),
                           static_cast<unsigned short>(connection_->options().sqlDialect), output_.get()))
             return error_.serverFail(*api_, status);
-        if (const Status described = describe(status))
+        if (const Status described = describe(status, parameterCount > 0))
             return described;
         preparedIn_ = std::move(own);
         prepared_ = true;
@@ -139,26 +139,28 @@ Status FbCommand::prepare(const std::string& sql, int)
     });
 }
 
-// One describe of each kind as a rule: the descriptors start with room for every
-// statement of the program, and only a wider one is described again, sized.
-Status FbCommand::describe(ISC_STATUS* status)
+// One describe of each kind at most: the descriptors start with room for every statement
+// of the program, and only a wider one is described again, sized. A statement without
+// markers needs no describe of its parameters.
+Status FbCommand::describe(ISC_STATUS* status, bool parameters)
 {
     if (output_.count() > output_.capacity()) {
         output_.resize(output_.count());
         if (api_->describe(status, statement_.out(), SQLDA_VERSION1, output_.get()))
             return error_.serverFail(*api_, status);
     }
-    if (api_->describeBind(status, statement_.out(), SQLDA_VERSION1, input_.get()))
+    input_.get()->sqld = 0;
+    if (parameters && api_->describeBind(status, statement_.out(), SQLDA_VERSION1, input_.get()))
         return error_.serverFail(*api_, status);
     if (input_.count() > input_.capacity()) {
         input_.resize(input_.count());
         if (api_->describeBind(status, statement_.out(), SQLDA_VERSION1, input_.get()))
             return error_.serverFail(*api_, status);
     }
-    // Only a statement with columns may give a cursor; any other's type comes with its
-    // counts after the execute.
-    statementType_ = 0;
-    if (output_.count() > 0 && !readStatementType(status))
+    // Only a statement with columns may give a cursor, and a query's text says it is one;
+    // any other's type comes with its counts after the execute.
+    statementType_ = readOnly_ && output_.count() > 0 ? isc_info_sql_stmt_select : 0;
+    if (!statementType_ && output_.count() > 0 && !readStatementType(status))
         return error_.serverFail(*api_, status);
 
     parameters_.assign(static_cast<std::size_t>(input_.count()), Parameter{});

@@ -48,7 +48,7 @@ private:
         short subType = 0;
     };
 
-    dbx::Status describe(ISC_STATUS* status);
+    dbx::Status describe(ISC_STATUS* status, bool parameters);
     void layOutRow();
     bool readStatementType(ISC_STATUS* status);
     bool readRowsAffected(ISC_STATUS* status);
