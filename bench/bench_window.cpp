@@ -58,6 +58,9 @@ constexpr int commandRounds = 15; // a command takes a millisecond or less: more
 
 std::string text(const QString& s) { return s.toStdString(); }
 
+// The copy of the database, in memory: removed also when the run ends early.
+QTemporaryDir* workDir = nullptr;
+
 double timed(const std::function<void()>& work)
 {
     QElapsedTimer timer;
@@ -226,6 +229,8 @@ int main(int argc, char** argv)
     // An error the window would show ends the run: its figures would be of something else.
     ErrorDisplay::setPresenter([](const QString&, const QString& message) {
         std::fprintf(stderr, "the window showed: %s\n", qPrintable(message));
+        if (workDir)
+            workDir->remove();
         std::exit(1);
     });
     if (argc == 5 && QByteArray(argv[1]) == "--memory")
@@ -236,6 +241,7 @@ int main(int argc, char** argv)
     }
     const QString memoryDir = QStringLiteral("/dev/shm");
     QTemporaryDir dir(QDir(memoryDir).exists() ? memoryDir + QStringLiteral("/kordane-bench-XXXXXX") : QString());
+    workDir = &dir;
     const QString copy = dir.path() + QStringLiteral("/POSDATA.FDB");
     if (!QFile::copy(QDir(QString::fromLocal8Bit(argv[1])).absoluteFilePath(QStringLiteral("POSDATA.FDB")), copy)) {
         std::fprintf(stderr, "no database in %s (run bench_makedb)\n", argv[1]);

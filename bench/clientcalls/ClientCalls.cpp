@@ -1,27 +1,19 @@
 // The Firebird client's calls, counted: a library that stands in front of the client
 // (as the drivers file's VendorLib, and linked before the client into a benchmark) and
 // passes every call on. kordane_client_calls() gives the count so far. Each of these
-// calls may be a round trip to the server. Functions the client itself calls from others
-// (isc_dsql_execute2, which isc_dsql_execute calls) are not stood in front of: they would
-// count twice.
+// calls may be a round trip to the server. Where the client's own functions call one
+// another, only the one called is stood in front of, so that a call counts once:
+// isc_start_transaction is counted as the isc_start_multiple it calls, and
+// isc_dsql_execute2 (which isc_dsql_execute calls) is left alone.
 #include <ibase.h>
 
 #include <dlfcn.h>
 
 #include <atomic>
-#include <cstdarg>
-#include <vector>
 
 namespace {
 
 std::atomic<long> calls{0};
-
-// The client's transaction existence block, as isc_start_multiple takes it.
-struct Teb {
-    isc_db_handle* database;
-    int length;
-    const ISC_SCHAR* tpb;
-};
 
 } // namespace
 
@@ -70,24 +62,5 @@ FORWARD(isc_open_blob2,
 FORWARD(isc_get_segment, (ISC_STATUS* s, isc_blob_handle* b, unsigned short* got, unsigned short l, ISC_SCHAR* buf),
         (s, b, got, l, buf))
 FORWARD(isc_close_blob, (ISC_STATUS* s, isc_blob_handle* b), (s, b))
-
-// Passed on as one call that starts a transaction over the databases given.
-__attribute__((visibility("default"))) ISC_STATUS ISC_EXPORT_VARARG isc_start_transaction(ISC_STATUS* s,
-                                                                                         isc_tr_handle* t, short c, ...)
-{
-    std::vector<Teb> teb(static_cast<std::size_t>(c < 0 ? 0 : c));
-    va_list args;
-    va_start(args, c);
-    for (Teb& e : teb) {
-        e.database = va_arg(args, isc_db_handle*);
-        e.length = va_arg(args, int);
-        e.tpb = va_arg(args, const ISC_SCHAR*);
-    }
-    va_end(args);
-    // The client's own, not the counted one above: this is one call.
-    static const auto real = reinterpret_cast<decltype(&isc_start_multiple)>(dlsym(RTLD_NEXT, "isc_start_multiple"));
-    ++calls;
-    return real(s, t, c, teb.data());
-}
 
 } // extern "C"
