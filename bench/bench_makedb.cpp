@@ -1,6 +1,9 @@
 // Makes the benchmarks' database once: 1,000,000 POS_DAY rows over the 365 dates up to
 // today, 100,000 of them today, for 5,000 employees; in the last 35 days every tenth row
-// lacks its name. Usage: bench_makedb <dir> (an existing database there is kept).
+// lacks its name. Beside them, for the scaling table, three older dates hold 1,000,
+// 10,000 and 1,000,000 rows (scalingDate in BenchData.h).
+// Usage: bench_makedb <dir> (an existing database there is kept).
+#include "BenchData.h"
 #include "RawFirebird.h"
 #include "Schema.h"
 
@@ -10,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace kordane;
@@ -22,19 +26,14 @@ constexpr int totalRows = 1000000;
 constexpr int bigDayRows = 100000;
 const char* const password = "quillbrex";
 
-std::string dateText(int daysAgo)
+// Rows of one date in one statement (and transaction); `first` numbers the cards.
+std::string dayBlock(const QDate& date, int rows, int first)
 {
-    return QDate::currentDate().addDays(-daysAgo).toString(QStringLiteral("yyyy/MM/dd")).toStdString();
-}
-
-// One date's rows in one statement (and transaction); `first` numbers the cards.
-std::string dayBlock(int daysAgo, int rows, int first)
-{
-    const std::string name = daysAgo < 35 ? "IIF(MOD(:i, 10) = 0, NULL, 'Name ' || MOD(:i, 5000))"
+    const std::string name = date.daysTo(QDate::currentDate()) < 35 ? "IIF(MOD(:i, 10) = 0, NULL, 'Name ' || MOD(:i, 5000))"
                                           : "'Name ' || MOD(:i, 5000)";
     return "EXECUTE BLOCK AS DECLARE i INTEGER = " + std::to_string(first) + "; BEGIN WHILE (i < " +
            std::to_string(first + rows) + ") DO BEGIN INSERT INTO POS_DAY VALUES ('E' || MOD(:i, " +
-           std::to_string(employees) + "), '" + dateText(daysAgo) +
+           std::to_string(employees) + "), '" + bench::dateText(date) +
            "', '08:00:00', '17:30:00', x'A454', " + name + ", 'C' || :i); i = i + 1; END END";
 }
 
@@ -61,14 +60,21 @@ int main(int argc, char** argv)
         db.execute(kordaneSchema());
         db.execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(employees) +
                    ") DO BEGIN INSERT INTO EMPLOYEE VALUES ('E' || :i, 'Name ' || :i, 'C' || :i); i = i + 1; END END");
-        db.execute(dayBlock(0, bigDayRows, 0));
+        db.execute(dayBlock(QDate::currentDate(), bigDayRows, 0));
         const int perDay = (totalRows - bigDayRows) / (dates - 1);
         int first = bigDayRows;
         for (int d = 1; d < dates; ++d) {
             const int rows = d == dates - 1 ? totalRows - first : perDay;
-            db.execute(dayBlock(d, rows, first));
+            db.execute(dayBlock(QDate::currentDate().addDays(-d), rows, first));
             first += rows;
         }
+        for (const int rows : bench::scalingRows)
+            if (rows != bigDayRows) {
+                // Blocks of at most 100,000 rows, each its own transaction.
+                for (int done = 0; done < rows; done += bigDayRows)
+                    db.execute(dayBlock(bench::scalingDate(rows), std::min(bigDayRows, rows - done), first + done));
+                first += rows;
+            }
         std::printf("made %s: %d rows in %lld ms\n", qPrintable(database), first, static_cast<long long>(timer.elapsed()));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());

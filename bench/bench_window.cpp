@@ -1,18 +1,30 @@
-// The window's costs on the benchmark database (bench_makedb), each beside what the raw
-// client needs for the same work: start-up with the name backfill, the 100,000-row view,
-// a removal from the grid applied, the add and modify commands, and peak memory.
+// The window's costs on the benchmark database (bench_makedb), each beside the tightest
+// program on the raw client doing the same specified work (TightClient.h): start-up with
+// the name backfill, the view and a removal from the grid at 1,000 to 1,000,000 rows in a
+// date, the add and modify commands with and without their confirmation, the client calls
+// of each command, and the peak memory of a view beside a minimal store of the same rows.
+//
+// Every time is taken in interleaved rounds (Kordane, raw, then raw, Kordane, ...) and
+// given as the medians of both sides and the min and median of the ratio of the rounds.
+// The database is copied into memory (/dev/shm when there is one), so that a commit costs
+// no disk flush and the figures are the client's and the program's own. Both sides call
+// the client through the same counting layer (clientcalls/).
 // Usage (offscreen): bench_window <dir made by bench_makedb>
+//   bench_window --memory kordane|raw <rows> <database>: one memory figure (a child run)
+#include "BenchData.h"
 #include "Catalogue.h"
 #include "ClientDataSet.h"
 #include "DialogAnswers.h"
 #include "Dialogs.h"
 #include "Edit.h"
+#include "ErrorDisplay.h"
 #include "FrmKordane.h"
 #include "MaskEdit.h"
-#include "RawFirebird.h"
 #include "SpeedButton.h"
 #include "SqlConnection.h"
 #include "TestDatabase.h"
+#include "TightClient.h"
+#include "TransactionScope.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
@@ -20,26 +32,35 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/resource.h>
-#include <unistd.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
-#include <iterator>
+#include <map>
 #include <memory>
 #include <stdexcept>
 
 using namespace kordane;
+using bench::MinimalStore;
+using bench::TightClient;
 
 namespace {
 
 const std::string password = "quillbrex";
+constexpr int rounds = 7;
+constexpr int commandRounds = 15; // a command takes a millisecond or less: more rounds
 
-// Milliseconds.
+std::string text(const QString& s) { return s.toStdString(); }
+
+// The copy of the database, in memory: removed also when the run ends early.
+QTemporaryDir* workDir = nullptr;
+
 double timed(const std::function<void()>& work)
 {
     QElapsedTimer timer;
@@ -48,160 +69,327 @@ double timed(const std::function<void()>& work)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-void row(const char* what, double kordane, double raw, const char* unit = "ms")
+double median(std::vector<double> v)
 {
-    std::printf("| %-34s | %9.1f %-2s | %9.1f %-2s | %6.2f |\n", what, kordane, unit, raw, unit,
-                raw > 0 ? kordane / raw : 0.0);
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
-// The best of `n` runs, in milliseconds.
-double best(int n, const std::function<void()>& work)
+struct Figure {
+    std::vector<double> kordane, raw, ratio;
+};
+
+// Rounds of A and B, the order turned every round; `prepare` runs untimed before each side.
+Figure interleaved(int n, const std::function<void(int)>& a, const std::function<void(int)>& b,
+                   const std::function<void()>& prepare = {})
 {
-    double least = timed(work);
-    for (int i = 1; i < n; ++i)
-        least = std::min(least, timed(work));
-    return least;
+    Figure f;
+    for (int i = 0; i < n; ++i) {
+        double ta = 0, tb = 0;
+        const auto runA = [&] {
+            if (prepare)
+                prepare();
+            ta = timed([&] { a(i); });
+        };
+        const auto runB = [&] {
+            if (prepare)
+                prepare();
+            tb = timed([&] { b(i); });
+        };
+        if (i % 2 == 0) {
+            runA();
+            runB();
+        } else {
+            runB();
+            runA();
+        }
+        f.kordane.push_back(ta);
+        f.raw.push_back(tb);
+        f.ratio.push_back(ta / tb);
+    }
+    return f;
 }
 
-// The median of `n` runs of work(0), work(1), ..., in milliseconds.
-double median(int n, const std::function<void(int)>& work)
+std::map<std::string, std::pair<double, double>> ratios; // the fixed lines at the end
+
+void row(const char* what, const Figure& f, const char* name = nullptr, const char* unit = "ms")
 {
-    std::vector<double> ms;
-    for (int i = 0; i < n; ++i)
-        ms.push_back(timed([&] { work(i); }));
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
+    const double low = *std::min_element(f.ratio.begin(), f.ratio.end());
+    const double mid = median(f.ratio);
+    std::printf("| %-40s | %10.2f %-2s | %10.2f %-2s | %5.2f | %5.2f |\n", what, median(f.kordane), unit, median(f.raw),
+                unit, low, mid);
+    if (name)
+        ratios[name] = {low, mid};
 }
 
-constexpr int rounds = 5;
-
-// The resident set now, in MB.
-double residentMb()
+long clientCalls()
 {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
+    static const auto count = [] {
+        void* self = dlopen(KORDANE_CLIENTCALLS, RTLD_NOW | RTLD_NOLOAD);
+        return self ? reinterpret_cast<long (*)()>(dlsym(self, "kordane_client_calls")) : nullptr;
+    }();
+    return count ? count() : -1;
+}
+
+// Peak resident memory since the mark, in MB (the kernel's high-water mark, reset).
+struct MemoryMark {
+    MemoryMark()
+    {
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        if (clear.open(QIODevice::WriteOnly))
+            clear.write("5");
+        base = field("VmRSS:");
+    }
+    double peakMb() const { return (field("VmHWM:") - base) / 1024.0; }
+    static double field(const char* name)
+    {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            return 0;
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith(name))
+                return line.mid(int(std::strlen(name))).trimmed().split(' ').value(0).toDouble();
         return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? double(fields[1].toLongLong()) * double(getpagesize()) / (1024.0 * 1024.0) : 0;
+    }
+    double base;
+};
+
+QString dateOf(int rows) { return QString::fromStdString(bench::dateText(bench::scalingDate(rows))); }
+
+// The configuration files beside the database; the window calls the client through the
+// counting layer.
+void writeConfiguration(const QString& dir, const QString& database)
+{
+    const QString drivers = test::TestDatabase::driversText().replace(
+        QStringLiteral("VendorLib=libfbclient.so.2"), QStringLiteral("VendorLib=" KORDANE_CLIENTCALLS));
+    if (!test::writeTextFile(dir + QStringLiteral("/dbxconnections.ini"),
+                             test::TestDatabase::connectionsTextFor(database, QString::fromStdString(password))) ||
+        !test::writeTextFile(dir + QStringLiteral("/dbxdrivers.ini"), drivers))
+        throw std::runtime_error("cannot write the configuration files");
 }
 
-std::string text(const QString& s) { return s.toStdString(); }
+std::unique_ptr<TFormKordane> shownWindow()
+{
+    auto w = std::make_unique<TFormKordane>();
+    w->show();
+    (void)QTest::qWaitForWindowExposed(w.get());
+    return w;
+}
+
+// The child run of --memory: the peak a view of `rows` rows adds to a shown window, or
+// that the tight client's store adds.
+int memoryRun(const QString& side, int rows, const QString& database)
+{
+    const QString dir = QFileInfo(database).absolutePath();
+    QTemporaryDir settings;
+    test::pointSettingsAt(settings.path(), dir + QStringLiteral("/dbxconnections.ini"),
+                          dir + QStringLiteral("/dbxdrivers.ini"));
+    const std::string sql = text(catalogue::joinLines(catalogue::daySelect(dateOf(rows))));
+    double peak = 0;
+    std::size_t shown = 0;
+    if (side == u"kordane") {
+        auto w = shownWindow();
+        w->MaskEdit1->assignText(dateOf(rows));
+        const MemoryMark mark;
+        w->SpeedButton2Click(w->SpeedButton2);
+        w->repaint();
+        peak = mark.peakMb();
+        shown = std::size_t(w->ClientDataSet1.recordCount());
+    } else {
+        TightClient raw(text(database), "SYSDBA", password);
+        MinimalStore store;
+        const MemoryMark mark;
+        shown = raw.query(sql, store);
+        peak = mark.peakMb();
+    }
+    std::printf("%zu %.1f\n", shown, peak);
+    return 0;
+}
+
+// The peak of one side's child run; `shown` is set to the rows it showed.
+double memoryOf(const QString& side, int rows, const QString& database, int& shown)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--memory"), side, QString::number(rows), database});
+    if (!child.waitForFinished(600000) || child.exitCode() != 0)
+        throw std::runtime_error("the memory run failed: " + child.readAllStandardError().toStdString());
+    const QList<QByteArray> out = child.readAllStandardOutput().trimmed().split(' ');
+    if (out.size() != 2)
+        throw std::runtime_error("the memory run gave no figure");
+    shown = out[0].toInt();
+    return out[1].toDouble();
+}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // An error the window would show ends the run: its figures would be of something else.
+    ErrorDisplay::setPresenter([](const QString&, const QString& message) {
+        std::fprintf(stderr, "the window showed: %s\n", qPrintable(message));
+        if (workDir)
+            workDir->remove();
+        std::exit(1);
+    });
+    if (argc == 5 && QByteArray(argv[1]) == "--memory")
+        return memoryRun(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt(), QString::fromLocal8Bit(argv[4]));
     if (argc != 2) {
         std::fprintf(stderr, "usage: bench_window <dir>\n");
         return 2;
     }
-    // A copy of the made database, so that every run starts from the same rows.
-    QTemporaryDir dir;
+    const QString memoryDir = QStringLiteral("/dev/shm");
+    QTemporaryDir dir(QDir(memoryDir).exists() ? memoryDir + QStringLiteral("/kordane-bench-XXXXXX") : QString());
+    workDir = &dir;
     const QString copy = dir.path() + QStringLiteral("/POSDATA.FDB");
     if (!QFile::copy(QDir(QString::fromLocal8Bit(argv[1])).absoluteFilePath(QStringLiteral("POSDATA.FDB")), copy)) {
         std::fprintf(stderr, "no database in %s (run bench_makedb)\n", argv[1]);
         return 1;
     }
     const std::string database = text(copy);
-    const QString connections = test::TestDatabase::connectionsTextFor(copy, QString::fromStdString(password));
-    const QString connectionsFile = dir.path() + QStringLiteral("/dbxconnections.ini");
-    const QString driversFile = dir.path() + QStringLiteral("/dbxdrivers.ini");
-    if (!test::writeTextFile(connectionsFile, connections) ||
-        !test::writeTextFile(driversFile, test::TestDatabase::driversText()))
-        return 1;
+    // Each memory figure comes from a child run, once this process has let go of the
+    // database (the embedded engine gives a database file to one process at a time).
+    const auto memory = [&](std::map<std::string, std::pair<double, double>>& into) {
+        std::printf("\n| memory of a view (peak over the shown window) | Kordane | minimal raw store | ratio |\n");
+        std::printf("|-----------------------------------------------|---------|-------------------|-------|\n");
+        for (const int size : {100000, 1000000}) {
+            Figure f;
+            for (int i = 0; i < 3; ++i) {
+                int kordaneRows = 0, rawRows = 0;
+                f.kordane.push_back(memoryOf(QStringLiteral("kordane"), size, copy, kordaneRows));
+                f.raw.push_back(memoryOf(QStringLiteral("raw"), size, copy, rawRows));
+                if (kordaneRows != rawRows || kordaneRows < size * 9 / 10)
+                    throw std::runtime_error("the memory runs showed different rows");
+                f.ratio.push_back(f.kordane.back() / f.raw.back());
+            }
+            std::printf("| %-45s | %4.0f MB | %14.0f MB | %5.2f |\n",
+                        qPrintable(QStringLiteral("%L1 rows (median of 3)").arg(size)), median(f.kordane),
+                        median(f.raw), median(f.ratio));
+            if (size == 1000000)
+                into["memory-1m"] = {*std::min_element(f.ratio.begin(), f.ratio.end()), median(f.ratio)};
+        }
+    };
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"));
     const QString cutOff = catalogue::cutOffDateText(QDate::currentDate());
     try {
+        writeConfiguration(dir.path(), copy);
+        QTemporaryDir settings;
+        test::pointSettingsAt(settings.path(), dir.path() + QStringLiteral("/dbxconnections.ini"),
+                              dir.path() + QStringLiteral("/dbxdrivers.ini"));
         // Held open throughout, so that both sides find the engine loaded and the cache warm.
         RawFirebird holder(database, "SYSDBA", password, "NONE");
+        const auto count = [&] { return std::stoll(holder.query("SELECT COUNT(*) FROM POS_DAY")[0][0].value_or("")); };
+        const auto checked = [&](long long change, const char* what, const std::function<Figure()>& work) {
+            const long long before = count();
+            Figure f = work();
+            if (count() != before + change)
+                throw std::runtime_error(std::string(what) + " did not change the table as it should");
+            return f;
+        };
+        (void)count();
+
+        std::printf("| %-40s | %13s | %13s | ratio min / median |\n", "work", "Kordane", "raw client");
+        std::printf("|------------------------------------------|---------------|---------------|-------|-------|\n");
+
+        const std::string backfill = text(catalogue::joinLines(catalogue::backfillNames(cutOff)));
         const auto missNames = [&] {
             holder.execute("UPDATE POS_DAY SET EMPLOYEE_NAME = NULL WHERE INI_DATE >= '" + text(cutOff) +
                            "' AND CARD_ID LIKE '%0'");
         };
-        (void)holder.query("SELECT COUNT(*) FROM POS_DAY");
+        row("start-up: S1 and the window shown", interleaved(rounds, [&](int) { (void)shownWindow(); },
+                                                           [&](int) {
+                                                               TightClient raw(database, "SYSDBA", password);
+                                                               raw.execute(backfill, {}, false);
+                                                               QWidget bare;
+                                                               bare.resize(800, 600);
+                                                               bare.show();
+                                                               (void)QTest::qWaitForWindowExposed(&bare);
+                                                           },
+                                                           missNames),
+            "startup");
 
-        missNames();
-        const double rawStart = timed([&] {
-            RawFirebird db(database, "SYSDBA", password, "NONE");
-            db.execute(text(catalogue::joinLines(catalogue::backfillNames(cutOff))));
-            QWidget bare;
-            bare.resize(800, 600);
-            bare.show();
-            (void)QTest::qWaitForWindowExposed(&bare);
-        });
-
-        QTemporaryDir settings;
-        test::pointSettingsAt(settings.path(), connectionsFile, driversFile);
-        missNames();
-        std::unique_ptr<TFormKordane> w;
-        const double start = timed([&] {
-            w = std::make_unique<TFormKordane>();
-            w->show();
-            (void)QTest::qWaitForWindowExposed(w.get());
-        });
-        row("start-up, S1, window shown", start, rawStart);
-
-        const std::string day = text(catalogue::joinLines(catalogue::daySelect(today)));
-        std::vector<RawFirebird::Row> dayRows;
-        const auto rawFetch = [&] { dayRows = holder.query(day); };
-        const auto openView = [&] {
-            w->SpeedButton2Click(w->SpeedButton2);
-            w->repaint();
+        auto w = shownWindow();
+        TightClient raw(database, "SYSDBA", password);
+        MinimalStore store;
+        const char* const columns[] = {"EMPLOYEE_ID", "INI_DATE", "TIME_IN", "TIME_OUT", "BILL_WEEK", "EMPLOYEE_NAME",
+                                       "CARD_ID"};
+        constexpr std::size_t width = std::size(columns);
+        // The raw removal's statement: what the grid's sends, every column of the row.
+        const auto rawRemove = [&](std::size_t row) {
+            std::string sql = "delete from POS_DAY where";
+            std::vector<std::optional<std::string_view>> keys;
+            for (std::size_t c = 0; c < width; ++c) {
+                const std::size_t v = row * width + c;
+                sql += std::string(c ? " and " : " ") + columns[c] + (store.null(v) ? " is null" : " = ?");
+                if (!store.null(v))
+                    keys.emplace_back(store.value(v));
+            }
+            if (raw.execute(sql, keys) != 1)
+                throw std::runtime_error("the raw removal did not remove one row");
         };
-        // Memory from the first run of each, before either side has freed rows the other
-        // could reuse; time as the best of three more.
-        w->MaskEdit1->assignText(today);
-        double memory = residentMb();
-        openView();
-        memory = residentMb() - memory;
-        double rawMemory = residentMb();
-        rawFetch();
-        rawMemory = residentMb() - rawMemory;
-        const double rawView = best(3, rawFetch);
-        const double view = best(3, openView);
-        row("view of 100,000 rows (best of 3)", view, rawView);
-        row("memory the view holds", memory, rawMemory, "MB");
-        if (std::size_t(w->ClientDataSet1.recordCount()) != dayRows.size() || dayRows.size() < 2 * rounds)
-            throw std::runtime_error("the view shows " + std::to_string(w->ClientDataSet1.recordCount()) +
-                                     " rows, the raw client " + std::to_string(dayRows.size()));
-
-        const auto count = [&] { return std::stoll(holder.query("SELECT COUNT(*) FROM POS_DAY")[0][0].value_or("")); };
-        // Each side's work is checked by what it left in the table.
-        const auto checked = [&](long long change, const char* what, const std::function<double()>& work) {
-            const long long before = count();
-            const double ms = work();
-            if (count() != before + change)
-                throw std::runtime_error(std::string(what) + " did not change the table as it should");
-            return ms;
+        const auto confirm = [] {
+            test::DialogAnswers answers({QStringLiteral("Y")});
+            (void)confirmationDialog(QStringLiteral("確定刪除該筆資料.?"));
         };
 
-        // The grid removes its current row, from the top; the raw client rows from the end.
-        const double remove = checked(-rounds, "the removal", [&] {
-            return median(rounds, [&](int) {
-                test::DialogAnswers answers({QStringLiteral("Y")});
-                w->N1Click(w->N1);
+        std::map<int, std::pair<long, long>> removalCalls;
+        for (const int size : bench::scalingRows) {
+            const QString date = dateOf(size);
+            const std::string sql = text(catalogue::joinLines(catalogue::daySelect(date)));
+            w->MaskEdit1->assignText(date);
+            const QString label = QStringLiteral("view of %L1 rows").arg(size);
+            row(qPrintable(label),
+                interleaved(rounds,
+                            [&](int) {
+                                w->SpeedButton2Click(w->SpeedButton2);
+                                w->repaint();
+                            },
+                            [&](int) {
+                                store.clear();
+                                raw.query(sql, store);
+                            }),
+                size == 100000 ? "view-100k" : nullptr);
+            if (std::size_t(w->ClientDataSet1.recordCount()) != store.values() / width ||
+                w->ClientDataSet1.recordCount() != size)
+                throw std::runtime_error("the two sides show different rows");
+
+            // The grid removes its current row from the top, the raw client rows from the end.
+            std::size_t last = store.values() / width;
+            const std::string name = "removal-" + std::string(size == 1000 ? "1k" : size == 10000 ? "10k"
+                                                                 : size == 100000 ? "100k" : "1m");
+            const Figure plain = checked(-2 * commandRounds, "the removal", [&] {
+                return interleaved(commandRounds,
+                                   [&](int) {
+                                       w->ClientDataSet1.deleteRecord();
+                                       w->ClientDataSet1.applyUpdates(0);
+                                   },
+                                   [&](int) { rawRemove(--last); });
             });
-        });
-        // What the grid's removal sends: every column of the row, as markers.
-        const char* const columns[] = {"EMPLOYEE_ID", "INI_DATE", "TIME_IN", "TIME_OUT", "BILL_WEEK",
-                                       "EMPLOYEE_NAME", "CARD_ID"};
-        const double rawRemove = checked(-rounds, "the raw removal", [&] {
-            return median(rounds, [&](int k) {
-                const RawFirebird::Row& victim = dayRows[dayRows.size() - 1 - std::size_t(k)];
-                std::string sql = "delete from POS_DAY where";
-                std::vector<RawFirebird::Value> keys;
-                for (std::size_t i = 0; i < std::size(columns); ++i) {
-                    sql += std::string(i ? " and " : " ") + columns[i] + (victim[i] ? " = ?" : " is null");
-                    if (victim[i])
-                        keys.push_back(victim[i]);
-                }
-                holder.executePrepared(sql, keys);
+            row(qPrintable(QStringLiteral("removal, %L1 rows shown").arg(size)), plain, name.c_str());
+            const Figure asked = checked(-2 * commandRounds, "the removal", [&] {
+                return interleaved(commandRounds,
+                                   [&](int) {
+                                       test::DialogAnswers answers({QStringLiteral("Y")});
+                                       w->N1Click(w->N1);
+                                   },
+                                   [&](int) {
+                                       confirm();
+                                       rawRemove(--last);
+                                   });
             });
-        });
-        row("removal from the grid applied", remove, rawRemove);
+            row(qPrintable(QStringLiteral("  with its confirmation")), asked);
+            long before = clientCalls();
+            w->ClientDataSet1.deleteRecord();
+            w->ClientDataSet1.applyUpdates(0);
+            const long kordaneCalls = clientCalls() - before;
+            before = clientCalls();
+            rawRemove(--last);
+            removalCalls[size] = {kordaneCalls, clientCalls() - before};
+        }
 
         const auto code = [](const char* side, int k) { return QStringLiteral("%1%2").arg(QLatin1String(side)).arg(k); };
+        const QString weekday = QString::fromUtf8("\xE5\x9B\x9B"); // any weekday character will do
         const auto fill = [&](int k, const QString& name) {
             w->MaskEdit1->assignText(today);
             w->Edit1->setText(code("EK", k));
@@ -209,61 +397,107 @@ int main(int argc, char** argv)
             w->MaskEdit3->assignText(QStringLiteral("18:00:00"));
             w->Edit5->setText(name);
             w->Edit6->setText(QStringLiteral("CB"));
+            w->Edit7->setText(weekday);
         };
-        const auto command = [&](int k, const QString& name, void (TFormKordane::*handler)(QObject*),
-                                 QObject* button) {
+        // The raw side's texts and values; its dates and codes differ from the window's.
+        std::string insert = text(catalogue::joinLines(catalogue::insertRecord()));
+        for (const QString& p : catalogue::insertParamNames())
+            insert.replace(insert.find(":" + text(p)), std::size_t(p.size()) + 1, "?");
+        const std::string todayText = text(today);
+        std::vector<std::string> codes;
+        for (int k = 0; k < 4 * commandRounds + 2; ++k)
+            codes.push_back(text(code("ER", k)));
+        const auto insertValues = [&](int k, std::string_view name) {
+            return std::vector<std::optional<std::string_view>>{todayText, codes[std::size_t(k)], "09:00:00", "18:00:00",
+                                                                "CB", name, "\xA5\x7C"};
+        };
+        const auto recordText = [&](int k, auto statement) {
+            return text(catalogue::joinLines(statement(today, code("ER", k), QStringLiteral("09:00:00"),
+                                                       QStringLiteral("18:00:00"))));
+        };
+        const auto rawAdd = [&](int k) {
+            MinimalStore found;
+            if (raw.query(recordText(k, catalogue::duplicateCheck), found) != 0)
+                throw std::runtime_error("the raw add found its record there already");
+            raw.execute(insert, insertValues(k, "Bench"), false);
+        };
+        const auto rawModify = [&](int k) {
+            raw.executeTogether({{recordText(k, catalogue::deleteByValues), {}}, {insert, insertValues(k, "Bench 2")}});
+        };
+        const auto kordaneAdd = [&](int k) {
+            fill(k, QStringLiteral("Bench"));
+            if (w->recordExists())
+                throw std::runtime_error("the add found its record there already");
+            w->insertRecord();
+        };
+        const auto kordaneModify = [&](int k) {
+            fill(k, QStringLiteral("Bench 2"));
+            TransactionScope transaction(w->SQLConnection1);
+            w->deleteByValues();
+            w->insertRecord();
+            transaction.commit();
+        };
+        const auto command = [&](int k, const QString& name, void (TFormKordane::*handler)(QObject*), QObject* button) {
             fill(k, name);
             test::DialogAnswers answers({QStringLiteral("Y")});
             (w.get()->*handler)(button);
         };
-        const auto insertSql = [&](int k, const char* name) {
-            return "INSERT INTO POS_DAY VALUES ('" + text(code("ER", k)) + "', '" + text(today) +
-                   "', '09:00:00', '18:00:00', x'A454', '" + name + "', 'CB')";
-        };
-        const auto recordWhere = [&](int k, auto statement) {
-            return text(catalogue::joinLines(statement(today, code("ER", k), QStringLiteral("09:00:00"),
-                                                       QStringLiteral("18:00:00"))));
+        const auto askFirst = [](const std::function<void(int)>& work) {
+            return [work](int k) {
+                test::DialogAnswers answers({QStringLiteral("Y")});
+                (void)confirmationDialog(QStringLiteral("確定要新增資料?"));
+                work(k);
+            };
         };
 
-        const double add = checked(rounds, "the add", [&] {
-            return median(rounds, [&](int k) { command(k, QStringLiteral("Bench"), &TFormKordane::SpeedButton3Click, w->SpeedButton3); });
-        });
-        const double rawAdd = checked(rounds, "the raw add", [&] {
-            return median(rounds, [&](int k) {
-                if (!holder.query(recordWhere(k, catalogue::duplicateCheck)).empty())
-                    throw std::runtime_error("the raw add found its record there already");
-                holder.execute(insertSql(k, "Bench"));
-            });
-        });
-        row("add (round trip)", add, rawAdd);
-
-        const double modify = checked(0, "the modify", [&] {
-            return median(rounds, [&](int k) { command(k, QStringLiteral("Bench 2"), &TFormKordane::SpeedButton1Click, w->SpeedButton1); });
-        });
-        const double rawModify = checked(0, "the raw modify", [&] {
-            return median(rounds, [&](int k) {
-                holder.executeTogether({recordWhere(k, catalogue::deleteByValues), insertSql(k, "Bench 2")});
-            });
-        });
-        if (holder.query("SELECT COUNT(*) FROM POS_DAY WHERE EMPLOYEE_NAME = 'Bench 2'")[0][0] != std::to_string(2 * rounds))
+        row("add (S5, then S7)", checked(2 * commandRounds, "the add", [&] { return interleaved(commandRounds, kordaneAdd, rawAdd); }),
+            "add");
+        row("  with its confirmation", checked(2 * commandRounds, "the add", [&] {
+                return interleaved(
+                    commandRounds,
+                    [&](int k) { command(commandRounds + k, QStringLiteral("Bench"), &TFormKordane::SpeedButton3Click, w->SpeedButton3); },
+                    [&](int k) { askFirst(rawAdd)(commandRounds + k); });
+            }));
+        row("modify (S6 and S7 together)",
+            checked(0, "the modify", [&] { return interleaved(commandRounds, kordaneModify, rawModify); }), "modify");
+        row("  with its confirmation", checked(0, "the modify", [&] {
+                return interleaved(
+                    commandRounds,
+                    [&](int k) { command(commandRounds + k, QStringLiteral("Bench 2"), &TFormKordane::SpeedButton1Click, w->SpeedButton1); },
+                    [&](int k) { askFirst(rawModify)(commandRounds + k); });
+            }));
+        if (holder.query("SELECT COUNT(*) FROM POS_DAY WHERE EMPLOYEE_NAME = 'Bench 2'")[0][0] != std::to_string(4 * commandRounds))
             throw std::runtime_error("a modify did not store its record");
-        row("modify (round trip)", modify, rawModify);
 
-        // The share of each command above that is its confirmation, shown and answered.
-        const double dialog = median(rounds, [&](int) {
-            test::DialogAnswers answers({QStringLiteral("Y")});
-            (void)confirmationDialog(QStringLiteral("確定要新增資料?"));
-        });
-        std::printf("| %-34s | %9.1f ms |              |        |\n", "of each: its confirmation dialog", dialog);
+        // One more of each, counted.
+        const auto calls = [](const std::function<void()>& work) {
+            const long before = clientCalls();
+            work();
+            return clientCalls() - before;
+        };
+        const int k = 2 * commandRounds;
+        const long addCalls = calls([&] { kordaneAdd(k); });
+        const long rawAddCalls = calls([&] { rawAdd(k); });
+        const long modifyCalls = calls([&] { kordaneModify(k); });
+        const long rawModifyCalls = calls([&] { rawModify(k); });
 
-        w.reset();
+        std::printf("\n| client calls per command | Kordane | raw client |\n|---|---|---|\n");
+        for (const auto& [size, pair] : removalCalls)
+            std::printf("| removal, %d rows shown | %ld | %ld |\n", size, pair.first, pair.second);
+        std::printf("| add | %ld | %ld |\n| modify | %ld | %ld |\n", addCalls, rawAddCalls, modifyCalls, rawModifyCalls);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("| %-34s | %9.1f MB |              |        |\n", "peak resident memory, whole run",
-                double(usage.ru_maxrss) / 1024.0);
+    try {
+        memory(ratios);
+        std::printf("\n");
+        for (const char* name : {"startup", "view-100k", "removal-1k", "removal-10k", "removal-100k", "removal-1m", "add",
+                                 "modify", "memory-1m"})
+            std::printf("ratio %s min %.2f median %.2f\n", name, ratios.at(name).first, ratios.at(name).second);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
     return 0;
 }

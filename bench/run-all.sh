@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The benchmark report: makes the benchmark database once (kept in the data directory for
-# later runs), prints one table of the window's and the month report's costs beside the raw
-# client's, then the figures of each single-layer benchmark.
+# later runs; it takes minutes), prints the window's figures beside the tight raw client's
+# (bench_window: interleaved rounds, ratio min and median, scaling, memory, client calls,
+# and at the end one line `ratio NAME min X median Y` a figure), the month report's and the
+# rules' costs, then the figures of each single-layer benchmark.
 #   bash bench/run-all.sh [build dir, default build] [data dir, default <build dir>/bench-data]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,8 +14,6 @@ cmake --build "$build" --target "${benches[@]}" -j "$(nproc)" >/dev/null
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 "$build/bin/bench_makedb" "$data" >&2
-echo "| what                               |   Kordane    |  raw client  | ratio  |"
-echo "|------------------------------------|--------------|--------------|--------|"
 "$build/bin/bench_window" "$data" 2>/dev/null
 "$build/bin/bench_report" "$data"
 echo

@@ -423,16 +423,20 @@ void TSQLConnection::bind(dbx::ISQLCommand& command, int position, const std::op
 
 std::int64_t TSQLConnection::execute(const QString& sql, const std::vector<std::optional<QString>>& values)
 {
-    auto command = prepareCommand(sql, static_cast<int>(values.size()));
+    return execute(*prepareCommand(sql, static_cast<int>(values.size())), values);
+}
+
+std::int64_t TSQLConnection::execute(dbx::ISQLCommand& command, const std::vector<std::optional<QString>>& values)
+{
     for (std::size_t i = 0; i < values.size(); ++i)
-        bind(*command, static_cast<int>(i) + 1, values[i]);
+        bind(command, static_cast<int>(i) + 1, values[i]);
     std::unique_ptr<dbx::ISQLCursor> cursor;
-    if (const dbx::Status status = command->execute(cursor))
-        raiseDriverError(status, command.get());
+    if (const dbx::Status status = command.execute(cursor))
+        raiseDriverError(status, &command);
     cursor.reset();
     std::int64_t rows = 0;
-    if (const dbx::Status status = command->getRowsAffected(rows))
-        raiseDriverError(status, command.get());
+    if (const dbx::Status status = command.getRowsAffected(rows))
+        raiseDriverError(status, &command);
     return rows;
 }
 

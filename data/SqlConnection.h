@@ -100,6 +100,8 @@ public:
     // A prepared statement run once with its values bound by position ("?" markers
     // already in the text); null values are bound as null. Gives the rows affected.
     std::int64_t execute(const QString& sql, const std::vector<std::optional<QString>>& values);
+    // The same with a command prepared before, so that it can run again.
+    std::int64_t execute(dbx::ISQLCommand& command, const std::vector<std::optional<QString>>& values);
 
     // For statements of this connection. createCommand opens the connection on demand
     // and, when the driver's limit of active statements is reached, takes the command

@@ -179,13 +179,16 @@ GeneratedStatement generateStatement(const DeltaRecord& change, const std::vecto
     return statement;
 }
 
-std::int64_t TUpdateResolver::run(const GeneratedStatement& statement)
+std::int64_t TUpdateResolver::run(const GeneratedStatement& statement, Prepared& prepared)
 {
+    std::unique_ptr<dbx::ISQLCommand>& command = prepared[statement.text];
+    if (!command)
+        command = connection_.prepareCommand(statement.text, static_cast<int>(statement.values.size()));
     std::vector<std::optional<QString>> values;
     values.reserve(statement.values.size());
     for (const CellValue& v : statement.values)
         values.push_back(v ? std::optional<QString>(connection_.decode(v->data(), v->size())) : std::nullopt);
-    return connection_.execute(statement.text, values);
+    return connection_.execute(*command, values);
 }
 
 ApplyResult TUpdateResolver::apply(const QString& commandText, const DeltaPacket& delta, int maxErrors)
@@ -203,6 +206,7 @@ ApplyResult TUpdateResolver::apply(const QString& commandText, const DeltaPacket
     const QString table = tableNameOf(commandText);
     const QString quote = connection_.quoteChar();
     const QString quotedTable = quotedTableName(table, quote);
+    Prepared prepared;
     std::vector<std::size_t> succeeded;
     bool rolledBack = false;
     bool stop = false;
@@ -211,7 +215,7 @@ ApplyResult TUpdateResolver::apply(const QString& commandText, const DeltaPacket
         try {
             if (table.isEmpty())
                 throw EDatabaseError(QStringLiteral("Unable to resolve records.  Table name not found."));
-            const std::int64_t rows = run(generateStatement(delta.changes[i], delta.columns, quotedTable, quote));
+            const std::int64_t rows = run(generateStatement(delta.changes[i], delta.columns, quotedTable, quote), prepared);
             if (rows > 1) {
                 // The extra rows must not survive, and nothing may run after the rollback
                 // outside a transaction, whatever the error allowance says.

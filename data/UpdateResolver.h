@@ -5,6 +5,10 @@
 
 #include <QString>
 
+#include <dbx.h>
+
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace kordane {
@@ -36,7 +40,9 @@ public:
     ApplyResult apply(const QString& commandText, const DeltaPacket& delta, int maxErrors);
 
 private:
-    std::int64_t run(const GeneratedStatement& statement);
+    // The commands of one apply, prepared once per text.
+    using Prepared = std::unordered_map<QString, std::unique_ptr<dbx::ISQLCommand>>;
+    std::int64_t run(const GeneratedStatement& statement, Prepared& prepared);
 
     TSQLConnection& connection_;
 };

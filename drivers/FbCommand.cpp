@@ -4,6 +4,9 @@
 #include "FbCursor.h"
 #include "InfoBuffer.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace dbxfb {
 
 using namespace dbx;
@@ -17,6 +20,25 @@ bool isText(short type)
     return type == SQL_TEXT || type == SQL_VARYING;
 }
 
+// Whether the text reads as a query that changes nothing: its first word SELECT or WITH,
+// and no word LOCK anywhere (a query that locks its rows writes). Such a statement runs
+// in a read-only transaction; any other, or one in doubt, in one that may write.
+bool readsOnly(const std::string& sql)
+{
+    std::vector<std::string> words;
+    std::string word;
+    for (const char c : sql + ' ') {
+        if (std::isalpha(static_cast<unsigned char>(c))) {
+            word += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        } else if (!word.empty()) {
+            words.push_back(std::move(word));
+            word.clear();
+        }
+    }
+    return !words.empty() && (words.front() == "SELECT" || words.front() == "WITH")
+        && std::find(words.begin(), words.end(), "LOCK") == words.end();
+}
+
 } // namespace
 
 FbCommand::FbCommand(FbConnection& connection, std::shared_ptr<const FbApi> api)
@@ -28,8 +50,10 @@ FbCommand::FbCommand(FbConnection& connection, std::shared_ptr<const FbApi> api)
 FbCommand::~FbCommand()
 {
     closeCursor();
-    if (connection_)
+    if (connection_) {
+        connection_->keepStatement(std::move(statement_));
         connection_->detach(this);
+    }
 }
 
 void FbCommand::closeCursor()
@@ -42,8 +66,21 @@ void FbCommand::closeCursor()
 void FbCommand::release()
 {
     closeCursor();
+    preparedIn_.reset();
     statement_.reset();
     prepared_ = false;
+}
+
+bool FbCommand::endPreparedIn(ISC_STATUS* status)
+{
+    if (!preparedIn_)
+        return true;
+    if (api_->commitTransaction(status, preparedIn_.out())) {
+        preparedIn_.reset();
+        return false;
+    }
+    preparedIn_.forget();
+    return true;
 }
 
 void FbCommand::orphan()
@@ -64,7 +101,7 @@ Status FbCommand::setRowsetSize(int)
     return DBXERR_NONE;
 }
 
-Status FbCommand::prepare(const std::string& sql, int)
+Status FbCommand::prepare(const std::string& sql, int parameterCount)
 {
     return error_.guarded([&]() -> Status {
         if (!connection_ || !connection_->connected())
@@ -75,45 +112,55 @@ Status FbCommand::prepare(const std::string& sql, int)
         if (sql.size() > 65535)
             return error_.fail(DBXERR_INVALIDLEN, "The statement is longer than 65535 bytes");
         ISC_STATUS_ARRAY status;
+        if (!endPreparedIn(status))
+            return error_.serverFail(*api_, status);
+        if (!statement_)
+            statement_ = connection_->takeStatement();
         if (!statement_ && api_->allocateStatement(status, connection_->database(), statement_.out())) {
             statement_.forget();
             return error_.serverFail(*api_, status);
         }
+        // Prepared in the transaction that will execute it: the caller's, or one of its
+        // own that the execute takes over.
+        readOnly_ = readsOnly(sql);
         TransactionHandle own(api_.get());
-        isc_tr_handle* transaction = connection_->activeTransaction();
-        if (!transaction) {
-            if (!connection_->startReadTransaction(own, status))
-                return error_.serverFail(*api_, status);
-            transaction = own.out();
-        }
-        output_.resize(static_cast<short>(output_.capacity()));
+        isc_tr_handle* transaction = connection_->statementTransaction(own, readOnly_, status);
+        if (!transaction)
+            return error_.serverFail(*api_, status);
+        output_.resize(output_.capacity());
         if (api_->prepare(status, transaction, statement_.out(), static_cast<unsigned short>(sql.size()), sql.data(),
                           static_cast<unsigned short>(connection_->options().sqlDialect), output_.get()))
             return error_.serverFail(*api_, status);
-        if (const Status described = describe(status))
+        if (const Status described = describe(status, parameterCount > 0))
             return described;
-        if (own && !api_->commitTransaction(status, own.out()))
-            own.forget();
+        preparedIn_ = std::move(own);
         prepared_ = true;
         return DBXERR_NONE;
     });
 }
 
-Status FbCommand::describe(ISC_STATUS* status)
+// One describe of each kind at most: the descriptors start with room for every statement
+// of the program, and only a wider one is described again, sized. A statement without
+// markers needs no describe of its parameters.
+Status FbCommand::describe(ISC_STATUS* status, bool parameters)
 {
     if (output_.count() > output_.capacity()) {
         output_.resize(output_.count());
         if (api_->describe(status, statement_.out(), SQLDA_VERSION1, output_.get()))
             return error_.serverFail(*api_, status);
     }
-    if (api_->describeBind(status, statement_.out(), SQLDA_VERSION1, input_.get()))
+    input_.get()->sqld = 0;
+    if (parameters && api_->describeBind(status, statement_.out(), SQLDA_VERSION1, input_.get()))
         return error_.serverFail(*api_, status);
     if (input_.count() > input_.capacity()) {
         input_.resize(input_.count());
         if (api_->describeBind(status, statement_.out(), SQLDA_VERSION1, input_.get()))
             return error_.serverFail(*api_, status);
     }
-    if (!readStatementType(status))
+    // Only a statement with columns may give a cursor, and a query's text says it is one;
+    // any other's type comes with its counts after the execute.
+    statementType_ = readOnly_ && output_.count() > 0 ? isc_info_sql_stmt_select : 0;
+    if (!statementType_ && output_.count() > 0 && !readStatementType(status))
         return error_.serverFail(*api_, status);
 
     parameters_.assign(static_cast<std::size_t>(input_.count()), Parameter{});
@@ -168,29 +215,36 @@ bool FbCommand::readStatementType(ISC_STATUS* status)
     return true;
 }
 
+// The statement's type and the rows it touched, in one request.
 bool FbCommand::readRowsAffected(ISC_STATUS* status)
 {
     rowsAffected_ = 0;
-    char counted = 0;
-    switch (statementType_) {
-    case isc_info_sql_stmt_insert: counted = isc_info_req_insert_count; break;
-    case isc_info_sql_stmt_update: counted = isc_info_req_update_count; break;
-    case isc_info_sql_stmt_delete: counted = isc_info_req_delete_count; break;
-    default: return true;
-    }
-    const char item = isc_info_sql_records;
-    char buffer[64];
-    if (api_->sqlInfo(status, statement_.out(), 1, &item, sizeof buffer, buffer))
+    const char items[] = {isc_info_sql_stmt_type, isc_info_sql_records};
+    char buffer[80];
+    if (api_->sqlInfo(status, statement_.out(), sizeof items, items, sizeof buffer, buffer))
         return false;
+    std::int64_t inserted = 0, updated = 0, deleted = 0;
     InfoBuffer info(buffer, sizeof buffer);
     info.forEach([&](char code, const char* data, std::size_t length) {
+        if (code == isc_info_sql_stmt_type)
+            statementType_ = static_cast<int>(InfoBuffer::integer(data, length));
         if (code != isc_info_sql_records)
             return;
         InfoBuffer(data, length).forEach([&](char count, std::int64_t value) {
-            if (count == counted)
-                rowsAffected_ = value;
+            if (count == isc_info_req_insert_count)
+                inserted = value;
+            else if (count == isc_info_req_update_count)
+                updated = value;
+            else if (count == isc_info_req_delete_count)
+                deleted = value;
         });
     });
+    switch (statementType_) {
+    case isc_info_sql_stmt_insert: rowsAffected_ = inserted; break;
+    case isc_info_sql_stmt_update: rowsAffected_ = updated; break;
+    case isc_info_sql_stmt_delete: rowsAffected_ = deleted; break;
+    default: break;
+    }
     return true;
 }
 
@@ -265,8 +319,12 @@ Status FbCommand::execute(std::unique_ptr<ISQLCursor>& cursor)
         bindParameters();
 
         ISC_STATUS_ARRAY status;
-        TransactionHandle own(api_.get());
-        isc_tr_handle* transaction = connection_->statementTransaction(own, status);
+        // The transaction the prepare began is this execute's, unless the caller has
+        // begun one of its own since.
+        if (connection_->activeTransaction() && !endPreparedIn(status))
+            return error_.serverFail(*api_, status);
+        TransactionHandle own = std::move(preparedIn_);
+        isc_tr_handle* transaction = own ? own.out() : connection_->statementTransaction(own, readOnly_, status);
         if (!transaction)
             return error_.serverFail(*api_, status);
         if (api_->execute(status, transaction, statement_.out(), SQLDA_VERSION1,

@@ -48,12 +48,14 @@ private:
         short subType = 0;
     };
 
-    dbx::Status describe(ISC_STATUS* status);
+    dbx::Status describe(ISC_STATUS* status, bool parameters);
     void layOutRow();
     bool readStatementType(ISC_STATUS* status);
     bool readRowsAffected(ISC_STATUS* status);
     void bindParameters();
     void closeCursor();
+    // Commits the transaction the last prepare began and no execute took over.
+    bool endPreparedIn(ISC_STATUS* status);
     Parameter* parameter(int index);
 
     FbConnection* connection_;
@@ -61,6 +63,8 @@ private:
     ErrorState error_;
     StatementHandle statement_;
     bool prepared_ = false;
+    bool readOnly_ = false; // a query: its own transactions are read-only
+    TransactionHandle preparedIn_;
     int statementType_ = 0;
     Sqlda input_;
     Sqlda output_;

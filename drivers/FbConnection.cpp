@@ -157,6 +157,7 @@ Status FbConnection::disconnect()
     return error_.guarded([&]() -> Status {
         for (FbCommand* command : commands_)
             command->release();
+        spareStatements_.clear();
         explicit_.reset();
         explicitActive_ = false;
         pending_.reset();
@@ -231,7 +232,7 @@ isc_tr_handle* FbConnection::activeTransaction()
     return pending_ ? pending_.out() : nullptr;
 }
 
-isc_tr_handle* FbConnection::statementTransaction(TransactionHandle& own, ISC_STATUS* status)
+isc_tr_handle* FbConnection::statementTransaction(TransactionHandle& own, bool readOnly, ISC_STATUS* status)
 {
     if (isc_tr_handle* active = activeTransaction())
         return active;
@@ -241,13 +242,7 @@ isc_tr_handle* FbConnection::statementTransaction(TransactionHandle& own, ISC_ST
         return pending_.out();
     }
     own = TransactionHandle(api_.get());
-    return startTransaction(own, options_.isolation, false, status) ? own.out() : nullptr;
-}
-
-bool FbConnection::startReadTransaction(TransactionHandle& own, ISC_STATUS* status)
-{
-    own = TransactionHandle(api_.get());
-    return startTransaction(own, Isolation::ReadCommitted, true, status);
+    return startTransaction(own, options_.isolation, readOnly, status) ? own.out() : nullptr;
 }
 
 void FbConnection::attach(FbCommand* command)
@@ -258,6 +253,23 @@ void FbConnection::attach(FbCommand* command)
 void FbConnection::detach(FbCommand* command)
 {
     std::erase(commands_, command);
+}
+
+StatementHandle FbConnection::takeStatement()
+{
+    if (spareStatements_.empty())
+        return StatementHandle(api_.get());
+    StatementHandle statement = std::move(spareStatements_.back());
+    spareStatements_.pop_back();
+    return statement;
+}
+
+void FbConnection::keepStatement(StatementHandle statement)
+{
+    // A few cover every statement the program has at one time.
+    constexpr std::size_t kept = 8;
+    if (connected() && statement && spareStatements_.size() < kept)
+        spareStatements_.push_back(std::move(statement));
 }
 
 Status FbConnection::beginTransaction(int transactionId, Isolation isolation, Access access)

@@ -50,15 +50,18 @@ public:
     isc_db_handle* database() { return attachment_.out(); }
     const ConnectionOptions& options() const { return options_; }
     // The transaction a statement runs in: the explicit one or the one kept while
-    // automatic commit is off, else a new one started into `own`, which the caller
-    // commits when the statement is done. Null on failure, with `status` filled in.
-    isc_tr_handle* statementTransaction(TransactionHandle& own, ISC_STATUS* status);
+    // automatic commit is off, else a new one started into `own` (read-only for a
+    // query, which changes nothing), which the caller commits when the statement is
+    // done. Null on failure, with `status` filled in.
+    isc_tr_handle* statementTransaction(TransactionHandle& own, bool readOnly, ISC_STATUS* status);
     // The explicit or kept transaction, if there is one.
     isc_tr_handle* activeTransaction();
-    // A read-only transaction for preparing outside any transaction of the caller's.
-    bool startReadTransaction(TransactionHandle& own, ISC_STATUS* status);
     void attach(FbCommand* command);
     void detach(FbCommand* command);
+    // Statement handles of commands gone, kept for the next ones: a handle is prepared
+    // again as it is, which saves allocating and freeing one for every statement.
+    StatementHandle takeStatement();
+    void keepStatement(StatementHandle statement);
 
 private:
     dbx::Status applyOption(dbx::ConnectionOption option, std::int64_t value);
@@ -80,6 +83,7 @@ private:
     // With automatic commit off: the work done outside explicit transactions.
     TransactionHandle pending_;
     std::vector<FbCommand*> commands_;
+    std::vector<StatementHandle> spareStatements_;
     std::unique_ptr<FbMetaData> metaData_;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
-// An XSQLDA with room for a given number of variables.
+// An XSQLDA with room for a given number of variables; by default for as many as any
+// statement of the program has, so that the first describe fills it in whole.
 #include <ibase.h>
 
 #include <cstdint>
@@ -9,7 +10,9 @@ namespace dbxfb {
 
 class Sqlda {
 public:
-    Sqlda() { resize(1); }
+    static constexpr short defaultVariables = 32;
+
+    Sqlda() { resize(defaultVariables); }
     void resize(short variables)
     {
         const std::size_t bytes = XSQLDA_LENGTH(variables < 1 ? 1 : variables);

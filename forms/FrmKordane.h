@@ -82,6 +82,13 @@ public:
     // Places the window centred on the desktop (all monitors together).
     void centreOnDesktop();
 
+    // The statements of the save commands, as they run once the checks and the question
+    // have passed (the benchmark times them so too): S5 (whether the fields' record is
+    // there), S6 and S7.
+    bool recordExists();
+    void deleteByValues();
+    void insertRecord();
+
 private:
     void createComponents();
     void createControls();
@@ -92,8 +99,6 @@ private:
     void layoutPanel2();
     bool eventFilter(QObject* watched, QEvent* event) override;
     void checkFields(bool adding);
-    void deleteByValues();
-    void insertRecord();
     // The current row of the day result set, by column name.
     QString rowText(const char* column) const;
     void copyWeekday(const QString& kept);

@@ -81,14 +81,19 @@ void TFormKordane::insertRecord()
     SQLQuery1.execSql();
 }
 
-void TFormKordane::SpeedButton3Click(QObject*)
+bool TFormKordane::recordExists()
 {
-    checkFields(true);
     SQLQuery1.close();
     SQLQuery1.setSql(catalogue::duplicateCheck(MaskEdit1->fieldText(), Edit1->text(),
                                                 MaskEdit2->fieldText(), MaskEdit3->fieldText()));
     SQLQuery1.open();
-    if (!SQLQuery1.isEmpty())
+    return !SQLQuery1.isEmpty();
+}
+
+void TFormKordane::SpeedButton3Click(QObject*)
+{
+    checkFields(true);
+    if (recordExists())
         refuse(QStringLiteral("修改功能無效..!"));
     if (confirmationDialog(QStringLiteral("確定要新增資料?")) != 6)
         return;

@@ -98,7 +98,7 @@ public:
     {
         // The text belongs to the row it was typed in, never to the one the set moved to.
         const TClientDataSet* set = grid_.dataSet();
-        if (set && index.row() == set->currentRow())
+        if (set && grid_.model_->recordAt(index.row()) == set->currentRow())
             grid_.writeCell(index.column(), static_cast<QLineEdit*>(editor)->text());
     }
 
@@ -152,6 +152,7 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), model_(new TDataSetModel
     setWordWrap(false);
     setCornerButtonEnabled(false);
     setShowGrid(true);
+    setVerticalScrollMode(ScrollPerItem);
 
     QHeaderView* titles = horizontalHeader();
     titles->setSectionsMovable(true);
@@ -271,6 +272,7 @@ void TDBGrid::onRowsReset()
     if (QApplication::focusWidget() == this && !focused_)
         pressVoid_ = true;
     column_ = 0;
+    first_ = 0;
     clickArmed_ = false;
     applyColumnLayout();
     syncCurrentCell();
@@ -293,6 +295,7 @@ void TDBGrid::applyFontMetrics()
     const int line = fontMetrics().height();
     verticalHeader()->setDefaultSectionSize(line + 4);
     verticalHeader()->setFixedWidth(line);
+    model_->setWindow(windowRows());
     applyColumnLayout();
 }
 
@@ -305,18 +308,112 @@ void TDBGrid::changeEvent(QEvent* e)
 
 void TDBGrid::syncCurrentCell()
 {
+    if (active()) {
+        const int row = std::max(dataSet()->currentRow(), 0);
+        if (row < first_)
+            showFrom(row);
+        else if (row >= first_ + visibleRows())
+            showFrom(row - visibleRows() + 1);
+        else
+            showFrom(first_);
+    }
+    placeCurrentCell(true);
+}
+
+void TDBGrid::placeCurrentCell(bool follow)
+{
     if (!active()) {
         selectionModel()->clear();
         return;
     }
-    const int row = std::max(dataSet()->currentRow(), 0);
+    const int row = model_->rowOf(std::max(dataSet()->currentRow(), 0));
     const int column = std::clamp(column_, 0, model_->columnCount() - 1);
     // The set moved away under an open editor (the grid closes it before its own moves):
     // its text is for a row that is no longer current.
     if (editorOpen() && currentIndex().row() != row)
         if (QWidget* editor = indexWidget(currentIndex()))
             QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
-    selectionModel()->setCurrentIndex(model_->index(row, column), QItemSelectionModel::ClearAndSelect);
+    const QScopedValueRollback<bool> keepRows(keepRows_, keepRows_ || !follow);
+    if (row < 0 || row >= model_->rowCount())
+        selectionModel()->clear();
+    else
+        selectionModel()->setCurrentIndex(model_->index(row, column), QItemSelectionModel::ClearAndSelect);
+}
+
+void TDBGrid::showFrom(int first)
+{
+    const int page = visibleRows();
+    first_ = std::clamp(first, 0, std::max(model_->records() - page, 0));
+    // The window holds the page shown, the row shown in part below it, and more on
+    // either side, so that moving in the page never moves the window.
+    if (first_ < model_->top() || first_ + page + 1 > model_->top() + model_->window())
+        model_->setTop(first_ - (model_->window() - page) / 2);
+    const QScopedValueRollback<bool> syncing(syncingBar_, true);
+    QScrollBar* bar = verticalScrollBar();
+    bar->setRange(0, std::max(model_->records() - page, 0));
+    bar->setPageStep(page);
+    bar->setSingleStep(1);
+    bar->setValue(first_);
+    verticalHeader()->setOffsetToSectionPosition(model_->rowOf(first_));
+    viewport()->update();
+}
+
+void TDBGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    if (index.isValid() && active() && !keepRows_) {
+        const int row = model_->recordAt(index.row());
+        const int page = visibleRows();
+        if (hint == PositionAtTop || (hint == EnsureVisible && row < first_))
+            showFrom(row);
+        else if (hint == PositionAtBottom || (hint == EnsureVisible && row >= first_ + page))
+            showFrom(row - page + 1);
+        else if (hint == PositionAtCenter)
+            showFrom(row - page / 2);
+    }
+    {
+        // The view's own scrolling places the columns; the rows stay where they are.
+        const QScopedValueRollback<bool> syncing(syncingBar_, true);
+        QTableView::scrollTo(index, hint);
+    }
+    showFrom(first_);
+}
+
+void TDBGrid::scrollContentsBy(int dx, int dy)
+{
+    if (dy != 0 && !syncingBar_) {
+        // Scrolled by the user: an open editor hands its text to its row first.
+        const int first = verticalScrollBar()->value();
+        if (closeOpenEditor()) {
+            const int top = model_->top();
+            showFrom(first);
+            if (model_->top() != top)
+                placeCurrentCell(false);
+        } else {
+            showFrom(first_);
+        }
+        updateEditorGeometries();
+    }
+    QTableView::scrollContentsBy(dx, 0);
+}
+
+void TDBGrid::updateGeometries()
+{
+    {
+        const QScopedValueRollback<bool> syncing(syncingBar_, true);
+        QTableView::updateGeometries();
+    }
+    showFrom(first_);
+}
+
+void TDBGrid::resizeEvent(QResizeEvent* e)
+{
+    model_->setWindow(windowRows());
+    QTableView::resizeEvent(e);
+}
+
+int TDBGrid::windowRows() const
+{
+    return std::max(256, 4 * visibleRows());
 }
 
 int TDBGrid::visibleRows() const
@@ -411,7 +508,7 @@ void TDBGrid::pressCell(QMouseEvent* e, bool doubleClick)
     if (!index.isValid() || !closeOpenEditor())
         return;
     const bool onCurrent = index == currentIndex();
-    if (model_->isRecord(index.row()) && !guarded([&] { dataSet()->moveTo(index.row()); }))
+    if (model_->isRecord(index.row()) && !guarded([&] { dataSet()->moveTo(model_->recordAt(index.row())); }))
         return;
     column_ = index.column();
     syncCurrentCell();

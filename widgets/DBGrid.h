@@ -10,6 +10,11 @@
 // A press whose focus move reloads the result set (the field being left looks something
 // up) does nothing more: the rows under the pointer are not the ones that were clicked.
 //
+// The grid shows a window of the records (TDataSetModel) and scrolls over all of them
+// itself: the view and its row headers hold only the window's rows, so a removal, an
+// insertion or a scroll costs the same for ten records as for a million. The scroll
+// bar's value is the first record shown.
+//
 // What the result set raises inside the grid's own event handling goes to the error
 // handler, so nothing escapes a Qt event.
 #include <QTableView>
@@ -49,6 +54,8 @@ public:
     bool editorOpen() const { return state() == EditingState; }
     // Width a column gets at a load.
     int defaultColumnWidth(int column) const;
+    // Scrolls the columns only: the rows shown follow the current row.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 signals:
     // The left button was released over a data cell (the column pressed).
@@ -68,6 +75,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
     void changeEvent(QEvent* e) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     class CellDelegate;
@@ -83,7 +93,13 @@ private:
     void onRowsReset();
     void applyColumnLayout();
     void applyFontMetrics();
+    // Makes the current row current in the view too, scrolled into the page.
     void syncCurrentCell();
+    // Marks the current cell when the window holds it; `follow` scrolls to it.
+    void placeCurrentCell(bool follow);
+    // Shows the page from a record: the window around it, the scroll bar and the rows.
+    void showFrom(int first);
+    int windowRows() const;
     void pressCell(QMouseEvent* e, bool doubleClick);
     bool mayTakeFocusFromField() const;
     bool closeOpenEditor();
@@ -112,6 +128,9 @@ private:
     bool focused_ = false;    // the focus-in has arrived (the focus may be named ours before)
     bool pressVoid_ = false;  // the rows were reloaded while a press brought the focus here
     bool writing_ = false;
+    int first_ = 0;           // the first record shown
+    bool syncingBar_ = false; // the scroll bar follows the rows shown, not the other way
+    bool keepRows_ = false;   // the current cell is marked where the user scrolled
 };
 
 } // namespace kordane

@@ -20,8 +20,8 @@ void TDataSetModel::setDataSet(TClientDataSet* dataSet)
         connect(dataSet_, &TClientDataSet::rowChanged, this, &TDataSetModel::onRowChanged);
         connect(dataSet_, &TClientDataSet::rowInserted, this, &TDataSetModel::onRowInserted);
         connect(dataSet_, &TClientDataSet::rowRemoved, this, &TDataSetModel::onRowRemoved);
-        connect(dataSet_, &TClientDataSet::currentRowChanged, this, &TDataSetModel::onCurrentRowChanged);
-        connect(dataSet_, &TClientDataSet::stateChanged, this, &TDataSetModel::onStateChanged);
+        connect(dataSet_, &TClientDataSet::currentRowChanged, this, &TDataSetModel::refreshIndicators);
+        connect(dataSet_, &TClientDataSet::stateChanged, this, &TDataSetModel::refreshIndicators);
         connect(dataSet_, &TClientDataSet::fieldChanged, this, &TDataSetModel::onFieldChanged);
         connect(dataSet_, &QObject::destroyed, this, [this] { reset(); });
     }
@@ -33,20 +33,59 @@ bool TDataSetModel::active() const
     return dataSet_ && dataSet_->active();
 }
 
+int TDataSetModel::wanted() const
+{
+    return active() ? std::clamp(std::max(records_, 1) - top_, 0, window_) : 0;
+}
+
 void TDataSetModel::reset()
 {
     beginResetModel();
     records_ = active() ? dataSet_->recordCount() : 0;
     columns_ = active() ? std::max(dataSet_->fieldCount(), 1) : 1;
-    indicatorRow_ = active() ? dataSet_->currentRow() : -1;
+    top_ = 0;
+    shown_ = wanted();
     endResetModel();
+}
+
+void TDataSetModel::fill()
+{
+    const int rows = wanted();
+    if (rows < shown_) {
+        beginRemoveRows({}, rows, shown_ - 1);
+        shown_ = rows;
+        endRemoveRows();
+    } else if (rows > shown_) {
+        beginInsertRows({}, shown_, rows - 1);
+        shown_ = rows;
+        endInsertRows();
+    }
+}
+
+void TDataSetModel::setTop(int top)
+{
+    top = std::clamp(top, 0, std::max(records_ - window_, 0));
+    if (top == top_)
+        return;
+    top_ = top;
+    fill();
+    refreshRows(0, shown_ - 1);
+}
+
+void TDataSetModel::setWindow(int rows)
+{
+    rows = std::max(rows, 1);
+    if (rows == window_)
+        return;
+    window_ = rows;
+    top_ = std::clamp(top_, 0, std::max(records_ - window_, 0));
+    fill();
+    refreshRows(0, shown_ - 1);
 }
 
 int TDataSetModel::rowCount(const QModelIndex& parent) const
 {
-    if (parent.isValid() || !active())
-        return 0;
-    return std::max(records_, 1);
+    return parent.isValid() ? 0 : shown_;
 }
 
 int TDataSetModel::columnCount(const QModelIndex& parent) const
@@ -60,7 +99,7 @@ QVariant TDataSetModel::data(const QModelIndex& index, int role) const
         return {};
     if (!isRecord(index.row()) || index.column() >= dataSet_->fieldCount())
         return QString();
-    return dataSet_->cellText(index.row(), index.column());
+    return dataSet_->cellText(recordAt(index.row()), index.column());
 }
 
 QVariant TDataSetModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -76,7 +115,7 @@ QVariant TDataSetModel::headerData(int section, Qt::Orientation orientation, int
         return QString();
     if (role != IndicatorRole)
         return {};
-    if (section != indicatorRow_ || !active())
+    if (!isRecord(section) || recordAt(section) != dataSet_->currentRow())
         return static_cast<int>(Indicator::None);
     switch (dataSet_->state()) {
     case TClientDataSet::State::Edit:
@@ -98,67 +137,70 @@ Qt::ItemFlags TDataSetModel::flags(const QModelIndex& index) const
     return f;
 }
 
-void TDataSetModel::refreshRow(int row)
+void TDataSetModel::refreshRows(int first, int last)
 {
-    if (row < 0 || row >= rowCount())
+    first = std::max(first, 0);
+    last = std::min(last, shown_ - 1);
+    if (first > last)
         return;
-    emit dataChanged(index(row, 0), index(row, columns_ - 1), {Qt::DisplayRole, Qt::EditRole});
+    emit dataChanged(index(first, 0), index(last, columns_ - 1), {Qt::DisplayRole, Qt::EditRole});
+    emit headerDataChanged(Qt::Vertical, first, last);
 }
 
-void TDataSetModel::refreshIndicator(int row)
+void TDataSetModel::refreshIndicators()
 {
-    if (row >= 0 && row < rowCount())
-        emit headerDataChanged(Qt::Vertical, row, row);
+    if (shown_ > 0)
+        emit headerDataChanged(Qt::Vertical, 0, shown_ - 1);
 }
 
-void TDataSetModel::onRowChanged(int row)
+void TDataSetModel::onRowChanged(int record)
 {
-    refreshRow(row);
+    const int row = rowOf(record);
+    refreshRows(row, row);
 }
 
-void TDataSetModel::onRowInserted(int row)
+void TDataSetModel::onRowInserted(int record)
 {
-    if (records_ == 0) {
-        // The placeholder becomes the new record.
-        records_ = 1;
-        refreshRow(0);
-        return;
-    }
-    beginInsertRows({}, row, row);
-    ++records_;
-    if (indicatorRow_ >= row)
-        ++indicatorRow_;
-    endInsertRows();
-}
-
-void TDataSetModel::onRowRemoved(int row)
-{
+    records_ = dataSet_->recordCount();
     if (records_ == 1) {
-        // The last record leaves the placeholder behind.
-        records_ = 0;
-        refreshRow(0);
+        // The placeholder becomes the new record.
+        refreshRows(0, 0);
         return;
     }
-    beginRemoveRows({}, row, row);
-    --records_;
-    if (indicatorRow_ > row)
-        --indicatorRow_;
-    else if (indicatorRow_ == row)
-        indicatorRow_ = -1;
-    endRemoveRows();
+    const int row = rowOf(record);
+    if (row < 0) {
+        // Above the window: it keeps showing the same records.
+        ++top_;
+        return;
+    }
+    if (row <= shown_ && row < window_) {
+        beginInsertRows({}, row, row);
+        ++shown_;
+        endInsertRows();
+    }
+    fill();
 }
 
-void TDataSetModel::onCurrentRowChanged(int row)
+void TDataSetModel::onRowRemoved(int record)
 {
-    const int old = indicatorRow_;
-    indicatorRow_ = row;
-    refreshIndicator(old);
-    refreshIndicator(row);
-}
-
-void TDataSetModel::onStateChanged()
-{
-    refreshIndicator(indicatorRow_);
+    records_ = dataSet_->recordCount();
+    if (records_ == 0) {
+        // The last record leaves the placeholder behind.
+        refreshRows(0, 0);
+        return;
+    }
+    const int row = rowOf(record);
+    if (row < 0) {
+        --top_;
+        return;
+    }
+    if (row < shown_) {
+        beginRemoveRows({}, row, row);
+        --shown_;
+        endRemoveRows();
+    }
+    // A record from below the window takes the freed place.
+    fill();
 }
 
 void TDataSetModel::onFieldChanged(int column)

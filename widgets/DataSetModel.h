@@ -1,8 +1,11 @@
 #pragma once
-// The day result set as a table model. Cells are read straight from the result set, so
-// a load costs nothing per row here. The set tells about a change once it is in place;
-// the model keeps its own row count so that the views still see the old shape between
-// the begin and end notifications.
+// The day result set as a table model over a window of its records: up to `window`
+// records from `top`. The views (and the row headers, which keep something per row) only
+// ever hold the window's rows, so a load, a removal, an insertion or a scroll costs the
+// same for ten records as for a million. Sets smaller than the window are shown whole,
+// row for record. Cells are read straight from the result set. The set tells about a
+// change once it is in place; the model keeps its own row count so that the views still
+// see the old shape between the begin and end notifications.
 //
 // A closed set shows one empty column and no rows; an open set without rows shows one
 // blank placeholder row that is no record.
@@ -12,7 +15,6 @@
 #include <QPointer>
 
 namespace kordane {
-
 
 class TDataSetModel : public QAbstractTableModel {
     Q_OBJECT
@@ -27,7 +29,18 @@ public:
     TClientDataSet* dataSet() const { return dataSet_; }
     bool active() const;
     bool isPlaceholder(int row) const { return active() && records_ == 0 && row == 0; }
-    bool isRecord(int row) const { return active() && row >= 0 && row < records_; }
+    // Of a row of the model.
+    bool isRecord(int row) const { return active() && row >= 0 && row < shown_ && top_ + row < records_; }
+    int recordAt(int row) const { return top_ + row; }
+    int rowOf(int record) const { return record - top_; }
+    int records() const { return records_; }
+
+    // The window: its first record, and how many records it holds at most.
+    int top() const { return top_; }
+    int window() const { return window_; }
+    // Moves the window (kept within the records); its rows then stand for other records.
+    void setTop(int top);
+    void setWindow(int rows);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -37,19 +50,22 @@ public:
 
 private:
     void reset();
-    void onRowChanged(int row);
-    void onRowInserted(int row);
-    void onRowRemoved(int row);
-    void onCurrentRowChanged(int row);
-    void onStateChanged();
+    void onRowChanged(int record);
+    void onRowInserted(int record);
+    void onRowRemoved(int record);
     void onFieldChanged(int column);
-    void refreshRow(int row);
-    void refreshIndicator(int row);
+    void refreshRows(int first, int last);
+    void refreshIndicators();
+    // Rows added or dropped at the window's end until it holds what it should.
+    void fill();
+    int wanted() const;
 
     QPointer<TClientDataSet> dataSet_;
     int records_ = 0;
     int columns_ = 1;
-    int indicatorRow_ = -1;
+    int top_ = 0;
+    int window_ = 256;
+    int shown_ = 0; // rows of the window, as the views know them
 };
 
 } // namespace kordane

@@ -19,6 +19,7 @@ private slots:
     void rowsAffected_data();
     void rowsAffected();
     void autoCommitCommitsEachStatement();
+    void oneTransactionPerStatement();
     void explicitTransactions();
     void serverErrorsCarryTheServersText();
     void misuseGivesItsStatus();
@@ -151,6 +152,45 @@ void TestDriver::autoCommitCommitsEachStatement()
     }
     QCOMPARE(status, dbx::DBXERR_EOF);
     QCOMPARE(query.cursor->next(), dbx::DBXERR_EOF);
+}
+
+// Under automatic commit a statement is prepared in the transaction that runs it, so
+// each takes one transaction; a query's is read-only unless it locks what it reads.
+void TestDriver::oneTransactionPerStatement()
+{
+    const auto number = [&](const std::string& sql) { return std::stoll(rows(*connection_, sql).at(0).at(0)); };
+    const std::string current = "SELECT CURRENT_TRANSACTION FROM RDB$DATABASE";
+    const long long first = number(current);
+    QCOMPARE(number(current), first + 1);
+    QCOMPARE(run(*connection_, "INSERT INTO T VALUES (CURRENT_TRANSACTION, 'mark')").status, dbx::DBXERR_NONE);
+    QCOMPARE(number("SELECT ID FROM T"), first + 2);
+    QCOMPARE(number(current), first + 4);
+
+    QCOMPARE(rows(*connection_, "SELECT MON$READ_ONLY FROM MON$TRANSACTIONS WHERE MON$TRANSACTION_ID = CURRENT_TRANSACTION"),
+             (std::vector<std::vector<std::string>>{{"1"}}));
+    QCOMPARE(rows(*connection_, "  with t AS (SELECT MON$READ_ONLY R FROM MON$TRANSACTIONS WHERE MON$TRANSACTION_ID = "
+                                "CURRENT_TRANSACTION) select R from t"),
+             (std::vector<std::vector<std::string>>{{"1"}}));
+    // Locks need a transaction that may write; so does a change.
+    QCOMPARE(rows(*connection_, "SELECT TXT FROM T WITH LOCK"), (std::vector<std::vector<std::string>>{{"mark"}}));
+    QCOMPARE(run(*connection_, "UPDATE T SET TXT = 'seen'").rows, 1);
+
+    // A command run again takes a transaction of its own each time.
+    auto again = run(*connection_, current);
+    QVERIFY(again.cursor);
+    QCOMPARE(again.cursor->next(), dbx::DBXERR_NONE);
+    again.cursor.reset();
+    std::unique_ptr<dbx::ISQLCursor> cursor;
+    QCOMPARE(again.command->execute(cursor), dbx::DBXERR_NONE);
+    QVERIFY(cursor);
+    QCOMPARE(cursor->next(), dbx::DBXERR_NONE);
+    cursor.reset();
+
+    // The handles of commands gone serve the next ones; they do not pile up.
+    for (int i = 0; i < 40; ++i)
+        QCOMPARE(run(*connection_, "INSERT INTO T VALUES (?, 'many')", {std::to_string(i)}).rows, 1);
+    QVERIFY(number("SELECT COUNT(*) FROM MON$STATEMENTS WHERE MON$ATTACHMENT_ID = CURRENT_CONNECTION") <= 10);
+    QCOMPARE(number("SELECT COUNT(*) FROM T WHERE TXT = 'many'"), 40);
 }
 
 void TestDriver::explicitTransactions()

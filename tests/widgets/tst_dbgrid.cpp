@@ -5,6 +5,7 @@
 #include "ClientDataSet.h"
 #include "Components.h"
 #include "DBGrid.h"
+#include "DataSetModel.h"
 #include "DataSetProvider.h"
 #include "DataSource.h"
 #include "Beep.h"
@@ -16,6 +17,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
@@ -94,6 +96,7 @@ private slots:
     void refusedTextGoesToTheErrorHandler();
     void moveElsewhereDropsTheEditorText();
     void incompleteMaskedFieldKeepsThePress();
+    void aLongSetScrollsThroughAWindow();
 
 private:
     QPoint centre(int row, int column) const
@@ -441,6 +444,52 @@ void TestDBGrid::incompleteMaskedFieldKeepsThePress()
     QCOMPARE(clicks->count(), 0);
     QCOMPARE(QApplication::focusWidget(), w->field);
     QVERIFY(beepCount() > beeps);
+}
+
+// 3,000 rows: the view holds a window of them, yet every row is reached, shown, clicked
+// and removed as in a short set.
+void TestDBGrid::aLongSetScrollsThroughAWindow()
+{
+    const QString longDay = QStringLiteral("2026/11/30");
+    db_->raw().execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < 3000) DO BEGIN "
+                       "INSERT INTO POS_DAY VALUES ('L' || LPAD(:i, 4, '0'), '2026/11/30', '08:00:00', "
+                       "'17:00:00', 'W', 'N' || :i, 'C' || :i); i = i + 1; END END");
+    w->load(longDay);
+    QCOMPARE(w->dataSet.recordCount(), 3000);
+    QVERIFY(w->grid->model()->rowCount() < 3000);
+    QVERIFY(w->grid->verticalHeader()->count() < 3000);
+    QScrollBar* bar = w->grid->verticalScrollBar();
+    const int page = bar->pageStep();
+    QCOMPARE(bar->maximum(), 3000 - page);
+
+    // The last row, by keyboard: the indicator and the current cell are on it.
+    key(Qt::Key_End);
+    QCOMPARE(w->dataSet.currentRow(), 2999);
+    QCOMPARE(bar->value(), 3000 - page);
+    const auto shown = [&](int row) { return w->grid->model()->index(row, 0).data().toString(); };
+    QCOMPARE(shown(w->grid->currentIndex().row()), QStringLiteral("L2999"));
+    QCOMPARE(w->grid->model()->headerData(w->grid->currentIndex().row(), Qt::Vertical, TDataSetModel::IndicatorRole).toInt(),
+             int(TDataSetModel::Indicator::Current));
+
+    // Scrolled to the middle with the bar, a click copies the row under the pointer.
+    bar->setValue(1500);
+    const QModelIndex top = w->grid->indexAt(QPoint(5, 2));
+    QCOMPARE(shown(top.row()), QStringLiteral("L1500"));
+    QTest::mouseClick(w->grid->viewport(), Qt::LeftButton, {}, w->grid->visualRect(top.sibling(top.row() + 2, 1)).center());
+    QCOMPARE(w->dataSet.currentRow(), 1502);
+    QCOMPARE(clicks->count(), 1);
+
+    // A removal there leaves the next record in its place; Home goes back to the first.
+    w->grid->setDeleteQuestion([] { return true; });
+    key(Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(w->dataSet.recordCount(), 2999);
+    QCOMPARE(bar->maximum(), 2999 - page);
+    QCOMPARE(shown(w->grid->currentIndex().row()), QStringLiteral("L1503"));
+    QCOMPARE(shown(w->grid->currentIndex().row() - 1), QStringLiteral("L1501"));
+    key(Qt::Key_Home);
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(shown(w->grid->currentIndex().row()), QStringLiteral("L0000"));
+    db_->raw().execute("DELETE FROM POS_DAY WHERE INI_DATE = '2026/11/30'");
 }
 
 QTEST_MAIN(TestDBGrid)
