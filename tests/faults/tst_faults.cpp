@@ -105,14 +105,16 @@ public:
         if (thread_.joinable())
             thread_.join();
     }
+    // Marked before the commit or rollback: the server lets a waiting statement go as soon
+    // as it has ended, which may be before this thread is back from the call.
     void finish(bool commit)
     {
+        ending_ = true;
         if (commit)
             transaction_->commit();
         transaction_.reset();
-        finished_ = true;
     }
-    bool finished() const { return finished_; }
+    bool ending() const { return ending_; }
     void finishLater(int ms, bool commit)
     {
         thread_ = std::thread([this, ms, commit] {
@@ -125,7 +127,7 @@ private:
     RawFirebird raw_;
     std::unique_ptr<RawTransaction> transaction_;
     std::thread thread_;
-    std::atomic<bool> finished_ = false;
+    std::atomic<bool> ending_ = false;
 };
 
 void fill(TFormKordane& w, const QString& code, const QString& in, const QString& out)
@@ -387,9 +389,9 @@ void TestFaults::lockHeldByAnotherProgram()
         click(w->SpeedButton4);
         QCOMPARE(answers.texts().size(), succeeds ? 2 : 1);
     }
-    // Waiting, the command came back only once the other had finished; not waiting, while
+    // Waiting, the command came back only once the other was ending; not waiting, while
     // the other still held the row.
-    QCOMPARE(other.finished(), wait);
+    QCOMPARE(other.ending(), wait);
     if (!wait)
         other.finish(false);
     QCOMPARE(errors_.size(), succeeds ? 0 : 1);
