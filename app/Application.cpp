@@ -1,6 +1,7 @@
 #include "Application.h"
 
 #include "ApplicationTitle.h"
+#include "BusyPointer.h"
 #include "ErrorDisplay.h"
 #include "QtTranslations.h"
 #include "TerminationSignals.h"
@@ -24,6 +25,7 @@ KordaneApplication::KordaneApplication(int& argc, char** argv) : QApplication(ar
     setDesktopFileName(QStringLiteral("kordane"));
     installQtTranslations(QLocale::system());
     new TerminationSignals(this);
+    installBusyPointer();
 }
 
 bool KordaneApplication::notify(QObject* receiver, QEvent* event)

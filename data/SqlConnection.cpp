@@ -1,5 +1,6 @@
 #include "SqlConnection.h"
 
+#include "BusyIndicator.h"
 #include "ConfigLocation.h"
 #include "DriverErrors.h"
 #include "DriverLibrary.h"
@@ -8,36 +9,12 @@
 #include "SqlStatement.h"
 #include "TextCodec.h"
 
-#include <QCursor>
 #include <QFile>
-#include <QGuiApplication>
 
 #include <algorithm>
 
 namespace kordane {
 namespace {
-
-// The hourglass for the length of a connect, failed or not; only where there is a
-// screen to show it on.
-class BusyPointer {
-public:
-    explicit BusyPointer(bool wanted)
-        : shown_(wanted && qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-    {
-        if (shown_)
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~BusyPointer()
-    {
-        if (shown_)
-            QGuiApplication::restoreOverrideCursor();
-    }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-
-private:
-    bool shown_;
-};
 
 int toInteger(const QString& value)
 {
@@ -145,7 +122,8 @@ void TSQLConnection::open()
     }
 
     state_ = State::Connecting;
-    const BusyPointer busy(busyPointer);
+    // The hourglass for the length of a connect, failed or not.
+    const busy::Scope busy(busyPointer);
     try {
         connectDriver();
     } catch (...) {

@@ -1,5 +1,6 @@
 // The connect sequence against the embedded engine: every failure it can show, the
 // parameters reloaded only when they should be, and a connection that stays open.
+#include "BusyIndicator.h"
 #include "DriverErrors.h"
 #include "SqlConnection.h"
 #include "SqlStatement.h"
@@ -7,7 +8,6 @@
 #include "TextCodec.h"
 
 #include <QFile>
-#include <QGuiApplication>
 #include <QTest>
 
 using namespace kordane;
@@ -45,6 +45,7 @@ class TestConnection : public QObject {
     Q_OBJECT
 
 private slots:
+    void init();
     void failures_data();
     void failures();
     void connectionNameEmpty();
@@ -56,6 +57,19 @@ private slots:
     void driverErrorMessages();
     void characterSets();
 };
+
+namespace {
+
+// Each begin (true) and end (false) of a wait the connection showed.
+QList<bool> shown;
+
+} // namespace
+
+void TestConnection::init()
+{
+    shown.clear();
+    busy::setIndicator([](bool waiting) { shown << waiting; });
+}
 
 void TestConnection::failures_data()
 {
@@ -108,7 +122,7 @@ void TestConnection::failures()
     else
         QCOMPARE(error, replaced(message, "%1", db.dir()));
     QCOMPARE(connection->state(), TSQLConnection::State::Closed);
-    QVERIFY(!QGuiApplication::overrideCursor()); // the busy pointer is gone again
+    QCOMPARE(shown.count(true), shown.count(false)); // a wait shown has ended again
 }
 
 void TestConnection::connectionNameEmpty()
@@ -127,7 +141,7 @@ void TestConnection::opensOnceAndStaysOpen()
     query.setSql({QStringLiteral("SELECT COUNT(*) FROM EMPLOYEE")});
     query.open();
     QCOMPARE(connection->state(), TSQLConnection::State::Open);
-    QVERIFY(!QGuiApplication::overrideCursor());
+    QCOMPARE(shown, (QList<bool>{true, false})); // shown while it connected
     query.close();
     QCOMPARE(connection->state(), TSQLConnection::State::Open); // closing a result keeps it
     QCOMPARE(connection->quoteChar(), QStringLiteral("\""));

@@ -1,0 +1,20 @@
+#include "BusyPointer.h"
+
+#include "BusyIndicator.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+
+namespace kordane {
+
+void installBusyPointer()
+{
+    busy::setIndicator([](bool waiting) {
+        if (waiting)
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QGuiApplication::restoreOverrideCursor();
+    });
+}
+
+} // namespace kordane
