@@ -51,9 +51,11 @@ void appendEscape(QString& out, std::uint32_t value)
     out += QChar(QChar::lowSurrogate(code));
 }
 
+// One converter a thread, opened once: every cell shown passes here. Stateless, so no
+// value carries a partial character into the next; failures show as U+FFFD, not a flag.
 QString converterDecode(std::string_view bytes)
 {
-    QStringDecoder decoder("windows-950", QStringConverter::Flag::Stateless);
+    thread_local QStringDecoder decoder("windows-950", QStringConverter::Flag::Stateless);
     return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 

@@ -52,11 +52,36 @@ bool parseCommand(QCommandLineParser& parser, const QStringList& arguments)
     return true;
 }
 
+namespace {
+
+// The arguments of a command's second word: "kordane-admin clerk" "add" NAME gives
+// "kordane-admin clerk add" NAME.
 QStringList subcommand(const QStringList& arguments)
 {
     QStringList rest = arguments.mid(2);
     rest.prepend(arguments.value(0) + u' ' + arguments.value(1));
     return rest;
+}
+
+} // namespace
+
+int dispatch(const QStringList& arguments, const char* usage, std::initializer_list<Subcommand> subcommands)
+{
+    const QString what = arguments.value(1);
+    QStringList names;
+    for (const Subcommand& s : subcommands) {
+        if (what == QLatin1String(s.name))
+            return s.run(subcommand(arguments));
+        names << QString::fromLatin1(s.name);
+    }
+    if (what == u"--help" || what == u"-h") {
+        std::printf("Usage: %s %s\n", qPrintable(arguments.value(0)), usage);
+        return 0;
+    }
+    const QString choice = names.mid(0, names.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") + names.last();
+    throw std::runtime_error(QStringLiteral("%1 takes %2 (%3 --help)")
+                                 .arg(arguments.value(0).section(u' ', -1), choice, arguments.value(0))
+                                 .toStdString());
 }
 
 int run(int argc, char** argv, const char* impliedCommand)

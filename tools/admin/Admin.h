@@ -3,6 +3,8 @@
 // 1, with nothing half-done.
 #include <QStringList>
 
+#include <initializer_list>
+
 class QCommandLineParser;
 
 namespace kordane::admin {
@@ -11,9 +13,15 @@ namespace kordane::admin {
 // Throws for an argument it does not know.
 bool parseCommand(QCommandLineParser& parser, const QStringList& arguments);
 
-// The arguments of a command's second word: "kordane-admin clerk" "add" NAME gives
-// "kordane-admin clerk add" NAME, the first being the name its help shows.
-QStringList subcommand(const QStringList& arguments);
+// A command's second word ("kordane-admin clerk" "add" NAME) and what runs it, with the
+// arguments "kordane-admin clerk add" NAME, the first being the name its help shows.
+struct Subcommand {
+    const char* name;
+    int (*run)(const QStringList& arguments);
+};
+
+// Runs the subcommand the second word names; --help prints "Usage: COMMAND usage".
+int dispatch(const QStringList& arguments, const char* usage, std::initializer_list<Subcommand> subcommands);
 
 // `impliedCommand` is put before the arguments (kordane-makedb is `init`).
 int run(int argc, char** argv, const char* impliedCommand = nullptr);

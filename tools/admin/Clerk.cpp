@@ -127,16 +127,7 @@ int remove(const QStringList& arguments)
 
 int clerk(const QStringList& arguments)
 {
-    const QString what = arguments.value(1);
-    if (what == u"add")
-        return add(subcommand(arguments));
-    if (what == u"remove")
-        return remove(subcommand(arguments));
-    if (what == u"--help" || what == u"-h") {
-        std::printf("Usage: %s add NAME [--output FILE] | remove NAME\n", qPrintable(arguments.value(0)));
-        return 0;
-    }
-    throw std::runtime_error("clerk takes add or remove (kordane-admin clerk --help)");
+    return dispatch(arguments, "add NAME [--output FILE] | remove NAME", {{"add", add}, {"remove", remove}});
 }
 
 } // namespace kordane::admin

@@ -251,16 +251,8 @@ int exportFile(const QStringList& arguments)
 
 int employees(const QStringList& arguments)
 {
-    const QString what = arguments.value(1);
-    if (what == u"import")
-        return importFile(subcommand(arguments));
-    if (what == u"export")
-        return exportFile(subcommand(arguments));
-    if (what == u"--help" || what == u"-h") {
-        std::printf("Usage: %s import FILE [--encoding utf-8|big5] [--dry-run] | export [FILE]\n", qPrintable(arguments.value(0)));
-        return 0;
-    }
-    throw std::runtime_error("employees takes import or export (kordane-admin employees --help)");
+    return dispatch(arguments, "import FILE [--encoding utf-8|big5] [--dry-run] | export [FILE]",
+                    {{"import", importFile}, {"export", exportFile}});
 }
 
 } // namespace kordane::admin

@@ -303,18 +303,8 @@ void installRules(RawFirebird& db, const TextCodec& codec)
 
 int rules(const QStringList& arguments)
 {
-    const QString what = arguments.value(1);
-    if (what == u"install")
-        return installCommand(subcommand(arguments));
-    if (what == u"remove")
-        return removeCommand(subcommand(arguments));
-    if (what == u"status")
-        return statusCommand(subcommand(arguments));
-    if (what == u"--help" || what == u"-h") {
-        std::printf("Usage: %s install [--check] [--force] | remove | status\n", qPrintable(arguments.value(0)));
-        return 0;
-    }
-    throw std::runtime_error("rules takes install, remove or status (kordane-admin rules --help)");
+    return dispatch(arguments, "install [--check] [--force] | remove | status",
+                    {{"install", installCommand}, {"remove", removeCommand}, {"status", statusCommand}});
 }
 
 } // namespace kordane::admin
