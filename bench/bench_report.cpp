@@ -4,6 +4,7 @@
 // Usage: bench_report <dir made by bench_makedb>
 #include "RawFirebird.h"
 #include "TestDatabase.h"
+#include "Timing.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +19,8 @@
 #include <stdexcept>
 
 using namespace kordane;
+using kordane::bench::median;
+using kordane::bench::timed;
 
 namespace {
 
@@ -65,20 +68,6 @@ std::string lengthText(long long secs)
     char text[32];
     std::snprintf(text, sizeof text, "%lld:%02lld", minutes / 60, minutes % 60);
     return text;
-}
-
-double timed(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
 }
 
 } // namespace

@@ -10,12 +10,12 @@
 #include "Rules.h"
 #include "TestDatabase.h"
 #include "TextCodec.h"
+#include "Timing.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
 #include <QDate>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +26,8 @@
 #include <string>
 
 using namespace kordane;
+using kordane::bench::median;
+using kordane::bench::timed;
 
 namespace {
 
@@ -37,12 +39,6 @@ struct Copy {
     std::string database;
     std::vector<double> ms;
 };
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 } // namespace
 
@@ -87,12 +83,12 @@ int main(int argc, char** argv)
                 }
                 test::pointSettingsAt(settings.path(), c.dir + QStringLiteral("/dbxconnections.ini"),
                                       c.dir + QStringLiteral("/dbxdrivers.ini"));
-                QElapsedTimer timer;
-                timer.start();
-                auto w = std::make_unique<TFormKordane>();
-                w->show();
-                (void)QTest::qWaitForWindowExposed(w.get());
-                c.ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+                std::unique_ptr<TFormKordane> w;
+                c.ms.push_back(timed([&] {
+                    w = std::make_unique<TFormKordane>();
+                    w->show();
+                    (void)QTest::qWaitForWindowExposed(w.get());
+                }));
             }
         }
         RawFirebird ruled(copies[1].database, "SYSDBA", password, "NONE");

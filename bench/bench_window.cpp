@@ -24,6 +24,7 @@
 #include "SqlConnection.h"
 #include "TestDatabase.h"
 #include "TightClient.h"
+#include "Timing.h"
 #include "TransactionScope.h"
 #include "WindowFixture.h"
 
@@ -47,6 +48,8 @@
 #include <stdexcept>
 
 using namespace kordane;
+using kordane::bench::median;
+using kordane::bench::timed;
 using bench::MinimalStore;
 using bench::TightClient;
 
@@ -60,20 +63,6 @@ std::string text(const QString& s) { return s.toStdString(); }
 
 // The copy of the database, in memory: removed also when the run ends early.
 QTemporaryDir* workDir = nullptr;
-
-double timed(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
 
 struct Figure {
     std::vector<double> kordane, raw, ratio;
