@@ -358,8 +358,9 @@ void TClientDataSet::revertRow(RowId id)
         return;
     case What::Shown:
         emit rowInserted(reverted.row);
-        current_ = -1;
-        setCurrent(reverted.row);
+        // Told even when the number is the one it had: the row under it is another.
+        current_ = reverted.row;
+        emit currentRowChanged(current_);
         return;
     }
 }
