@@ -72,7 +72,7 @@ int main(int argc, char** argv)
         connection.loadParamsOnConnect = false;
         connection.libraryName = QCoreApplication::applicationDirPath() + QStringLiteral("/libdbxfb.so");
         connection.params = {QStringLiteral("DriverName=Interbase"), QStringLiteral("Database=") + QString::fromStdString(database),
-                             QStringLiteral("User_Name=") + user, QStringLiteral("Password=") + password,
+                             QStringLiteral("User_Name=") + QString::fromUtf8(user), QStringLiteral("Password=") + QString::fromUtf8(password),
                              QStringLiteral("SQLDialect=3")};
         TSQLDataSet source(QStringLiteral("SQLDataSet1"), connection);
         TDataSetProvider provider(QStringLiteral("DataSetProvider1"), source);

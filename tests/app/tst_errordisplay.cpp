@@ -153,7 +153,7 @@ void TestErrorDisplay::guardedStopsTheHandler()
         after = true;
     });
     QVERIFY(!after);
-    QCOMPARE(texts_, (QStringList{"broken.", "unknown error."}));
+    QCOMPARE(texts_, (QStringList{QStringLiteral("broken."), QStringLiteral("unknown error.")}));
 }
 
 void TestErrorDisplay::escapingEventGoesToDisplay()

@@ -113,14 +113,14 @@ void TestConnection::failures()
     if (from.isEmpty())
         QVERIFY(QFile::remove(file));
     else
-        QVERIFY(test::writeTextFile(file, replaced(text, replaced(from, "%1", db.dir()), to)));
+        QVERIFY(test::writeTextFile(file, replaced(text, replaced(from, QStringLiteral("%1"), db.dir()), to)));
 
     auto connection = db.connection();
     const QString error = openError(*connection);
     if (message.isEmpty())
         QVERIFY2(!error.isEmpty(), "the driver's own text"); // its wording is the driver's
     else
-        QCOMPARE(error, replaced(message, "%1", db.dir()));
+        QCOMPARE(error, replaced(message, QStringLiteral("%1"), db.dir()));
     QCOMPARE(connection->state(), TSQLConnection::State::Closed);
     QCOMPARE(shown.count(true), shown.count(false)); // a wait shown has ended again
 }
@@ -165,10 +165,10 @@ void TestConnection::reloadAfterFailedConnect()
     db.writeConnectionsFile(db.connectionsText());
 
     // Fails after loading them: they are kept, a changed file is not read again.
-    db.writeDriversFile(replaced(TestDatabase::driversText(), "libdbxfb.so", "libnope.so"));
+    db.writeDriversFile(replaced(TestDatabase::driversText(), QStringLiteral("libdbxfb.so"), QStringLiteral("libnope.so")));
     QCOMPARE(openError(*connection), QStringLiteral("Unable to Load libnope.so"));
     QVERIFY(connection->paramsLoaded());
-    db.writeConnectionsFile(replaced(db.connectionsText(), "POSDATA.FDB", "ELSEWHERE.FDB"));
+    db.writeConnectionsFile(replaced(db.connectionsText(), QStringLiteral("POSDATA.FDB"), QStringLiteral("ELSEWHERE.FDB")));
     db.writeDriversFile(TestDatabase::driversText()); // the drivers file is read at every connect
     QCOMPARE(openError(*connection), QString());
     QCOMPARE(*connection->paramValue(QStringLiteral("database")), db.database());
@@ -182,7 +182,7 @@ void TestConnection::reloadAfterDisconnect()
     connection->close();
     QCOMPARE(connection->state(), TSQLConnection::State::Closed);
     QVERIFY(!connection->paramsLoaded());
-    db.writeConnectionsFile(replaced(db.connectionsText(), "POSDATA.FDB", "ELSEWHERE.FDB"));
+    db.writeConnectionsFile(replaced(db.connectionsText(), QStringLiteral("POSDATA.FDB"), QStringLiteral("ELSEWHERE.FDB")));
     QVERIFY(!openError(*connection).isEmpty()); // the driver's text: no such database
     QVERIFY(connection->paramValue(QStringLiteral("Database"))->endsWith(u"ELSEWHERE.FDB"));
     // The program goes on; the next demand tries again.
@@ -212,7 +212,7 @@ void TestConnection::isolation()
     QFETCH(bool, fromFile);
     QFETCH(int, expected);
     TestDatabase db;
-    const QString text = replaced(db.connectionsText(), "Interbase TransIsolation=ReadCommited", line);
+    const QString text = replaced(db.connectionsText(), QStringLiteral("Interbase TransIsolation=ReadCommited"), line);
     db.writeConnectionsFile(text);
     auto connection = db.connection();
     if (!fromFile) {

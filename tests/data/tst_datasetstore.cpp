@@ -213,7 +213,7 @@ void TestDataSetStore::generatesDelete()
 
     const auto blobOnly = columns({{"NOTE", dbx::FieldType::Blob}});
     try {
-        generateStatement({ChangeKind::Delete, {"x"}, {}}, blobOnly, "T", "\"");
+        generateStatement({ChangeKind::Delete, {"x"}, {}}, blobOnly, QStringLiteral("T"), QStringLiteral("\""));
         QFAIL("a row without key columns must not be addressed");
     } catch (const EDatabaseError& e) {
         QCOMPARE(e.message(), QStringLiteral("Unable to find record.  No key specified"));
@@ -235,7 +235,7 @@ void TestDataSetStore::generatesModifyAndInsert()
     QStringList bound;
     for (const CellValue& v : m.values)
         bound << text(v);
-    QCOMPARE(bound, QStringList({"3", "4", "1", "2"}));
+    QCOMPARE(bound, QStringList({QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("1"), QStringLiteral("2")}));
 
     const DeltaRecord ins{ChangeKind::Insert, {}, {"x", std::nullopt, "5"}};
     const GeneratedStatement i = generateStatement(ins, cols, QStringLiteral("\"T\""), QStringLiteral("\""));

@@ -31,23 +31,23 @@ void TestIniFile::parse_data()
 
     QTest::newRow("trimmed names and values")
         << "[Varnok]\n  DriverName = Interbase  \n\tDatabase=host:/p/x.fdb\t\n" << "Varnok"
-        << QStringList{"DriverName=Interbase", "Database=host:/p/x.fdb"};
+        << QStringList{QStringLiteral("DriverName=Interbase"), QStringLiteral("Database=host:/p/x.fdb")};
     QTest::newRow("comments and blank lines")
-        << "; head\n[Varnok]\n\n   ; DriverName=No\nA=1\n;B=2\n" << "Varnok" << QStringList{"A=1"};
+        << QStringLiteral("; head\n[Varnok]\n\n   ; DriverName=No\nA=1\n;B=2\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("A=1")};
     QTest::newRow("lines before the first section ignored")
-        << "DriverName=Stray\n[Varnok]\nB=2\n" << "Varnok" << QStringList{"B=2"};
-    QTest::newRow("section name trimmed") << "  [  Varnok ]  \nA=1\n" << "Varnok" << QStringList{"A=1"};
-    QTest::newRow("CR LF line ends") << "[Varnok]\r\nA=1\r\nB=\r\n" << "Varnok" << QStringList{"A=1", "B="};
-    QTest::newRow("lone CR ends a line") << "[Varnok]\rA=1\rB=x\ry\r" << "Varnok" << QStringList{"A=1", "B=x"};
+        << QStringLiteral("DriverName=Stray\n[Varnok]\nB=2\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("B=2")};
+    QTest::newRow("section name trimmed") << QStringLiteral("  [  Varnok ]  \nA=1\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("A=1")};
+    QTest::newRow("CR LF line ends") << QStringLiteral("[Varnok]\r\nA=1\r\nB=\r\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("A=1"), QStringLiteral("B=")};
+    QTest::newRow("lone CR ends a line") << QStringLiteral("[Varnok]\rA=1\rB=x\ry\r") << QStringLiteral("Varnok") << QStringList{QStringLiteral("A=1"), QStringLiteral("B=x")};
     QTest::newRow("file order kept, sections apart")
-        << "[One]\nZ=1\n[Varnok]\nC=3\nA=1\nB=2\n[Two]\nY=9\n" << "Varnok" << QStringList{"C=3", "A=1", "B=2"};
+        << QStringLiteral("[One]\nZ=1\n[Varnok]\nC=3\nA=1\nB=2\n[Two]\nY=9\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("C=3"), QStringLiteral("A=1"), QStringLiteral("B=2")};
     QTest::newRow("value keeps further equals signs")
-        << "[Varnok]\nCustom String = a=b; c = d \n" << "Varnok" << QStringList{"Custom String=a=b; c = d"};
-    QTest::newRow("line without equals sign is no entry") << "[Varnok]\nnoise\nA=1\n" << "Varnok" << QStringList{"A=1"};
-    QTest::newRow("Chinese values") << "[Varnok]\nName=出勤資料\n" << "Varnok" << QStringList{"Name=出勤資料"};
+        << QStringLiteral("[Varnok]\nCustom String = a=b; c = d \n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("Custom String=a=b; c = d")};
+    QTest::newRow("line without equals sign is no entry") << QStringLiteral("[Varnok]\nnoise\nA=1\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("A=1")};
+    QTest::newRow("Chinese values") << QStringLiteral("[Varnok]\nName=出勤資料\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("Name=出勤資料")};
     QTest::newRow("missing section") << "[Other]\nA=1\n" << "Varnok" << QStringList{};
     QTest::newRow("unclosed bracket is an entry line")
-        << "[Varnok]\n[Broken=1\n" << "Varnok" << QStringList{"[Broken=1"};
+        << QStringLiteral("[Varnok]\n[Broken=1\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("[Broken=1")};
 }
 
 void TestIniFile::parse()
@@ -82,8 +82,8 @@ void TestIniFile::location()
     QCOMPARE(config::connectionsFilePath(), besideProgram + QStringLiteral("/dbxconnections.ini"));
     QCOMPARE(config::driversFilePath(), besideProgram + QStringLiteral("/dbxdrivers.ini"));
     {
-        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, config::settingsOrganization,
-                           config::settingsApplication);
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(config::settingsOrganization),
+                           QString::fromLatin1(config::settingsApplication));
         settings.setValue(config::connectionsKey, QStringLiteral("/etc/kordane/connections.ini"));
         settings.setValue(config::driversKey, QString());
     }

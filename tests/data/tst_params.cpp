@@ -35,17 +35,17 @@ void TestParams::derivation_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("names");
     QTest::newRow("S7 values") << " VALUES(:INI_DATE,:EMPLOYEE_ID,:TIME_IN)\r\n"
-                               << QStringList{"INI_DATE", "EMPLOYEE_ID", "TIME_IN"};
-    QTest::newRow("single-quoted literal") << "WHERE A = ':NOT' AND B = :YES" << QStringList{"YES"};
-    QTest::newRow("doubled quote stays inside") << "WHERE A = 'it'':s :NOT' AND B=:YES" << QStringList{"YES"};
-    QTest::newRow("double-quoted literal") << "SELECT \":NOT\" FROM T WHERE X=:YES" << QStringList{"YES"};
-    QTest::newRow("backquoted literal") << "SELECT `a:NOT` FROM T WHERE X=:YES" << QStringList{"YES"};
-    QTest::newRow("doubled colon is no marker") << "SELECT a::b, '::' FROM T WHERE X=:P" << QStringList{"P"};
+                               << QStringList{QStringLiteral("INI_DATE"), QStringLiteral("EMPLOYEE_ID"), QStringLiteral("TIME_IN")};
+    QTest::newRow("single-quoted literal") << QStringLiteral("WHERE A = ':NOT' AND B = :YES") << QStringList{QStringLiteral("YES")};
+    QTest::newRow("doubled quote stays inside") << QStringLiteral("WHERE A = 'it'':s :NOT' AND B=:YES") << QStringList{QStringLiteral("YES")};
+    QTest::newRow("double-quoted literal") << QStringLiteral("SELECT \":NOT\" FROM T WHERE X=:YES") << QStringList{QStringLiteral("YES")};
+    QTest::newRow("backquoted literal") << QStringLiteral("SELECT `a:NOT` FROM T WHERE X=:YES") << QStringList{QStringLiteral("YES")};
+    QTest::newRow("doubled colon is no marker") << QStringLiteral("SELECT a::b, '::' FROM T WHERE X=:P") << QStringList{QStringLiteral("P")};
     QTest::newRow("name ends at each stop")
-        << ":A B :C,:D;:E):F\r:G\n:H" << QStringList{"A", "C", "D", "E", "F", "G", "H"};
-    QTest::newRow("name runs past other characters") << "X=:A=B" << QStringList{"A=B"};
+        << QStringLiteral(":A B :C,:D;:E):F\r:G\n:H") << QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("E"), QStringLiteral("F"), QStringLiteral("G"), QStringLiteral("H")};
+    QTest::newRow("name runs past other characters") << QStringLiteral("X=:A=B") << QStringList{QStringLiteral("A=B")};
     QTest::newRow("lone colon") << "X = : AND Y = :" << QStringList{};
-    QTest::newRow("Chinese around") << "WHERE 名='日:一' AND X=:名字 " << QStringList{"名字"};
+    QTest::newRow("Chinese around") << QStringLiteral("WHERE 名='日:一' AND X=:名字 ") << QStringList{QStringLiteral("名字")};
     QTest::newRow("unterminated literal hides the rest") << "WHERE A = 'x :NOT" << QStringList{};
 }
 

@@ -56,31 +56,31 @@ void TestStatements::catalogueLines_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("S1") << catalogue::backfillNames(QStringLiteral("2026/11/04"))
-                        << QStringList{"UPDATE POS_DAY SET ",
-                                       "EMPLOYEE_NAME=(SELECT EMPLOYEE_NAME FROM EMPLOYEE WHERE EMPLOYEE_ID = POS_DAY.EMPLOYEE_ID)",
-                                       "WHERE (EMPLOYEE_NAME IS NULL OR EMPLOYEE_NAME = '' )",
-                                       "  AND INI_DATE >= '2026/11/04'"};
+                        << QStringList{QStringLiteral("UPDATE POS_DAY SET "),
+                                       QStringLiteral("EMPLOYEE_NAME=(SELECT EMPLOYEE_NAME FROM EMPLOYEE WHERE EMPLOYEE_ID = POS_DAY.EMPLOYEE_ID)"),
+                                       QStringLiteral("WHERE (EMPLOYEE_NAME IS NULL OR EMPLOYEE_NAME = '' )"),
+                                       QStringLiteral("  AND INI_DATE >= '2026/11/04'")};
     QTest::newRow("S2") << catalogue::daySelect(QStringLiteral("2026/12/09"))
-                        << QStringList{"select * from POS_DAY ", "where INI_DATE = '2026/12/09'",
-                                       "ORDER BY EMPLOYEE_ID,TIME_IN "};
+                        << QStringList{QStringLiteral("select * from POS_DAY "), QStringLiteral("where INI_DATE = '2026/12/09'"),
+                                       QStringLiteral("ORDER BY EMPLOYEE_ID,TIME_IN ")};
     QTest::newRow("S2 blank date") << catalogue::daySelect(QStringLiteral("    /  /  "))
-                                   << QStringList{"select * from POS_DAY ", "where INI_DATE = '    /  /  '",
-                                                  "ORDER BY EMPLOYEE_ID,TIME_IN "};
+                                   << QStringList{QStringLiteral("select * from POS_DAY "), QStringLiteral("where INI_DATE = '    /  /  '"),
+                                                  QStringLiteral("ORDER BY EMPLOYEE_ID,TIME_IN ")};
     QTest::newRow("S3") << catalogue::employeeDaySelect(QStringLiteral("A01"), QStringLiteral("2026/12/09"))
-                        << QStringList{"select * from POS_DAY ", "where EMPLOYEE_ID = 'A01'",
-                                       "  AND INI_DATE    = '2026/12/09'"};
+                        << QStringList{QStringLiteral("select * from POS_DAY "), QStringLiteral("where EMPLOYEE_ID = 'A01'"),
+                                       QStringLiteral("  AND INI_DATE    = '2026/12/09'")};
     QTest::newRow("S4 quote doubled") << catalogue::employeeSelect(QStringLiteral("O'Neil "))
-                                      << QStringList{"SELECT EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID FROM EMPLOYEE ",
-                                                     " where EMPLOYEE_ID = 'O''Neil '"};
-    const QStringList where{" WHERE INI_DATE   = '2026/12/09'", "  AND EMPLOYEE_ID = 'A01'",
-                            "  AND TIME_IN     = '08:00:00'", "  AND TIME_OUT    = '17:30:00'"};
-    QTest::newRow("S5") << catalogue::duplicateCheck("2026/12/09", "A01", "08:00:00", "17:30:00")
-                        << QStringList{"SELECT a.INI_DATE, a.EMPLOYEE_ID, a.TIME_IN, a.TIME_OUT FROM POS_DAY a "} + where;
-    QTest::newRow("S6") << catalogue::deleteByValues("2026/12/09", "A01", "08:00:00", "17:30:00")
-                        << QStringList{"DELETE  FROM POS_DAY  "} + where;
+                                      << QStringList{QStringLiteral("SELECT EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID FROM EMPLOYEE "),
+                                                     QStringLiteral(" where EMPLOYEE_ID = 'O''Neil '")};
+    const QStringList where{QStringLiteral(" WHERE INI_DATE   = '2026/12/09'"), QStringLiteral("  AND EMPLOYEE_ID = 'A01'"),
+                            QStringLiteral("  AND TIME_IN     = '08:00:00'"), QStringLiteral("  AND TIME_OUT    = '17:30:00'")};
+    QTest::newRow("S5") << catalogue::duplicateCheck(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"))
+                        << QStringList{QStringLiteral("SELECT a.INI_DATE, a.EMPLOYEE_ID, a.TIME_IN, a.TIME_OUT FROM POS_DAY a ")} + where;
+    QTest::newRow("S6") << catalogue::deleteByValues(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"))
+                        << QStringList{QStringLiteral("DELETE  FROM POS_DAY  ")} + where;
     QTest::newRow("S7") << catalogue::insertRecord()
-                        << QStringList{"INSERT INTO POS_DAY(INI_DATE,EMPLOYEE_ID,TIME_IN,TIME_OUT,CARD_ID,EMPLOYEE_NAME,BILL_WEEK) ",
-                                       " VALUES(:INI_DATE,:EMPLOYEE_ID,:TIME_IN,:TIME_OUT,:CARD_ID,:EMPLOYEE_NAME,:BILL_WEEK)"};
+                        << QStringList{QStringLiteral("INSERT INTO POS_DAY(INI_DATE,EMPLOYEE_ID,TIME_IN,TIME_OUT,CARD_ID,EMPLOYEE_NAME,BILL_WEEK) "),
+                                       QStringLiteral(" VALUES(:INI_DATE,:EMPLOYEE_ID,:TIME_IN,:TIME_OUT,:CARD_ID,:EMPLOYEE_NAME,:BILL_WEEK)")};
 }
 
 void TestStatements::catalogueLines()
@@ -96,10 +96,10 @@ void TestStatements::insertAndReadBack()
     TestDatabase db;
     auto connection = db.connection();
     TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
-    insert(query, {"2026/12/09", "A01", "08:00:00", "17:30:00", "", "", "三"});
+    insert(query, {QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"), QStringLiteral(""), QStringLiteral(""), QStringLiteral("三")});
     QCOMPARE(count(db, "CARD_ID = '' AND EMPLOYEE_NAME = ''"), 1); // empty, not null
 
-    query.setSql(catalogue::duplicateCheck("2026/12/09", "A01", "08:00:00", "17:30:00"));
+    query.setSql(catalogue::duplicateCheck(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00")));
     query.open();
     QVERIFY(!query.isEmpty());
     QCOMPARE(query.asString(query.fieldByName(QStringLiteral("TIME_OUT"))), QStringLiteral("17:30:00"));
@@ -113,7 +113,7 @@ void TestStatements::insertAndReadBack()
 
     // Compared as text: a time without its leading zero is another time. (Trailing
     // blanks are not significant in the server's comparison of texts.)
-    query.setSql(catalogue::duplicateCheck("2026/12/09", "A01", "8:00:00", "17:30:00"));
+    query.setSql(catalogue::duplicateCheck(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("8:00:00"), QStringLiteral("17:30:00")));
     query.open();
     QVERIFY(query.isEmpty());
     query.close();
@@ -125,15 +125,15 @@ void TestStatements::statementsCommitSeparately()
     TestDatabase db;
     auto connection = db.connection();
     TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
-    insert(query, {"2026/12/09", "A01", "08:00:00", "17:30:00", "C1", "N", "三"});
+    insert(query, {QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"), QStringLiteral("C1"), QStringLiteral("N"), QStringLiteral("三")});
     // Wider than TIME_IN: the server refuses it.
     QVERIFY_THROWS_EXCEPTION(EDriverError,
-                             insert(query, {"2026/12/09", "A02", "08:00:00 too wide", "17:30:00", "", "", "三"}));
+                             insert(query, {QStringLiteral("2026/12/09"), QStringLiteral("A02"), QStringLiteral("08:00:00 too wide"), QStringLiteral("17:30:00"), QStringLiteral(""), QStringLiteral(""), QStringLiteral("三")}));
     QCOMPARE(count(db), 1);
     QCOMPARE(connection->state(), TSQLConnection::State::Open);
     QVERIFY(!query.active());
     // The connection is still usable after the failure.
-    run(query, catalogue::deleteByValues("2026/12/09", "A01", "08:00:00", "17:30:00"));
+    run(query, catalogue::deleteByValues(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00")));
     QCOMPARE(count(db), 0);
 }
 
@@ -157,14 +157,14 @@ void TestStatements::weekdayBytes()
     TestDatabase db;
     auto connection = db.connection();
     TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
-    insert(query, {"2026/12/09", "A01", "08:00:00", "17:30:00", "", "王小明", weekday});
+    insert(query, {QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"), QStringLiteral(""), QStringLiteral("王小明"), weekday});
 
     const auto rows = db.raw().query("SELECT BILL_WEEK, OCTET_LENGTH(BILL_WEEK) FROM POS_DAY");
     QCOMPARE(rows.size(), std::size_t{1});
     QCOMPARE(QByteArray::fromStdString(*rows[0][0]), big5);
     QCOMPARE(*rows[0][1], std::string("2"));
 
-    query.setSql(catalogue::employeeDaySelect("A01", "2026/12/09"));
+    query.setSql(catalogue::employeeDaySelect(QStringLiteral("A01"), QStringLiteral("2026/12/09")));
     query.open();
     const int column = query.fieldByName(QStringLiteral("BILL_WEEK"));
     QCOMPARE(QByteArray(query.rawText(column).data(), qsizetype(query.rawText(column).size())), big5);
@@ -180,8 +180,8 @@ void TestStatements::quoteLadenCode()
     auto connection = db.connection();
     TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
     const QString code = QStringLiteral("A'01' OR '1'='1");
-    insert(query, {"2026/12/09", code, "08:00:00", "17:30:00", "Q1", "Quote", "三"});
-    insert(query, {"2026/12/09", "A01", "08:00:00", "17:30:00", "P1", "Plain", "三"});
+    insert(query, {QStringLiteral("2026/12/09"), code, QStringLiteral("08:00:00"), QStringLiteral("17:30:00"), QStringLiteral("Q1"), QStringLiteral("Quote"), QStringLiteral("三")});
+    insert(query, {QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"), QStringLiteral("P1"), QStringLiteral("Plain"), QStringLiteral("三")});
     QCOMPARE(*db.scalar("SELECT COUNT(*) FROM POS_DAY WHERE EMPLOYEE_ID = 'A''01'' OR ''1''=''1'"), std::string("1"));
 
     // Rows found; a row of another employee counts as a thousand.
@@ -195,10 +195,10 @@ void TestStatements::quoteLadenCode()
         query.close();
         return rows;
     };
-    QCOMPARE(rowsOf(catalogue::employeeDaySelect(code, "2026/12/09")), 1);
+    QCOMPARE(rowsOf(catalogue::employeeDaySelect(code, QStringLiteral("2026/12/09"))), 1);
     QCOMPARE(rowsOf(catalogue::employeeSelect(code)), 1);
-    QCOMPARE(rowsOf(catalogue::duplicateCheck("2026/12/09", code, "08:00:00", "17:30:00")), 1);
-    run(query, catalogue::deleteByValues("2026/12/09", code, "08:00:00", "17:30:00"));
+    QCOMPARE(rowsOf(catalogue::duplicateCheck(QStringLiteral("2026/12/09"), code, QStringLiteral("08:00:00"), QStringLiteral("17:30:00"))), 1);
+    run(query, catalogue::deleteByValues(QStringLiteral("2026/12/09"), code, QStringLiteral("08:00:00"), QStringLiteral("17:30:00")));
     QCOMPARE(count(db), 1);
     QCOMPARE(*db.scalar("SELECT EMPLOYEE_ID FROM POS_DAY"), std::string("A01"));
 }
@@ -209,7 +209,7 @@ void TestStatements::unencodableRefused()
     auto connection = db.connection();
     TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
     try {
-        insert(query, {"2026/12/09", "A01", "08:00:00", "17:30:00", "", QStringLiteral("Zoë"), "三"});
+        insert(query, {QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"), QStringLiteral(""), QStringLiteral("Zoë"), QStringLiteral("三")});
         QFAIL("no error");
     } catch (const EDatabaseError& e) {
         QCOMPARE(e.message(),
@@ -236,7 +236,7 @@ void TestStatements::statementFailures()
     query.setSql(catalogue::insertRecord());
     query.paramByName(QStringLiteral("INI_DATE")).setAsString(QStringLiteral("2026/12/09"));
     QCOMPARE(error([&] { query.execSql(); }), QStringLiteral("No value for parameter 'EMPLOYEE_ID'"));
-    query.setSql(catalogue::deleteByValues("2026/12/09", "A01", "08:00:00", "17:30:00"));
+    query.setSql(catalogue::deleteByValues(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00")));
     QCOMPARE(error([&] { query.open(); }), QStringLiteral("SQLQuery1: Cursor not returned from Query"));
     query.setSql({QStringLiteral("SELECT * FROM NO_SUCH_TABLE")});
     QVERIFY(error([&] { query.open(); }).contains(u"NO_SUCH_TABLE"));

@@ -17,7 +17,7 @@ inline dbx::GetDriverFunc entryPoint()
 {
     static void* module = nullptr;
     if (!module) {
-        const QByteArray path = (QCoreApplication::applicationDirPath() + "/libdbxfb.so").toLocal8Bit();
+        const QByteArray path = (QCoreApplication::applicationDirPath() + QStringLiteral("/libdbxfb.so")).toLocal8Bit();
         module = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
     }
     return module ? reinterpret_cast<dbx::GetDriverFunc>(dlsym(module, "getSQLDriverINTERBASE")) : nullptr;

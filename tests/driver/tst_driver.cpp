@@ -56,7 +56,7 @@ void TestDriver::initTestCase()
     QVERIFY2(entryPoint(), dlerror());
     driver_ = loadDriver();
     QVERIFY(driver_);
-    database_ = (dir_.path() + "/driver.fdb").toStdString();
+    database_ = (dir_.path() + QStringLiteral("/driver.fdb")).toStdString();
     auto raw = kordane::RawFirebird::create(database_, "SYSDBA", "masterkey");
     raw.execute({posDayTable(),
                  "CREATE TABLE T (ID INTEGER, TXT VARCHAR(10) CHARACTER SET NONE)",
@@ -232,7 +232,7 @@ void TestDriver::serverErrorsCarryTheServersText()
     QVERIFY2(duplicate.error.find("violation of PRIMARY or UNIQUE KEY") != std::string::npos, duplicate.error.c_str());
 
     std::string error;
-    QVERIFY(!connectTo(*driver_, (dir_.path() + "/none.fdb").toStdString(), "masterkey", error));
+    QVERIFY(!connectTo(*driver_, (dir_.path() + QStringLiteral("/none.fdb")).toStdString(), "masterkey", error));
     QVERIFY2(error.find("none.fdb") != std::string::npos, error.c_str());
 }
 

@@ -38,7 +38,7 @@ void TestServerDriver::initTestCase()
     const QString dir = qEnvironmentVariable("KORDANE_TEST_SERVER_DIR");
     if (server_.empty() || dir.isEmpty())
         QSKIP("no test server (KORDANE_TEST_SERVER, KORDANE_TEST_SERVER_DIR)");
-    path_ = (dir + "/data/srv_driver.fdb").toStdString();
+    path_ = (dir + QStringLiteral("/data/srv_driver.fdb")).toStdString();
     try {
         kordane::RawFirebird(server_ + ":" + path_, "SYSDBA", password_).drop();
     } catch (const std::exception&) {

@@ -72,7 +72,7 @@ void TestGrid::viewTitlesAndOrder()
     WindowFixture f;
     TFormKordane& w = viewed(f);
     QCOMPARE(w.ClientDataSet1.recordCount(), 2);
-    const QStringList titles = {"員工代號", "日期", "上班時間", "下班時間", "星期", "員工姓名", "CARD_ID"};
+    const QStringList titles = {QStringLiteral("員工代號"), QStringLiteral("日期"), QStringLiteral("上班時間"), QStringLiteral("下班時間"), QStringLiteral("星期"), QStringLiteral("員工姓名"), QStringLiteral("CARD_ID")};
     for (int c = 0; c < titles.size(); ++c)
         QCOMPARE(w.DBGrid1->model()->headerData(c, Qt::Horizontal).toString(), titles[c]);
     QCOMPARE(w.ClientDataSet1.cellText(0, 0), QStringLiteral("E1"));

@@ -14,6 +14,8 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 
+using namespace Qt::StringLiterals;
+
 namespace kordane::test {
 
 struct RowText {
@@ -103,10 +105,10 @@ inline ReportRun runReport(const TestDatabase& db, QStringList arguments)
 inline const QList<QStringList>& marchSummary()
 {
     static const QList<QStringList> rows = {
-        {"A001", "陳志明", "2", "3", "17:30", "0", "0"},
-        {"A002", "林美玲", "9", "11", "52:00", "2", "11"},
-        {"A003", "張家豪", "2", "2", "18:00", "0", "2"},
-        {"Z999", "無名", "1", "1", "9:00", "0", "2"},
+        {u"A001"_s, u"陳志明"_s, u"2"_s, u"3"_s, u"17:30"_s, u"0"_s, u"0"_s},
+        {u"A002"_s, u"林美玲"_s, u"9"_s, u"11"_s, u"52:00"_s, u"2"_s, u"11"_s},
+        {u"A003"_s, u"張家豪"_s, u"2"_s, u"2"_s, u"18:00"_s, u"0"_s, u"2"_s},
+        {u"Z999"_s, u"無名"_s, u"1"_s, u"1"_s, u"9:00"_s, u"0"_s, u"2"_s},
     };
     return rows;
 }

@@ -140,7 +140,7 @@ void TestAdmin::refusals_data()
     QTest::newRow("code page") << QStringLiteral("C9,😀,1\n").toUtf8()
                                << "line 4: EMPLOYEE_NAME: Character '😀' (U+1F600) cannot be represented in the character set windows-950";
     QTest::newRow("too wide") << QStringLiteral("C9,%1,1\n").arg(QString(21, QChar(u'陳'))).toUtf8()
-                              << "line 4: EMPLOYEE_NAME '" + QString(21, QChar(u'陳')) + "' is 42 bytes, wider than the column's 40";
+                              << QStringLiteral("line 4: EMPLOYEE_NAME '") + QString(21, QChar(u'陳')) + QStringLiteral("' is 42 bytes, wider than the column's 40");
     QTest::newRow("no code") << QByteArray(",nobody,1\n") << "line 4: no EMPLOYEE_ID";
     QTest::newRow("repeated") << QByteArray("A001,again,1\n") << "line 4: EMPLOYEE_ID 'A001' repeated (first on line 3)";
     QTest::newRow("field count") << QByteArray("C9,x\n") << "line 4: malformed CSV: 2 fields, not 3";

@@ -148,7 +148,7 @@ void TestReport::monthCsv()
     QVERIFY(run.out.startsWith("\xEF\xBB\xBF"));
     const QList<QStringList> rows = parseCsv(QString::fromUtf8(run.out.mid(3)));
     QCOMPARE(rows.size(), 5);
-    QCOMPARE(rows.front(), QStringList({"員工代號", "姓名", "日數", "時段", "工時", "未下班", "異常"}));
+    QCOMPARE(rows.front(), QStringList({QStringLiteral("員工代號"), QStringLiteral("姓名"), QStringLiteral("日數"), QStringLiteral("時段"), QStringLiteral("工時"), QStringLiteral("未下班"), QStringLiteral("異常")}));
     QCOMPARE(rows.mid(1), marchSummary());
     QCOMPARE(nonEmptyLines(run.err).last(), QStringLiteral("kordane-report: 1 unreadable rows skipped"));
 
@@ -162,11 +162,11 @@ void TestReport::day()
     const ReportRun run = runReport(*db_, {QStringLiteral("day"), QStringLiteral("2024/03/05"), QStringLiteral("--csv")});
     QCOMPARE(run.exitCode, 3);
     const QList<QStringList> expected = {
-        {"員工代號", "姓名", "卡號", "星期", "上班", "下班", "時數", "備註"},
-        {"A001", "陳志明", "C001", "二", "08:00:00", "12:00:00", "4:00", ""},
-        {"A001", "陳志明", "C001", "二", "13:00:00", "17:30:00", "4:30", ""},
-        {"A002", "林美玲", "C002", "二", "22:00:00", "06:00:00", "8:00", "下班早於上班，算到次日"},
-        {"A003", "張家豪", "C999", "二", "08:00:00", "17:00:00", "9:00", "卡號與員工檔不同"},
+        {u"員工代號"_s, u"姓名"_s, u"卡號"_s, u"星期"_s, u"上班"_s, u"下班"_s, u"時數"_s, u"備註"_s},
+        {u"A001"_s, u"陳志明"_s, u"C001"_s, u"二"_s, u"08:00:00"_s, u"12:00:00"_s, u"4:00"_s, u""_s},
+        {u"A001"_s, u"陳志明"_s, u"C001"_s, u"二"_s, u"13:00:00"_s, u"17:30:00"_s, u"4:30"_s, u""_s},
+        {u"A002"_s, u"林美玲"_s, u"C002"_s, u"二"_s, u"22:00:00"_s, u"06:00:00"_s, u"8:00"_s, u"下班早於上班，算到次日"_s},
+        {u"A003"_s, u"張家豪"_s, u"C999"_s, u"二"_s, u"08:00:00"_s, u"17:00:00"_s, u"9:00"_s, u"卡號與員工檔不同"_s},
     };
     QCOMPARE(parseCsv(QString::fromUtf8(run.out)), expected);
 
@@ -182,7 +182,7 @@ void TestReport::anomalies()
                                            QStringLiteral("--to"), QStringLiteral("2024/03/31"), QStringLiteral("--csv")});
     QCOMPARE(run.exitCode, 3);
     QList<QStringList> rows = parseCsv(QString::fromUtf8(run.out));
-    QCOMPARE(rows.takeFirst(), QStringList({"日期", "星期", "員工代號", "姓名", "上班", "下班", "原因"}));
+    QCOMPARE(rows.takeFirst(), QStringList({QStringLiteral("日期"), QStringLiteral("星期"), QStringLiteral("員工代號"), QStringLiteral("姓名"), QStringLiteral("上班"), QStringLiteral("下班"), QStringLiteral("原因")}));
     const QString badDate = QStringLiteral("日期不完整或不存在");
     const QString overlap = QStringLiteral("與同日另一時段重疊");
     const QString twice = QStringLiteral("重複的紀錄");
@@ -190,23 +190,23 @@ void TestReport::anomalies()
     const QString noOut = QStringLiteral("沒有下班時間");
     // Date, code, time in, time out, reason: by date text, code and time in.
     const QList<QStringList> expected = {
-        {"2024/02/30", "A003", "08:00:00", "17:00:00", badDate},
-        {"2024/03/ 9", "A002", "08:00:00", "17:00:00", badDate},
-        {"2024/03/04", "A002", "09:00:00", "", noOut},
-        {"2024/03/04", "A003", "08:00:00", "17:00:00", "姓名與員工檔不同"},
-        {"2024/03/04", "Z999", "08:00:00", "17:00:00", "員工檔沒有這個代號"},
-        {"2024/03/04", "Z999", "08:00:00", "17:00:00", wrongDay},
-        {"2024/03/05", "A002", "22:00:00", "06:00:00", "下班早於上班，算到次日"},
-        {"2024/03/05", "A003", "08:00:00", "17:00:00", "卡號與員工檔不同"},
-        {"2024/03/06", "A002", "08:00:00", "12:00:00", overlap},
-        {"2024/03/06", "A002", "11:00:00", "15:00:00", overlap},
-        {"2024/03/07", "A002", "08:00:00", "17:00:00", twice},
-        {"2024/03/07", "A002", "08:00:00", "17:00:00", twice},
-        {"2024/03/08", "A002", "08:00:00", "17:00:00", wrongDay},
-        {"2024/03/11", "A002", "8:00:00", "17:00:00", "上班時間不完整或不存在"},
-        {"2024/03/12", "A002", "08:00:00", "25:00:00", "下班時間不完整或不存在"},
-        {"2024/03/13", "A002", "08:00:00", "  :  :  ", noOut},
-        {"abc", "A003", "08:00:00", "17:00:00", badDate},
+        {u"2024/02/30"_s, u"A003"_s, u"08:00:00"_s, u"17:00:00"_s, badDate},
+        {u"2024/03/ 9"_s, u"A002"_s, u"08:00:00"_s, u"17:00:00"_s, badDate},
+        {u"2024/03/04"_s, u"A002"_s, u"09:00:00"_s, u""_s, noOut},
+        {u"2024/03/04"_s, u"A003"_s, u"08:00:00"_s, u"17:00:00"_s, u"姓名與員工檔不同"_s},
+        {u"2024/03/04"_s, u"Z999"_s, u"08:00:00"_s, u"17:00:00"_s, u"員工檔沒有這個代號"_s},
+        {u"2024/03/04"_s, u"Z999"_s, u"08:00:00"_s, u"17:00:00"_s, wrongDay},
+        {u"2024/03/05"_s, u"A002"_s, u"22:00:00"_s, u"06:00:00"_s, u"下班早於上班，算到次日"_s},
+        {u"2024/03/05"_s, u"A003"_s, u"08:00:00"_s, u"17:00:00"_s, u"卡號與員工檔不同"_s},
+        {u"2024/03/06"_s, u"A002"_s, u"08:00:00"_s, u"12:00:00"_s, overlap},
+        {u"2024/03/06"_s, u"A002"_s, u"11:00:00"_s, u"15:00:00"_s, overlap},
+        {u"2024/03/07"_s, u"A002"_s, u"08:00:00"_s, u"17:00:00"_s, twice},
+        {u"2024/03/07"_s, u"A002"_s, u"08:00:00"_s, u"17:00:00"_s, twice},
+        {u"2024/03/08"_s, u"A002"_s, u"08:00:00"_s, u"17:00:00"_s, wrongDay},
+        {u"2024/03/11"_s, u"A002"_s, u"8:00:00"_s, u"17:00:00"_s, u"上班時間不完整或不存在"_s},
+        {u"2024/03/12"_s, u"A002"_s, u"08:00:00"_s, u"25:00:00"_s, u"下班時間不完整或不存在"_s},
+        {u"2024/03/13"_s, u"A002"_s, u"08:00:00"_s, u"  :  :  "_s, noOut},
+        {u"abc"_s, u"A003"_s, u"08:00:00"_s, u"17:00:00"_s, badDate},
     };
     QList<QStringList> got;
     for (const QStringList& r : rows)
@@ -252,15 +252,15 @@ void TestReport::errors_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("says");
-    QTest::newRow("no such date") << QStringList{"day", "2024/02/30"} << 2 << "'2024/02/30' is not a date";
-    QTest::newRow("date with a blank") << QStringList{"day", "2024/03/ 5"} << 2 << "is not a date";
-    QTest::newRow("month") << QStringList{"month", "2024/13"} << 2 << "'2024/13' is not a month";
-    QTest::newRow("to before from") << QStringList{"anomalies", "--from", "2024/03/02", "--to", "2024/03/01"} << 2 << "before";
-    QTest::newRow("two forms") << QStringList{"day", "2024/03/01", "--csv", "--pdf", "x.pdf"} << 2 << "exclude";
-    QTest::newRow("unknown report") << QStringList{"week"} << 2 << "unknown report";
-    QTest::newRow("no database") << QStringList{"day", "2024/03/01", "--connections", "/nonexistent/dbxconnections.ini"}
+    QTest::newRow("no such date") << QStringList{QStringLiteral("day"), QStringLiteral("2024/02/30")} << 2 << QStringLiteral("'2024/02/30' is not a date");
+    QTest::newRow("date with a blank") << QStringList{QStringLiteral("day"), QStringLiteral("2024/03/ 5")} << 2 << QStringLiteral("is not a date");
+    QTest::newRow("month") << QStringList{QStringLiteral("month"), QStringLiteral("2024/13")} << 2 << QStringLiteral("'2024/13' is not a month");
+    QTest::newRow("to before from") << QStringList{QStringLiteral("anomalies"), QStringLiteral("--from"), QStringLiteral("2024/03/02"), QStringLiteral("--to"), QStringLiteral("2024/03/01")} << 2 << QStringLiteral("before");
+    QTest::newRow("two forms") << QStringList{QStringLiteral("day"), QStringLiteral("2024/03/01"), QStringLiteral("--csv"), QStringLiteral("--pdf"), QStringLiteral("x.pdf")} << 2 << QStringLiteral("exclude");
+    QTest::newRow("unknown report") << QStringList{QStringLiteral("week")} << 2 << QStringLiteral("unknown report");
+    QTest::newRow("no database") << QStringList{QStringLiteral("day"), QStringLiteral("2024/03/01"), QStringLiteral("--connections"), QStringLiteral("/nonexistent/dbxconnections.ini")}
                                  << 1 << "not found";
-    QTest::newRow("unwritable pdf") << QStringList{"day", "2024/03/01", "--pdf", "/nonexistent/x.pdf"} << 1 << "cannot write";
+    QTest::newRow("unwritable pdf") << QStringList{QStringLiteral("day"), QStringLiteral("2024/03/01"), QStringLiteral("--pdf"), QStringLiteral("/nonexistent/x.pdf")} << 1 << QStringLiteral("cannot write");
 }
 
 void TestReport::errors()
@@ -276,7 +276,7 @@ void TestReport::errors()
     QVERIFY2(run.err.startsWith(QStringLiteral("kordane-report: ")) && run.err.contains(says), qPrintable(run.err));
 
     // A database the engine cannot open is one line too, however many the server gives.
-    if (QTest::currentDataTag() == QLatin1String("no database")) {
+    if (QLatin1String(QTest::currentDataTag()) == QLatin1String("no database")) {
         QTemporaryDir dir;
         const QString connections = dir.filePath(QStringLiteral("dbxconnections.ini"));
         writeTextFile(connections, TestDatabase::connectionsTextFor(dir.filePath(QStringLiteral("none.fdb")), QStringLiteral("x")));

@@ -90,7 +90,7 @@ int audit(const QStringList& arguments)
 
     const bool csv = parser.isSet(QStringLiteral("csv"));
     report::Table table;
-    table.title = QStringLiteral("Audit trail of POS_DAY: %1 %2").arg(rows.size()).arg(rows.size() == 1 ? "entry" : "entries");
+    table.title = QStringLiteral("Audit trail of POS_DAY: %1 %2").arg(rows.size()).arg(rows.size() == 1 ? QStringLiteral("entry") : QStringLiteral("entries"));
     table.headers = about;
     for (const QString& column : values)
         table.headers << (csv ? QStringList{QStringLiteral("OLD_") + column, QStringLiteral("NEW_") + column} : QStringList{column});
