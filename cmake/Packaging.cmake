@@ -67,31 +67,21 @@ function(kordane_program target)
   install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endfunction()
 
-if(TARGET Kordane AND TARGET dbxfb)
-  # The driver needs nothing beside itself: it loads the Firebird client by name.
-  set_target_properties(dbxfb PROPERTIES INSTALL_RPATH "" SKIP_BUILD_RPATH ON)
-  kordane_program(Kordane DRIVER)
-  install(TARGETS dbxfb LIBRARY DESTINATION ${KORDANE_INSTALL_DRIVERDIR})
-  kordane_binary(dbxfb)
-  install(FILES dist/dbxdrivers.ini DESTINATION ${kordane_sysconf_destination})
-  install(FILES dist/kordane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  install(FILES app/icons/kordane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-  file(GLOB icon_pngs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/app/icons/kordane-*.png)
-  foreach(png IN LISTS icon_pngs)
-    string(REGEX REPLACE ".*kordane-([0-9]+)\\.png$" "\\1" size ${png})
-    install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME kordane.png)
-  endforeach()
-endif()
-if(TARGET makedemo)
-  kordane_program(makedemo)
-endif()
-
-if(TARGET kordane-admin)
-  kordane_program(kordane-admin)
-endif()
-if(TARGET kordane-report)
-  kordane_program(kordane-report DRIVER)
-endif()
+# The driver needs nothing beside itself: it loads the Firebird client by name.
+set_target_properties(dbxfb PROPERTIES INSTALL_RPATH "" SKIP_BUILD_RPATH ON)
+kordane_program(Kordane DRIVER)
+install(TARGETS dbxfb LIBRARY DESTINATION ${KORDANE_INSTALL_DRIVERDIR})
+kordane_binary(dbxfb)
+install(FILES dist/dbxdrivers.ini DESTINATION ${kordane_sysconf_destination})
+install(FILES dist/kordane.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES app/icons/kordane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+foreach(size IN LISTS KORDANE_ICON_SIZES)
+  install(FILES app/icons/kordane-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME kordane.png)
+endforeach()
+kordane_program(makedemo)
+kordane_program(kordane-admin)
+kordane_program(kordane-report DRIVER)
 
 install(FILES dist/debian/copyright DESTINATION ${kordane_docdir})
 install(FILES dist/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kordane)
@@ -99,13 +89,11 @@ kordane_gzip(${PROJECT_SOURCE_DIR}/dist/debian/changelog ${CMAKE_BINARY_DIR}/doc
 install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz DESTINATION ${kordane_docdir})
 
 # The installed tree checked in a scratch prefix: layout, a start on an empty database.
-if(TARGET Kordane AND TARGET dbxfb AND TARGET makedemo)
-  set(prefix ${CMAKE_BINARY_DIR}/install-test)
-  add_test(NAME install_layout COMMAND bash -c
-    "rm -rf '${prefix}' && cmake --install '${CMAKE_BINARY_DIR}' --prefix '${prefix}' >/dev/null && bash '${PROJECT_SOURCE_DIR}/scripts/check-installed.sh' '${prefix}' '${prefix}/etc/kordane/dbxdrivers.ini' --name-drivers")
-  set_tests_properties(install_layout PROPERTIES LABELS install TIMEOUT 300 ENVIRONMENT
-    "ASAN_OPTIONS=detect_leaks=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
-endif()
+set(prefix ${CMAKE_BINARY_DIR}/install-test)
+add_test(NAME install_layout COMMAND bash -c
+  "rm -rf '${prefix}' && cmake --install '${CMAKE_BINARY_DIR}' --prefix '${prefix}' >/dev/null && bash '${PROJECT_SOURCE_DIR}/scripts/check-installed.sh' '${prefix}' '${prefix}/etc/kordane/dbxdrivers.ini' --name-drivers")
+set_tests_properties(install_layout PROPERTIES LABELS install TIMEOUT 300 ENVIRONMENT
+  "ASAN_OPTIONS=detect_leaks=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kordane)

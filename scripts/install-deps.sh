@@ -11,7 +11,7 @@ run=(
   fonts-arphic-uming qt6-translations-l10n
 )
 tests=(
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   firebird3.0-server firebird3.0-utils
   xvfb xauth desktop-file-utils
   # the report tests read the PDFs back
