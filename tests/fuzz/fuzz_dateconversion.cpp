@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     static const char* const formats[] = {"yyyy/MM/dd", "dd.MM.yyyy", "M/d/yy", "ggee/MM/dd", "", "dddd"};
     RegionalSettings settings;
-    settings.dateSeparator = QChar(data[0]);
+    settings.dateSeparator = QChar(char16_t(data[0]));
     settings.shortDateFormat = QString::fromLatin1(formats[data[1] % 6]);
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data + 2), qsizetype(size - 2));
     QDate date;

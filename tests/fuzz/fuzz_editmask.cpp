@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 3)
         return 0;
-    const QChar dateSep = QChar(data[0]);
-    const QChar timeSep = QChar(data[1]);
+    const QChar dateSep = QChar(char16_t(data[0]));
+    const QChar timeSep = QChar(char16_t(data[1]));
     const QByteArray rest(reinterpret_cast<const char*>(data + 2), qsizetype(size - 2));
     const qsizetype cut = rest.indexOf('\n');
     const QString mask = QString::fromUtf8(rest.left(cut < 0 ? rest.size() : cut));
@@ -62,14 +62,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const auto arg = uint8_t(ops[i + 1]);
         switch (uint8_t(ops[i]) % 4) {
         case 0: {
-            const int next = m.type(caret, QChar(arg));
+            const int next = m.type(caret, QChar(char16_t(arg)));
             require(next == -1 || (next >= 0 && next <= m.length()));
             if (next >= 0)
                 caret = next;
             break;
         }
         case 1:
-            caret = m.paste(caret, ops.mid(i + 1, arg % 16), nullptr);
+            caret = m.paste(caret, QString::fromUtf8(ops.mid(i + 1, arg % 16)), nullptr);
             require(caret >= 0 && caret <= m.length());
             i += arg % 16;
             break;
