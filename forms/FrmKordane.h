@@ -2,8 +2,8 @@
 // The one window of the program: attendance entry for a date and an employee, the day
 // grid, and the add / modify / delete commands. Every value lives in a control, in the
 // day result set or in the database; the class keeps no state of its own.
+#include "AttendanceRecord.h"
 #include "ClientDataSet.h"
-#include "Catalogue.h"
 #include "Components.h"
 #include "DataSetProvider.h"
 #include "DataSource.h"
@@ -82,13 +82,6 @@ public:
     // Places the window centred on the desktop (all monitors together).
     void centreOnDesktop();
 
-    // The statements of the save commands, as they run once the checks and the question
-    // have passed (the benchmark times them so too): S5 (whether the fields' record is
-    // there), S6 and S7.
-    bool recordExists();
-    void deleteByValues();
-    void insertRecord();
-
 private:
     void createComponents();
     void createControls();
@@ -98,7 +91,8 @@ private:
     QList<QWidget*> tabOrderList() const;
     void layoutPanel2();
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void checkFields(bool adding);
+    // The fields as a record, their texts as they stand.
+    AttendanceRecord fieldsRecord() const;
     // The current row of the day result set, by column name.
     QString rowText(const char* column) const;
     void copyWeekday(const QString& kept);

@@ -21,10 +21,22 @@ void TFormKordane::MaskEdit1KeyDown(QObject*, int key, Qt::KeyboardModifiers)
         selectNextControl(false);
 }
 
+AttendanceRecord TFormKordane::fieldsRecord() const
+{
+    return {
+        .date = MaskEdit1->fieldText(),
+        .employeeCode = Edit1->text(),
+        .timeIn = MaskEdit2->fieldText(),
+        .timeOut = MaskEdit3->fieldText(),
+        .weekday = Edit7->text(),
+        .name = Edit5->text(),
+        .card = Edit6->text(),
+    };
+}
+
 void TFormKordane::MaskEdit1Exit(QObject*)
 {
-    const QDate date = strToDate(MaskEdit1->fieldText(), RegionalSettings::current());
-    Edit7->setText(weekdayCharacter(dayOfWeek(date)));
+    Edit7->setText(weekdayOf(MaskEdit1->fieldText()));
 }
 
 void TFormKordane::Edit1Exit(QObject*)
