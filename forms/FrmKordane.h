@@ -93,9 +93,6 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
     // The fields as a record, their texts as they stand.
     AttendanceRecord fieldsRecord() const;
-    // The current row of the day result set, by column name.
-    QString rowText(const char* column) const;
-    void copyWeekday(const QString& kept);
 
     TComponentList components_;
     double scale_ = 1.0;
