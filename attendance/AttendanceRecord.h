@@ -13,6 +13,8 @@ struct AttendanceRecord {
     QString weekday;      // BILL_WEEK, the weekday character of the date
     QString name;         // EMPLOYEE_NAME
     QString card;         // CARD_ID
+
+    bool operator==(const AttendanceRecord&) const = default;
 };
 
 } // namespace kordane
