@@ -20,12 +20,12 @@
 #include "ErrorDisplay.h"
 #include "FrmKordane.h"
 #include "MaskEdit.h"
+#include "RecordCommands.h"
 #include "SpeedButton.h"
 #include "SqlConnection.h"
 #include "TestDatabase.h"
 #include "TightClient.h"
 #include "Timing.h"
-#include "TransactionScope.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
@@ -379,14 +379,24 @@ int main(int argc, char** argv)
 
         const auto code = [](const char* side, int k) { return QStringLiteral("%1%2").arg(QLatin1String(side)).arg(k); };
         const QString weekday = QString::fromUtf8("\xE5\x9B\x9B"); // any weekday character will do
+        const auto record = [&](int k, const QString& name) {
+            return AttendanceRecord{.date = today,
+                                    .employeeCode = code("EK", k),
+                                    .timeIn = QStringLiteral("09:00:00"),
+                                    .timeOut = QStringLiteral("18:00:00"),
+                                    .weekday = weekday,
+                                    .name = name,
+                                    .card = QStringLiteral("CB")};
+        };
         const auto fill = [&](int k, const QString& name) {
-            w->MaskEdit1->assignText(today);
-            w->Edit1->setText(code("EK", k));
-            w->MaskEdit2->assignText(QStringLiteral("09:00:00"));
-            w->MaskEdit3->assignText(QStringLiteral("18:00:00"));
-            w->Edit5->setText(name);
-            w->Edit6->setText(QStringLiteral("CB"));
-            w->Edit7->setText(weekday);
+            const AttendanceRecord r = record(k, name);
+            w->MaskEdit1->assignText(r.date);
+            w->Edit1->setText(r.employeeCode);
+            w->MaskEdit2->assignText(r.timeIn);
+            w->MaskEdit3->assignText(r.timeOut);
+            w->Edit5->setText(r.name);
+            w->Edit6->setText(r.card);
+            w->Edit7->setText(r.weekday);
         };
         // The raw side's texts and values; its dates and codes differ from the window's.
         std::string insert = text(catalogue::joinLines(catalogue::insertRecord()));
@@ -413,18 +423,15 @@ int main(int argc, char** argv)
         const auto rawModify = [&](int k) {
             raw.executeTogether({{recordText(k, catalogue::deleteByValues), {}}, {insert, insertValues(k, "Bench 2")}});
         };
+        // The commands' statements, as they run once the checks and the question have passed.
         const auto kordaneAdd = [&](int k) {
-            fill(k, QStringLiteral("Bench"));
-            if (w->recordExists())
+            const AttendanceRecord r = record(k, QStringLiteral("Bench"));
+            if (attendance::recordExists(w->SQLQuery1, r))
                 throw std::runtime_error("the add found its record there already");
-            w->insertRecord();
+            attendance::insertRecord(w->SQLQuery1, r);
         };
         const auto kordaneModify = [&](int k) {
-            fill(k, QStringLiteral("Bench 2"));
-            TransactionScope transaction(w->SQLConnection1);
-            w->deleteByValues();
-            w->insertRecord();
-            transaction.commit();
+            attendance::modify(w->SQLConnection1, w->SQLQuery1, record(k, QStringLiteral("Bench 2")));
         };
         const auto command = [&](int k, const QString& name, void (TFormKordane::*handler)(QObject*), QObject* button) {
             fill(k, name);

@@ -1,6 +1,5 @@
 #include "SqlStatement.h"
 
-#include "Catalogue.h"
 #include "SqlConnection.h"
 #include "SqlParams.h"
 
@@ -168,6 +167,16 @@ QString TSQLStatement::asString(int index) const
 
 // --- SQLQuery1 ---
 
+QString joinLines(const QStringList& lines)
+{
+    QString text;
+    for (const QString& line : lines) {
+        text.append(line);
+        text.append(u"\r\n");
+    }
+    return text;
+}
+
 TSQLQuery::TSQLQuery(QString name, TSQLConnection& connection) : TSQLStatement(std::move(name), connection) {}
 
 void TSQLQuery::clearSql()
@@ -191,7 +200,7 @@ void TSQLQuery::setSql(const QStringList& lines)
 void TSQLQuery::textChanged()
 {
     unprepare();
-    text_ = catalogue::joinLines(lines_);
+    text_ = joinLines(lines_);
 
     std::vector<TParam> previous = std::move(params_);
     params_.clear();

@@ -100,6 +100,9 @@ private:
     bool empty_ = true;
 };
 
+// A statement's text from its lines: every line followed by CR LF.
+QString joinLines(const QStringList& lines);
+
 // SQLQuery1: lines of text with named parameters.
 class TSQLQuery : public TSQLStatement {
 public:

@@ -2,8 +2,8 @@
 // one error guard, and the start-up handler.
 #include "FrmKordane.h"
 
-#include "Catalogue.h"
 #include "DBGrid.h"
+#include "DayRecords.h"
 #include "Edit.h"
 #include "ErrorDisplay.h"
 #include "MaskEdit.h"
@@ -11,7 +11,7 @@
 #include "SpeedButton.h"
 
 #include <QAction>
-#include <QDateTime>
+#include <QDate>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -78,12 +78,9 @@ void TFormKordane::wireHandlers()
 
 void TFormKordane::FormCreate(QObject*)
 {
-    const RegionalSettings& regional = RegionalSettings::current();
-    SQLQuery1.close();
-    SQLQuery1.setSql(catalogue::backfillNames(formatDate(QDateTime::currentDateTime().addDays(-35).date(), regional)));
-    SQLQuery1.execSql();
+    attendance::fillInMissingNames(SQLQuery1, QDate::currentDate());
     PageControl1->setCurrentIndex(0);
-    MaskEdit1->assignText(formatDate(QDate::currentDate(), regional));
+    MaskEdit1->assignText(formatDate(QDate::currentDate(), RegionalSettings::current()));
 }
 
 } // namespace kordane

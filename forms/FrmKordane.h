@@ -2,8 +2,8 @@
 // The one window of the program: attendance entry for a date and an employee, the day
 // grid, and the add / modify / delete commands. Every value lives in a control, in the
 // day result set or in the database; the class keeps no state of its own.
+#include "AttendanceRecord.h"
 #include "ClientDataSet.h"
-#include "Catalogue.h"
 #include "Components.h"
 #include "DataSetProvider.h"
 #include "DataSource.h"
@@ -64,30 +64,23 @@ public:
     TSpeedButton* SpeedButton4 = nullptr;
 
     // Event handlers, in declaration order.
-    void Edit1Exit(QObject* sender);
-    void FormCreate(QObject* sender);
-    void SpeedButton1Click(QObject* sender);
-    void MaskEdit1KeyDown(QObject* sender, int key, Qt::KeyboardModifiers shift);
-    void SpeedButton2Click(QObject* sender);
-    void ClientDataSet1AfterOpen(TClientDataSet* dataSet);
-    void N1Click(QObject* sender);
-    void DBGrid1CellClick(int column);
-    void SpeedButton3Click(QObject* sender);
-    void SpeedButton4Click(QObject* sender);
-    void MaskEdit1Exit(QObject* sender);
+    void Edit1Exit(QObject* sender);            // look up the employee
+    void FormCreate(QObject* sender);           // start-up: the name backfill, today's date
+    void SpeedButton1Click(QObject* sender);    // modify
+    void MaskEdit1KeyDown(QObject* sender, int key, Qt::KeyboardModifiers shift); // Enter and Esc move
+    void SpeedButton2Click(QObject* sender);    // view the day
+    void ClientDataSet1AfterOpen(TClientDataSet* dataSet); // the grid's column titles
+    void N1Click(QObject* sender);              // remove the grid's current row
+    void DBGrid1CellClick(int column);          // the clicked row into the fields
+    void SpeedButton3Click(QObject* sender);    // add
+    void SpeedButton4Click(QObject* sender);    // delete
+    void MaskEdit1Exit(QObject* sender);        // the weekday of the date
 
     // The window's "next control" request: forward or backward through its tab-order list.
     void selectNextControl(bool forward);
 
     // Places the window centred on the desktop (all monitors together).
     void centreOnDesktop();
-
-    // The statements of the save commands, as they run once the checks and the question
-    // have passed (the benchmark times them so too): S5 (whether the fields' record is
-    // there), S6 and S7.
-    bool recordExists();
-    void deleteByValues();
-    void insertRecord();
 
 private:
     void createComponents();
@@ -98,10 +91,8 @@ private:
     QList<QWidget*> tabOrderList() const;
     void layoutPanel2();
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void checkFields(bool adding);
-    // The current row of the day result set, by column name.
-    QString rowText(const char* column) const;
-    void copyWeekday(const QString& kept);
+    // The fields as a record, their texts as they stand.
+    AttendanceRecord fieldsRecord() const;
 
     TComponentList components_;
     double scale_ = 1.0;

@@ -2,12 +2,11 @@
 // employee lookup on leaving the employee field.
 #include "FrmKordane.h"
 
-#include "Catalogue.h"
 #include "DateConversion.h"
+#include "DayRecords.h"
 #include "Dialogs.h"
 #include "Edit.h"
 #include "MaskEdit.h"
-#include "RegionalSettings.h"
 
 #include <QTimer>
 
@@ -21,37 +20,45 @@ void TFormKordane::MaskEdit1KeyDown(QObject*, int key, Qt::KeyboardModifiers)
         selectNextControl(false);
 }
 
+AttendanceRecord TFormKordane::fieldsRecord() const
+{
+    return {
+        .date = MaskEdit1->fieldText(),
+        .employeeCode = Edit1->text(),
+        .timeIn = MaskEdit2->fieldText(),
+        .timeOut = MaskEdit3->fieldText(),
+        .weekday = Edit7->text(),
+        .name = Edit5->text(),
+        .card = Edit6->text(),
+    };
+}
+
 void TFormKordane::MaskEdit1Exit(QObject*)
 {
-    const QDate date = strToDate(MaskEdit1->fieldText(), RegionalSettings::current());
-    Edit7->setText(weekdayCharacter(dayOfWeek(date)));
+    Edit7->setText(weekdayOf(MaskEdit1->fieldText()));
 }
 
 void TFormKordane::Edit1Exit(QObject*)
 {
-    const QString code = Edit1->text();
-    if (code.isEmpty())
+    using Found = attendance::EmployeeLookup::Found;
+    const attendance::EmployeeLookup lookup = attendance::lookUpEmployee(ClientDataSet1, SQLQuery1, fieldsRecord());
+    const AttendanceRecord& found = lookup.record;
+    switch (lookup.found) {
+    case Found::NoCode:
         return;
-    ClientDataSet1.close();
-    ClientDataSet1.setCommandText(catalogue::joinLines(catalogue::employeeDaySelect(code, MaskEdit1->fieldText())));
-    ClientDataSet1.open();
-    ClientDataSet1.first();
-    const QString keptWeekday = Edit7->text();
-    if (ClientDataSet1.recordCount() != 0) {
-        copyWeekday(keptWeekday);
-        MaskEdit2->assignText(rowText("TIME_IN"));
-        MaskEdit3->assignText(rowText("TIME_OUT"));
-        Edit5->setText(rowText("EMPLOYEE_NAME"));
-        Edit6->setText(rowText("CARD_ID"));
+    case Found::OnTheDate:
+        Edit7->setText(found.weekday);
+        MaskEdit2->assignText(found.timeIn);
+        MaskEdit3->assignText(found.timeOut);
+        Edit5->setText(found.name);
+        Edit6->setText(found.card);
         return;
-    }
-    SQLQuery1.close();
-    SQLQuery1.setSql(catalogue::employeeSelect(code));
-    SQLQuery1.open();
-    if (!SQLQuery1.isEmpty()) {
-        Edit5->setText(SQLQuery1.asString(SQLQuery1.fieldByName(QStringLiteral("EMPLOYEE_NAME"))));
-        Edit6->setText(SQLQuery1.asString(SQLQuery1.fieldByName(QStringLiteral("CARD_ID"))));
+    case Found::Employee:
+        Edit5->setText(found.name);
+        Edit6->setText(found.card);
         return;
+    case Found::Nobody:
+        break;
     }
     warningDialog(QStringLiteral("人員代號錯誤!"));
     Edit6->clear();

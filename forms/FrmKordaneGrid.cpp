@@ -2,31 +2,16 @@
 // removing a row through the grid's menu.
 #include "FrmKordane.h"
 
-#include "Catalogue.h"
+#include "DayRecords.h"
 #include "Dialogs.h"
 #include "Edit.h"
 #include "MaskEdit.h"
 
 namespace kordane {
 
-QString TFormKordane::rowText(const char* column) const
-{
-    return ClientDataSet1.fieldByName(QString::fromLatin1(column)).asString();
-}
-
-// A record without a weekday leaves the one already shown.
-void TFormKordane::copyWeekday(const QString& kept)
-{
-    const QString weekday = rowText("BILL_WEEK");
-    Edit7->setText(weekday.isEmpty() ? kept : weekday);
-}
-
 void TFormKordane::SpeedButton2Click(QObject*)
 {
-    const QStringList lines = catalogue::daySelect(MaskEdit1->fieldText());
-    ClientDataSet1.close();
-    ClientDataSet1.setCommandText(catalogue::joinLines(lines));
-    ClientDataSet1.open();
+    attendance::viewDay(ClientDataSet1, MaskEdit1->fieldText());
 }
 
 void TFormKordane::ClientDataSet1AfterOpen(TClientDataSet* dataSet)
@@ -41,14 +26,14 @@ void TFormKordane::ClientDataSet1AfterOpen(TClientDataSet* dataSet)
 
 void TFormKordane::DBGrid1CellClick(int)
 {
-    const QString keptWeekday = Edit7->text();
-    copyWeekday(keptWeekday);
-    MaskEdit1->assignText(rowText("INI_DATE"));
-    Edit1->setText(rowText("EMPLOYEE_ID"));
-    Edit5->setText(rowText("EMPLOYEE_NAME"));
-    Edit6->setText(rowText("CARD_ID"));
-    MaskEdit2->assignText(rowText("TIME_IN"));
-    MaskEdit3->assignText(rowText("TIME_OUT"));
+    const AttendanceRecord row = attendance::currentRecord(ClientDataSet1, Edit7->text());
+    Edit7->setText(row.weekday);
+    MaskEdit1->assignText(row.date);
+    Edit1->setText(row.employeeCode);
+    Edit5->setText(row.name);
+    Edit6->setText(row.card);
+    MaskEdit2->assignText(row.timeIn);
+    MaskEdit3->assignText(row.timeOut);
 }
 
 void TFormKordane::N1Click(QObject*)

@@ -115,4 +115,9 @@ QString weekdayCharacter(int day)
     return day >= 1 && day <= 7 ? QString::fromUtf16(names[day - 1]) : QString();
 }
 
+QString weekdayOf(const QString& dateText)
+{
+    return weekdayCharacter(dayOfWeek(strToDate(dateText, RegionalSettings::current())));
+}
+
 } // namespace kordane

@@ -18,4 +18,8 @@ int dayOfWeek(const QDate& date);
 // "日" for 1 (Sunday) up to "六" for 7; empty outside 1..7.
 QString weekdayCharacter(int day);
 
+// The weekday character of a date text read under the process-wide settings; throws as
+// strToDate does.
+QString weekdayOf(const QString& dateText);
+
 } // namespace kordane

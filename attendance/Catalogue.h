@@ -2,6 +2,8 @@
 // Every statement the program issues of its own, as the lines it is assembled from.
 // Field texts are placed between single quotes unchanged, except that a quote inside a
 // text is doubled, so the literal holds exactly the field's text and cannot end early.
+#include "SqlStatement.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -33,6 +35,6 @@ QStringList insertRecord();
 const QStringList& insertParamNames();
 
 // The statement text: every line followed by CR LF.
-QString joinLines(const QStringList& lines);
+using kordane::joinLines;
 
 } // namespace kordane::catalogue

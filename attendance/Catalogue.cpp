@@ -102,14 +102,4 @@ const QStringList& insertParamNames()
     return names;
 }
 
-QString joinLines(const QStringList& lines)
-{
-    QString text;
-    for (const QString& line : lines) {
-        text.append(line);
-        text.append(u"\r\n");
-    }
-    return text;
-}
-
 } // namespace kordane::catalogue

@@ -1,0 +1,75 @@
+#include "DayRecords.h"
+
+#include "Catalogue.h"
+#include "ClientDataSet.h"
+#include "SqlStatement.h"
+
+namespace kordane::attendance {
+
+namespace {
+
+QString rowText(const TClientDataSet& dataSet, const QString& column)
+{
+    return dataSet.fieldByName(column).asString();
+}
+
+} // namespace
+
+void viewDay(TClientDataSet& dataSet, const QString& date)
+{
+    const QStringList lines = catalogue::daySelect(date);
+    dataSet.close();
+    dataSet.setCommandText(catalogue::joinLines(lines));
+    dataSet.open();
+}
+
+AttendanceRecord currentRecord(const TClientDataSet& dataSet, const QString& shownWeekday)
+{
+    const QString weekday = rowText(dataSet, QStringLiteral("BILL_WEEK"));
+    return {
+        .date = rowText(dataSet, QStringLiteral("INI_DATE")),
+        .employeeCode = rowText(dataSet, QStringLiteral("EMPLOYEE_ID")),
+        .timeIn = rowText(dataSet, QStringLiteral("TIME_IN")),
+        .timeOut = rowText(dataSet, QStringLiteral("TIME_OUT")),
+        .weekday = weekday.isEmpty() ? shownWeekday : weekday,
+        .name = rowText(dataSet, QStringLiteral("EMPLOYEE_NAME")),
+        .card = rowText(dataSet, QStringLiteral("CARD_ID")),
+    };
+}
+
+EmployeeLookup lookUpEmployee(TClientDataSet& dataSet, TSQLQuery& query, const AttendanceRecord& fields)
+{
+    EmployeeLookup lookup{EmployeeLookup::Found::NoCode, fields};
+    const QString& code = fields.employeeCode;
+    if (code.isEmpty())
+        return lookup;
+    dataSet.close();
+    dataSet.setCommandText(catalogue::joinLines(catalogue::employeeDaySelect(code, fields.date)));
+    dataSet.open();
+    dataSet.first();
+    if (dataSet.recordCount() != 0) {
+        lookup.found = EmployeeLookup::Found::OnTheDate;
+        lookup.record = currentRecord(dataSet, fields.weekday);
+        return lookup;
+    }
+    query.close();
+    query.setSql(catalogue::employeeSelect(code));
+    query.open();
+    if (!query.isEmpty()) {
+        lookup.found = EmployeeLookup::Found::Employee;
+        lookup.record.name = query.asString(query.fieldByName(QStringLiteral("EMPLOYEE_NAME")));
+        lookup.record.card = query.asString(query.fieldByName(QStringLiteral("CARD_ID")));
+        return lookup;
+    }
+    lookup.found = EmployeeLookup::Found::Nobody;
+    return lookup;
+}
+
+void fillInMissingNames(TSQLQuery& query, const QDate& today)
+{
+    query.close();
+    query.setSql(catalogue::backfillNames(catalogue::cutOffDateText(today)));
+    query.execSql();
+}
+
+} // namespace kordane::attendance

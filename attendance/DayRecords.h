@@ -1,0 +1,41 @@
+#pragma once
+// The records of a day as the window's ClientDataSet1 holds them: the view of a date,
+// the record of the current row, and the two-step employee lookup that goes through it.
+#include "AttendanceRecord.h"
+
+#include <QDate>
+
+namespace kordane {
+
+class TClientDataSet;
+class TSQLQuery;
+
+namespace attendance {
+
+// S2: the records of `date`, by employee and time in, into the result set.
+void viewDay(TClientDataSet& dataSet, const QString& date);
+
+// The current row as a record; a row without a weekday takes `shownWeekday`.
+AttendanceRecord currentRecord(const TClientDataSet& dataSet, const QString& shownWeekday);
+
+struct EmployeeLookup {
+    enum class Found {
+        NoCode,    // no employee code: nothing was looked for
+        OnTheDate, // the employee's first record on the date
+        Employee,  // no record on the date, but the employee: name and card
+        Nobody,    // an unknown code
+    };
+    Found found = Found::NoCode;
+    AttendanceRecord record; // `fields` with what was found
+};
+
+// Leaving the employee field: first the employee's records on the date (S3, into the
+// result set, whose first row counts), then the employee alone (S4 through SQLQuery1).
+EmployeeLookup lookUpEmployee(TClientDataSet& dataSet, TSQLQuery& query, const AttendanceRecord& fields);
+
+// At start-up: the missing employee names of the records of the last 35 days before
+// `today` are filled in from the employees (S1).
+void fillInMissingNames(TSQLQuery& query, const QDate& today);
+
+} // namespace attendance
+} // namespace kordane

@@ -1,0 +1,112 @@
+#include "RecordCommands.h"
+
+#include "Catalogue.h"
+#include "DateConversion.h"
+#include "SqlStatement.h"
+#include "TransactionScope.h"
+
+#include <algorithm>
+
+namespace kordane::attendance {
+
+namespace {
+
+// Blanks and control characters off both ends.
+QStringView trimmed(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first].unicode() <= ' ')
+        ++first;
+    while (last > first && text[last - 1].unicode() <= ' ')
+        --last;
+    return QStringView(text).sliced(first, last - first);
+}
+
+// Of the right length once trimmed; a text written to the database must also have no
+// blank left inside, or no view of the real date or time would ever find the record.
+bool fits(const QString& text, qsizetype length, bool written)
+{
+    const QStringView core = trimmed(text);
+    return core.size() == length
+        && (!written || std::none_of(core.begin(), core.end(), [](QChar c) { return c.unicode() <= ' '; }));
+}
+
+const QString formatError = QStringLiteral("日期格式錯誤..!");
+
+// The checks shared by the three commands. A record to be written (add, modify) also
+// needs the weekday of its date, returned and told as soon as it is known.
+QString checkFields(const AttendanceRecord& record, bool writing, const WeekdayKnown& weekdayKnown)
+{
+    if (!fits(record.date, 10, writing))
+        throw Refusal(formatError);
+    QString weekday;
+    if (writing) {
+        weekday = weekdayOf(record.date);
+        weekdayKnown(weekday);
+    }
+    if (record.employeeCode.isEmpty())
+        throw Refusal(QStringLiteral("人員代號不可空白..!"));
+    if (!fits(record.timeIn, 8, writing) || !fits(record.timeOut, 8, writing))
+        throw Refusal(formatError);
+    return weekday;
+}
+
+} // namespace
+
+AttendanceRecord checkAdd(TSQLQuery& query, AttendanceRecord record, const WeekdayKnown& weekdayKnown)
+{
+    record.weekday = checkFields(record, true, weekdayKnown);
+    if (recordExists(query, record))
+        throw Refusal(QStringLiteral("修改功能無效..!"));
+    return record;
+}
+
+AttendanceRecord checkModify(AttendanceRecord record, const WeekdayKnown& weekdayKnown)
+{
+    record.weekday = checkFields(record, true, weekdayKnown);
+    return record;
+}
+
+void modify(TSQLConnection& connection, TSQLQuery& query, const AttendanceRecord& record)
+{
+    TransactionScope transaction(connection);
+    deleteByValues(query, record);
+    insertRecord(query, record);
+    transaction.commit();
+}
+
+void checkDelete(const AttendanceRecord& record)
+{
+    checkFields(record, false, {});
+}
+
+bool recordExists(TSQLQuery& query, const AttendanceRecord& record)
+{
+    query.close();
+    query.setSql(catalogue::duplicateCheck(record.date, record.employeeCode, record.timeIn, record.timeOut));
+    query.open();
+    return !query.isEmpty();
+}
+
+void deleteByValues(TSQLQuery& query, const AttendanceRecord& record)
+{
+    query.close();
+    query.setSql(catalogue::deleteByValues(record.date, record.employeeCode, record.timeIn, record.timeOut));
+    query.execSql();
+}
+
+void insertRecord(TSQLQuery& query, const AttendanceRecord& record)
+{
+    query.close();
+    query.setSql(catalogue::insertRecord());
+    // In the order of the statement's parameters.
+    const QString values[] = {record.date, record.employeeCode, record.timeIn, record.timeOut,
+                              record.card, record.name, record.weekday};
+    const QStringList& names = catalogue::insertParamNames();
+    for (qsizetype i = 0; i < names.size(); ++i)
+        query.paramByName(names[i]).setAsString(values[i]);
+    query.execSql();
+}
+
+} // namespace kordane::attendance
