@@ -2,7 +2,7 @@
 
 #include "FbConnection.h"
 #include "FbCursor.h"
-#include "InfoBuffer.h"
+#include "fbkit/InfoBuffer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -123,7 +123,7 @@ Status FbCommand::prepare(const std::string& sql, int parameterCount)
         // Prepared in the transaction that will execute it: the caller's, or one of its
         // own that the execute takes over.
         readOnly_ = readsOnly(sql);
-        TransactionHandle own(api_.get());
+        fbkit::TransactionHandle own(api_.get());
         isc_tr_handle* transaction = connection_->statementTransaction(own, readOnly_, status);
         if (!transaction)
             return error_.serverFail(*api_, status);
@@ -207,7 +207,7 @@ bool FbCommand::readStatementType(ISC_STATUS* status)
     if (api_->sqlInfo(status, statement_.out(), 1, &item, sizeof buffer, buffer))
         return false;
     statementType_ = 0;
-    InfoBuffer info(buffer, sizeof buffer);
+    fbkit::InfoBuffer info(buffer, sizeof buffer);
     info.forEach([&](char code, std::int64_t value) {
         if (code == isc_info_sql_stmt_type)
             statementType_ = static_cast<int>(value);
@@ -224,13 +224,13 @@ bool FbCommand::readRowsAffected(ISC_STATUS* status)
     if (api_->sqlInfo(status, statement_.out(), sizeof items, items, sizeof buffer, buffer))
         return false;
     std::int64_t inserted = 0, updated = 0, deleted = 0;
-    InfoBuffer info(buffer, sizeof buffer);
+    fbkit::InfoBuffer info(buffer, sizeof buffer);
     info.forEach([&](char code, const char* data, std::size_t length) {
         if (code == isc_info_sql_stmt_type)
-            statementType_ = static_cast<int>(InfoBuffer::integer(data, length));
+            statementType_ = static_cast<int>(fbkit::InfoBuffer::integer(data, length));
         if (code != isc_info_sql_records)
             return;
-        InfoBuffer(data, length).forEach([&](char count, std::int64_t value) {
+        fbkit::InfoBuffer(data, length).forEach([&](char count, std::int64_t value) {
             if (count == isc_info_req_insert_count)
                 inserted = value;
             else if (count == isc_info_req_update_count)
@@ -323,7 +323,7 @@ Status FbCommand::execute(std::unique_ptr<ISQLCursor>& cursor)
         // begun one of its own since.
         if (connection_->activeTransaction() && !endPreparedIn(status))
             return error_.serverFail(*api_, status);
-        TransactionHandle own = std::move(preparedIn_);
+        fbkit::TransactionHandle own = std::move(preparedIn_);
         isc_tr_handle* transaction = own ? own.out() : connection_->statementTransaction(own, readOnly_, status);
         if (!transaction)
             return error_.serverFail(*api_, status);

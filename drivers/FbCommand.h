@@ -1,8 +1,8 @@
 #pragma once
 #include "FbApi.h"
 #include "FbError.h"
-#include "FbHandle.h"
-#include "Sqlda.h"
+#include "fbkit/Handle.h"
+#include "fbkit/Sqlda.h"
 #include "dbx.h"
 
 #include <memory>
@@ -61,13 +61,13 @@ private:
     FbConnection* connection_;
     std::shared_ptr<const FbApi> api_;
     ErrorState error_;
-    StatementHandle statement_;
+    fbkit::StatementHandle statement_;
     bool prepared_ = false;
     bool readOnly_ = false; // a query: its own transactions are read-only
-    TransactionHandle preparedIn_;
+    fbkit::TransactionHandle preparedIn_;
     int statementType_ = 0;
-    Sqlda input_;
-    Sqlda output_;
+    fbkit::Sqlda input_;
+    fbkit::Sqlda output_;
     std::vector<Parameter> parameters_;
     std::vector<std::uint64_t> row_; // the fetched row, every column 8-byte aligned
     std::vector<short> indicators_;

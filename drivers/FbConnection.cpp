@@ -2,6 +2,7 @@
 
 #include "FbCommand.h"
 #include "FbMetaData.h"
+#include "fbkit/ParameterBuffer.h"
 
 
 namespace dbxfb {
@@ -9,25 +10,6 @@ namespace dbxfb {
 using namespace dbx;
 
 namespace {
-
-// Parameter block items carry one-byte lengths.
-bool addText(std::string& block, char item, const std::string& value)
-{
-    if (value.size() > 255)
-        return false;
-    block += item;
-    block += static_cast<char>(value.size());
-    block += value;
-    return true;
-}
-
-void addInteger(std::string& block, char item, std::uint32_t value)
-{
-    block += item;
-    block += char(4);
-    for (int i = 0; i < 4; ++i)
-        block += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
 
 // "host:path", "host/port:path" and "inet://..." name a server; "C:\..." is a drive.
 bool hasServerPart(const std::string& database)
@@ -125,19 +107,17 @@ Status FbConnection::connect(const std::string& database, const std::string& use
     return error_.guarded([&]() -> Status {
         if (connected())
             return error_.fail(DBXERR_INVALIDHNDL, "The connection is already open");
-        std::string dpb(1, char(isc_dpb_version1));
-        bool fits = addText(dpb, isc_dpb_user_name, user) && addText(dpb, isc_dpb_password, password);
+        fbkit::ParameterBuffer dpb(isc_dpb_version1);
+        bool fits = dpb.addText(isc_dpb_user_name, user) && dpb.addText(isc_dpb_password, password);
         if (!options_.roleName.empty())
-            fits = fits && addText(dpb, isc_dpb_sql_role_name, options_.roleName);
+            fits = fits && dpb.addText(isc_dpb_sql_role_name, options_.roleName);
         if (!options_.serverCharSet.empty())
-            fits = fits && addText(dpb, isc_dpb_lc_ctype, options_.serverCharSet);
+            fits = fits && dpb.addText(isc_dpb_lc_ctype, options_.serverCharSet);
         if (!fits)
             return error_.fail(DBXERR_INVALIDLEN, "A login value is longer than 255 bytes");
-        dpb += char(isc_dpb_sql_dialect);
-        dpb += char(1);
-        dpb += static_cast<char>(options_.sqlDialect);
+        dpb.addByte(isc_dpb_sql_dialect, static_cast<char>(options_.sqlDialect));
         if (options_.connectTimeout > 0)
-            addInteger(dpb, isc_dpb_connect_timeout, static_cast<std::uint32_t>(options_.connectTimeout));
+            dpb.addInteger(isc_dpb_connect_timeout, static_cast<std::uint32_t>(options_.connectTimeout));
 
         const std::string name = attachmentName(database);
         if (name.size() > 32767)
@@ -204,21 +184,11 @@ Status FbConnection::createCommand(std::unique_ptr<ISQLCommand>& command)
     });
 }
 
-bool FbConnection::startTransaction(TransactionHandle& handle, Isolation isolation, bool readOnly, ISC_STATUS* status)
+bool FbConnection::startTransaction(fbkit::TransactionHandle& handle, Isolation isolation, bool readOnly, ISC_STATUS* status)
 {
-    char tpb[8];
-    unsigned short length = 0;
-    tpb[length++] = isc_tpb_version3;
-    tpb[length++] = readOnly ? isc_tpb_read : isc_tpb_write;
     // Firebird has no dirty read; read committed is the nearest it offers.
-    if (isolation == Isolation::RepeatableRead) {
-        tpb[length++] = isc_tpb_concurrency;
-    } else {
-        tpb[length++] = isc_tpb_read_committed;
-        tpb[length++] = isc_tpb_rec_version;
-    }
-    tpb[length++] = options_.waitOnLocks ? isc_tpb_wait : isc_tpb_nowait;
-    if (api_->startTransaction(status, handle.out(), 1, attachment_.out(), length, tpb)) {
+    const auto tpb = fbkit::transactionParameters(readOnly, isolation == Isolation::RepeatableRead, options_.waitOnLocks);
+    if (api_->startTransaction(status, handle.out(), 1, attachment_.out(), tpb.size(), tpb.data())) {
         handle.forget();
         return false;
     }
@@ -232,7 +202,7 @@ isc_tr_handle* FbConnection::activeTransaction()
     return pending_ ? pending_.out() : nullptr;
 }
 
-isc_tr_handle* FbConnection::statementTransaction(TransactionHandle& own, bool readOnly, ISC_STATUS* status)
+isc_tr_handle* FbConnection::statementTransaction(fbkit::TransactionHandle& own, bool readOnly, ISC_STATUS* status)
 {
     if (isc_tr_handle* active = activeTransaction())
         return active;
@@ -241,7 +211,7 @@ isc_tr_handle* FbConnection::statementTransaction(TransactionHandle& own, bool r
             return nullptr;
         return pending_.out();
     }
-    own = TransactionHandle(api_.get());
+    own = fbkit::TransactionHandle(api_.get());
     return startTransaction(own, options_.isolation, readOnly, status) ? own.out() : nullptr;
 }
 
@@ -255,16 +225,16 @@ void FbConnection::detach(FbCommand* command)
     std::erase(commands_, command);
 }
 
-StatementHandle FbConnection::takeStatement()
+fbkit::StatementHandle FbConnection::takeStatement()
 {
     if (spareStatements_.empty())
-        return StatementHandle(api_.get());
-    StatementHandle statement = std::move(spareStatements_.back());
+        return fbkit::StatementHandle(api_.get());
+    fbkit::StatementHandle statement = std::move(spareStatements_.back());
     spareStatements_.pop_back();
     return statement;
 }
 
-void FbConnection::keepStatement(StatementHandle statement)
+void FbConnection::keepStatement(fbkit::StatementHandle statement)
 {
     // A few cover every statement the program has at one time.
     constexpr std::size_t kept = 8;

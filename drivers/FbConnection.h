@@ -1,7 +1,7 @@
 #pragma once
 #include "FbApi.h"
 #include "FbError.h"
-#include "FbHandle.h"
+#include "fbkit/Handle.h"
 #include "dbx.h"
 
 #include <memory>
@@ -53,37 +53,37 @@ public:
     // automatic commit is off, else a new one started into `own` (read-only for a
     // query, which changes nothing), which the caller commits when the statement is
     // done. Null on failure, with `status` filled in.
-    isc_tr_handle* statementTransaction(TransactionHandle& own, bool readOnly, ISC_STATUS* status);
+    isc_tr_handle* statementTransaction(fbkit::TransactionHandle& own, bool readOnly, ISC_STATUS* status);
     // The explicit or kept transaction, if there is one.
     isc_tr_handle* activeTransaction();
     void attach(FbCommand* command);
     void detach(FbCommand* command);
     // Statement handles of commands gone, kept for the next ones: a handle is prepared
     // again as it is, which saves allocating and freeing one for every statement.
-    StatementHandle takeStatement();
-    void keepStatement(StatementHandle statement);
+    fbkit::StatementHandle takeStatement();
+    void keepStatement(fbkit::StatementHandle statement);
 
 private:
     dbx::Status applyOption(dbx::ConnectionOption option, std::int64_t value);
-    bool startTransaction(TransactionHandle& handle, dbx::Isolation isolation, bool readOnly, ISC_STATUS* status);
+    bool startTransaction(fbkit::TransactionHandle& handle, dbx::Isolation isolation, bool readOnly, ISC_STATUS* status);
     std::string attachmentName(const std::string& database) const;
     dbx::Status endExplicit(int transactionId, bool commit);
 
     std::shared_ptr<const FbApi> api_;
     ConnectionOptions options_;
     ErrorState error_;
-    Attachment attachment_;
-    TransactionHandle explicit_;
+    fbkit::AttachmentHandle attachment_;
+    fbkit::TransactionHandle explicit_;
     int explicitId_ = 0;
     bool explicitActive_ = false;
     bool explicitReadOnly_ = false;
     // A transaction kept alive by a retaining commit; the next explicit one continues it.
-    TransactionHandle retained_;
+    fbkit::TransactionHandle retained_;
     dbx::Isolation retainedIsolation_ = dbx::Isolation::ReadCommitted;
     // With automatic commit off: the work done outside explicit transactions.
-    TransactionHandle pending_;
+    fbkit::TransactionHandle pending_;
     std::vector<FbCommand*> commands_;
-    std::vector<StatementHandle> spareStatements_;
+    std::vector<fbkit::StatementHandle> spareStatements_;
     std::unique_ptr<FbMetaData> metaData_;
 };
 

@@ -3,8 +3,9 @@
 #include "FbCommand.h"
 #include "FbConnection.h"
 #include "ValueText.h"
+#include "fbkit/Blob.h"
+#include "fbkit/Sqlda.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -63,7 +64,7 @@ T load(const char* data)
 
 } // namespace
 
-FbCursor::FbCursor(FbCommand& command, std::shared_ptr<const FbApi> api, TransactionHandle own, isc_tr_handle* shared)
+FbCursor::FbCursor(FbCommand& command, std::shared_ptr<const FbApi> api, fbkit::TransactionHandle own, isc_tr_handle* shared)
     : command_(&command),
       api_(std::move(api)),
       own_(std::move(own)),
@@ -176,15 +177,11 @@ Status FbCursor::getText(int column, const char*& data, std::size_t& length)
         return DBXERR_NONE;
     }
     // Text is handed out where the client put it.
-    if (c.type == SQL_VARYING) {
-        data = var.sqldata + 2;
-        length = load<unsigned short>(var.sqldata);
-        return DBXERR_NONE;
-    }
-    if (c.type == SQL_TEXT) {
-        data = var.sqldata;
-        length = static_cast<std::size_t>(var.sqllen);
-        if (trimChar_)
+    if (c.type == SQL_VARYING || c.type == SQL_TEXT) {
+        const std::string_view text = fbkit::fetchedText(var);
+        data = text.data();
+        length = text.size();
+        if (trimChar_ && c.type == SQL_TEXT)
             while (length > 0 && data[length - 1] == ' ')
                 --length;
         return DBXERR_NONE;
@@ -223,26 +220,12 @@ Status FbCursor::readBlob(Column& c)
     if (!command_ || !command_->connection())
         return error_.fail(DBXERR_INVALIDHNDL, "The result is closed");
     isc_tr_handle* transaction = own_ ? own_.out() : shared_;
-    ISC_QUAD id = load<ISC_QUAD>(c.var->sqldata);
-    ISC_STATUS_ARRAY status;
-    BlobHandle blob(api_.get());
-    if (api_->openBlob(status, command_->connection()->database(), transaction, blob.out(), &id, 0, nullptr)) {
-        blob.forget();
-        return error_.serverFail(*api_, status);
-    }
     // BlobSize counts kilobytes; -1 (or 0) reads the whole value.
     const std::size_t limit = blobLimit_ > 0 ? static_cast<std::size_t>(blobLimit_) * 1024 : SIZE_MAX;
-    char segment[16384];
-    while (c.text.size() < limit) {
-        unsigned short got = 0;
-        const ISC_STATUS result = api_->getSegment(status, blob.out(), &got, sizeof segment, segment);
-        if (result && result != isc_segment) {
-            if (result == isc_segstr_eof)
-                break;
-            return error_.serverFail(*api_, status);
-        }
-        c.text.append(segment, std::min<std::size_t>(got, limit - c.text.size()));
-    }
+    ISC_STATUS_ARRAY status;
+    if (!fbkit::readBlob(*api_, status, command_->connection()->database(), transaction, load<ISC_QUAD>(c.var->sqldata),
+                         limit, c.text))
+        return error_.serverFail(*api_, status);
     return DBXERR_NONE;
 }
 

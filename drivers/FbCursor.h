@@ -1,7 +1,7 @@
 #pragma once
 #include "FbApi.h"
 #include "FbError.h"
-#include "FbHandle.h"
+#include "fbkit/Handle.h"
 #include "dbx.h"
 
 #include <memory>
@@ -16,7 +16,7 @@ class FbCursor final : public dbx::ISQLCursor {
 public:
     // `own` is the statement's own transaction, committed when the cursor goes; without
     // one the cursor reads in `shared`, a transaction of the connection.
-    FbCursor(FbCommand& command, std::shared_ptr<const FbApi> api, TransactionHandle own, isc_tr_handle* shared);
+    FbCursor(FbCommand& command, std::shared_ptr<const FbApi> api, fbkit::TransactionHandle own, isc_tr_handle* shared);
     ~FbCursor() override;
 
     dbx::Status getColumnCount(int& count) override;
@@ -43,7 +43,7 @@ private:
     FbCommand* command_;
     std::shared_ptr<const FbApi> api_;
     ErrorState error_;
-    TransactionHandle own_;
+    fbkit::TransactionHandle own_;
     isc_tr_handle* shared_;
     isc_stmt_handle* statement_;
     XSQLDA* output_;

@@ -19,7 +19,7 @@ public:
     }
     dbx::Status serverFail(const FbApi& api, const ISC_STATUS* status)
     {
-        return fail(dbx::DBXERR_SERVER, api.errorText(status));
+        return fail(dbx::DBXERR_SERVER, api.statusText(status));
     }
     dbx::Status copyTo(std::string& text) const
     {

@@ -4,21 +4,25 @@
 #include <ibase.h>
 
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 #include <vector>
 
-namespace dbxfb {
+namespace fbkit {
 
 class Sqlda {
 public:
     static constexpr short defaultVariables = 32;
 
-    Sqlda() { resize(defaultVariables); }
+    Sqlda() : Sqlda(defaultVariables) {}
+    explicit Sqlda(short variables) { resize(variables); }
     void resize(short variables)
     {
-        const std::size_t bytes = XSQLDA_LENGTH(variables < 1 ? 1 : variables);
+        const short room = variables < 1 ? 1 : variables;
+        const std::size_t bytes = XSQLDA_LENGTH(room);
         storage_.assign((bytes + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t), 0);
         get()->version = SQLDA_VERSION1;
-        get()->sqln = variables < 1 ? 1 : variables;
+        get()->sqln = room;
     }
     XSQLDA* get() { return reinterpret_cast<XSQLDA*>(storage_.data()); }
     const XSQLDA* get() const { return reinterpret_cast<const XSQLDA*>(storage_.data()); }
@@ -31,4 +35,15 @@ private:
     std::vector<std::uint64_t> storage_;
 };
 
-} // namespace dbxfb
+// A fetched CHAR or VARCHAR value, where the client put it: a VARCHAR's bytes follow
+// their two-byte length, a CHAR fills its declared length.
+inline std::string_view fetchedText(const XSQLVAR& var)
+{
+    if ((var.sqltype & ~1) != SQL_VARYING)
+        return {var.sqldata, static_cast<std::size_t>(var.sqllen)};
+    unsigned short length;
+    std::memcpy(&length, var.sqldata, sizeof length);
+    return {var.sqldata + 2, length};
+}
+
+} // namespace fbkit
