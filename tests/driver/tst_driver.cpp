@@ -29,6 +29,7 @@ private slots:
     void metaData();
     void optionsReachFirebird();
     void objectsOutlivingTheirParts();
+    void resultOutlivingItsCommand();
     void autoCommitOffKeepsWorkPending();
 
 private:
@@ -384,6 +385,35 @@ void TestDriver::objectsOutlivingTheirParts()
     QCOMPARE(query.command->prepare("SELECT 1 FROM RDB$DATABASE", 0), dbx::DBXERR_NONE);
     c.reset();
     QCOMPARE(query.command->execute(second), dbx::DBXERR_INVALIDHNDL);
+}
+
+void TestDriver::resultOutlivingItsCommand()
+{
+    auto c = open();
+    QVERIFY(c);
+    QCOMPARE(run(*c, "INSERT INTO T VALUES (1, 'a')").status, dbx::DBXERR_NONE);
+    auto query = run(*c, "SELECT TXT FROM T");
+    QCOMPARE(query.cursor->next(), dbx::DBXERR_NONE);
+
+    // The command goes first: its result is closed, its columns still described.
+    query.command.reset();
+    QCOMPARE(query.cursor->next(), dbx::DBXERR_INVALIDHNDL);
+    const char* data = nullptr;
+    std::size_t length = 0;
+    QCOMPARE(query.cursor->getText(1, data, length), dbx::DBXERR_EOF);
+    dbx::ColumnInfo info;
+    QCOMPARE(query.cursor->getColumnInfo(1, info), dbx::DBXERR_NONE);
+    QCOMPARE(info.name, "TXT");
+
+    // Neither that result nor a command prepared and never run keeps a transaction the
+    // detach would refuse to leave behind.
+    std::unique_ptr<dbx::ISQLCommand> prepared;
+    QCOMPARE(c->createCommand(prepared), dbx::DBXERR_NONE);
+    QCOMPARE(prepared->prepare("SELECT TXT FROM T", 0), dbx::DBXERR_NONE);
+    QCOMPARE(c->disconnect(), dbx::DBXERR_NONE);
+    std::unique_ptr<dbx::ISQLCursor> none;
+    QCOMPARE(prepared->execute(none), dbx::DBXERR_INVALIDHNDL);
+    query.cursor.reset();
 }
 
 void TestDriver::autoCommitOffKeepsWorkPending()
