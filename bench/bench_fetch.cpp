@@ -177,7 +177,7 @@ void measure(const std::string& database)
         rawMs = std::min(rawMs, timed([&] { return fetchRaw(raw); }, rawTally));
         driverMs = std::min(driverMs, timed([&] { return fetchDriver(*connection); }, driverTally));
     }
-    connection->disconnect();
+    check(connection->disconnect(), "disconnect");
 
     if (!(rawTally == driverTally) || rawTally.rows != rowCount)
         throw std::runtime_error("the two fetches read different data");

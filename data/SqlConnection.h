@@ -117,15 +117,15 @@ public:
     void attach(TSQLStatement* statement);
     void detach(TSQLStatement* statement);
 
-    // Raises the driver error for a non-zero status, asking `source` for its text.
+    // Raises the driver error for a status other than success, asking `source` (the
+    // driver object that gave it) for its text.
     template <class Source>
-    [[noreturn]] void raiseDriverError(dbx::Status status, Source* source);
+    void check(Source* source, dbx::Status status);
 
     dbx::ISQLConnection& driverConnection();
 
 private:
     [[noreturn]] void raiseDriverErrorText(dbx::Status status, bool gotText, const std::string& text);
-    void check(dbx::Status status);  // against the driver connection
     void loadParams();
     void readDriverSettings();
     void connectDriver();
@@ -158,10 +158,12 @@ private:
 };
 
 template <class Source>
-void TSQLConnection::raiseDriverError(dbx::Status status, Source* source)
+void TSQLConnection::check(Source* source, dbx::Status status)
 {
+    if (status == dbx::DBXERR_NONE)
+        return;
     std::string text;
-    const bool got = source && source->getErrorMessage(text) == 0;
+    const bool got = source && source->getErrorMessage(text) == dbx::DBXERR_NONE;
     raiseDriverErrorText(status, got, text);
 }
 

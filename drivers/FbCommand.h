@@ -35,7 +35,7 @@ private:
     };
 
     FbSession& session() { return *statement_->session; }
-    dbx::Status describe(ISC_STATUS* status, bool parameters);
+    [[nodiscard]] dbx::Status describe(ISC_STATUS* status, bool parameters);
     void layOutRow();
     bool readStatementType(ISC_STATUS* status);
     bool readRowsAffected(ISC_STATUS* status);

@@ -34,9 +34,9 @@ private:
     // Until the command runs again, prepares again, goes, or the session disconnects.
     bool open() const { return statement_->resultOpen(number_); }
     bool onRow() const { return onRow_ && open(); }
-    dbx::Status checkColumn(int column);
-    dbx::Status readBlob(Column& column);
-    dbx::Status format(Column& column, const char*& data, std::size_t& length);
+    [[nodiscard]] dbx::Status checkColumn(int column);
+    [[nodiscard]] dbx::Status readBlob(Column& column);
+    [[nodiscard]] dbx::Status format(Column& column, const char*& data, std::size_t& length);
 
     std::shared_ptr<FbStatement> statement_;
     unsigned number_;

@@ -66,7 +66,7 @@ public:
     void keepStatement(fbkit::StatementHandle statement);
 
 private:
-    dbx::Status applyOption(dbx::ConnectionOption option, std::int64_t value);
+    [[nodiscard]] dbx::Status applyOption(dbx::ConnectionOption option, std::int64_t value);
     bool startTransaction(fbkit::TransactionHandle& handle, dbx::Isolation isolation, bool readOnly, ISC_STATUS* status);
     std::string attachmentName(const std::string& database) const;
 

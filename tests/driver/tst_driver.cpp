@@ -217,7 +217,7 @@ void TestDriver::explicitTransactions()
         QCOMPARE(run(*connection_, "INSERT INTO T VALUES (2, 'retained')").status, dbx::DBXERR_NONE);
         QCOMPARE(connection_->commit(id), dbx::DBXERR_NONE);
     }
-    connection_->setOption(dbx::ConnectionOption::CommitRetain, 0);
+    QCOMPARE(connection_->setOption(dbx::ConnectionOption::CommitRetain, 0), dbx::DBXERR_NONE);
     QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", "masterkey").query("SELECT TXT FROM T").size(), 3u);
 }
 
@@ -313,9 +313,9 @@ void TestDriver::trimCharTrimsFixedText()
 {
     const std::string sql = "SELECT CAST('ab' AS CHAR(4)), CAST('ab  ' AS VARCHAR(4)) FROM RDB$DATABASE";
     QCOMPARE(firstRow(*connection_, sql), (Texts{"ab  ", "ab  "}));
-    connection_->setOption(dbx::ConnectionOption::TrimChar, 1);
+    QCOMPARE(connection_->setOption(dbx::ConnectionOption::TrimChar, 1), dbx::DBXERR_NONE);
     QCOMPARE(firstRow(*connection_, sql), (Texts{"ab", "ab  "}));
-    connection_->setOption(dbx::ConnectionOption::TrimChar, 0);
+    QCOMPARE(connection_->setOption(dbx::ConnectionOption::TrimChar, 0), dbx::DBXERR_NONE);
 }
 
 void TestDriver::metaData()
@@ -325,9 +325,9 @@ void TestDriver::metaData()
     std::string quote;
     bool transactions = false;
     bool multiple = true;
-    meta->getQuoteChar(quote);
-    meta->getTransactionsSupported(transactions);
-    meta->getMultipleTransactionsSupported(multiple);
+    QCOMPARE(meta->getQuoteChar(quote), dbx::DBXERR_NONE);
+    QCOMPARE(meta->getTransactionsSupported(transactions), dbx::DBXERR_NONE);
+    QCOMPARE(meta->getMultipleTransactionsSupported(multiple), dbx::DBXERR_NONE);
     QCOMPARE(quote, "\"");
     QVERIFY(transactions);
     QVERIFY(!multiple);
@@ -340,10 +340,10 @@ void TestDriver::optionsReachFirebird()
 {
     std::unique_ptr<dbx::ISQLConnection> c;
     QCOMPARE(driver_->getConnection(c), dbx::DBXERR_NONE);
-    c->setOption(dbx::ConnectionOption::RoleName, std::string("CLERK"));
-    c->setOption(dbx::ConnectionOption::ServerCharSet, std::string("WIN1252"));
-    c->setOption(dbx::ConnectionOption::SqlDialect, 1);
-    c->setOption(dbx::ConnectionOption::ConnectTimeout, 5);
+    QCOMPARE(c->setOption(dbx::ConnectionOption::RoleName, std::string("CLERK")), dbx::DBXERR_NONE);
+    QCOMPARE(c->setOption(dbx::ConnectionOption::ServerCharSet, std::string("WIN1252")), dbx::DBXERR_NONE);
+    QCOMPARE(c->setOption(dbx::ConnectionOption::SqlDialect, 1), dbx::DBXERR_NONE);
+    QCOMPARE(c->setOption(dbx::ConnectionOption::ConnectTimeout, 5), dbx::DBXERR_NONE);
     // Accepted and without effect in Firebird.
     QCOMPARE(c->setOption(dbx::ConnectionOption::BlockingMode, 1), dbx::DBXERR_NONE);
     QCOMPARE(c->setOption(dbx::ConnectionOption::CustomString, std::string("x")), dbx::DBXERR_NONE);
@@ -354,9 +354,9 @@ void TestDriver::optionsReachFirebird()
                       " WHERE A.MON$ATTACHMENT_ID = CURRENT_CONNECTION"),
              (Texts{"CLERK", "dialect one", "WIN1252                        "}));
     dbx::ISQLMetaData* meta = nullptr;
-    c->getMetaData(meta);
+    QCOMPARE(c->getMetaData(meta), dbx::DBXERR_NONE);
     std::string quote = "?";
-    meta->getQuoteChar(quote);
+    QCOMPARE(meta->getQuoteChar(quote), dbx::DBXERR_NONE);
     QCOMPARE(quote, "");
     QCOMPARE(c->setOption(dbx::ConnectionOption::SqlDialect, 2), dbx::DBXERR_INVALIDPARAM);
     QCOMPARE(c->setOption(dbx::ConnectionOption::TransIsolation, 7), dbx::DBXERR_INVALIDXISOLEVEL);
@@ -420,7 +420,7 @@ void TestDriver::autoCommitOffKeepsWorkPending()
 {
     auto c = open();
     QVERIFY(c);
-    c->setOption(dbx::ConnectionOption::AutoCommit, 0);
+    QCOMPARE(c->setOption(dbx::ConnectionOption::AutoCommit, 0), dbx::DBXERR_NONE);
     QCOMPARE(run(*c, "INSERT INTO T VALUES (1, 'pending')").status, dbx::DBXERR_NONE);
     QCOMPARE(firstRow(*c, "SELECT COUNT(*) FROM T"), Texts{"1"});
     QCOMPARE(c->beginTransaction(1, dbx::Isolation::ReadCommitted), dbx::DBXERR_LOCALTRANSACTIVE);
