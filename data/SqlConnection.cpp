@@ -374,25 +374,37 @@ std::unique_ptr<dbx::ISQLCommand> TSQLConnection::prepareCommand(const QString& 
 
 void TSQLConnection::bind(dbx::ISQLCommand& command, int position, const std::optional<QString>& value)
 {
-    dbx::Status status;
-    if (value) {
-        const QByteArray bytes = encode(*value);
-        status = command.setTextParameter(position, bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    } else {
-        status = command.setNullParameter(position);
+    if (!value) {
+        bindBytes(command, position, std::nullopt);
+        return;
     }
-    check(&command, status);
+    const QByteArray bytes = encode(*value);
+    bindBytes(command, position, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+void TSQLConnection::bindBytes(dbx::ISQLCommand& command, int position, std::optional<std::string_view> bytes)
+{
+    check(&command, bytes ? command.setTextParameter(position, bytes->data(), bytes->size())
+                          : command.setNullParameter(position));
 }
 
 std::int64_t TSQLConnection::execute(const QString& sql, const std::vector<std::optional<QString>>& values)
 {
-    return execute(*prepareCommand(sql, static_cast<int>(values.size())), values);
+    const auto command = prepareCommand(sql, static_cast<int>(values.size()));
+    for (std::size_t i = 0; i < values.size(); ++i)
+        bind(*command, static_cast<int>(i) + 1, values[i]);
+    return run(*command);
 }
 
-std::int64_t TSQLConnection::execute(dbx::ISQLCommand& command, const std::vector<std::optional<QString>>& values)
+std::int64_t TSQLConnection::execute(dbx::ISQLCommand& command, const std::vector<std::optional<std::string_view>>& bytes)
 {
-    for (std::size_t i = 0; i < values.size(); ++i)
-        bind(command, static_cast<int>(i) + 1, values[i]);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bindBytes(command, static_cast<int>(i) + 1, bytes[i]);
+    return run(command);
+}
+
+std::int64_t TSQLConnection::run(dbx::ISQLCommand& command)
+{
     std::unique_ptr<dbx::ISQLCursor> cursor;
     check(&command, command.execute(cursor));
     cursor.reset();
