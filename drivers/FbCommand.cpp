@@ -120,19 +120,13 @@ Status FbCommand::describe(ISC_STATUS* status, bool parameters)
 {
     fbkit::Sqlda& output = statement_->output;
     isc_stmt_handle* handle = statement_->handle.out();
-    if (output.count() > output.capacity()) {
-        output.resize(output.count());
-        if (api_->describe(status, handle, SQLDA_VERSION1, output.get()))
-            return error_.serverFail(*api_, status);
-    }
+    if (!fbkit::describeWhole(*api_, status, handle, output, false))
+        return error_.serverFail(*api_, status);
     input_.get()->sqld = 0;
     if (parameters && api_->describeBind(status, handle, SQLDA_VERSION1, input_.get()))
         return error_.serverFail(*api_, status);
-    if (input_.count() > input_.capacity()) {
-        input_.resize(input_.count());
-        if (api_->describeBind(status, handle, SQLDA_VERSION1, input_.get()))
-            return error_.serverFail(*api_, status);
-    }
+    if (!fbkit::describeWhole(*api_, status, handle, input_, true))
+        return error_.serverFail(*api_, status);
     // Only a statement with columns may give a cursor, and a query's text says it is one;
     // any other's type comes with its counts after the execute.
     statementType_ = readOnly_ && output.count() > 0 ? isc_info_sql_stmt_select : 0;
@@ -225,21 +219,22 @@ bool FbCommand::readRowsAffected(ISC_STATUS* status)
     return true;
 }
 
-FbCommand::Parameter* FbCommand::parameter(int index)
+Status FbCommand::parameter(int index, Parameter*& found)
 {
+    if (!statement_->prepared)
+        return error_.fail(DBXERR_INVALIDHNDL, "The statement is not prepared");
     if (index < 1 || static_cast<std::size_t>(index) > parameters_.size())
-        return nullptr;
-    return &parameters_[static_cast<std::size_t>(index - 1)];
+        return error_.fail(DBXERR_OUTOFRANGE, "Parameter " + std::to_string(index) + " out of range");
+    found = &parameters_[static_cast<std::size_t>(index - 1)];
+    return DBXERR_NONE;
 }
 
 Status FbCommand::setTextParameter(int index, const char* data, std::size_t length)
 {
     return error_.guarded([&]() -> Status {
-        if (!statement_->prepared)
-            return error_.fail(DBXERR_INVALIDHNDL, "The statement is not prepared");
-        Parameter* p = parameter(index);
-        if (!p)
-            return error_.fail(DBXERR_OUTOFRANGE, "Parameter " + std::to_string(index) + " out of range");
+        Parameter* p = nullptr;
+        if (const Status bad = parameter(index, p))
+            return bad;
         const std::size_t limit = isText(p->type) ? static_cast<std::size_t>(p->length) : maxTextLength;
         if (length > limit)
             return error_.fail(DBXERR_INVALIDLEN, "Parameter " + std::to_string(index) + ": text of "
@@ -254,11 +249,9 @@ Status FbCommand::setTextParameter(int index, const char* data, std::size_t leng
 Status FbCommand::setNullParameter(int index)
 {
     return error_.guarded([&]() -> Status {
-        if (!statement_->prepared)
-            return error_.fail(DBXERR_INVALIDHNDL, "The statement is not prepared");
-        Parameter* p = parameter(index);
-        if (!p)
-            return error_.fail(DBXERR_OUTOFRANGE, "Parameter " + std::to_string(index) + " out of range");
+        Parameter* p = nullptr;
+        if (const Status bad = parameter(index, p))
+            return bad;
         p->value.clear();
         p->indicator = -1;
         p->set = true;

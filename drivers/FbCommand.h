@@ -42,7 +42,8 @@ private:
     void bindParameters();
     // Commits the transaction the last prepare began and no execute took over.
     bool endPreparedIn(ISC_STATUS* status);
-    Parameter* parameter(int index);
+    // The parameter at `index` (from 1) of the prepared statement.
+    [[nodiscard]] dbx::Status parameter(int index, Parameter*& found);
 
     std::shared_ptr<const FbApi> api_;
     ErrorState error_;

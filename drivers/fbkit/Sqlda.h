@@ -1,7 +1,7 @@
 #pragma once
 // An XSQLDA with room for a given number of variables; by default for as many as any
 // statement of the program has, so that the first describe fills it in whole.
-#include <ibase.h>
+#include "Client.h"
 
 #include <cstdint>
 #include <cstring>
@@ -34,6 +34,19 @@ public:
 private:
     std::vector<std::uint64_t> storage_;
 };
+
+// After a prepare or describe that found more variables than `sqlda` has room for: makes
+// room for them all and describes the statement's columns, or its parameters, again.
+// False on failure, with `status` filled in.
+inline bool describeWhole(const Client& client, ISC_STATUS* status, isc_stmt_handle* statement, Sqlda& sqlda,
+                          bool parameters)
+{
+    if (sqlda.count() <= sqlda.capacity())
+        return true;
+    sqlda.resize(sqlda.count());
+    const auto describe = parameters ? client.describeBind : client.describe;
+    return !describe(status, statement, SQLDA_VERSION1, sqlda.get());
+}
 
 // A fetched CHAR or VARCHAR value, where the client put it: a VARCHAR's bytes follow
 // their two-byte length, a CHAR fills its declared length.

@@ -139,12 +139,9 @@ void RawFirebird::executeEach(const std::string& sql, const std::vector<std::vec
     fbkit::Sqlda in(1);
     client().describeBind(status, stmt.handle(), SQLDA_VERSION1, in.get());
     throwOnError(status);
-    const short markers = in.count();
-    if (markers > in.capacity()) {
-        in.resize(markers);
-        client().describeBind(status, stmt.handle(), SQLDA_VERSION1, in.get());
+    if (!fbkit::describeWhole(client(), status, stmt.handle(), in, true))
         throwOnError(status);
-    }
+    const short markers = in.count();
     std::vector<short> nulls(static_cast<std::size_t>(markers));
     for (const std::vector<Value>& params : rows) {
         if (params.size() != static_cast<std::size_t>(markers))
@@ -177,12 +174,9 @@ std::vector<RawFirebird::Row> RawFirebird::query(const std::string& sql)
     client().prepare(status, tr.handle(), stmt.handle(), static_cast<unsigned short>(sql.size()), sql.data(),
                      SQL_DIALECT_V6, out.get());
     throwOnError(status);
-    const short columns = out.count();
-    if (columns > out.capacity()) {
-        out.resize(columns);
-        client().describe(status, stmt.handle(), SQLDA_VERSION1, out.get());
+    if (!fbkit::describeWhole(client(), status, stmt.handle(), out, false))
         throwOnError(status);
-    }
+    const short columns = out.count();
     // Text stays as it is; the server turns every other value but a blob into text.
     std::vector<std::string> buffers(static_cast<std::size_t>(columns));
     std::vector<short> nulls(static_cast<std::size_t>(columns));
