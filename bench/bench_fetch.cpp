@@ -3,6 +3,7 @@
 #include "RawFirebird.h"
 #include "Schema.h"
 #include "dbx.h"
+#include "fbkit/Sqlda.h"
 
 #include <dlfcn.h>
 
@@ -10,7 +11,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -76,31 +76,27 @@ Tally fetchRaw(kordane::RawFirebird& db)
     kordane::RawTransaction tr(db.handle());
     kordane::RawStatement stmt(db.handle());
     ISC_STATUS_ARRAY status;
-    std::vector<char> sqldaBytes(XSQLDA_LENGTH(16));
-    auto* out = reinterpret_cast<XSQLDA*>(sqldaBytes.data());
-    out->version = SQLDA_VERSION1;
-    out->sqln = 16;
-    isc_dsql_prepare(status, tr.handle(), stmt.handle(), 0, query.c_str(), SQL_DIALECT_V6, out);
+    fbkit::Sqlda out(16);
+    isc_dsql_prepare(status, tr.handle(), stmt.handle(), 0, query.c_str(), SQL_DIALECT_V6, out.get());
     kordane::throwOnError(status);
-    std::vector<std::vector<char>> buffers(static_cast<std::size_t>(out->sqld));
-    std::vector<short> nulls(static_cast<std::size_t>(out->sqld));
-    for (int i = 0; i < out->sqld; ++i) {
-        XSQLVAR& var = out->sqlvar[i];
+    std::vector<std::vector<char>> buffers(static_cast<std::size_t>(out.count()));
+    std::vector<short> nulls(static_cast<std::size_t>(out.count()));
+    for (int i = 0; i < out.count(); ++i) {
+        XSQLVAR& var = out[i];
         buffers[static_cast<std::size_t>(i)].resize(static_cast<std::size_t>(var.sqllen) + 2);
         var.sqldata = buffers[static_cast<std::size_t>(i)].data();
         var.sqlind = &nulls[static_cast<std::size_t>(i)];
     }
     isc_dsql_execute(status, tr.handle(), stmt.handle(), SQLDA_VERSION1, nullptr);
     kordane::throwOnError(status);
-    while (isc_dsql_fetch(status, stmt.handle(), SQLDA_VERSION1, out) == 0) {
+    while (isc_dsql_fetch(status, stmt.handle(), SQLDA_VERSION1, out.get()) == 0) {
         ++tally.rows;
-        for (int i = 0; i < out->sqld; ++i) {
-            const XSQLVAR& var = out->sqlvar[i];
+        for (int i = 0; i < out.count(); ++i) {
+            const XSQLVAR& var = out[i];
             if ((var.sqltype & 1) && *var.sqlind < 0)
                 continue;
-            unsigned short length;
-            std::memcpy(&length, var.sqldata, sizeof length);
-            tally.add(var.sqldata + 2, length);
+            const std::string_view value = fbkit::fetchedText(var);
+            tally.add(value.data(), value.size());
         }
     }
     kordane::throwOnError(status);
@@ -181,7 +177,7 @@ void measure(const std::string& database)
         rawMs = std::min(rawMs, timed([&] { return fetchRaw(raw); }, rawTally));
         driverMs = std::min(driverMs, timed([&] { return fetchDriver(*connection); }, driverTally));
     }
-    connection->disconnect();
+    check(connection->disconnect(), "disconnect");
 
     if (!(rawTally == driverTally) || rawTally.rows != rowCount)
         throw std::runtime_error("the two fetches read different data");

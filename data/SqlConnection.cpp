@@ -186,8 +186,7 @@ void TSQLConnection::connectDriver()
     if (started != dbx::DBXERR_NONE || !driver_)
         throw EDatabaseError(QStringLiteral("Unable to Load %1").arg(vendorLib));
 
-    if (const dbx::Status status = driver_->getConnection(connection_))
-        raiseDriverError(status, driver_.get());
+    check(driver_.get(), driver_->getConnection(connection_));
 
     // A new connect may bring a new character set with the reloaded parameters.
     codec_ = std::make_unique<TextCodec>(paramValue(QStringLiteral("ServerCharSet")).value_or(QString()));
@@ -198,7 +197,7 @@ void TSQLConnection::connectDriver()
     applyOptions();
 
     try {
-        check(connection_->connect(toStd(encode(database)), toStd(encode(user)), toStd(encode(password))));
+        check(connection_.get(), connection_->connect(toStd(encode(database)), toStd(encode(user)), toStd(encode(password))));
     } catch (const EDriverError& e) {
         const QString advice = engine::lockRefusalAdvice(e.message());
         if (advice.isEmpty())
@@ -206,25 +205,21 @@ void TSQLConnection::connectDriver()
         throw EDriverError(e.message() + u'\n' + advice, e.status());
     }
 
-    check(connection_->getMaxActiveStatements(maxStatements_));
-    check(connection_->getMetaData(metaData_));
+    check(connection_.get(), connection_->getMaxActiveStatements(maxStatements_));
+    check(connection_.get(), connection_->getMetaData(metaData_));
     if (!metaData_)
         throw EDatabaseError(driverStatusMessage(dbx::DBXERR_INVALIDHNDL));
     if (!user.trimmed().isEmpty()) {
-        if (const dbx::Status status = metaData_->setSchemaName(toStd(encode(user.trimmed()))))
-            raiseDriverError(status, metaData_);
+        check(metaData_, metaData_->setSchemaName(toStd(encode(user.trimmed()))));
     }
 
     std::string quote;
-    if (const dbx::Status status = metaData_->getQuoteChar(quote))
-        raiseDriverError(status, metaData_);
+    check(metaData_, metaData_->getQuoteChar(quote));
     quoteChar_ = decode(quote.data(), quote.size());
     const auto blobSize = paramValue(QStringLiteral("BlobSize"));
-    check(connection_->setOption(dbx::ConnectionOption::BlobSize, std::int64_t{blobSize ? toInteger(*blobSize) : -1}));
-    if (const dbx::Status status = metaData_->getTransactionsSupported(transactionsSupported_))
-        raiseDriverError(status, metaData_);
-    if (const dbx::Status status = metaData_->getMultipleTransactionsSupported(multipleTransactionsSupported_))
-        raiseDriverError(status, metaData_);
+    check(connection_.get(), connection_->setOption(dbx::ConnectionOption::BlobSize, std::int64_t{blobSize ? toInteger(*blobSize) : -1}));
+    check(metaData_, metaData_->getTransactionsSupported(transactionsSupported_));
+    check(metaData_, metaData_->getMultipleTransactionsSupported(multipleTransactionsSupported_));
 }
 
 void TSQLConnection::applyOptions()
@@ -233,15 +228,15 @@ void TSQLConnection::applyOptions()
     const auto text = [this](const QString& key, Option option) {
         const QString value = paramValue(key).value_or(QString()).trimmed();
         if (!value.isEmpty())
-            check(connection_->setOption(option, toStd(encode(value))));
+            check(connection_.get(), connection_->setOption(option, toStd(encode(value))));
     };
     const auto flag = [this](const QString& key, Option option) {
         if (const auto value = paramValue(key))
-            check(connection_->setOption(option, std::int64_t{isTrue(*value)}));
+            check(connection_.get(), connection_->setOption(option, std::int64_t{isTrue(*value)}));
     };
     const auto integer = [this](const QString& key, Option option) {
         if (const auto value = paramValue(key))
-            check(connection_->setOption(option, std::int64_t{toInteger(*value)}));
+            check(connection_.get(), connection_->setOption(option, std::int64_t{toInteger(*value)}));
     };
 
     text(QStringLiteral("HostName"), Option::HostName);
@@ -259,7 +254,7 @@ void TSQLConnection::applyOptions()
             isolation_ = dbx::Isolation::RepeatableRead;
         else if (level == u"dirtyread")
             isolation_ = dbx::Isolation::DirtyRead;
-        check(connection_->setOption(Option::TransIsolation, static_cast<std::int64_t>(isolation_)));
+        check(connection_.get(), connection_->setOption(Option::TransIsolation, static_cast<std::int64_t>(isolation_)));
     }
 
     integer(QStringLiteral("SqlDialect"), Option::SqlDialect);
@@ -294,12 +289,6 @@ void TSQLConnection::releaseDriver() noexcept
         (void)connection_->disconnect(); // nothing to do about a failure here: the session is dropped anyway
     connection_.reset();
     driver_.reset();
-}
-
-void TSQLConnection::check(dbx::Status status)
-{
-    if (status != dbx::DBXERR_NONE)
-        raiseDriverError(status, connection_.get());
 }
 
 void TSQLConnection::raiseDriverErrorText(dbx::Status status, bool gotText, const std::string& text)
@@ -370,8 +359,7 @@ std::unique_ptr<dbx::ISQLCommand> TSQLConnection::createCommand()
     open();
     TSQLConnection& target = commandConnection();
     std::unique_ptr<dbx::ISQLCommand> command;
-    if (const dbx::Status status = target.connection_->createCommand(command))
-        raiseDriverError(status, target.connection_.get());
+    check(target.connection_.get(), target.connection_->createCommand(command));
     return command;
 }
 
@@ -379,42 +367,49 @@ std::unique_ptr<dbx::ISQLCommand> TSQLConnection::prepareCommand(const QString& 
 {
     const std::string text = toStd(encode(sql));
     auto command = createCommand();
-    if (const dbx::Status status = command->setRowsetSize(rowsetSize()))
-        raiseDriverError(status, command.get());
-    if (const dbx::Status status = command->prepare(text, parameterCount))
-        raiseDriverError(status, command.get());
+    check(command.get(), command->setRowsetSize(rowsetSize()));
+    check(command.get(), command->prepare(text, parameterCount));
     return command;
 }
 
 void TSQLConnection::bind(dbx::ISQLCommand& command, int position, const std::optional<QString>& value)
 {
-    dbx::Status status;
-    if (value) {
-        const QByteArray bytes = encode(*value);
-        status = command.setTextParameter(position, bytes.constData(), static_cast<std::size_t>(bytes.size()));
-    } else {
-        status = command.setNullParameter(position);
+    if (!value) {
+        bindBytes(command, position, std::nullopt);
+        return;
     }
-    if (status != dbx::DBXERR_NONE)
-        raiseDriverError(status, &command);
+    const QByteArray bytes = encode(*value);
+    bindBytes(command, position, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+void TSQLConnection::bindBytes(dbx::ISQLCommand& command, int position, std::optional<std::string_view> bytes)
+{
+    check(&command, bytes ? command.setTextParameter(position, bytes->data(), bytes->size())
+                          : command.setNullParameter(position));
 }
 
 std::int64_t TSQLConnection::execute(const QString& sql, const std::vector<std::optional<QString>>& values)
 {
-    return execute(*prepareCommand(sql, static_cast<int>(values.size())), values);
+    const auto command = prepareCommand(sql, static_cast<int>(values.size()));
+    for (std::size_t i = 0; i < values.size(); ++i)
+        bind(*command, static_cast<int>(i) + 1, values[i]);
+    return run(*command);
 }
 
-std::int64_t TSQLConnection::execute(dbx::ISQLCommand& command, const std::vector<std::optional<QString>>& values)
+std::int64_t TSQLConnection::execute(dbx::ISQLCommand& command, const std::vector<std::optional<std::string_view>>& bytes)
 {
-    for (std::size_t i = 0; i < values.size(); ++i)
-        bind(command, static_cast<int>(i) + 1, values[i]);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bindBytes(command, static_cast<int>(i) + 1, bytes[i]);
+    return run(command);
+}
+
+std::int64_t TSQLConnection::run(dbx::ISQLCommand& command)
+{
     std::unique_ptr<dbx::ISQLCursor> cursor;
-    if (const dbx::Status status = command.execute(cursor))
-        raiseDriverError(status, &command);
+    check(&command, command.execute(cursor));
     cursor.reset();
     std::int64_t rows = 0;
-    if (const dbx::Status status = command.getRowsAffected(rows))
-        raiseDriverError(status, &command);
+    check(&command, command.getRowsAffected(rows));
     return rows;
 }
 
@@ -433,14 +428,14 @@ void TSQLConnection::detach(TSQLStatement* statement) { std::erase(statements_, 
 void TSQLConnection::startTransaction(int id)
 {
     open();
-    check(connection_->beginTransaction(id, isolation_));
+    check(connection_.get(), connection_->beginTransaction(id, isolation_));
     ++transactionCount_;
 }
 
 void TSQLConnection::startReadOnlyTransaction(int id)
 {
     open();
-    check(connection_->beginTransaction(id, dbx::Isolation::RepeatableRead, dbx::Access::ReadOnly));
+    check(connection_.get(), connection_->beginTransaction(id, dbx::Isolation::RepeatableRead, dbx::Access::ReadOnly));
     ++transactionCount_;
 }
 
@@ -448,7 +443,7 @@ void TSQLConnection::commit(int id)
 {
     if (!connection_)
         throw EDatabaseError(componentMessage(name_, QStringLiteral("No transaction active")));
-    check(connection_->commit(id));
+    check(connection_.get(), connection_->commit(id));
     if (transactionCount_ > 0)
         --transactionCount_;
 }
@@ -457,7 +452,7 @@ void TSQLConnection::rollback(int id)
 {
     if (!connection_)
         throw EDatabaseError(componentMessage(name_, QStringLiteral("No transaction active")));
-    check(connection_->rollback(id));
+    check(connection_.get(), connection_->rollback(id));
     if (transactionCount_ > 0)
         --transactionCount_;
 }

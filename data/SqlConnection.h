@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace kordane {
@@ -100,8 +101,9 @@ public:
     // A prepared statement run once with its values bound by position ("?" markers
     // already in the text); null values are bound as null. Gives the rows affected.
     std::int64_t execute(const QString& sql, const std::vector<std::optional<QString>>& values);
-    // The same with a command prepared before, so that it can run again.
-    std::int64_t execute(dbx::ISQLCommand& command, const std::vector<std::optional<QString>>& values);
+    // A command prepared before, run with values that are already the connection's bytes,
+    // bound as they are: a value fetched goes back exactly as it was fetched.
+    std::int64_t execute(dbx::ISQLCommand& command, const std::vector<std::optional<std::string_view>>& bytes);
 
     // For statements of this connection. createCommand opens the connection on demand
     // and, when the driver's limit of active statements is reached, takes the command
@@ -111,21 +113,25 @@ public:
     std::unique_ptr<dbx::ISQLCommand> prepareCommand(const QString& sql, int parameterCount);
     // Binds one value by position (from 1): a text with its byte length, or null.
     void bind(dbx::ISQLCommand& command, int position, const std::optional<QString>& value);
+    // The same for bytes already in the connection's character set.
+    void bindBytes(dbx::ISQLCommand& command, int position, std::optional<std::string_view> bytes);
     void statementOpened();
     void statementClosed();
     // Statements are told when the connection closes, so they release their handles first.
     void attach(TSQLStatement* statement);
     void detach(TSQLStatement* statement);
 
-    // Raises the driver error for a non-zero status, asking `source` for its text.
+    // Raises the driver error for a status other than success, asking `source` (the
+    // driver object that gave it) for its text.
     template <class Source>
-    [[noreturn]] void raiseDriverError(dbx::Status status, Source* source);
+    void check(Source* source, dbx::Status status);
 
     dbx::ISQLConnection& driverConnection();
 
 private:
     [[noreturn]] void raiseDriverErrorText(dbx::Status status, bool gotText, const std::string& text);
-    void check(dbx::Status status);  // against the driver connection
+    // Runs a command with its values bound; gives the rows affected.
+    std::int64_t run(dbx::ISQLCommand& command);
     void loadParams();
     void readDriverSettings();
     void connectDriver();
@@ -158,10 +164,12 @@ private:
 };
 
 template <class Source>
-void TSQLConnection::raiseDriverError(dbx::Status status, Source* source)
+void TSQLConnection::check(Source* source, dbx::Status status)
 {
+    if (status == dbx::DBXERR_NONE)
+        return;
     std::string text;
-    const bool got = source && source->getErrorMessage(text) == 0;
+    const bool got = source && source->getErrorMessage(text) == dbx::DBXERR_NONE;
     raiseDriverErrorText(status, got, text);
 }
 

@@ -37,8 +37,7 @@ std::unique_ptr<dbx::ISQLCursor> TSQLStatement::execute()
     }
     bindParameters(*command_);
     std::unique_ptr<dbx::ISQLCursor> cursor;
-    if (const dbx::Status status = command_->execute(cursor))
-        connection_.raiseDriverError(status, command_.get());
+    connection_.check(command_.get(), command_->execute(cursor));
     return cursor;
 }
 
@@ -47,8 +46,7 @@ std::int64_t TSQLStatement::run()
     close();
     execute().reset();
     std::int64_t rows = 0;
-    if (const dbx::Status status = command_->getRowsAffected(rows))
-        connection_.raiseDriverError(status, command_.get());
+    connection_.check(command_.get(), command_->getRowsAffected(rows));
     return rows;
 }
 
@@ -90,14 +88,12 @@ void TSQLStatement::close()
 void TSQLStatement::readFields()
 {
     int count = 0;
-    if (const dbx::Status status = cursor_->getColumnCount(count))
-        connection_.raiseDriverError(status, cursor_.get());
+    connection_.check(cursor_.get(), cursor_->getColumnCount(count));
     fields_.clear();
     fields_.reserve(static_cast<std::size_t>(std::max(count, 0)));
     for (int column = 1; column <= count; ++column) {
         TField field;
-        if (const dbx::Status status = cursor_->getColumnInfo(column, field.info))
-            connection_.raiseDriverError(status, cursor_.get());
+        connection_.check(cursor_.get(), cursor_->getColumnInfo(column, field.info));
         field.name = connection_.decode(field.info.name.data(), field.info.name.size());
         fields_.push_back(std::move(field));
     }
@@ -112,8 +108,8 @@ void TSQLStatement::next()
     const dbx::Status status = cursor_->next();
     if (status == dbx::DBXERR_EOF)
         eof_ = true;
-    else if (status != dbx::DBXERR_NONE)
-        connection_.raiseDriverError(status, cursor_.get());
+    else
+        connection_.check(cursor_.get(), status);
 }
 
 int TSQLStatement::fieldIndex(const QString& name) const
@@ -144,8 +140,7 @@ bool TSQLStatement::isNull(int index) const
 {
     checkIndex(index);
     bool null = false;
-    if (const dbx::Status status = cursor_->isNull(index + 1, null))
-        connection_.raiseDriverError(status, cursor_.get());
+    connection_.check(cursor_.get(), cursor_->isNull(index + 1, null));
     return null;
 }
 
@@ -154,8 +149,7 @@ std::string_view TSQLStatement::rawText(int index) const
     checkIndex(index);
     const char* data = nullptr;
     std::size_t length = 0;
-    if (const dbx::Status status = cursor_->getText(index + 1, data, length))
-        connection_.raiseDriverError(status, cursor_.get());
+    connection_.check(cursor_.get(), cursor_->getText(index + 1, data, length));
     return {data, length};
 }
 

@@ -184,11 +184,9 @@ std::int64_t TUpdateResolver::run(const GeneratedStatement& statement, Prepared&
     std::unique_ptr<dbx::ISQLCommand>& command = prepared[statement.text];
     if (!command)
         command = connection_.prepareCommand(statement.text, static_cast<int>(statement.values.size()));
-    std::vector<std::optional<QString>> values;
-    values.reserve(statement.values.size());
-    for (const CellValue& v : statement.values)
-        values.push_back(v ? std::optional<QString>(connection_.decode(v->data(), v->size())) : std::nullopt);
-    return connection_.execute(*command, values);
+    // Old values as fetched, new ones as encoded when they were entered: never through a
+    // decode and encode that could change them, which would miss the row they name.
+    return connection_.execute(*command, statement.values);
 }
 
 ApplyResult TUpdateResolver::apply(const QString& commandText, const DeltaPacket& delta, int maxErrors)

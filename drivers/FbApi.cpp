@@ -89,17 +89,4 @@ std::shared_ptr<const FbApi> FbApi::load(const std::string& libraryName, std::st
     return api;
 }
 
-std::string FbApi::errorText(const ISC_STATUS* status) const
-{
-    std::string text;
-    char line[1024];
-    const ISC_STATUS* cursor = status;
-    while (interpret(line, sizeof line, &cursor) > 0) {
-        if (!text.empty())
-            text += '\n';
-        text += line;
-    }
-    return text;
-}
-
 } // namespace dbxfb

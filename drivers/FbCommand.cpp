@@ -1,8 +1,7 @@
 #include "FbCommand.h"
 
-#include "FbConnection.h"
 #include "FbCursor.h"
-#include "InfoBuffer.h"
+#include "fbkit/InfoBuffer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -41,58 +40,32 @@ bool readsOnly(const std::string& sql)
 
 } // namespace
 
-FbCommand::FbCommand(FbConnection& connection, std::shared_ptr<const FbApi> api)
-    : connection_(&connection), api_(std::move(api)), statement_(api_.get())
+FbCommand::FbCommand(std::shared_ptr<FbSession> session)
+    : api_(session->api()), statement_(std::make_shared<FbStatement>(std::move(session)))
 {
-    connection_->attach(this);
+    this->session().track(statement_);
 }
 
 FbCommand::~FbCommand()
 {
-    closeCursor();
-    if (connection_) {
-        connection_->keepStatement(std::move(statement_));
-        connection_->detach(this);
-    }
-}
-
-void FbCommand::closeCursor()
-{
-    if (cursor_)
-        cursor_->detach();
-    cursor_ = nullptr;
-}
-
-void FbCommand::release()
-{
-    closeCursor();
-    preparedIn_.reset();
-    statement_.reset();
-    prepared_ = false;
+    // A result still held is closed; the handle serves the session's next command.
+    statement_->closeResult();
+    statement_->own.reset();
+    statement_->prepared = false;
+    session().keepStatement(std::move(statement_->handle));
 }
 
 bool FbCommand::endPreparedIn(ISC_STATUS* status)
 {
-    if (!preparedIn_)
+    fbkit::TransactionHandle& preparedIn = statement_->own;
+    if (!preparedIn)
         return true;
-    if (api_->commitTransaction(status, preparedIn_.out())) {
-        preparedIn_.reset();
+    if (api_->commitTransaction(status, preparedIn.out())) {
+        preparedIn.reset();
         return false;
     }
-    preparedIn_.forget();
+    preparedIn.forget();
     return true;
-}
-
-void FbCommand::orphan()
-{
-    release();
-    connection_ = nullptr;
-}
-
-void FbCommand::cursorGone(FbCursor* cursor)
-{
-    if (cursor_ == cursor)
-        cursor_ = nullptr;
 }
 
 Status FbCommand::setRowsetSize(int)
@@ -104,37 +77,38 @@ Status FbCommand::setRowsetSize(int)
 Status FbCommand::prepare(const std::string& sql, int parameterCount)
 {
     return error_.guarded([&]() -> Status {
-        if (!connection_ || !connection_->connected())
+        if (!session().connected())
             return error_.fail(DBXERR_INVALIDHNDL, "The connection is not open");
-        closeCursor();
-        prepared_ = false;
+        FbStatement& statement = *statement_;
+        statement.closeResult();
+        statement.prepared = false;
         rowsAffected_ = 0;
         if (sql.size() > 65535)
             return error_.fail(DBXERR_INVALIDLEN, "The statement is longer than 65535 bytes");
         ISC_STATUS_ARRAY status;
         if (!endPreparedIn(status))
             return error_.serverFail(*api_, status);
-        if (!statement_)
-            statement_ = connection_->takeStatement();
-        if (!statement_ && api_->allocateStatement(status, connection_->database(), statement_.out())) {
-            statement_.forget();
+        if (!statement.handle)
+            statement.handle = session().takeStatement();
+        if (!statement.handle && api_->allocateStatement(status, session().database(), statement.handle.out())) {
+            statement.handle.forget();
             return error_.serverFail(*api_, status);
         }
         // Prepared in the transaction that will execute it: the caller's, or one of its
         // own that the execute takes over.
         readOnly_ = readsOnly(sql);
-        TransactionHandle own(api_.get());
-        isc_tr_handle* transaction = connection_->statementTransaction(own, readOnly_, status);
+        fbkit::TransactionHandle own(api_.get());
+        isc_tr_handle* transaction = session().statementTransaction(own, readOnly_, status);
         if (!transaction)
             return error_.serverFail(*api_, status);
-        output_.resize(output_.capacity());
-        if (api_->prepare(status, transaction, statement_.out(), static_cast<unsigned short>(sql.size()), sql.data(),
-                          static_cast<unsigned short>(connection_->options().sqlDialect), output_.get()))
+        statement.output.resize(statement.output.capacity());
+        if (api_->prepare(status, transaction, statement.handle.out(), static_cast<unsigned short>(sql.size()),
+                          sql.data(), static_cast<unsigned short>(session().options().sqlDialect), statement.output.get()))
             return error_.serverFail(*api_, status);
         if (const Status described = describe(status, parameterCount > 0))
             return described;
-        preparedIn_ = std::move(own);
-        prepared_ = true;
+        statement.own = std::move(own);
+        statement.prepared = true;
         return DBXERR_NONE;
     });
 }
@@ -144,23 +118,19 @@ Status FbCommand::prepare(const std::string& sql, int parameterCount)
 // markers needs no describe of its parameters.
 Status FbCommand::describe(ISC_STATUS* status, bool parameters)
 {
-    if (output_.count() > output_.capacity()) {
-        output_.resize(output_.count());
-        if (api_->describe(status, statement_.out(), SQLDA_VERSION1, output_.get()))
-            return error_.serverFail(*api_, status);
-    }
-    input_.get()->sqld = 0;
-    if (parameters && api_->describeBind(status, statement_.out(), SQLDA_VERSION1, input_.get()))
+    fbkit::Sqlda& output = statement_->output;
+    isc_stmt_handle* handle = statement_->handle.out();
+    if (!fbkit::describeWhole(*api_, status, handle, output, false))
         return error_.serverFail(*api_, status);
-    if (input_.count() > input_.capacity()) {
-        input_.resize(input_.count());
-        if (api_->describeBind(status, statement_.out(), SQLDA_VERSION1, input_.get()))
-            return error_.serverFail(*api_, status);
-    }
+    input_.get()->sqld = 0;
+    if (parameters && api_->describeBind(status, handle, SQLDA_VERSION1, input_.get()))
+        return error_.serverFail(*api_, status);
+    if (!fbkit::describeWhole(*api_, status, handle, input_, true))
+        return error_.serverFail(*api_, status);
     // Only a statement with columns may give a cursor, and a query's text says it is one;
     // any other's type comes with its counts after the execute.
-    statementType_ = readOnly_ && output_.count() > 0 ? isc_info_sql_stmt_select : 0;
-    if (!statementType_ && output_.count() > 0 && !readStatementType(status))
+    statementType_ = readOnly_ && output.count() > 0 ? isc_info_sql_stmt_select : 0;
+    if (!statementType_ && output.count() > 0 && !readStatementType(status))
         return error_.serverFail(*api_, status);
 
     parameters_.assign(static_cast<std::size_t>(input_.count()), Parameter{});
@@ -178,25 +148,26 @@ Status FbCommand::describe(ISC_STATUS* status, bool parameters)
 
 void FbCommand::layOutRow()
 {
-    const int columns = output_.count();
+    FbStatement& statement = *statement_;
+    const int columns = statement.output.count();
     std::size_t bytes = 0;
     std::vector<std::size_t> offsets(static_cast<std::size_t>(columns));
-    nullable_.assign(static_cast<std::size_t>(columns), true);
+    statement.nullable.assign(static_cast<std::size_t>(columns), true);
     for (int i = 0; i < columns; ++i) {
-        const XSQLVAR& var = output_[i];
+        const XSQLVAR& var = statement.output[i];
         offsets[static_cast<std::size_t>(i)] = bytes;
         std::size_t size = static_cast<std::size_t>(var.sqllen) + ((var.sqltype & ~1) == SQL_VARYING ? 2 : 0);
         bytes += (size + 7) / 8 * 8;
     }
-    row_.assign(bytes / 8 + 1, 0);
-    indicators_.assign(static_cast<std::size_t>(columns), 0);
-    auto* base = reinterpret_cast<char*>(row_.data());
+    statement.row.assign(bytes / 8 + 1, 0);
+    statement.indicators.assign(static_cast<std::size_t>(columns), 0);
+    auto* base = reinterpret_cast<char*>(statement.row.data());
     for (int i = 0; i < columns; ++i) {
-        XSQLVAR& var = output_[i];
-        nullable_[static_cast<std::size_t>(i)] = (var.sqltype & 1) != 0;
+        XSQLVAR& var = statement.output[i];
+        statement.nullable[static_cast<std::size_t>(i)] = (var.sqltype & 1) != 0;
         var.sqltype = static_cast<short>(var.sqltype | 1); // always ask for the null indicator
         var.sqldata = base + offsets[static_cast<std::size_t>(i)];
-        var.sqlind = &indicators_[static_cast<std::size_t>(i)];
+        var.sqlind = &statement.indicators[static_cast<std::size_t>(i)];
     }
 }
 
@@ -204,10 +175,10 @@ bool FbCommand::readStatementType(ISC_STATUS* status)
 {
     const char item = isc_info_sql_stmt_type;
     char buffer[16];
-    if (api_->sqlInfo(status, statement_.out(), 1, &item, sizeof buffer, buffer))
+    if (api_->sqlInfo(status, statement_->handle.out(), 1, &item, sizeof buffer, buffer))
         return false;
     statementType_ = 0;
-    InfoBuffer info(buffer, sizeof buffer);
+    fbkit::InfoBuffer info(buffer, sizeof buffer);
     info.forEach([&](char code, std::int64_t value) {
         if (code == isc_info_sql_stmt_type)
             statementType_ = static_cast<int>(value);
@@ -221,16 +192,16 @@ bool FbCommand::readRowsAffected(ISC_STATUS* status)
     rowsAffected_ = 0;
     const char items[] = {isc_info_sql_stmt_type, isc_info_sql_records};
     char buffer[80];
-    if (api_->sqlInfo(status, statement_.out(), sizeof items, items, sizeof buffer, buffer))
+    if (api_->sqlInfo(status, statement_->handle.out(), sizeof items, items, sizeof buffer, buffer))
         return false;
     std::int64_t inserted = 0, updated = 0, deleted = 0;
-    InfoBuffer info(buffer, sizeof buffer);
+    fbkit::InfoBuffer info(buffer, sizeof buffer);
     info.forEach([&](char code, const char* data, std::size_t length) {
         if (code == isc_info_sql_stmt_type)
-            statementType_ = static_cast<int>(InfoBuffer::integer(data, length));
+            statementType_ = static_cast<int>(fbkit::InfoBuffer::integer(data, length));
         if (code != isc_info_sql_records)
             return;
-        InfoBuffer(data, length).forEach([&](char count, std::int64_t value) {
+        fbkit::InfoBuffer(data, length).forEach([&](char count, std::int64_t value) {
             if (count == isc_info_req_insert_count)
                 inserted = value;
             else if (count == isc_info_req_update_count)
@@ -248,21 +219,22 @@ bool FbCommand::readRowsAffected(ISC_STATUS* status)
     return true;
 }
 
-FbCommand::Parameter* FbCommand::parameter(int index)
+Status FbCommand::parameter(int index, Parameter*& found)
 {
+    if (!statement_->prepared)
+        return error_.fail(DBXERR_INVALIDHNDL, "The statement is not prepared");
     if (index < 1 || static_cast<std::size_t>(index) > parameters_.size())
-        return nullptr;
-    return &parameters_[static_cast<std::size_t>(index - 1)];
+        return error_.fail(DBXERR_OUTOFRANGE, "Parameter " + std::to_string(index) + " out of range");
+    found = &parameters_[static_cast<std::size_t>(index - 1)];
+    return DBXERR_NONE;
 }
 
 Status FbCommand::setTextParameter(int index, const char* data, std::size_t length)
 {
     return error_.guarded([&]() -> Status {
-        if (!prepared_)
-            return error_.fail(DBXERR_INVALIDHNDL, "The statement is not prepared");
-        Parameter* p = parameter(index);
-        if (!p)
-            return error_.fail(DBXERR_OUTOFRANGE, "Parameter " + std::to_string(index) + " out of range");
+        Parameter* p = nullptr;
+        if (const Status bad = parameter(index, p))
+            return bad;
         const std::size_t limit = isText(p->type) ? static_cast<std::size_t>(p->length) : maxTextLength;
         if (length > limit)
             return error_.fail(DBXERR_INVALIDLEN, "Parameter " + std::to_string(index) + ": text of "
@@ -277,11 +249,9 @@ Status FbCommand::setTextParameter(int index, const char* data, std::size_t leng
 Status FbCommand::setNullParameter(int index)
 {
     return error_.guarded([&]() -> Status {
-        if (!prepared_)
-            return error_.fail(DBXERR_INVALIDHNDL, "The statement is not prepared");
-        Parameter* p = parameter(index);
-        if (!p)
-            return error_.fail(DBXERR_OUTOFRANGE, "Parameter " + std::to_string(index) + " out of range");
+        Parameter* p = nullptr;
+        if (const Status bad = parameter(index, p))
+            return bad;
         p->value.clear();
         p->indicator = -1;
         p->set = true;
@@ -307,11 +277,12 @@ Status FbCommand::execute(std::unique_ptr<ISQLCursor>& cursor)
 {
     return error_.guarded([&]() -> Status {
         cursor.reset();
-        if (!connection_ || !connection_->connected())
+        if (!session().connected())
             return error_.fail(DBXERR_INVALIDHNDL, "The connection is not open");
-        if (!prepared_)
+        FbStatement& statement = *statement_;
+        if (!statement.prepared)
             return error_.fail(DBXERR_INVALIDHNDL, "The statement is not prepared");
-        closeCursor();
+        statement.closeResult();
         rowsAffected_ = 0;
         for (std::size_t i = 0; i < parameters_.size(); ++i)
             if (!parameters_[i].set)
@@ -321,23 +292,22 @@ Status FbCommand::execute(std::unique_ptr<ISQLCursor>& cursor)
         ISC_STATUS_ARRAY status;
         // The transaction the prepare began is this execute's, unless the caller has
         // begun one of its own since.
-        if (connection_->activeTransaction() && !endPreparedIn(status))
+        if (session().activeTransaction() && !endPreparedIn(status))
             return error_.serverFail(*api_, status);
-        TransactionHandle own = std::move(preparedIn_);
-        isc_tr_handle* transaction = own ? own.out() : connection_->statementTransaction(own, readOnly_, status);
+        fbkit::TransactionHandle own = std::move(statement.own);
+        isc_tr_handle* transaction = own ? own.out() : session().statementTransaction(own, readOnly_, status);
         if (!transaction)
             return error_.serverFail(*api_, status);
-        if (api_->execute(status, transaction, statement_.out(), SQLDA_VERSION1,
+        if (api_->execute(status, transaction, statement.handle.out(), SQLDA_VERSION1,
                           input_.count() ? input_.get() : nullptr))
             return error_.serverFail(*api_, status);
 
-        const bool query = output_.count() > 0
+        const bool query = statement.output.count() > 0
             && (statementType_ == isc_info_sql_stmt_select || statementType_ == isc_info_sql_stmt_select_for_upd);
         if (query) {
             isc_tr_handle* shared = own ? nullptr : transaction;
-            auto result = std::make_unique<FbCursor>(*this, api_, std::move(own), shared);
-            cursor_ = result.get();
-            cursor = std::move(result);
+            statement.own = std::move(own);
+            cursor = std::make_unique<FbCursor>(statement_, statement.openResult(), shared);
             return DBXERR_NONE;
         }
         if (!readRowsAffected(status))

@@ -1,9 +1,9 @@
 #pragma once
 #include "FbApi.h"
 #include "FbError.h"
-#include "FbHandle.h"
-#include "Sqlda.h"
+#include "FbStatement.h"
 #include "dbx.h"
+#include "fbkit/Sqlda.h"
 
 #include <memory>
 #include <string>
@@ -11,12 +11,9 @@
 
 namespace dbxfb {
 
-class FbConnection;
-class FbCursor;
-
 class FbCommand final : public dbx::ISQLCommand {
 public:
-    FbCommand(FbConnection& connection, std::shared_ptr<const FbApi> api);
+    explicit FbCommand(std::shared_ptr<FbSession> session);
     ~FbCommand() override;
 
     dbx::Status setRowsetSize(int rows) override;
@@ -26,17 +23,6 @@ public:
     dbx::Status execute(std::unique_ptr<dbx::ISQLCursor>& cursor) override;
     dbx::Status getRowsAffected(std::int64_t& rows) override;
     dbx::Status getErrorMessage(std::string& text) override;
-
-    // From the connection: before it disconnects, and when it goes first.
-    void release();
-    void orphan();
-    // From the cursor as it goes.
-    void cursorGone(FbCursor* cursor);
-
-    FbConnection* connection() const { return connection_; }
-    isc_stmt_handle* statement() { return statement_.out(); }
-    XSQLDA* output() { return output_.get(); }
-    bool columnNullable(int index) const { return nullable_[static_cast<std::size_t>(index)]; }
 
 private:
     struct Parameter {
@@ -48,32 +34,25 @@ private:
         short subType = 0;
     };
 
-    dbx::Status describe(ISC_STATUS* status, bool parameters);
+    FbSession& session() { return *statement_->session; }
+    [[nodiscard]] dbx::Status describe(ISC_STATUS* status, bool parameters);
     void layOutRow();
     bool readStatementType(ISC_STATUS* status);
     bool readRowsAffected(ISC_STATUS* status);
     void bindParameters();
-    void closeCursor();
     // Commits the transaction the last prepare began and no execute took over.
     bool endPreparedIn(ISC_STATUS* status);
-    Parameter* parameter(int index);
+    // The parameter at `index` (from 1) of the prepared statement.
+    [[nodiscard]] dbx::Status parameter(int index, Parameter*& found);
 
-    FbConnection* connection_;
     std::shared_ptr<const FbApi> api_;
     ErrorState error_;
-    StatementHandle statement_;
-    bool prepared_ = false;
+    std::shared_ptr<FbStatement> statement_;
     bool readOnly_ = false; // a query: its own transactions are read-only
-    TransactionHandle preparedIn_;
     int statementType_ = 0;
-    Sqlda input_;
-    Sqlda output_;
+    fbkit::Sqlda input_;
     std::vector<Parameter> parameters_;
-    std::vector<std::uint64_t> row_; // the fetched row, every column 8-byte aligned
-    std::vector<short> indicators_;
-    std::vector<bool> nullable_;
     std::int64_t rowsAffected_ = 0;
-    FbCursor* cursor_ = nullptr;
 };
 
 } // namespace dbxfb

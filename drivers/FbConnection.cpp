@@ -1,181 +1,37 @@
 #include "FbConnection.h"
 
 #include "FbCommand.h"
-#include "FbMetaData.h"
-
 
 namespace dbxfb {
 
 using namespace dbx;
 
-namespace {
-
-// Parameter block items carry one-byte lengths.
-bool addText(std::string& block, char item, const std::string& value)
-{
-    if (value.size() > 255)
-        return false;
-    block += item;
-    block += static_cast<char>(value.size());
-    block += value;
-    return true;
-}
-
-void addInteger(std::string& block, char item, std::uint32_t value)
-{
-    block += item;
-    block += char(4);
-    for (int i = 0; i < 4; ++i)
-        block += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-// "host:path", "host/port:path" and "inet://..." name a server; "C:\..." is a drive.
-bool hasServerPart(const std::string& database)
-{
-    if (database.find("://") != std::string::npos)
-        return true;
-    const auto colon = database.find(':');
-    if (colon == std::string::npos)
-        return false;
-    const bool driveLetter = colon == 1 && database.size() > 2 && (database[2] == '\\' || database[2] == '/');
-    return !driveLetter;
-}
-
-} // namespace
-
-FbConnection::FbConnection(std::shared_ptr<const FbApi> api)
-    : api_(std::move(api)), attachment_(api_.get()), explicit_(api_.get()), retained_(api_.get()), pending_(api_.get())
-{
-}
+FbConnection::FbConnection(std::shared_ptr<const FbApi> api) : session_(std::make_shared<FbSession>(std::move(api))) {}
 
 FbConnection::~FbConnection()
 {
-    disconnect();
-    for (FbCommand* command : commands_)
-        command->orphan();
+    // Nothing to do about a failure here: the session ends either way.
+    (void)session_->disconnect();
 }
 
 Status FbConnection::setOption(ConnectionOption option, std::int64_t value)
 {
-    return error_.guarded([&]() -> Status { return applyOption(option, value); });
-}
-
-Status FbConnection::applyOption(ConnectionOption option, std::int64_t value)
-{
-    switch (option) {
-    case ConnectionOption::WaitOnLocks: options_.waitOnLocks = value != 0; break;
-    case ConnectionOption::CommitRetain: options_.commitRetain = value != 0; break;
-    case ConnectionOption::AutoCommit: options_.autoCommit = value != 0; break;
-    case ConnectionOption::TrimChar: options_.trimChar = value != 0; break;
-    case ConnectionOption::BlobSize: options_.blobSize = value; break;
-    case ConnectionOption::TransIsolation:
-        if (value < 0 || value > static_cast<std::int64_t>(Isolation::DirtyRead))
-            return error_.fail(DBXERR_INVALIDXISOLEVEL, "Unknown transaction isolation " + std::to_string(value));
-        options_.isolation = static_cast<Isolation>(value);
-        break;
-    case ConnectionOption::SqlDialect:
-        if (value != 1 && value != 3)
-            return error_.fail(DBXERR_INVALIDPARAM, "SQL dialect " + std::to_string(value) + " is not supported");
-        options_.sqlDialect = static_cast<int>(value);
-        break;
-    case ConnectionOption::ConnectTimeout:
-        if (value < 0 || value > 0xFFFFFFFFLL)
-            return error_.fail(DBXERR_INVALIDPARAM, "Invalid connect time-out " + std::to_string(value));
-        options_.connectTimeout = static_cast<int>(value);
-        break;
-    // No counterpart in Firebird: the client blocks, authenticates by password, and
-    // runs one transaction at a time for this driver.
-    case ConnectionOption::BlockingMode:
-    case ConnectionOption::OSAuthentication:
-    case ConnectionOption::MultipleTransaction:
-        break;
-    default:
-        return error_.fail(DBXERR_INVALIDPARAM, "The option takes a text");
-    }
-    return DBXERR_NONE;
+    return session_->setOption(option, value);
 }
 
 Status FbConnection::setOption(ConnectionOption option, const std::string& value)
 {
-    return error_.guarded([&]() -> Status {
-        switch (option) {
-        case ConnectionOption::HostName: options_.hostName = value; break;
-        case ConnectionOption::ServerPort: options_.serverPort = value; break;
-        case ConnectionOption::RoleName: options_.roleName = value; break;
-        case ConnectionOption::ServerCharSet: options_.serverCharSet = value; break;
-        case ConnectionOption::CustomString: break; // nothing in Firebird to give it to
-        default: return error_.fail(DBXERR_INVALIDPARAM, "The option takes a number");
-        }
-        return DBXERR_NONE;
-    });
-}
-
-std::string FbConnection::attachmentName(const std::string& database) const
-{
-    if (options_.hostName.empty() || hasServerPart(database))
-        return database;
-    std::string server = options_.hostName;
-    if (!options_.serverPort.empty())
-        server += '/' + options_.serverPort;
-    return server + ':' + database;
+    return session_->setOption(option, value);
 }
 
 Status FbConnection::connect(const std::string& database, const std::string& user, const std::string& password)
 {
-    return error_.guarded([&]() -> Status {
-        if (connected())
-            return error_.fail(DBXERR_INVALIDHNDL, "The connection is already open");
-        std::string dpb(1, char(isc_dpb_version1));
-        bool fits = addText(dpb, isc_dpb_user_name, user) && addText(dpb, isc_dpb_password, password);
-        if (!options_.roleName.empty())
-            fits = fits && addText(dpb, isc_dpb_sql_role_name, options_.roleName);
-        if (!options_.serverCharSet.empty())
-            fits = fits && addText(dpb, isc_dpb_lc_ctype, options_.serverCharSet);
-        if (!fits)
-            return error_.fail(DBXERR_INVALIDLEN, "A login value is longer than 255 bytes");
-        dpb += char(isc_dpb_sql_dialect);
-        dpb += char(1);
-        dpb += static_cast<char>(options_.sqlDialect);
-        if (options_.connectTimeout > 0)
-            addInteger(dpb, isc_dpb_connect_timeout, static_cast<std::uint32_t>(options_.connectTimeout));
-
-        const std::string name = attachmentName(database);
-        if (name.size() > 32767)
-            return error_.fail(DBXERR_INVALIDLEN, "The database name is too long");
-        ISC_STATUS_ARRAY status;
-        if (api_->attachDatabase(status, static_cast<short>(name.size()), name.c_str(),
-                                 attachment_.out(), static_cast<short>(dpb.size()), dpb.data())) {
-            attachment_.forget();
-            return error_.serverFail(*api_, status);
-        }
-        return DBXERR_NONE;
-    });
+    return session_->connect(database, user, password);
 }
 
 Status FbConnection::disconnect()
 {
-    return error_.guarded([&]() -> Status {
-        for (FbCommand* command : commands_)
-            command->release();
-        spareStatements_.clear();
-        explicit_.reset();
-        explicitActive_ = false;
-        pending_.reset();
-        ISC_STATUS_ARRAY status;
-        // A retained context holds no work of its own any more: its commit has been made.
-        if (retained_ && !api_->commitTransaction(status, retained_.out()))
-            retained_.forget();
-        retained_.reset();
-        if (!connected())
-            return DBXERR_NONE;
-        if (api_->detachDatabase(status, attachment_.out())) {
-            const Status failed = error_.serverFail(*api_, status);
-            attachment_.forget();
-            return failed;
-        }
-        attachment_.forget();
-        return DBXERR_NONE;
-    });
+    return session_->disconnect();
 }
 
 Status FbConnection::getMaxActiveStatements(int& count)
@@ -186,9 +42,9 @@ Status FbConnection::getMaxActiveStatements(int& count)
 
 Status FbConnection::getMetaData(ISQLMetaData*& metaData)
 {
-    return error_.guarded([&]() -> Status {
+    return session_->error().guarded([&]() -> Status {
         if (!metaData_)
-            metaData_ = std::make_unique<FbMetaData>(*this);
+            metaData_ = std::make_unique<FbMetaData>(*session_);
         metaData = metaData_.get();
         return DBXERR_NONE;
     });
@@ -196,154 +52,32 @@ Status FbConnection::getMetaData(ISQLMetaData*& metaData)
 
 Status FbConnection::createCommand(std::unique_ptr<ISQLCommand>& command)
 {
-    return error_.guarded([&]() -> Status {
-        if (!connected())
-            return error_.fail(DBXERR_INVALIDHNDL, "The connection is not open");
-        command = std::make_unique<FbCommand>(*this, api_);
+    return session_->error().guarded([&]() -> Status {
+        if (!session_->connected())
+            return session_->error().fail(DBXERR_INVALIDHNDL, "The connection is not open");
+        command = std::make_unique<FbCommand>(session_);
         return DBXERR_NONE;
     });
-}
-
-bool FbConnection::startTransaction(TransactionHandle& handle, Isolation isolation, bool readOnly, ISC_STATUS* status)
-{
-    char tpb[8];
-    unsigned short length = 0;
-    tpb[length++] = isc_tpb_version3;
-    tpb[length++] = readOnly ? isc_tpb_read : isc_tpb_write;
-    // Firebird has no dirty read; read committed is the nearest it offers.
-    if (isolation == Isolation::RepeatableRead) {
-        tpb[length++] = isc_tpb_concurrency;
-    } else {
-        tpb[length++] = isc_tpb_read_committed;
-        tpb[length++] = isc_tpb_rec_version;
-    }
-    tpb[length++] = options_.waitOnLocks ? isc_tpb_wait : isc_tpb_nowait;
-    if (api_->startTransaction(status, handle.out(), 1, attachment_.out(), length, tpb)) {
-        handle.forget();
-        return false;
-    }
-    return true;
-}
-
-isc_tr_handle* FbConnection::activeTransaction()
-{
-    if (explicitActive_)
-        return explicit_.out();
-    return pending_ ? pending_.out() : nullptr;
-}
-
-isc_tr_handle* FbConnection::statementTransaction(TransactionHandle& own, bool readOnly, ISC_STATUS* status)
-{
-    if (isc_tr_handle* active = activeTransaction())
-        return active;
-    if (!options_.autoCommit) {
-        if (!pending_ && !startTransaction(pending_, options_.isolation, false, status))
-            return nullptr;
-        return pending_.out();
-    }
-    own = TransactionHandle(api_.get());
-    return startTransaction(own, options_.isolation, readOnly, status) ? own.out() : nullptr;
-}
-
-void FbConnection::attach(FbCommand* command)
-{
-    commands_.push_back(command);
-}
-
-void FbConnection::detach(FbCommand* command)
-{
-    std::erase(commands_, command);
-}
-
-StatementHandle FbConnection::takeStatement()
-{
-    if (spareStatements_.empty())
-        return StatementHandle(api_.get());
-    StatementHandle statement = std::move(spareStatements_.back());
-    spareStatements_.pop_back();
-    return statement;
-}
-
-void FbConnection::keepStatement(StatementHandle statement)
-{
-    // A few cover every statement the program has at one time.
-    constexpr std::size_t kept = 8;
-    if (connected() && statement && spareStatements_.size() < kept)
-        spareStatements_.push_back(std::move(statement));
 }
 
 Status FbConnection::beginTransaction(int transactionId, Isolation isolation, Access access)
 {
-    return error_.guarded([&]() -> Status {
-        if (!connected())
-            return error_.fail(DBXERR_INVALIDHNDL, "The connection is not open");
-        if (explicitActive_ || pending_)
-            return error_.fail(DBXERR_LOCALTRANSACTIVE, "A transaction is already active");
-        if (isolation != Isolation::ReadCommitted && isolation != Isolation::RepeatableRead
-            && isolation != Isolation::DirtyRead)
-            return error_.fail(DBXERR_INVALIDXISOLEVEL, "Unknown transaction isolation");
-        ISC_STATUS_ARRAY status;
-        // Dirty read is read committed in Firebird, so only repeatable read differs.
-        const auto snapshot = [](Isolation i) { return i == Isolation::RepeatableRead; };
-        const bool readOnly = access == Access::ReadOnly;
-        // A retained transaction may write, so a read-only one never continues it.
-        if (retained_ && !readOnly && snapshot(retainedIsolation_) == snapshot(isolation)) {
-            explicit_ = std::move(retained_);
-        } else {
-            if (retained_ && !api_->commitTransaction(status, retained_.out()))
-                retained_.forget();
-            retained_.reset();
-            if (!startTransaction(explicit_, isolation, readOnly, status))
-                return error_.serverFail(*api_, status);
-        }
-        explicitId_ = transactionId;
-        explicitActive_ = true;
-        explicitReadOnly_ = readOnly;
-        retainedIsolation_ = isolation;
-        return DBXERR_NONE;
-    });
-}
-
-Status FbConnection::endExplicit(int transactionId, bool commit)
-{
-    return error_.guarded([&]() -> Status {
-        if (!explicitActive_ || transactionId != explicitId_)
-            return error_.fail(DBXERR_INVALIDTXNID, "No transaction " + std::to_string(transactionId) + " is active");
-        ISC_STATUS_ARRAY status;
-        if (commit && options_.commitRetain && !explicitReadOnly_) {
-            if (api_->commitRetaining(status, explicit_.out()))
-                return error_.serverFail(*api_, status);
-            retained_ = std::move(explicit_);
-        } else if (commit) {
-            // A failed commit leaves the transaction active, for the caller to roll back.
-            if (api_->commitTransaction(status, explicit_.out()))
-                return error_.serverFail(*api_, status);
-            explicit_.forget();
-        } else {
-            explicitActive_ = false;
-            const bool failed = api_->rollbackTransaction(status, explicit_.out()) != 0;
-            explicit_.forget();
-            if (failed)
-                return error_.serverFail(*api_, status);
-        }
-        explicitActive_ = false;
-        return DBXERR_NONE;
-    });
+    return session_->beginTransaction(transactionId, isolation, access);
 }
 
 Status FbConnection::commit(int transactionId)
 {
-    return endExplicit(transactionId, true);
+    return session_->endExplicit(transactionId, true);
 }
 
 Status FbConnection::rollback(int transactionId)
 {
-    return endExplicit(transactionId, false);
+    return session_->endExplicit(transactionId, false);
 }
 
 Status FbConnection::getErrorMessage(std::string& text)
 {
-    return error_.guarded([&]() -> Status { return error_.copyTo(text); });
+    return session_->error().guarded([&]() -> Status { return session_->error().copyTo(text); });
 }
 
 } // namespace dbxfb

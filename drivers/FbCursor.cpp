@@ -1,10 +1,9 @@
 #include "FbCursor.h"
 
-#include "FbCommand.h"
-#include "FbConnection.h"
 #include "ValueText.h"
+#include "fbkit/Blob.h"
+#include "fbkit/Sqlda.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -63,41 +62,24 @@ T load(const char* data)
 
 } // namespace
 
-FbCursor::FbCursor(FbCommand& command, std::shared_ptr<const FbApi> api, TransactionHandle own, isc_tr_handle* shared)
-    : command_(&command),
-      api_(std::move(api)),
-      own_(std::move(own)),
+FbCursor::FbCursor(std::shared_ptr<FbStatement> statement, unsigned number, isc_tr_handle* shared)
+    : statement_(std::move(statement)),
+      number_(number),
+      api_(statement_->session->api()),
       shared_(shared),
-      statement_(command.statement()),
-      output_(command.output()),
-      trimChar_(command.connection()->options().trimChar),
-      blobLimit_(command.connection()->options().blobSize)
+      trimChar_(statement_->session->options().trimChar),
+      blobLimit_(statement_->session->options().blobSize)
 {
-    columns_.reserve(static_cast<std::size_t>(output_->sqld));
-    for (int i = 0; i < output_->sqld; ++i)
-        columns_.push_back(Column{&output_->sqlvar[i], static_cast<short>(output_->sqlvar[i].sqltype & ~1), {}});
+    const fbkit::Sqlda& output = statement_->output;
+    columns_.reserve(static_cast<std::size_t>(output.count()));
+    for (int i = 0; i < output.count(); ++i)
+        columns_.push_back(Column{&output[i], static_cast<short>(output[i].sqltype & ~1), {}});
 }
 
 FbCursor::~FbCursor()
 {
-    if (command_) {
-        FbCommand* command = command_;
-        detach();
-        command->cursorGone(this);
-    }
-}
-
-void FbCursor::detach()
-{
-    if (!command_)
-        return;
-    ISC_STATUS_ARRAY status;
-    api_->freeStatement(status, statement_, DSQL_close);
-    if (own_ && !api_->commitTransaction(status, own_.out()))
-        own_.forget();
-    own_.reset();
-    command_ = nullptr;
-    onRow_ = false;
+    if (open())
+        statement_->closeResult();
 }
 
 Status FbCursor::getColumnCount(int& count)
@@ -106,7 +88,7 @@ Status FbCursor::getColumnCount(int& count)
     return DBXERR_NONE;
 }
 
-Status FbCursor::check(int column)
+Status FbCursor::checkColumn(int column)
 {
     if (column < 1 || static_cast<std::size_t>(column) > columns_.size())
         return error_.fail(DBXERR_OUTOFRANGE, "Column " + std::to_string(column) + " out of range");
@@ -116,7 +98,7 @@ Status FbCursor::check(int column)
 Status FbCursor::getColumnInfo(int column, ColumnInfo& info)
 {
     return error_.guarded([&]() -> Status {
-        if (const Status bad = check(column))
+        if (const Status bad = checkColumn(column))
             return bad;
         const XSQLVAR& var = *columns_[static_cast<std::size_t>(column - 1)].var;
         info.name.assign(var.aliasname, static_cast<std::size_t>(var.aliasname_length));
@@ -124,7 +106,7 @@ Status FbCursor::getColumnInfo(int column, ColumnInfo& info)
         const short type = static_cast<short>(var.sqltype & ~1);
         info.size = type == SQL_TEXT || type == SQL_VARYING ? var.sqllen : textWidth(var);
         info.scale = var.sqlscale < 0 ? -var.sqlscale : 0;
-        info.nullable = command_ ? command_->columnNullable(column - 1) : true;
+        info.nullable = open() ? statement_->nullable[static_cast<std::size_t>(column - 1)] : true;
         return DBXERR_NONE;
     });
 }
@@ -132,12 +114,12 @@ Status FbCursor::getColumnInfo(int column, ColumnInfo& info)
 Status FbCursor::next()
 {
     return error_.guarded([&]() -> Status {
-        if (!command_)
+        if (!open())
             return error_.fail(DBXERR_INVALIDHNDL, "The result is closed");
         if (atEnd_)
             return error_.fail(DBXERR_EOF, "No more rows");
         ISC_STATUS_ARRAY status;
-        const ISC_STATUS result = api_->fetch(status, statement_, SQLDA_VERSION1, output_);
+        const ISC_STATUS result = api_->fetch(status, statement_->handle.out(), SQLDA_VERSION1, statement_->output.get());
         if (result == 100) {
             atEnd_ = true;
             onRow_ = false;
@@ -155,9 +137,9 @@ Status FbCursor::next()
 Status FbCursor::isNull(int column, bool& null)
 {
     return error_.guarded([&]() -> Status {
-        if (const Status bad = check(column))
+        if (const Status bad = checkColumn(column))
             return bad;
-        if (!onRow_)
+        if (!onRow())
             return error_.fail(DBXERR_EOF, "No current row");
         null = *columns_[static_cast<std::size_t>(column - 1)].var->sqlind < 0;
         return DBXERR_NONE;
@@ -166,8 +148,8 @@ Status FbCursor::isNull(int column, bool& null)
 
 Status FbCursor::getText(int column, const char*& data, std::size_t& length)
 {
-    if (column < 1 || static_cast<std::size_t>(column) > columns_.size() || !onRow_)
-        return error_.guarded([&]() -> Status { return onRow_ ? check(column) : error_.fail(DBXERR_EOF, "No current row"); });
+    if (column < 1 || static_cast<std::size_t>(column) > columns_.size() || !onRow())
+        return error_.guarded([&]() -> Status { return onRow() ? checkColumn(column) : error_.fail(DBXERR_EOF, "No current row"); });
     Column& c = columns_[static_cast<std::size_t>(column - 1)];
     const XSQLVAR& var = *c.var;
     if (*var.sqlind < 0) {
@@ -176,15 +158,11 @@ Status FbCursor::getText(int column, const char*& data, std::size_t& length)
         return DBXERR_NONE;
     }
     // Text is handed out where the client put it.
-    if (c.type == SQL_VARYING) {
-        data = var.sqldata + 2;
-        length = load<unsigned short>(var.sqldata);
-        return DBXERR_NONE;
-    }
-    if (c.type == SQL_TEXT) {
-        data = var.sqldata;
-        length = static_cast<std::size_t>(var.sqllen);
-        if (trimChar_)
+    if (c.type == SQL_VARYING || c.type == SQL_TEXT) {
+        const std::string_view text = fbkit::fetchedText(var);
+        data = text.data();
+        length = text.size();
+        if (trimChar_ && c.type == SQL_TEXT)
             while (length > 0 && data[length - 1] == ' ')
                 --length;
         return DBXERR_NONE;
@@ -220,29 +198,16 @@ Status FbCursor::format(Column& c, const char*& data, std::size_t& length)
 Status FbCursor::readBlob(Column& c)
 {
     c.text.clear();
-    if (!command_ || !command_->connection())
+    if (!open())
         return error_.fail(DBXERR_INVALIDHNDL, "The result is closed");
-    isc_tr_handle* transaction = own_ ? own_.out() : shared_;
-    ISC_QUAD id = load<ISC_QUAD>(c.var->sqldata);
-    ISC_STATUS_ARRAY status;
-    BlobHandle blob(api_.get());
-    if (api_->openBlob(status, command_->connection()->database(), transaction, blob.out(), &id, 0, nullptr)) {
-        blob.forget();
-        return error_.serverFail(*api_, status);
-    }
+    fbkit::TransactionHandle& own = statement_->own;
+    isc_tr_handle* transaction = own ? own.out() : shared_;
     // BlobSize counts kilobytes; -1 (or 0) reads the whole value.
     const std::size_t limit = blobLimit_ > 0 ? static_cast<std::size_t>(blobLimit_) * 1024 : SIZE_MAX;
-    char segment[16384];
-    while (c.text.size() < limit) {
-        unsigned short got = 0;
-        const ISC_STATUS result = api_->getSegment(status, blob.out(), &got, sizeof segment, segment);
-        if (result && result != isc_segment) {
-            if (result == isc_segstr_eof)
-                break;
-            return error_.serverFail(*api_, status);
-        }
-        c.text.append(segment, std::min<std::size_t>(got, limit - c.text.size()));
-    }
+    ISC_STATUS_ARRAY status;
+    if (!fbkit::readBlob(*api_, status, statement_->session->database(), transaction, load<ISC_QUAD>(c.var->sqldata),
+                         limit, c.text))
+        return error_.serverFail(*api_, status);
     return DBXERR_NONE;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 #include "FbApi.h"
 #include "FbError.h"
-#include "FbHandle.h"
+#include "FbStatement.h"
 #include "dbx.h"
 
 #include <memory>
@@ -10,13 +10,11 @@
 
 namespace dbxfb {
 
-class FbCommand;
-
 class FbCursor final : public dbx::ISQLCursor {
 public:
-    // `own` is the statement's own transaction, committed when the cursor goes; without
-    // one the cursor reads in `shared`, a transaction of the connection.
-    FbCursor(FbCommand& command, std::shared_ptr<const FbApi> api, TransactionHandle own, isc_tr_handle* shared);
+    // The open result `number` of `statement`; without a transaction of the statement's
+    // own it reads in `shared`, a transaction of the session's.
+    FbCursor(std::shared_ptr<FbStatement> statement, unsigned number, isc_tr_handle* shared);
     ~FbCursor() override;
 
     dbx::Status getColumnCount(int& count) override;
@@ -26,9 +24,6 @@ public:
     dbx::Status getText(int column, const char*& data, std::size_t& length) override;
     dbx::Status getErrorMessage(std::string& text) override;
 
-    // Closes the result and ends its own transaction; later calls fail.
-    void detach();
-
 private:
     struct Column {
         const XSQLVAR* var;
@@ -36,17 +31,18 @@ private:
         std::string text; // formatted values and blobs
     };
 
-    dbx::Status check(int column);
-    dbx::Status readBlob(Column& column);
-    dbx::Status format(Column& column, const char*& data, std::size_t& length);
+    // Until the command runs again, prepares again, goes, or the session disconnects.
+    bool open() const { return statement_->resultOpen(number_); }
+    bool onRow() const { return onRow_ && open(); }
+    [[nodiscard]] dbx::Status checkColumn(int column);
+    [[nodiscard]] dbx::Status readBlob(Column& column);
+    [[nodiscard]] dbx::Status format(Column& column, const char*& data, std::size_t& length);
 
-    FbCommand* command_;
+    std::shared_ptr<FbStatement> statement_;
+    unsigned number_;
     std::shared_ptr<const FbApi> api_;
     ErrorState error_;
-    TransactionHandle own_;
     isc_tr_handle* shared_;
-    isc_stmt_handle* statement_;
-    XSQLDA* output_;
     std::vector<Column> columns_;
     bool trimChar_;
     std::int64_t blobLimit_;

@@ -12,16 +12,16 @@ namespace dbxfb {
 
 class ErrorState {
 public:
-    dbx::Status fail(dbx::Status status, std::string text)
+    [[nodiscard]] dbx::Status fail(dbx::Status status, std::string text)
     {
         lastError_ = std::move(text);
         return status;
     }
-    dbx::Status serverFail(const FbApi& api, const ISC_STATUS* status)
+    [[nodiscard]] dbx::Status serverFail(const FbApi& api, const ISC_STATUS* status)
     {
-        return fail(dbx::DBXERR_SERVER, api.errorText(status));
+        return fail(dbx::DBXERR_SERVER, api.statusText(status));
     }
-    dbx::Status copyTo(std::string& text) const
+    [[nodiscard]] dbx::Status copyTo(std::string& text) const
     {
         text = lastError_;
         return dbx::DBXERR_NONE;
@@ -29,7 +29,7 @@ public:
 
     // Runs `body`, turning an escaping exception into a status.
     template <typename Body>
-    dbx::Status guarded(Body&& body) noexcept
+    [[nodiscard]] dbx::Status guarded(Body&& body) noexcept
     {
         try {
             return body();

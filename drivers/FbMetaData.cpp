@@ -1,6 +1,6 @@
 #include "FbMetaData.h"
 
-#include "FbConnection.h"
+#include "FbSession.h"
 
 namespace dbxfb {
 
@@ -16,7 +16,7 @@ Status FbMetaData::getQuoteChar(std::string& quote)
 {
     return error_.guarded([&]() -> Status {
         // Dialect 1 has no quoted identifiers: there a double quote delimits a string.
-        quote = connection_.options().sqlDialect == 1 ? "" : "\"";
+        quote = session_.options().sqlDialect == 1 ? "" : "\"";
         return DBXERR_NONE;
     });
 }

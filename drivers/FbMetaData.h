@@ -6,11 +6,11 @@
 
 namespace dbxfb {
 
-class FbConnection;
+class FbSession;
 
 class FbMetaData final : public dbx::ISQLMetaData {
 public:
-    explicit FbMetaData(const FbConnection& connection) : connection_(connection) {}
+    explicit FbMetaData(const FbSession& session) : session_(session) {}
 
     dbx::Status setSchemaName(const std::string& schema) override;
     dbx::Status getQuoteChar(std::string& quote) override;
@@ -19,7 +19,7 @@ public:
     dbx::Status getErrorMessage(std::string& text) override;
 
 private:
-    const FbConnection& connection_;
+    const FbSession& session_;
     ErrorState error_;
 };
 

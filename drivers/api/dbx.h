@@ -9,7 +9,7 @@
 // Object lifetimes: the driver outlives its connections, a connection outlives its
 // commands and its metadata object, a command outlives its cursor. The library is never
 // unloaded while the process runs, so objects may be deleted through their virtual
-// destructors from the caller's side.
+// destructors from the caller's side. Every status is meant to be looked at.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -98,66 +98,66 @@ struct ColumnInfo {
 class ISQLCursor {
 public:
     virtual ~ISQLCursor() = default;
-    virtual Status getColumnCount(int& count) = 0;
-    virtual Status getColumnInfo(int column, ColumnInfo& info) = 0; // column counts from 1
+    [[nodiscard]] virtual Status getColumnCount(int& count) = 0;
+    [[nodiscard]] virtual Status getColumnInfo(int column, ColumnInfo& info) = 0; // column counts from 1
     // Moves to the next row; DBXERR_EOF after the last one.
-    virtual Status next() = 0;
-    virtual Status isNull(int column, bool& null) = 0;
+    [[nodiscard]] virtual Status next() = 0;
+    [[nodiscard]] virtual Status isNull(int column, bool& null) = 0;
     // The current row's value as text bytes (numbers and dates formatted by the driver);
     // valid until the next call of next(). A null gives an empty text.
-    virtual Status getText(int column, const char*& data, std::size_t& length) = 0;
-    virtual Status getErrorMessage(std::string& text) = 0;
+    [[nodiscard]] virtual Status getText(int column, const char*& data, std::size_t& length) = 0;
+    [[nodiscard]] virtual Status getErrorMessage(std::string& text) = 0;
 };
 
 class ISQLCommand {
 public:
     virtual ~ISQLCommand() = default;
-    virtual Status setRowsetSize(int rows) = 0;
-    virtual Status prepare(const std::string& sql, int parameterCount) = 0;
+    [[nodiscard]] virtual Status setRowsetSize(int rows) = 0;
+    [[nodiscard]] virtual Status prepare(const std::string& sql, int parameterCount) = 0;
     // Parameters count from 1, in the order of the statement's markers.
-    virtual Status setTextParameter(int index, const char* data, std::size_t length) = 0;
-    virtual Status setNullParameter(int index) = 0;
+    [[nodiscard]] virtual Status setTextParameter(int index, const char* data, std::size_t length) = 0;
+    [[nodiscard]] virtual Status setNullParameter(int index) = 0;
     // Runs the prepared statement. A statement with a result gives a cursor; one
     // without leaves `cursor` empty. Outside an explicit transaction each statement is
     // committed by the driver on its own (for a query: when its cursor is deleted).
-    virtual Status execute(std::unique_ptr<ISQLCursor>& cursor) = 0;
-    virtual Status getRowsAffected(std::int64_t& rows) = 0;
-    virtual Status getErrorMessage(std::string& text) = 0;
+    [[nodiscard]] virtual Status execute(std::unique_ptr<ISQLCursor>& cursor) = 0;
+    [[nodiscard]] virtual Status getRowsAffected(std::int64_t& rows) = 0;
+    [[nodiscard]] virtual Status getErrorMessage(std::string& text) = 0;
 };
 
 class ISQLMetaData {
 public:
     virtual ~ISQLMetaData() = default;
-    virtual Status setSchemaName(const std::string& schema) = 0;
-    virtual Status getQuoteChar(std::string& quote) = 0;
-    virtual Status getTransactionsSupported(bool& supported) = 0;
-    virtual Status getMultipleTransactionsSupported(bool& supported) = 0;
-    virtual Status getErrorMessage(std::string& text) = 0;
+    [[nodiscard]] virtual Status setSchemaName(const std::string& schema) = 0;
+    [[nodiscard]] virtual Status getQuoteChar(std::string& quote) = 0;
+    [[nodiscard]] virtual Status getTransactionsSupported(bool& supported) = 0;
+    [[nodiscard]] virtual Status getMultipleTransactionsSupported(bool& supported) = 0;
+    [[nodiscard]] virtual Status getErrorMessage(std::string& text) = 0;
 };
 
 class ISQLConnection {
 public:
     virtual ~ISQLConnection() = default;
-    virtual Status setOption(ConnectionOption option, std::int64_t value) = 0;
-    virtual Status setOption(ConnectionOption option, const std::string& value) = 0;
-    virtual Status connect(const std::string& database, const std::string& user, const std::string& password) = 0;
-    virtual Status disconnect() = 0;
-    virtual Status getMaxActiveStatements(int& count) = 0; // 0: no limit
+    [[nodiscard]] virtual Status setOption(ConnectionOption option, std::int64_t value) = 0;
+    [[nodiscard]] virtual Status setOption(ConnectionOption option, const std::string& value) = 0;
+    [[nodiscard]] virtual Status connect(const std::string& database, const std::string& user, const std::string& password) = 0;
+    [[nodiscard]] virtual Status disconnect() = 0;
+    [[nodiscard]] virtual Status getMaxActiveStatements(int& count) = 0; // 0: no limit
     // The metadata object stays owned by the connection.
-    virtual Status getMetaData(ISQLMetaData*& metaData) = 0;
-    virtual Status createCommand(std::unique_ptr<ISQLCommand>& command) = 0;
+    [[nodiscard]] virtual Status getMetaData(ISQLMetaData*& metaData) = 0;
+    [[nodiscard]] virtual Status createCommand(std::unique_ptr<ISQLCommand>& command) = 0;
     // Explicit transactions: while one is active, every command of this connection runs in it.
-    virtual Status beginTransaction(int transactionId, Isolation isolation, Access access = Access::ReadWrite) = 0;
-    virtual Status commit(int transactionId) = 0;
-    virtual Status rollback(int transactionId) = 0;
-    virtual Status getErrorMessage(std::string& text) = 0;
+    [[nodiscard]] virtual Status beginTransaction(int transactionId, Isolation isolation, Access access = Access::ReadWrite) = 0;
+    [[nodiscard]] virtual Status commit(int transactionId) = 0;
+    [[nodiscard]] virtual Status rollback(int transactionId) = 0;
+    [[nodiscard]] virtual Status getErrorMessage(std::string& text) = 0;
 };
 
 class ISQLDriver {
 public:
     virtual ~ISQLDriver() = default;
-    virtual Status getConnection(std::unique_ptr<ISQLConnection>& connection) = 0;
-    virtual Status getErrorMessage(std::string& text) = 0;
+    [[nodiscard]] virtual Status getConnection(std::unique_ptr<ISQLConnection>& connection) = 0;
+    [[nodiscard]] virtual Status getErrorMessage(std::string& text) = 0;
 };
 
 // The entry point: loads the vendor client library by name. A non-zero status means

@@ -229,7 +229,7 @@ void TestConnection::driverErrorMessages()
     TSQLConnection connection;
     const auto message = [&](dbx::Status status, FakeSource source) {
         try {
-            connection.raiseDriverError(status, &source);
+            connection.check(&source, status);
         } catch (const EDriverError& e) {
             return e.message();
         }

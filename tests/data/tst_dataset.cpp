@@ -6,6 +6,7 @@
 #include "SqlStatement.h"
 #include "TestDatabase.h"
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -46,6 +47,7 @@ private slots:
     void emptyLogSendsNothing();
     void unpostedInsertVanishes();
     void refusesUnencodableText();
+    void fetchedBytesGoBackAsTheyAre();
 
 private:
     std::vector<RawFirebird::Row> rows(const std::string& where = "1=1");
@@ -348,6 +350,28 @@ void TestDataSet::refusesUnencodableText()
     c.dataSet.edit();
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, c.dataSet.setFieldText(6, QString::fromUtf8("\xF0\x9F\x98\x80")));
     QVERIFY(!c.dataSet.modified());
+}
+
+// A value fetched goes back as the bytes it was fetched as, even bytes that are no text of
+// the connection's character set: here a code page 950 name read over a UTF-8 connection.
+void TestDataSet::fetchedBytesGoBackAsTheyAre()
+{
+    const auto restore = qScopeGuard([&] { db_->writeConnectionsFile(db_->connectionsText()); });
+    db_->writeConnectionsFile(db_->connectionsText().replace(QStringLiteral("ServerCharSet="),
+                                                             QStringLiteral("ServerCharSet=UTF8")));
+    raw().execute({"UPDATE POS_DAY SET EMPLOYEE_NAME = x'A4FDA4E9' WHERE EMPLOYEE_ID IN ('E01', 'E03')"});
+    Chain& c = *chain_;
+    c.load(QStringLiteral("2026/12/09"));
+    c.go(QStringLiteral("E01"));
+    c.dataSet.edit();
+    c.dataSet.setFieldText(3, QStringLiteral("19:00:00"));
+    c.go(QStringLiteral("E03"));
+    c.dataSet.deleteRecord();
+    QCOMPARE(c.dataSet.applyUpdates(0), 0);
+    QCOMPARE(c.dataSet.applyErrors(), QStringList());
+    QCOMPARE(*db_->scalar("SELECT TIME_OUT FROM POS_DAY WHERE EMPLOYEE_ID = 'E01'"), std::string("19:00:00"));
+    QCOMPARE(*db_->scalar("SELECT EMPLOYEE_NAME FROM POS_DAY WHERE EMPLOYEE_ID = 'E01'"), std::string("\xA4\xFD\xA4\xE9"));
+    QCOMPARE(rows("EMPLOYEE_ID = 'E03'").size(), std::size_t(0));
 }
 
 QTEST_GUILESS_MAIN(TestDataSet)

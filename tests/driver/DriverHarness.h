@@ -32,17 +32,13 @@ inline std::unique_ptr<dbx::ISQLDriver> loadDriver(const char* vendorLib = "libf
     return std::unique_ptr<dbx::ISQLDriver>(driver);
 }
 
-inline std::string errorOf(dbx::ISQLConnection& c)
+// The last error's text of a connection or a command.
+template <class Source>
+std::string errorOf(Source& source)
 {
     std::string text;
-    c.getErrorMessage(text);
-    return text;
-}
-
-inline std::string errorOf(dbx::ISQLCommand& c)
-{
-    std::string text;
-    c.getErrorMessage(text);
+    if (source.getErrorMessage(text) != dbx::DBXERR_NONE)
+        return "(no error text)";
     return text;
 }
 
@@ -60,11 +56,11 @@ inline std::unique_ptr<dbx::ISQLConnection> connectTo(dbx::ISQLDriver& driver, c
     std::unique_ptr<dbx::ISQLConnection> connection;
     if (driver.getConnection(connection) != dbx::DBXERR_NONE)
         return nullptr;
-    connection->setOption(dbx::ConnectionOption::SqlDialect, 3);
-    connection->setOption(dbx::ConnectionOption::WaitOnLocks, options.waitOnLocks);
-    connection->setOption(dbx::ConnectionOption::HostName, options.hostName);
-    connection->setOption(dbx::ConnectionOption::ServerPort, options.serverPort);
-    if (connection->connect(database, "SYSDBA", password) != dbx::DBXERR_NONE) {
+    const bool set = connection->setOption(dbx::ConnectionOption::SqlDialect, 3) == dbx::DBXERR_NONE
+        && connection->setOption(dbx::ConnectionOption::WaitOnLocks, options.waitOnLocks) == dbx::DBXERR_NONE
+        && connection->setOption(dbx::ConnectionOption::HostName, options.hostName) == dbx::DBXERR_NONE
+        && connection->setOption(dbx::ConnectionOption::ServerPort, options.serverPort) == dbx::DBXERR_NONE;
+    if (!set || connection->connect(database, "SYSDBA", password) != dbx::DBXERR_NONE) {
         error = errorOf(*connection);
         return nullptr;
     }
@@ -95,8 +91,8 @@ inline Outcome run(dbx::ISQLConnection& connection, const std::string& sql,
     if (outcome.status == dbx::DBXERR_NONE)
         outcome.status = command->execute(outcome.cursor);
     if (outcome.status == dbx::DBXERR_NONE)
-        command->getRowsAffected(outcome.rows);
-    else
+        outcome.status = command->getRowsAffected(outcome.rows);
+    if (outcome.status != dbx::DBXERR_NONE)
         outcome.error = errorOf(*command);
     return outcome;
 }
@@ -111,15 +107,19 @@ inline std::vector<std::vector<std::string>> rows(dbx::ISQLConnection& connectio
         return result;
     }
     int columns = 0;
-    outcome.cursor->getColumnCount(columns);
+    if (outcome.cursor->getColumnCount(columns) != dbx::DBXERR_NONE)
+        QTest::qFail("no column count", __FILE__, __LINE__);
     while (outcome.cursor->next() == dbx::DBXERR_NONE) {
         std::vector<std::string>& row = result.emplace_back();
         for (int c = 1; c <= columns; ++c) {
             bool null = false;
             const char* data = nullptr;
             std::size_t length = 0;
-            outcome.cursor->isNull(c, null);
-            outcome.cursor->getText(c, data, length);
+            if (outcome.cursor->isNull(c, null) != dbx::DBXERR_NONE
+                || outcome.cursor->getText(c, data, length) != dbx::DBXERR_NONE) {
+                QTest::qFail("a value not read", __FILE__, __LINE__);
+                return result;
+            }
             row.push_back(null ? std::string("<null>") : std::string(data, length));
         }
     }

@@ -29,6 +29,7 @@ private slots:
     void metaData();
     void optionsReachFirebird();
     void objectsOutlivingTheirParts();
+    void resultOutlivingItsCommand();
     void autoCommitOffKeepsWorkPending();
 
 private:
@@ -216,7 +217,7 @@ void TestDriver::explicitTransactions()
         QCOMPARE(run(*connection_, "INSERT INTO T VALUES (2, 'retained')").status, dbx::DBXERR_NONE);
         QCOMPARE(connection_->commit(id), dbx::DBXERR_NONE);
     }
-    connection_->setOption(dbx::ConnectionOption::CommitRetain, 0);
+    QCOMPARE(connection_->setOption(dbx::ConnectionOption::CommitRetain, 0), dbx::DBXERR_NONE);
     QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", "masterkey").query("SELECT TXT FROM T").size(), 3u);
 }
 
@@ -312,9 +313,9 @@ void TestDriver::trimCharTrimsFixedText()
 {
     const std::string sql = "SELECT CAST('ab' AS CHAR(4)), CAST('ab  ' AS VARCHAR(4)) FROM RDB$DATABASE";
     QCOMPARE(firstRow(*connection_, sql), (Texts{"ab  ", "ab  "}));
-    connection_->setOption(dbx::ConnectionOption::TrimChar, 1);
+    QCOMPARE(connection_->setOption(dbx::ConnectionOption::TrimChar, 1), dbx::DBXERR_NONE);
     QCOMPARE(firstRow(*connection_, sql), (Texts{"ab", "ab  "}));
-    connection_->setOption(dbx::ConnectionOption::TrimChar, 0);
+    QCOMPARE(connection_->setOption(dbx::ConnectionOption::TrimChar, 0), dbx::DBXERR_NONE);
 }
 
 void TestDriver::metaData()
@@ -324,9 +325,9 @@ void TestDriver::metaData()
     std::string quote;
     bool transactions = false;
     bool multiple = true;
-    meta->getQuoteChar(quote);
-    meta->getTransactionsSupported(transactions);
-    meta->getMultipleTransactionsSupported(multiple);
+    QCOMPARE(meta->getQuoteChar(quote), dbx::DBXERR_NONE);
+    QCOMPARE(meta->getTransactionsSupported(transactions), dbx::DBXERR_NONE);
+    QCOMPARE(meta->getMultipleTransactionsSupported(multiple), dbx::DBXERR_NONE);
     QCOMPARE(quote, "\"");
     QVERIFY(transactions);
     QVERIFY(!multiple);
@@ -339,10 +340,10 @@ void TestDriver::optionsReachFirebird()
 {
     std::unique_ptr<dbx::ISQLConnection> c;
     QCOMPARE(driver_->getConnection(c), dbx::DBXERR_NONE);
-    c->setOption(dbx::ConnectionOption::RoleName, std::string("CLERK"));
-    c->setOption(dbx::ConnectionOption::ServerCharSet, std::string("WIN1252"));
-    c->setOption(dbx::ConnectionOption::SqlDialect, 1);
-    c->setOption(dbx::ConnectionOption::ConnectTimeout, 5);
+    QCOMPARE(c->setOption(dbx::ConnectionOption::RoleName, std::string("CLERK")), dbx::DBXERR_NONE);
+    QCOMPARE(c->setOption(dbx::ConnectionOption::ServerCharSet, std::string("WIN1252")), dbx::DBXERR_NONE);
+    QCOMPARE(c->setOption(dbx::ConnectionOption::SqlDialect, 1), dbx::DBXERR_NONE);
+    QCOMPARE(c->setOption(dbx::ConnectionOption::ConnectTimeout, 5), dbx::DBXERR_NONE);
     // Accepted and without effect in Firebird.
     QCOMPARE(c->setOption(dbx::ConnectionOption::BlockingMode, 1), dbx::DBXERR_NONE);
     QCOMPARE(c->setOption(dbx::ConnectionOption::CustomString, std::string("x")), dbx::DBXERR_NONE);
@@ -353,9 +354,9 @@ void TestDriver::optionsReachFirebird()
                       " WHERE A.MON$ATTACHMENT_ID = CURRENT_CONNECTION"),
              (Texts{"CLERK", "dialect one", "WIN1252                        "}));
     dbx::ISQLMetaData* meta = nullptr;
-    c->getMetaData(meta);
+    QCOMPARE(c->getMetaData(meta), dbx::DBXERR_NONE);
     std::string quote = "?";
-    meta->getQuoteChar(quote);
+    QCOMPARE(meta->getQuoteChar(quote), dbx::DBXERR_NONE);
     QCOMPARE(quote, "");
     QCOMPARE(c->setOption(dbx::ConnectionOption::SqlDialect, 2), dbx::DBXERR_INVALIDPARAM);
     QCOMPARE(c->setOption(dbx::ConnectionOption::TransIsolation, 7), dbx::DBXERR_INVALIDXISOLEVEL);
@@ -386,11 +387,40 @@ void TestDriver::objectsOutlivingTheirParts()
     QCOMPARE(query.command->execute(second), dbx::DBXERR_INVALIDHNDL);
 }
 
+void TestDriver::resultOutlivingItsCommand()
+{
+    auto c = open();
+    QVERIFY(c);
+    QCOMPARE(run(*c, "INSERT INTO T VALUES (1, 'a')").status, dbx::DBXERR_NONE);
+    auto query = run(*c, "SELECT TXT FROM T");
+    QCOMPARE(query.cursor->next(), dbx::DBXERR_NONE);
+
+    // The command goes first: its result is closed, its columns still described.
+    query.command.reset();
+    QCOMPARE(query.cursor->next(), dbx::DBXERR_INVALIDHNDL);
+    const char* data = nullptr;
+    std::size_t length = 0;
+    QCOMPARE(query.cursor->getText(1, data, length), dbx::DBXERR_EOF);
+    dbx::ColumnInfo info;
+    QCOMPARE(query.cursor->getColumnInfo(1, info), dbx::DBXERR_NONE);
+    QCOMPARE(info.name, "TXT");
+
+    // Neither that result nor a command prepared and never run keeps a transaction the
+    // detach would refuse to leave behind.
+    std::unique_ptr<dbx::ISQLCommand> prepared;
+    QCOMPARE(c->createCommand(prepared), dbx::DBXERR_NONE);
+    QCOMPARE(prepared->prepare("SELECT TXT FROM T", 0), dbx::DBXERR_NONE);
+    QCOMPARE(c->disconnect(), dbx::DBXERR_NONE);
+    std::unique_ptr<dbx::ISQLCursor> none;
+    QCOMPARE(prepared->execute(none), dbx::DBXERR_INVALIDHNDL);
+    query.cursor.reset();
+}
+
 void TestDriver::autoCommitOffKeepsWorkPending()
 {
     auto c = open();
     QVERIFY(c);
-    c->setOption(dbx::ConnectionOption::AutoCommit, 0);
+    QCOMPARE(c->setOption(dbx::ConnectionOption::AutoCommit, 0), dbx::DBXERR_NONE);
     QCOMPARE(run(*c, "INSERT INTO T VALUES (1, 'pending')").status, dbx::DBXERR_NONE);
     QCOMPARE(firstRow(*c, "SELECT COUNT(*) FROM T"), Texts{"1"});
     QCOMPARE(c->beginTransaction(1, dbx::Isolation::ReadCommitted), dbx::DBXERR_LOCALTRANSACTIVE);

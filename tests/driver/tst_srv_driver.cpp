@@ -128,9 +128,10 @@ void TestServerDriver::waitOnLocks()
 
     QCOMPARE(holder->beginTransaction(1, dbx::Isolation::ReadCommitted), dbx::DBXERR_NONE);
     QCOMPARE(run(*holder, "UPDATE POS_DAY SET TIME_IN = '08:00:00'").status, dbx::DBXERR_NONE);
+    dbx::Status committed = dbx::DBXERR_NONE;
     std::thread release([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-        holder->commit(1);
+        committed = holder->commit(1);
     });
     QElapsedTimer timer;
     timer.start();
@@ -138,6 +139,7 @@ void TestServerDriver::waitOnLocks()
     const auto outcome = run(*waiter, "UPDATE POS_DAY SET TIME_OUT = '17:00:00'");
     const qint64 elapsed = timer.elapsed();
     release.join();
+    QCOMPARE(committed, dbx::DBXERR_NONE);
 
     if (wait) {
         // Blocked until the holder ended; what follows the wait is the server's business.

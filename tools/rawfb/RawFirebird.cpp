@@ -1,25 +1,20 @@
 #include "RawFirebird.h"
 
+#include "fbkit/Blob.h"
+#include "fbkit/ParameterBuffer.h"
+#include "fbkit/Sqlda.h"
+
+#include <cstdint>
 #include <cstring>
-#include <memory>
 #include <stdexcept>
-#include <utility>
 
 namespace kordane {
 
 namespace {
 
-std::string errorText(const ISC_STATUS* status)
+const fbkit::Client& client()
 {
-    std::string text;
-    char line[1024];
-    const ISC_STATUS* cursor = status;
-    while (fb_interpret(line, sizeof line, &cursor) > 0) {
-        if (!text.empty())
-            text += '\n';
-        text += line;
-    }
-    return text;
+    return fbkit::linkedClient();
 }
 
 std::string quoted(const std::string& text)
@@ -33,48 +28,10 @@ std::string quoted(const std::string& text)
     return out + "'";
 }
 
-void addText(std::string& dpb, char item, const std::string& value)
+void addText(fbkit::ParameterBuffer& dpb, char item, const std::string& value)
 {
-    if (value.size() > 255)
+    if (!dpb.addText(item, value))
         throw std::runtime_error("connection parameter longer than 255 bytes");
-    dpb += item;
-    dpb += static_cast<char>(value.size());
-    dpb += value;
-}
-
-// An XSQLDA for `n` columns.
-struct Sqlda {
-    explicit Sqlda(short n) : storage(new char[XSQLDA_LENGTH(n)]())
-    {
-        get()->version = SQLDA_VERSION1;
-        get()->sqln = n;
-    }
-    XSQLDA* get() { return reinterpret_cast<XSQLDA*>(storage.get()); }
-    std::unique_ptr<char[]> storage;
-};
-
-std::string readBlob(isc_db_handle* db, isc_tr_handle* tr, ISC_QUAD id)
-{
-    ISC_STATUS_ARRAY status;
-    isc_blob_handle blob = 0;
-    if (isc_open_blob2(status, db, tr, &blob, &id, 0, nullptr))
-        throwOnError(status);
-    std::string bytes;
-    char segment[8192];
-    for (;;) {
-        unsigned short got = 0;
-        const ISC_STATUS result = isc_get_segment(status, &blob, &got, sizeof segment, segment);
-        if (result && result != isc_segment) {
-            if (result == isc_segstr_eof)
-                break;
-            ISC_STATUS_ARRAY ignored;
-            isc_close_blob(ignored, &blob);
-            throwOnError(status);
-        }
-        bytes.append(segment, got);
-    }
-    isc_close_blob(status, &blob);
-    return bytes;
 }
 
 } // namespace
@@ -82,60 +39,43 @@ std::string readBlob(isc_db_handle* db, isc_tr_handle* tr, ISC_QUAD id)
 void throwOnError(const ISC_STATUS* status)
 {
     if (status[0] == 1 && status[1])
-        throw std::runtime_error(errorText(status));
+        throw std::runtime_error(client().statusText(status));
 }
 
-RawTransaction::RawTransaction(isc_db_handle* db)
+RawTransaction::RawTransaction(isc_db_handle* db, bool readOnly)
 {
-    static const char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed, isc_tpb_rec_version,
-                               isc_tpb_wait};
+    const auto tpb = fbkit::transactionParameters(readOnly, false, true);
     ISC_STATUS_ARRAY status;
-    isc_start_transaction(status, &tr_, 1, db, static_cast<unsigned short>(sizeof tpb), tpb);
+    client().startTransaction(status, tr_.out(), 1, db, tpb.size(), tpb.data());
     throwOnError(status);
-}
-
-RawTransaction::~RawTransaction()
-{
-    if (tr_) {
-        ISC_STATUS_ARRAY status;
-        isc_rollback_transaction(status, &tr_);
-    }
 }
 
 void RawTransaction::commit()
 {
     ISC_STATUS_ARRAY status;
-    isc_commit_transaction(status, &tr_);
+    client().commitTransaction(status, tr_.out());
     throwOnError(status);
-    tr_ = 0;
+    tr_.forget();
 }
 
 RawStatement::RawStatement(isc_db_handle* db)
 {
     ISC_STATUS_ARRAY status;
-    isc_dsql_allocate_statement(status, db, &stmt_);
+    client().allocateStatement(status, db, stmt_.out());
     throwOnError(status);
-}
-
-RawStatement::~RawStatement()
-{
-    if (stmt_) {
-        ISC_STATUS_ARRAY status;
-        isc_dsql_free_statement(status, &stmt_, DSQL_drop);
-    }
 }
 
 RawFirebird::RawFirebird(const std::string& database, const std::string& user, const std::string& password,
                          const std::string& charset)
 {
-    std::string dpb(1, char(isc_dpb_version1));
+    fbkit::ParameterBuffer dpb(isc_dpb_version1);
     addText(dpb, isc_dpb_user_name, user);
     addText(dpb, isc_dpb_password, password);
     if (!charset.empty())
         addText(dpb, isc_dpb_lc_ctype, charset);
     ISC_STATUS_ARRAY status;
-    isc_attach_database(status, static_cast<short>(database.size()), database.c_str(), &db_,
-                        static_cast<short>(dpb.size()), dpb.data());
+    client().attachDatabase(status, static_cast<short>(database.size()), database.c_str(), db_.out(),
+                            static_cast<short>(dpb.size()), dpb.data());
     throwOnError(status);
 }
 
@@ -149,34 +89,9 @@ RawFirebird RawFirebird::create(const std::string& database, const std::string& 
     RawFirebird created;
     isc_tr_handle tr = 0;
     ISC_STATUS_ARRAY status;
-    isc_dsql_execute_immediate(status, &created.db_, &tr, 0, sql.c_str(), SQL_DIALECT_V6, nullptr);
+    isc_dsql_execute_immediate(status, created.handle(), &tr, 0, sql.c_str(), SQL_DIALECT_V6, nullptr);
     throwOnError(status);
     return created;
-}
-
-RawFirebird::~RawFirebird()
-{
-    detach();
-}
-
-RawFirebird::RawFirebird(RawFirebird&& other) noexcept : db_(std::exchange(other.db_, 0)) {}
-
-RawFirebird& RawFirebird::operator=(RawFirebird&& other) noexcept
-{
-    if (this != &other) {
-        detach();
-        db_ = std::exchange(other.db_, 0);
-    }
-    return *this;
-}
-
-void RawFirebird::detach() noexcept
-{
-    if (db_) {
-        ISC_STATUS_ARRAY status;
-        isc_detach_database(status, &db_);
-        db_ = 0;
-    }
 }
 
 void RawFirebird::execute(const std::vector<std::string>& statements)
@@ -198,10 +113,10 @@ void RawFirebird::execute(const std::string& statement)
 
 void RawFirebird::executeTogether(const std::vector<std::string>& statements)
 {
-    RawTransaction tr(&db_);
+    RawTransaction tr(handle());
     ISC_STATUS_ARRAY status;
     for (const std::string& sql : statements) {
-        isc_dsql_execute_immediate(status, &db_, tr.handle(), static_cast<unsigned short>(sql.size()), sql.data(),
+        isc_dsql_execute_immediate(status, handle(), tr.handle(), static_cast<unsigned short>(sql.size()), sql.data(),
                                    SQL_DIALECT_V6, nullptr);
         throwOnError(status);
     }
@@ -215,21 +130,18 @@ void RawFirebird::executePrepared(const std::string& sql, const std::vector<Valu
 
 void RawFirebird::executeEach(const std::string& sql, const std::vector<std::vector<Value>>& rows)
 {
-    RawTransaction tr(&db_);
-    RawStatement stmt(&db_);
+    RawTransaction tr(handle());
+    RawStatement stmt(handle());
     ISC_STATUS_ARRAY status;
-    isc_dsql_prepare(status, tr.handle(), stmt.handle(), static_cast<unsigned short>(sql.size()), sql.data(),
+    client().prepare(status, tr.handle(), stmt.handle(), static_cast<unsigned short>(sql.size()), sql.data(),
                      SQL_DIALECT_V6, nullptr);
     throwOnError(status);
-    Sqlda in(1);
-    isc_dsql_describe_bind(status, stmt.handle(), SQLDA_VERSION1, in.get());
+    fbkit::Sqlda in(1);
+    client().describeBind(status, stmt.handle(), SQLDA_VERSION1, in.get());
     throwOnError(status);
-    const short markers = in.get()->sqld;
-    if (markers > in.get()->sqln) {
-        in = Sqlda(markers);
-        isc_dsql_describe_bind(status, stmt.handle(), SQLDA_VERSION1, in.get());
+    if (!fbkit::describeWhole(client(), status, stmt.handle(), in, true))
         throwOnError(status);
-    }
+    const short markers = in.count();
     std::vector<short> nulls(static_cast<std::size_t>(markers));
     for (const std::vector<Value>& params : rows) {
         if (params.size() != static_cast<std::size_t>(markers))
@@ -237,7 +149,7 @@ void RawFirebird::executeEach(const std::string& sql, const std::vector<std::vec
                                      std::to_string(params.size()));
         // Every value goes as text; the server converts it to the column's type.
         for (short i = 0; i < markers; ++i) {
-            XSQLVAR& var = in.get()->sqlvar[i];
+            XSQLVAR& var = in[i];
             const Value& value = params[static_cast<std::size_t>(i)];
             nulls[static_cast<std::size_t>(i)] = value ? 0 : -1;
             var.sqltype = SQL_TEXT | 1;
@@ -247,7 +159,7 @@ void RawFirebird::executeEach(const std::string& sql, const std::vector<std::vec
             var.sqldata = value ? const_cast<char*>(value->data()) : nullptr;
             var.sqlind = &nulls[static_cast<std::size_t>(i)];
         }
-        isc_dsql_execute(status, tr.handle(), stmt.handle(), SQLDA_VERSION1, in.get());
+        client().execute(status, tr.handle(), stmt.handle(), SQLDA_VERSION1, in.get());
         throwOnError(status);
     }
     tr.commit();
@@ -255,24 +167,21 @@ void RawFirebird::executeEach(const std::string& sql, const std::vector<std::vec
 
 std::vector<RawFirebird::Row> RawFirebird::query(const std::string& sql)
 {
-    RawTransaction tr(&db_);
-    RawStatement stmt(&db_);
+    RawTransaction tr(handle());
+    RawStatement stmt(handle());
     ISC_STATUS_ARRAY status;
-    Sqlda out(1);
-    isc_dsql_prepare(status, tr.handle(), stmt.handle(), static_cast<unsigned short>(sql.size()), sql.data(),
+    fbkit::Sqlda out(1);
+    client().prepare(status, tr.handle(), stmt.handle(), static_cast<unsigned short>(sql.size()), sql.data(),
                      SQL_DIALECT_V6, out.get());
     throwOnError(status);
-    const short columns = out.get()->sqld;
-    if (columns > out.get()->sqln) {
-        out = Sqlda(columns);
-        isc_dsql_describe(status, stmt.handle(), SQLDA_VERSION1, out.get());
+    if (!fbkit::describeWhole(client(), status, stmt.handle(), out, false))
         throwOnError(status);
-    }
+    const short columns = out.count();
     // Text stays as it is; the server turns every other value but a blob into text.
     std::vector<std::string> buffers(static_cast<std::size_t>(columns));
     std::vector<short> nulls(static_cast<std::size_t>(columns));
     for (short i = 0; i < columns; ++i) {
-        XSQLVAR& var = out.get()->sqlvar[i];
+        XSQLVAR& var = out[i];
         const short type = static_cast<short>(var.sqltype & ~1);
         if (type != SQL_TEXT && type != SQL_VARYING && type != SQL_BLOB) {
             var.sqltype = SQL_VARYING;
@@ -285,40 +194,34 @@ std::vector<RawFirebird::Row> RawFirebird::query(const std::string& sql)
         var.sqldata = buffers[static_cast<std::size_t>(i)].data();
         var.sqlind = &nulls[static_cast<std::size_t>(i)];
     }
-    isc_dsql_execute(status, tr.handle(), stmt.handle(), SQLDA_VERSION1, nullptr);
+    client().execute(status, tr.handle(), stmt.handle(), SQLDA_VERSION1, nullptr);
     throwOnError(status);
     std::vector<Row> rows;
     for (;;) {
-        const ISC_STATUS result = isc_dsql_fetch(status, stmt.handle(), SQLDA_VERSION1, out.get());
+        const ISC_STATUS result = client().fetch(status, stmt.handle(), SQLDA_VERSION1, out.get());
         if (result == 100)
             break;
         throwOnError(status);
         Row row;
         row.reserve(static_cast<std::size_t>(columns));
         for (short i = 0; i < columns; ++i) {
-            const XSQLVAR& var = out.get()->sqlvar[i];
+            const XSQLVAR& var = out[i];
             if (*var.sqlind < 0) {
                 row.emplace_back(std::nullopt);
-                continue;
-            }
-            switch (var.sqltype & ~1) {
-            case SQL_TEXT: row.emplace_back(std::string(var.sqldata, static_cast<std::size_t>(var.sqllen))); break;
-            case SQL_VARYING: {
-                unsigned short length;
-                std::memcpy(&length, var.sqldata, sizeof length);
-                row.emplace_back(std::string(var.sqldata + 2, length));
-                break;
-            }
-            default: {
+            } else if ((var.sqltype & ~1) != SQL_BLOB) {
+                row.emplace_back(std::string(fbkit::fetchedText(var)));
+            } else {
                 ISC_QUAD id;
                 std::memcpy(&id, var.sqldata, sizeof id);
-                row.emplace_back(readBlob(&db_, tr.handle(), id));
-            }
+                std::string bytes;
+                if (!fbkit::readBlob(client(), status, handle(), tr.handle(), id, SIZE_MAX, bytes))
+                    throwOnError(status);
+                row.emplace_back(std::move(bytes));
             }
         }
         rows.push_back(std::move(row));
     }
-    isc_dsql_free_statement(status, stmt.handle(), DSQL_close);
+    client().freeStatement(status, stmt.handle(), DSQL_close);
     tr.commit();
     return rows;
 }
@@ -326,9 +229,9 @@ std::vector<RawFirebird::Row> RawFirebird::query(const std::string& sql)
 void RawFirebird::drop()
 {
     ISC_STATUS_ARRAY status;
-    isc_drop_database(status, &db_);
+    isc_drop_database(status, db_.out());
     throwOnError(status);
-    db_ = 0;
+    db_.forget();
 }
 
 } // namespace kordane

@@ -2,7 +2,7 @@
 // The Firebird client used directly, for tools, tests and benchmarks: create and drop
 // databases, run statements, read rows back as the bytes the server holds.
 // Every failure throws std::runtime_error with the server's text.
-#include <ibase.h>
+#include "fbkit/Handle.h"
 
 #include <initializer_list>
 #include <optional>
@@ -20,11 +20,6 @@ public:
     // "host[/port]:path". An empty charset leaves the connection's character set unset.
     RawFirebird(const std::string& database, const std::string& user, const std::string& password,
                 const std::string& charset = {});
-    ~RawFirebird();
-    RawFirebird(RawFirebird&& other) noexcept;
-    RawFirebird& operator=(RawFirebird&& other) noexcept;
-    RawFirebird(const RawFirebird&) = delete;
-    RawFirebird& operator=(const RawFirebird&) = delete;
 
     // Creates a database and attaches to it.
     static RawFirebird create(const std::string& database, const std::string& user, const std::string& password,
@@ -46,43 +41,37 @@ public:
     void drop();
 
     // For code that drives the client itself (the benchmarks' yardstick).
-    isc_db_handle* handle() { return &db_; }
+    isc_db_handle* handle() { return db_.out(); }
 
 private:
     RawFirebird() = default;
-    void detach() noexcept;
 
-    isc_db_handle db_ = 0;
+    fbkit::AttachmentHandle db_{&fbkit::linkedClient()};
 };
 
 // Throws the status vector's text when `status` holds an error.
 void throwOnError(const ISC_STATUS* status);
 
-// An owned transaction: rolled back when it goes uncommitted.
+// An owned read committed transaction that waits on locks: rolled back when it goes
+// uncommitted.
 class RawTransaction {
 public:
-    explicit RawTransaction(isc_db_handle* db);
-    ~RawTransaction();
-    RawTransaction(const RawTransaction&) = delete;
-    RawTransaction& operator=(const RawTransaction&) = delete;
+    explicit RawTransaction(isc_db_handle* db, bool readOnly = false);
     void commit();
-    isc_tr_handle* handle() { return &tr_; }
+    isc_tr_handle* handle() { return tr_.out(); }
 
 private:
-    isc_tr_handle tr_ = 0;
+    fbkit::TransactionHandle tr_{&fbkit::linkedClient()};
 };
 
 // An owned statement handle.
 class RawStatement {
 public:
     explicit RawStatement(isc_db_handle* db);
-    ~RawStatement();
-    RawStatement(const RawStatement&) = delete;
-    RawStatement& operator=(const RawStatement&) = delete;
-    isc_stmt_handle* handle() { return &stmt_; }
+    isc_stmt_handle* handle() { return stmt_.out(); }
 
 private:
-    isc_stmt_handle stmt_ = 0;
+    fbkit::StatementHandle stmt_{&fbkit::linkedClient()};
 };
 
 } // namespace kordane

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <type_traits>
 
-namespace dbxfb {
+namespace fbkit {
 
 class InfoBuffer {
 public:
@@ -50,4 +50,4 @@ private:
     std::size_t size_;
 };
 
-} // namespace dbxfb
+} // namespace fbkit

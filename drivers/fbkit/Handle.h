@@ -1,23 +1,23 @@
 #pragma once
 // Owners of the client's handles. Each releases its handle when it goes, ignoring the
 // outcome: by then there is no one left to tell.
-#include "FbApi.h"
+#include "Client.h"
 
 #include <utility>
 
-namespace dbxfb {
+namespace fbkit {
 
 template <typename Traits>
-class FbHandle {
+class Handle {
 public:
     using Raw = typename Traits::Raw;
 
-    FbHandle() = default;
-    explicit FbHandle(const FbApi* api) : api_(api) {}
-    FbHandle(const FbHandle&) = delete;
-    FbHandle& operator=(const FbHandle&) = delete;
-    FbHandle(FbHandle&& other) noexcept : api_(other.api_), raw_(std::exchange(other.raw_, Raw{})) {}
-    FbHandle& operator=(FbHandle&& other) noexcept
+    Handle() = default;
+    explicit Handle(const Client* api) : api_(api) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    Handle(Handle&& other) noexcept : api_(other.api_), raw_(std::exchange(other.raw_, Raw{})) {}
+    Handle& operator=(Handle&& other) noexcept
     {
         if (this != &other) {
             reset();
@@ -26,7 +26,7 @@ public:
         }
         return *this;
     }
-    ~FbHandle() { reset(); }
+    ~Handle() { reset(); }
 
     void reset()
     {
@@ -44,30 +44,30 @@ public:
     void forget() { raw_ = Raw{}; }
 
 private:
-    const FbApi* api_ = nullptr;
+    const Client* api_ = nullptr;
     Raw raw_{};
 };
 
 struct AttachmentTraits {
     using Raw = isc_db_handle;
-    static void release(const FbApi& api, ISC_STATUS* status, Raw* h) { api.detachDatabase(status, h); }
+    static void release(const Client& api, ISC_STATUS* status, Raw* h) { api.detachDatabase(status, h); }
 };
 struct TransactionTraits {
     using Raw = isc_tr_handle;
-    static void release(const FbApi& api, ISC_STATUS* status, Raw* h) { api.rollbackTransaction(status, h); }
+    static void release(const Client& api, ISC_STATUS* status, Raw* h) { api.rollbackTransaction(status, h); }
 };
 struct StatementTraits {
     using Raw = isc_stmt_handle;
-    static void release(const FbApi& api, ISC_STATUS* status, Raw* h) { api.freeStatement(status, h, DSQL_drop); }
+    static void release(const Client& api, ISC_STATUS* status, Raw* h) { api.freeStatement(status, h, DSQL_drop); }
 };
 struct BlobTraits {
     using Raw = isc_blob_handle;
-    static void release(const FbApi& api, ISC_STATUS* status, Raw* h) { api.closeBlob(status, h); }
+    static void release(const Client& api, ISC_STATUS* status, Raw* h) { api.closeBlob(status, h); }
 };
 
-using Attachment = FbHandle<AttachmentTraits>;
-using TransactionHandle = FbHandle<TransactionTraits>;
-using StatementHandle = FbHandle<StatementTraits>;
-using BlobHandle = FbHandle<BlobTraits>;
+using AttachmentHandle = Handle<AttachmentTraits>;
+using TransactionHandle = Handle<TransactionTraits>;
+using StatementHandle = Handle<StatementTraits>;
+using BlobHandle = Handle<BlobTraits>;
 
-} // namespace dbxfb
+} // namespace fbkit

@@ -1,0 +1,90 @@
+#pragma once
+// One attachment and its transactions, shared by the connection the caller holds and the
+// statements of its commands, so that a command or a result may outlive the connection
+// (its calls then fail). The session holds its statements weakly, to end their results
+// and free their handles before it detaches.
+#include "FbApi.h"
+#include "FbError.h"
+#include "dbx.h"
+#include "fbkit/Handle.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dbxfb {
+
+struct FbStatement;
+
+struct ConnectionOptions {
+    std::string hostName;
+    std::string serverPort;
+    std::string roleName;
+    std::string serverCharSet;
+    bool waitOnLocks = true;
+    bool commitRetain = false;
+    bool autoCommit = true;
+    bool trimChar = false;
+    dbx::Isolation isolation = dbx::Isolation::ReadCommitted;
+    int sqlDialect = 3;
+    int connectTimeout = 0;
+    std::int64_t blobSize = -1;
+};
+
+class FbSession {
+public:
+    explicit FbSession(std::shared_ptr<const FbApi> api);
+    FbSession(const FbSession&) = delete;
+    FbSession& operator=(const FbSession&) = delete;
+
+    // The connection's calls, with its statuses and error text.
+    [[nodiscard]] dbx::Status setOption(dbx::ConnectionOption option, std::int64_t value);
+    [[nodiscard]] dbx::Status setOption(dbx::ConnectionOption option, const std::string& value);
+    [[nodiscard]] dbx::Status connect(const std::string& database, const std::string& user, const std::string& password);
+    [[nodiscard]] dbx::Status disconnect();
+    [[nodiscard]] dbx::Status beginTransaction(int transactionId, dbx::Isolation isolation, dbx::Access access);
+    [[nodiscard]] dbx::Status endExplicit(int transactionId, bool commit);
+    ErrorState& error() { return error_; }
+
+    // For the statements of this session.
+    const std::shared_ptr<const FbApi>& api() const { return api_; }
+    bool connected() const { return static_cast<bool>(attachment_); }
+    isc_db_handle* database() { return attachment_.out(); }
+    const ConnectionOptions& options() const { return options_; }
+    // The transaction a statement runs in: the explicit one or the one kept while
+    // automatic commit is off, else a new one started into `own` (read-only for a
+    // query, which changes nothing), which the caller commits when the statement is
+    // done. Null on failure, with `status` filled in.
+    isc_tr_handle* statementTransaction(fbkit::TransactionHandle& own, bool readOnly, ISC_STATUS* status);
+    // The explicit or kept transaction, if there is one.
+    isc_tr_handle* activeTransaction();
+    // Each statement is released before a disconnect.
+    void track(const std::shared_ptr<FbStatement>& statement);
+    // Statement handles of commands gone, kept for the next ones: a handle is prepared
+    // again as it is, which saves allocating and freeing one for every statement.
+    fbkit::StatementHandle takeStatement();
+    void keepStatement(fbkit::StatementHandle statement);
+
+private:
+    [[nodiscard]] dbx::Status applyOption(dbx::ConnectionOption option, std::int64_t value);
+    bool startTransaction(fbkit::TransactionHandle& handle, dbx::Isolation isolation, bool readOnly, ISC_STATUS* status);
+    std::string attachmentName(const std::string& database) const;
+
+    std::shared_ptr<const FbApi> api_;
+    ConnectionOptions options_;
+    ErrorState error_;
+    fbkit::AttachmentHandle attachment_;
+    fbkit::TransactionHandle explicit_;
+    int explicitId_ = 0;
+    bool explicitActive_ = false;
+    bool explicitReadOnly_ = false;
+    // A transaction kept alive by a retaining commit; the next explicit one continues it.
+    fbkit::TransactionHandle retained_;
+    dbx::Isolation retainedIsolation_ = dbx::Isolation::ReadCommitted;
+    // With automatic commit off: the work done outside explicit transactions.
+    fbkit::TransactionHandle pending_;
+    std::vector<std::weak_ptr<FbStatement>> statements_;
+    std::vector<fbkit::StatementHandle> spareStatements_;
+};
+
+} // namespace dbxfb

@@ -1,0 +1,70 @@
+#pragma once
+// The Firebird client functions the kit calls, as a table: the driver fills it in from
+// the library it loads at run time, code linked with the client takes linkedClient().
+#include <ibase.h>
+
+#include <string>
+
+namespace fbkit {
+
+struct Client {
+    decltype(&isc_attach_database) attachDatabase = nullptr;
+    decltype(&isc_detach_database) detachDatabase = nullptr;
+    decltype(&isc_start_transaction) startTransaction = nullptr;
+    decltype(&isc_commit_transaction) commitTransaction = nullptr;
+    decltype(&isc_commit_retaining) commitRetaining = nullptr;
+    decltype(&isc_rollback_transaction) rollbackTransaction = nullptr;
+    decltype(&isc_dsql_allocate_statement) allocateStatement = nullptr;
+    decltype(&isc_dsql_prepare) prepare = nullptr;
+    decltype(&isc_dsql_describe) describe = nullptr;
+    decltype(&isc_dsql_describe_bind) describeBind = nullptr;
+    decltype(&isc_dsql_execute) execute = nullptr;
+    decltype(&isc_dsql_fetch) fetch = nullptr;
+    decltype(&isc_dsql_free_statement) freeStatement = nullptr;
+    decltype(&isc_dsql_sql_info) sqlInfo = nullptr;
+    decltype(&isc_open_blob2) openBlob = nullptr;
+    decltype(&isc_get_segment) getSegment = nullptr;
+    decltype(&isc_close_blob) closeBlob = nullptr;
+    decltype(&fb_interpret) interpret = nullptr;
+
+    // The status vector's messages, one a line.
+    std::string statusText(const ISC_STATUS* status) const
+    {
+        std::string text;
+        char line[1024];
+        const ISC_STATUS* cursor = status;
+        while (interpret(line, sizeof line, &cursor) > 0) {
+            if (!text.empty())
+                text += '\n';
+            text += line;
+        }
+        return text;
+    }
+};
+
+// For code linked with the client. Only a program that calls it needs the client's
+// symbols, so the driver, which never does, stays free of them.
+inline const Client& linkedClient()
+{
+    static const Client client{&isc_attach_database,
+                               &isc_detach_database,
+                               &isc_start_transaction,
+                               &isc_commit_transaction,
+                               &isc_commit_retaining,
+                               &isc_rollback_transaction,
+                               &isc_dsql_allocate_statement,
+                               &isc_dsql_prepare,
+                               &isc_dsql_describe,
+                               &isc_dsql_describe_bind,
+                               &isc_dsql_execute,
+                               &isc_dsql_fetch,
+                               &isc_dsql_free_statement,
+                               &isc_dsql_sql_info,
+                               &isc_open_blob2,
+                               &isc_get_segment,
+                               &isc_close_blob,
+                               &fb_interpret};
+    return client;
+}
+
+} // namespace fbkit
