@@ -1,10 +1,10 @@
-#include "Application.h"
+#include "app/Application.h"
 
-#include "ApplicationTitle.h"
-#include "BusyPointer.h"
-#include "ErrorDisplay.h"
-#include "QtTranslations.h"
-#include "TerminationSignals.h"
+#include "widgets/ApplicationTitle.h"
+#include "app/BusyPointer.h"
+#include "widgets/ErrorDisplay.h"
+#include "app/QtTranslations.h"
+#include "app/TerminationSignals.h"
 
 #include <QDirIterator>
 #include <QIcon>

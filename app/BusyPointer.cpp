@@ -1,6 +1,6 @@
-#include "BusyPointer.h"
+#include "app/BusyPointer.h"
 
-#include "BusyIndicator.h"
+#include "data/sql/BusyIndicator.h"
 
 #include <QCursor>
 #include <QGuiApplication>

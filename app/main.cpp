@@ -1,7 +1,7 @@
 // Kordane: staff daily attendance records.
-#include "Application.h"
-#include "FrmKordane.h"
-#include "TerminationSignals.h"
+#include "app/Application.h"
+#include "forms/FrmKordane.h"
+#include "app/TerminationSignals.h"
 
 #include <QTabBar>
 #include <QTabWidget>

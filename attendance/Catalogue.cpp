@@ -1,6 +1,6 @@
-#include "Catalogue.h"
+#include "attendance/Catalogue.h"
 
-#include "RegionalSettings.h"
+#include "attendance/RegionalSettings.h"
 
 namespace kordane::catalogue {
 namespace {

@@ -2,7 +2,7 @@
 // Every statement the program issues of its own, as the lines it is assembled from.
 // Field texts are placed between single quotes unchanged, except that a quote inside a
 // text is doubled, so the literal holds exactly the field's text and cannot end early.
-#include "SqlStatement.h"
+#include "data/sql/SqlStatement.h"
 
 #include <QDate>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "DateConversion.h"
+#include "attendance/DateConversion.h"
 
-#include "Exceptions.h"
+#include "data/Exceptions.h"
 
 #include <optional>
 

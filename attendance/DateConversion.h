@@ -1,6 +1,6 @@
 #pragma once
 // Reading a date text under the regional settings, and the weekday of a date.
-#include "RegionalSettings.h"
+#include "attendance/RegionalSettings.h"
 
 #include <QDate>
 #include <QString>

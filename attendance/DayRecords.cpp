@@ -1,21 +1,21 @@
-#include "DayRecords.h"
+#include "attendance/DayRecords.h"
 
-#include "Catalogue.h"
-#include "ClientDataSet.h"
-#include "SqlStatement.h"
+#include "attendance/Catalogue.h"
+#include "data/resultset/ClientDataSet.h"
+#include "data/sql/SqlStatement.h"
 
 namespace kordane::attendance {
 
 namespace {
 
-QString rowText(const TClientDataSet& dataSet, const QString& column)
+QString rowText(const ClientDataSet& dataSet, const QString& column)
 {
     return dataSet.fieldByName(column).asString();
 }
 
 } // namespace
 
-void viewDay(TClientDataSet& dataSet, const QString& date)
+void viewDay(ClientDataSet& dataSet, const QString& date)
 {
     const QStringList lines = catalogue::daySelect(date);
     dataSet.close();
@@ -23,7 +23,7 @@ void viewDay(TClientDataSet& dataSet, const QString& date)
     dataSet.open();
 }
 
-AttendanceRecord currentRecord(const TClientDataSet& dataSet, const QString& shownWeekday)
+AttendanceRecord currentRecord(const ClientDataSet& dataSet, const QString& shownWeekday)
 {
     const QString weekday = rowText(dataSet, QStringLiteral("BILL_WEEK"));
     return {
@@ -37,7 +37,7 @@ AttendanceRecord currentRecord(const TClientDataSet& dataSet, const QString& sho
     };
 }
 
-EmployeeLookup lookUpEmployee(TClientDataSet& dataSet, TSQLQuery& query, const AttendanceRecord& fields)
+EmployeeLookup lookUpEmployee(ClientDataSet& dataSet, SqlQuery& query, const AttendanceRecord& fields)
 {
     EmployeeLookup lookup{EmployeeLookup::Found::NoCode, fields};
     const QString& code = fields.employeeCode;
@@ -65,7 +65,7 @@ EmployeeLookup lookUpEmployee(TClientDataSet& dataSet, TSQLQuery& query, const A
     return lookup;
 }
 
-void fillInMissingNames(TSQLQuery& query, const QDate& today)
+void fillInMissingNames(SqlQuery& query, const QDate& today)
 {
     query.close();
     query.setSql(catalogue::backfillNames(catalogue::cutOffDateText(today)));

@@ -1,22 +1,22 @@
 #pragma once
 // The records of a day as the window's ClientDataSet1 holds them: the view of a date,
 // the record of the current row, and the two-step employee lookup that goes through it.
-#include "AttendanceRecord.h"
+#include "attendance/AttendanceRecord.h"
 
 #include <QDate>
 
 namespace kordane {
 
-class TClientDataSet;
-class TSQLQuery;
+class ClientDataSet;
+class SqlQuery;
 
 namespace attendance {
 
 // S2: the records of `date`, by employee and time in, into the result set.
-void viewDay(TClientDataSet& dataSet, const QString& date);
+void viewDay(ClientDataSet& dataSet, const QString& date);
 
 // The current row as a record; a row without a weekday takes `shownWeekday`.
-AttendanceRecord currentRecord(const TClientDataSet& dataSet, const QString& shownWeekday);
+AttendanceRecord currentRecord(const ClientDataSet& dataSet, const QString& shownWeekday);
 
 struct EmployeeLookup {
     enum class Found {
@@ -31,11 +31,11 @@ struct EmployeeLookup {
 
 // Leaving the employee field: first the employee's records on the date (S3, into the
 // result set, whose first row counts), then the employee alone (S4 through SQLQuery1).
-EmployeeLookup lookUpEmployee(TClientDataSet& dataSet, TSQLQuery& query, const AttendanceRecord& fields);
+EmployeeLookup lookUpEmployee(ClientDataSet& dataSet, SqlQuery& query, const AttendanceRecord& fields);
 
 // At start-up: the missing employee names of the records of the last 35 days before
 // `today` are filled in from the employees (S1).
-void fillInMissingNames(TSQLQuery& query, const QDate& today);
+void fillInMissingNames(SqlQuery& query, const QDate& today);
 
 } // namespace attendance
 } // namespace kordane

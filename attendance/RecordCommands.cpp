@@ -1,9 +1,9 @@
-#include "RecordCommands.h"
+#include "attendance/RecordCommands.h"
 
-#include "Catalogue.h"
-#include "DateConversion.h"
-#include "SqlStatement.h"
-#include "TransactionScope.h"
+#include "attendance/Catalogue.h"
+#include "attendance/DateConversion.h"
+#include "data/sql/SqlStatement.h"
+#include "data/sql/TransactionScope.h"
 
 #include <algorithm>
 
@@ -54,7 +54,7 @@ QString checkFields(const AttendanceRecord& record, bool writing, const WeekdayK
 
 } // namespace
 
-AttendanceRecord checkAdd(TSQLQuery& query, AttendanceRecord record, const WeekdayKnown& weekdayKnown)
+AttendanceRecord checkAdd(SqlQuery& query, AttendanceRecord record, const WeekdayKnown& weekdayKnown)
 {
     record.weekday = checkFields(record, true, weekdayKnown);
     if (recordExists(query, record))
@@ -68,7 +68,7 @@ AttendanceRecord checkModify(AttendanceRecord record, const WeekdayKnown& weekda
     return record;
 }
 
-void modify(TSQLConnection& connection, TSQLQuery& query, const AttendanceRecord& record)
+void modify(SqlConnection& connection, SqlQuery& query, const AttendanceRecord& record)
 {
     TransactionScope transaction(connection);
     deleteByValues(query, record);
@@ -81,7 +81,7 @@ void checkDelete(const AttendanceRecord& record)
     checkFields(record, false, {});
 }
 
-bool recordExists(TSQLQuery& query, const AttendanceRecord& record)
+bool recordExists(SqlQuery& query, const AttendanceRecord& record)
 {
     query.close();
     query.setSql(catalogue::duplicateCheck(record.date, record.employeeCode, record.timeIn, record.timeOut));
@@ -89,14 +89,14 @@ bool recordExists(TSQLQuery& query, const AttendanceRecord& record)
     return !query.isEmpty();
 }
 
-void deleteByValues(TSQLQuery& query, const AttendanceRecord& record)
+void deleteByValues(SqlQuery& query, const AttendanceRecord& record)
 {
     query.close();
     query.setSql(catalogue::deleteByValues(record.date, record.employeeCode, record.timeIn, record.timeOut));
     query.execSql();
 }
 
-void insertRecord(TSQLQuery& query, const AttendanceRecord& record)
+void insertRecord(SqlQuery& query, const AttendanceRecord& record)
 {
     query.close();
     query.setSql(catalogue::insertRecord());

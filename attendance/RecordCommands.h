@@ -2,15 +2,15 @@
 // The add, modify and delete commands on a record: their checks in a fixed order, then
 // the catalogue's statements through the window's SQLQuery1. A check that does not pass
 // throws a Refusal; the confirmations between check and statements are the window's.
-#include "AttendanceRecord.h"
-#include "Exceptions.h"
+#include "attendance/AttendanceRecord.h"
+#include "data/Exceptions.h"
 
 #include <functional>
 
 namespace kordane {
 
-class TSQLConnection;
-class TSQLQuery;
+class SqlConnection;
+class SqlQuery;
 
 namespace attendance {
 
@@ -25,22 +25,22 @@ using WeekdayKnown = std::function<void(const QString& weekday)>;
 
 // Add: the checks of a record to be written, then a refusal when the very record is
 // stored already (S5). Returns the record with the weekday of its date.
-AttendanceRecord checkAdd(TSQLQuery& query, AttendanceRecord record, const WeekdayKnown& weekdayKnown);
+AttendanceRecord checkAdd(SqlQuery& query, AttendanceRecord record, const WeekdayKnown& weekdayKnown);
 // Modify: the checks of a record to be written. Returns the record with its weekday.
 AttendanceRecord checkModify(AttendanceRecord record, const WeekdayKnown& weekdayKnown);
 // Modify: the records with the same four values (S6) give way to this one (S7), together
 // or not at all, so a failing insert never loses the record it was meant to replace.
-void modify(TSQLConnection& connection, TSQLQuery& query, const AttendanceRecord& record);
+void modify(SqlConnection& connection, SqlQuery& query, const AttendanceRecord& record);
 // Delete: the checks of a record to be looked for, which may hold blanks to reach any
 // stored record.
 void checkDelete(const AttendanceRecord& record);
 
 // S5: whether a record with the same date, employee and times is stored.
-bool recordExists(TSQLQuery& query, const AttendanceRecord& record);
+bool recordExists(SqlQuery& query, const AttendanceRecord& record);
 // S6: deletes every record with the same date, employee and times.
-void deleteByValues(TSQLQuery& query, const AttendanceRecord& record);
+void deleteByValues(SqlQuery& query, const AttendanceRecord& record);
 // S7: inserts the record.
-void insertRecord(TSQLQuery& query, const AttendanceRecord& record);
+void insertRecord(SqlQuery& query, const AttendanceRecord& record);
 
 } // namespace attendance
 } // namespace kordane

@@ -1,4 +1,4 @@
-#include "RegionalSettings.h"
+#include "attendance/RegionalSettings.h"
 
 namespace kordane {
 

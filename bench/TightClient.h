@@ -4,9 +4,9 @@
 // each way, allocated once; a statement is prepared in the transaction that runs it; a
 // query runs in a read-only transaction; fetched values are read in place into a minimal
 // store (one block of bytes and an offset a value).
-#include "RawFirebird.h"
-#include "fbkit/InfoBuffer.h"
-#include "fbkit/Sqlda.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "drivers/fbkit/InfoBuffer.h"
+#include "drivers/fbkit/Sqlda.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,13 +1,13 @@
 // Loading one date of 100,000 attendance rows into the day result set, beside the raw
 // client's fetch of the same rows as text, in one run on one database; and what the
 // loaded rows cost in memory. Usage: bench_dataset [directory]
-#include "ClientDataSet.h"
-#include "Components.h"
-#include "DataSetProvider.h"
-#include "RawFirebird.h"
-#include "Schema.h"
-#include "SqlConnection.h"
-#include "SqlStatement.h"
+#include "data/resultset/ClientDataSet.h"
+#include "data/resultset/Components.h"
+#include "data/resultset/DataSetProvider.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "tools/rawfb/Schema.h"
+#include "data/sql/SqlConnection.h"
+#include "data/sql/SqlStatement.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -68,17 +68,17 @@ int main(int argc, char** argv)
         if (!QFile::exists(QString::fromStdString(database)))
             fill(database);
 
-        TSQLConnection connection;
+        SqlConnection connection;
         connection.loadParamsOnConnect = false;
         connection.libraryName = QCoreApplication::applicationDirPath() + QStringLiteral("/libdbxfb.so");
         connection.params = {QStringLiteral("DriverName=Interbase"), QStringLiteral("Database=") + QString::fromStdString(database),
                              QStringLiteral("User_Name=") + QString::fromUtf8(user), QStringLiteral("Password=") + QString::fromUtf8(password),
                              QStringLiteral("SQLDialect=3")};
-        TSQLDataSet source(QStringLiteral("SQLDataSet1"), connection);
-        TDataSetProvider provider(QStringLiteral("DataSetProvider1"), source);
-        TComponentList components;
+        SqlDataSet source(QStringLiteral("SQLDataSet1"), connection);
+        DataSetProvider provider(QStringLiteral("DataSetProvider1"), source);
+        ComponentList components;
         components.add(provider);
-        TClientDataSet dataSet(QStringLiteral("ClientDataSet1"), components);
+        ClientDataSet dataSet(QStringLiteral("ClientDataSet1"), components);
         dataSet.setProviderName(QStringLiteral("DataSetProvider1"));
         dataSet.setCommandText(QString::fromLatin1(query));
         connection.open();

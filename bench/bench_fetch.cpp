@@ -1,9 +1,9 @@
 // Fetching one date of 100,000 attendance rows as text: the raw client against the
 // driver module, in one run on one database. Usage: bench_fetch [directory]
-#include "RawFirebird.h"
-#include "Schema.h"
-#include "dbx.h"
-#include "fbkit/Sqlda.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "tools/rawfb/Schema.h"
+#include "drivers/api/dbx.h"
+#include "drivers/fbkit/Sqlda.h"
 
 #include <dlfcn.h>
 

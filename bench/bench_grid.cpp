@@ -1,13 +1,13 @@
 // The day grid on one date of 100,000 rows, shown offscreen: time from the end of the
 // load to the first painted rows, time to reach the last row, and resident memory
 // before and after paging through every row. Usage: bench_grid
-#include "ClientDataSet.h"
-#include "Components.h"
-#include "DBGrid.h"
-#include "DataSetProvider.h"
-#include "DataSource.h"
-#include "SqlStatement.h"
-#include "TestDatabase.h"
+#include "data/resultset/ClientDataSet.h"
+#include "data/resultset/Components.h"
+#include "widgets/DataGrid.h"
+#include "data/resultset/DataSetProvider.h"
+#include "data/resultset/DataSource.h"
+#include "data/sql/SqlStatement.h"
+#include "tests/support/TestDatabase.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -74,16 +74,16 @@ int main(int argc, char** argv)
                      "  i = i + 1; END END");
 
     auto connection = db.connection();
-    TSQLDataSet sql(QStringLiteral("SQLDataSet1"), *connection);
-    TDataSetProvider provider(QStringLiteral("DataSetProvider1"), sql);
-    TComponentList components;
+    SqlDataSet sql(QStringLiteral("SQLDataSet1"), *connection);
+    DataSetProvider provider(QStringLiteral("DataSetProvider1"), sql);
+    ComponentList components;
     components.add(provider);
-    TClientDataSet dataSet(QStringLiteral("ClientDataSet1"), components);
+    ClientDataSet dataSet(QStringLiteral("ClientDataSet1"), components);
     dataSet.setProviderName(QStringLiteral("DataSetProvider1"));
     dataSet.setCommandText(QStringLiteral("select * from POS_DAY \r\nwhere INI_DATE = '2026/12/07'\r\nORDER BY EMPLOYEE_ID,TIME_IN \r\n"));
-    TDataSource source(QStringLiteral("DataSource1"), dataSet);
+    DataSource source(QStringLiteral("DataSource1"), dataSet);
 
-    TDBGrid grid;
+    DataGrid grid;
     grid.setDataSource(&source);
     grid.resize(800, 500);
     PaintCounter counter;

@@ -3,9 +3,9 @@
 // lacks its name. Beside them, for the scaling table, three older dates hold 1,000,
 // 10,000 and 1,000,000 rows (scalingDate in BenchData.h).
 // Usage: bench_makedb <dir> (an existing database there is kept).
-#include "BenchData.h"
-#include "RawFirebird.h"
-#include "Schema.h"
+#include "bench/BenchData.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "tools/rawfb/Schema.h"
 
 #include <QCoreApplication>
 #include <QDate>

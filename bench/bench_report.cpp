@@ -2,9 +2,9 @@
 // (bench_makedb), beside the raw client running the same aggregation as one statement;
 // both from attaching to the last figure, and their figures compared employee by employee.
 // Usage: bench_report <dir made by bench_makedb>
-#include "RawFirebird.h"
-#include "TestDatabase.h"
-#include "Timing.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "tests/support/TestDatabase.h"
+#include "bench/Timing.h"
 
 #include <QCoreApplication>
 #include <QDir>

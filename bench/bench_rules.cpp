@@ -4,14 +4,14 @@
 // the rules, each start-up on its own copy with the names missing again, in interleaved
 // rounds (order rotated).
 // Usage (offscreen): bench_rules <dir made by bench_makedb>
-#include "Catalogue.h"
-#include "FrmKordane.h"
-#include "RawFirebird.h"
-#include "Rules.h"
-#include "TestDatabase.h"
-#include "TextCodec.h"
-#include "Timing.h"
-#include "WindowFixture.h"
+#include "attendance/Catalogue.h"
+#include "forms/FrmKordane.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "tools/admin/Rules.h"
+#include "tests/support/TestDatabase.h"
+#include "data/sql/TextCodec.h"
+#include "bench/Timing.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QApplication>
 #include <QDate>

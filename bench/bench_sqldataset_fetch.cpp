@@ -1,7 +1,7 @@
 // How close a forward-only fetch through SQLDataSet1 stays to the raw client: 100,000
 // rows of POS_DAY read once each way, plus the cost of turning every value into text.
-#include "SqlStatement.h"
-#include "TestDatabase.h"
+#include "data/sql/SqlStatement.h"
+#include "tests/support/TestDatabase.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -29,7 +29,7 @@ int main(int argc, char** argv)
 
     auto connection = db.connection();
     connection->open();
-    TSQLDataSet dataSet(QStringLiteral("SQLDataSet1"), *connection);
+    SqlDataSet dataSet(QStringLiteral("SQLDataSet1"), *connection);
     dataSet.setCommandText(QString::fromStdString(sql));
     timer.restart();
     std::size_t bytes = 0, count = 0;

@@ -11,22 +11,22 @@
 // the client through the same counting layer (clientcalls/).
 // Usage (offscreen): bench_window <dir made by bench_makedb>
 //   bench_window --memory kordane|raw <rows> <database>: one memory figure (a child run)
-#include "BenchData.h"
-#include "Catalogue.h"
-#include "ClientDataSet.h"
-#include "DialogAnswers.h"
-#include "Dialogs.h"
-#include "Edit.h"
-#include "ErrorDisplay.h"
-#include "FrmKordane.h"
-#include "MaskEdit.h"
-#include "RecordCommands.h"
-#include "SpeedButton.h"
-#include "SqlConnection.h"
-#include "TestDatabase.h"
-#include "TightClient.h"
-#include "Timing.h"
-#include "WindowFixture.h"
+#include "bench/BenchData.h"
+#include "attendance/Catalogue.h"
+#include "data/resultset/ClientDataSet.h"
+#include "tests/support/DialogAnswers.h"
+#include "widgets/Dialogs.h"
+#include "widgets/LineEdit.h"
+#include "widgets/ErrorDisplay.h"
+#include "forms/FrmKordane.h"
+#include "widgets/MaskedEdit.h"
+#include "attendance/RecordCommands.h"
+#include "widgets/SpeedButton.h"
+#include "data/sql/SqlConnection.h"
+#include "tests/support/TestDatabase.h"
+#include "bench/TightClient.h"
+#include "bench/Timing.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QApplication>
 #include <QDate>

@@ -4,6 +4,8 @@ add_library(kordane_options INTERFACE)
 target_compile_options(kordane_options INTERFACE
   -Wall -Wextra -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual -pedantic
   $<$<BOOL:${KORDANE_WERROR}>:-Werror>)
+# Includes name their file's path from the repository root: "data/sql/SqlConnection.h".
+target_include_directories(kordane_options INTERFACE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(kordane_options INTERFACE
   QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY)
 

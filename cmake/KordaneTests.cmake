@@ -29,10 +29,9 @@ function(kordane_add_test area name)
 endfunction()
 
 # kordane_library(name SOURCES files... LIBS libraries...): a static library of the calling
-# directory's files; its headers are found by their names.
+# directory's files.
 function(kordane_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(${name} PUBLIC ${ARG_LIBS} PRIVATE kordane_options)
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS} kordane_options)
 endfunction()

@@ -1,4 +1,4 @@
-#include "FbApi.h"
+#include "drivers/FbApi.h"
 
 #include <dlfcn.h>
 

@@ -2,7 +2,7 @@
 // The Firebird client functions the driver uses, resolved at run time from the vendor
 // library named by the caller. The driver never links the client, so that a missing
 // client is a status the program can report instead of a failure to start.
-#include "fbkit/Client.h"
+#include "drivers/fbkit/Client.h"
 
 #include <memory>
 #include <string>

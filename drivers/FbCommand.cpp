@@ -1,7 +1,7 @@
-#include "FbCommand.h"
+#include "drivers/FbCommand.h"
 
-#include "FbCursor.h"
-#include "fbkit/InfoBuffer.h"
+#include "drivers/FbCursor.h"
+#include "drivers/fbkit/InfoBuffer.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,9 +1,9 @@
 #pragma once
-#include "FbApi.h"
-#include "FbError.h"
-#include "FbStatement.h"
-#include "dbx.h"
-#include "fbkit/Sqlda.h"
+#include "drivers/FbApi.h"
+#include "drivers/FbError.h"
+#include "drivers/FbStatement.h"
+#include "drivers/api/dbx.h"
+#include "drivers/fbkit/Sqlda.h"
 
 #include <memory>
 #include <string>

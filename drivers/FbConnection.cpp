@@ -1,6 +1,6 @@
-#include "FbConnection.h"
+#include "drivers/FbConnection.h"
 
-#include "FbCommand.h"
+#include "drivers/FbCommand.h"
 
 namespace dbxfb {
 

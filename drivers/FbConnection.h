@@ -1,9 +1,9 @@
 #pragma once
 // The connection the caller holds: its session lives on in the commands it made, and
 // is disconnected when the connection goes.
-#include "FbMetaData.h"
-#include "FbSession.h"
-#include "dbx.h"
+#include "drivers/FbMetaData.h"
+#include "drivers/FbSession.h"
+#include "drivers/api/dbx.h"
 
 #include <memory>
 #include <string>

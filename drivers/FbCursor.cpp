@@ -1,8 +1,8 @@
-#include "FbCursor.h"
+#include "drivers/FbCursor.h"
 
-#include "ValueText.h"
-#include "fbkit/Blob.h"
-#include "fbkit/Sqlda.h"
+#include "drivers/ValueText.h"
+#include "drivers/fbkit/Blob.h"
+#include "drivers/fbkit/Sqlda.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,8 +1,8 @@
 #pragma once
-#include "FbApi.h"
-#include "FbError.h"
-#include "FbStatement.h"
-#include "dbx.h"
+#include "drivers/FbApi.h"
+#include "drivers/FbError.h"
+#include "drivers/FbStatement.h"
+#include "drivers/api/dbx.h"
 
 #include <memory>
 #include <string>

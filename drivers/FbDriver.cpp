@@ -1,6 +1,6 @@
-#include "FbDriver.h"
+#include "drivers/FbDriver.h"
 
-#include "FbConnection.h"
+#include "drivers/FbConnection.h"
 
 namespace dbxfb {
 

@@ -1,7 +1,7 @@
 #pragma once
-#include "FbApi.h"
-#include "FbError.h"
-#include "dbx.h"
+#include "drivers/FbApi.h"
+#include "drivers/FbError.h"
+#include "drivers/api/dbx.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 #pragma once
 // The last-error text every driver object keeps, and the guard that keeps C++
 // exceptions from crossing the driver interface.
-#include "FbApi.h"
-#include "dbx.h"
+#include "drivers/FbApi.h"
+#include "drivers/api/dbx.h"
 
 #include <new>
 #include <string>

@@ -1,6 +1,6 @@
-#include "FbMetaData.h"
+#include "drivers/FbMetaData.h"
 
-#include "FbSession.h"
+#include "drivers/FbSession.h"
 
 namespace dbxfb {
 

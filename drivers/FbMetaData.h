@@ -1,6 +1,6 @@
 #pragma once
-#include "FbError.h"
-#include "dbx.h"
+#include "drivers/FbError.h"
+#include "drivers/api/dbx.h"
 
 #include <string>
 

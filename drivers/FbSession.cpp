@@ -1,7 +1,7 @@
-#include "FbSession.h"
+#include "drivers/FbSession.h"
 
-#include "FbStatement.h"
-#include "fbkit/ParameterBuffer.h"
+#include "drivers/FbStatement.h"
+#include "drivers/fbkit/ParameterBuffer.h"
 
 
 namespace dbxfb {

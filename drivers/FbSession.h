@@ -3,10 +3,10 @@
 // statements of its commands, so that a command or a result may outlive the connection
 // (its calls then fail). The session holds its statements weakly, to end their results
 // and free their handles before it detaches.
-#include "FbApi.h"
-#include "FbError.h"
-#include "dbx.h"
-#include "fbkit/Handle.h"
+#include "drivers/FbApi.h"
+#include "drivers/FbError.h"
+#include "drivers/api/dbx.h"
+#include "drivers/fbkit/Handle.h"
 
 #include <memory>
 #include <string>

@@ -1,9 +1,9 @@
 #pragma once
 // What a command and its result share, so that either may go first: the statement
 // handle, the row it fetches into, and the transaction of its own it runs in.
-#include "FbSession.h"
-#include "fbkit/Handle.h"
-#include "fbkit/Sqlda.h"
+#include "drivers/FbSession.h"
+#include "drivers/fbkit/Handle.h"
+#include "drivers/fbkit/Sqlda.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "ValueText.h"
+#include "drivers/ValueText.h"
 
 #include <charconv>
 

@@ -1,14 +1,14 @@
 // Creation of the window with its components, the wiring of every handler through the
 // one error guard, and the start-up handler.
-#include "FrmKordane.h"
+#include "forms/FrmKordane.h"
 
-#include "DBGrid.h"
-#include "DayRecords.h"
-#include "Edit.h"
-#include "ErrorDisplay.h"
-#include "MaskEdit.h"
-#include "RegionalSettings.h"
-#include "SpeedButton.h"
+#include "widgets/DataGrid.h"
+#include "attendance/DayRecords.h"
+#include "widgets/LineEdit.h"
+#include "widgets/ErrorDisplay.h"
+#include "widgets/MaskedEdit.h"
+#include "attendance/RegionalSettings.h"
+#include "widgets/SpeedButton.h"
 
 #include <QAction>
 #include <QDate>
@@ -57,23 +57,23 @@ void TFormKordane::wireHandlers()
     const auto on = [this](auto* sender, auto signal, std::function<void()> handler) {
         connect(sender, signal, this, [handler = std::move(handler)] { guarded(handler); });
     };
-    on(Edit1, &TEdit::exited, [this] { Edit1Exit(Edit1); });
-    on(MaskEdit1, &TMaskEdit::exited, [this] { MaskEdit1Exit(MaskEdit1); });
-    for (TEdit* field : {static_cast<TEdit*>(MaskEdit1), Edit1, static_cast<TEdit*>(MaskEdit2),
-                         static_cast<TEdit*>(MaskEdit3), Edit5, Edit6, Edit7}) {
-        connect(field, &TEdit::keyDown, this, [this, field](int key, Qt::KeyboardModifiers shift) {
+    on(Edit1, &LineEdit::exited, [this] { Edit1Exit(Edit1); });
+    on(MaskEdit1, &MaskedEdit::exited, [this] { MaskEdit1Exit(MaskEdit1); });
+    for (LineEdit* field : {static_cast<LineEdit*>(MaskEdit1), Edit1, static_cast<LineEdit*>(MaskEdit2),
+                         static_cast<LineEdit*>(MaskEdit3), Edit5, Edit6, Edit7}) {
+        connect(field, &LineEdit::keyDown, this, [this, field](int key, Qt::KeyboardModifiers shift) {
             guarded([&] { MaskEdit1KeyDown(field, key, shift); });
         });
     }
-    for (TMaskEdit* field : {MaskEdit1, MaskEdit2, MaskEdit3})
-        on(field, &TMaskEdit::maskError, [] { throw EDBEditError(); });
-    on(SpeedButton1, &TSpeedButton::clicked, [this] { SpeedButton1Click(SpeedButton1); });
-    on(SpeedButton2, &TSpeedButton::clicked, [this] { SpeedButton2Click(SpeedButton2); });
-    on(SpeedButton3, &TSpeedButton::clicked, [this] { SpeedButton3Click(SpeedButton3); });
-    on(SpeedButton4, &TSpeedButton::clicked, [this] { SpeedButton4Click(SpeedButton4); });
+    for (MaskedEdit* field : {MaskEdit1, MaskEdit2, MaskEdit3})
+        on(field, &MaskedEdit::maskError, [] { throw EDBEditError(); });
+    on(SpeedButton1, &SpeedButton::clicked, [this] { SpeedButton1Click(SpeedButton1); });
+    on(SpeedButton2, &SpeedButton::clicked, [this] { SpeedButton2Click(SpeedButton2); });
+    on(SpeedButton3, &SpeedButton::clicked, [this] { SpeedButton3Click(SpeedButton3); });
+    on(SpeedButton4, &SpeedButton::clicked, [this] { SpeedButton4Click(SpeedButton4); });
     on(N1, &QAction::triggered, [this] { N1Click(N1); });
-    connect(DBGrid1, &TDBGrid::cellClick, this, [this](int column) { guarded([&] { DBGrid1CellClick(column); }); });
-    ClientDataSet1.setAfterOpen([this](TClientDataSet& dataSet) { ClientDataSet1AfterOpen(&dataSet); });
+    connect(DBGrid1, &DataGrid::cellClick, this, [this](int column) { guarded([&] { DBGrid1CellClick(column); }); });
+    ClientDataSet1.setAfterOpen([this](ClientDataSet& dataSet) { ClientDataSet1AfterOpen(&dataSet); });
 }
 
 void TFormKordane::FormCreate(QObject*)

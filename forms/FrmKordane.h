@@ -2,13 +2,13 @@
 // The one window of the program: attendance entry for a date and an employee, the day
 // grid, and the add / modify / delete commands. Every value lives in a control, in the
 // day result set or in the database; the class keeps no state of its own.
-#include "AttendanceRecord.h"
-#include "ClientDataSet.h"
-#include "Components.h"
-#include "DataSetProvider.h"
-#include "DataSource.h"
-#include "SqlConnection.h"
-#include "SqlStatement.h"
+#include "attendance/AttendanceRecord.h"
+#include "data/resultset/ClientDataSet.h"
+#include "data/resultset/Components.h"
+#include "data/resultset/DataSetProvider.h"
+#include "data/resultset/DataSource.h"
+#include "data/sql/SqlConnection.h"
+#include "data/sql/SqlStatement.h"
 
 #include <QWidget>
 
@@ -20,10 +20,10 @@ class QTabWidget;
 
 namespace kordane {
 
-class TDBGrid;
-class TEdit;
-class TMaskEdit;
-class TSpeedButton;
+class DataGrid;
+class LineEdit;
+class MaskedEdit;
+class SpeedButton;
 
 class TFormKordane : public QWidget {
     Q_OBJECT
@@ -32,12 +32,12 @@ public:
     ~TFormKordane() override;
 
     // Components, in declaration order. The window owns all of them.
-    TSQLConnection SQLConnection1;
-    TSQLQuery SQLQuery1;
-    TSQLDataSet SQLDataSet1;
-    TDataSetProvider DataSetProvider1;
-    TClientDataSet ClientDataSet1;
-    TDataSource DataSource1;
+    SqlConnection SQLConnection1;
+    SqlQuery SQLQuery1;
+    SqlDataSet SQLDataSet1;
+    DataSetProvider DataSetProvider1;
+    ClientDataSet ClientDataSet1;
+    DataSource DataSource1;
     QMenu* PopupMenu1 = nullptr;
     QAction* N1 = nullptr;
     QTabWidget* PageControl1 = nullptr;
@@ -46,22 +46,22 @@ public:
     QFrame* Panel2 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label3 = nullptr;
-    TSpeedButton* SpeedButton1 = nullptr;
-    TSpeedButton* SpeedButton2 = nullptr;
-    TMaskEdit* MaskEdit1 = nullptr;
-    TEdit* Edit1 = nullptr;
-    TDBGrid* DBGrid1 = nullptr;
-    TEdit* Edit5 = nullptr;
-    TEdit* Edit6 = nullptr;
+    SpeedButton* SpeedButton1 = nullptr;
+    SpeedButton* SpeedButton2 = nullptr;
+    MaskedEdit* MaskEdit1 = nullptr;
+    LineEdit* Edit1 = nullptr;
+    DataGrid* DBGrid1 = nullptr;
+    LineEdit* Edit5 = nullptr;
+    LineEdit* Edit6 = nullptr;
     QFrame* Panel3 = nullptr;
     QWidget* TabSheet2 = nullptr;
     QLabel* Label2 = nullptr;
-    TMaskEdit* MaskEdit2 = nullptr;
-    TMaskEdit* MaskEdit3 = nullptr;
+    MaskedEdit* MaskEdit2 = nullptr;
+    MaskedEdit* MaskEdit3 = nullptr;
     QLabel* Label6 = nullptr;
-    TEdit* Edit7 = nullptr;
-    TSpeedButton* SpeedButton3 = nullptr;
-    TSpeedButton* SpeedButton4 = nullptr;
+    LineEdit* Edit7 = nullptr;
+    SpeedButton* SpeedButton3 = nullptr;
+    SpeedButton* SpeedButton4 = nullptr;
 
     // Event handlers, in declaration order.
     void Edit1Exit(QObject* sender);            // look up the employee
@@ -69,7 +69,7 @@ public:
     void SpeedButton1Click(QObject* sender);    // modify
     void MaskEdit1KeyDown(QObject* sender, int key, Qt::KeyboardModifiers shift); // Enter and Esc move
     void SpeedButton2Click(QObject* sender);    // view the day
-    void ClientDataSet1AfterOpen(TClientDataSet* dataSet); // the grid's column titles
+    void ClientDataSet1AfterOpen(ClientDataSet* dataSet); // the grid's column titles
     void N1Click(QObject* sender);              // remove the grid's current row
     void DBGrid1CellClick(int column);          // the clicked row into the fields
     void SpeedButton3Click(QObject* sender);    // add
@@ -94,7 +94,7 @@ private:
     // The fields as a record, their texts as they stand.
     AttendanceRecord fieldsRecord() const;
 
-    TComponentList components_;
+    ComponentList components_;
     double scale_ = 1.0;
 };
 

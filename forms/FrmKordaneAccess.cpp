@@ -1,11 +1,11 @@
 // Beyond the mouse: a function key for each command, and a name for every control that
 // a screen reader says when the focus reaches it.
-#include "FrmKordane.h"
+#include "forms/FrmKordane.h"
 
-#include "DBGrid.h"
-#include "Edit.h"
-#include "MaskEdit.h"
-#include "SpeedButton.h"
+#include "widgets/DataGrid.h"
+#include "widgets/LineEdit.h"
+#include "widgets/MaskedEdit.h"
+#include "widgets/SpeedButton.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -19,7 +19,7 @@ namespace kordane {
 // takes no focus, so no field is left and the command reads the fields as they stand.
 void TFormKordane::addCommandKeys()
 {
-    const std::pair<TSpeedButton*, Qt::Key> commands[] = {
+    const std::pair<SpeedButton*, Qt::Key> commands[] = {
         {SpeedButton2, Qt::Key_F5}, {SpeedButton1, Qt::Key_F6}, {SpeedButton3, Qt::Key_F7}, {SpeedButton4, Qt::Key_F8}};
     for (const auto& [button, key] : commands) {
         const QKeySequence sequence(key);
@@ -51,7 +51,7 @@ void TFormKordane::nameControls()
     Edit6->setAccessibleName(QStringLiteral("卡號"));
     // The grid has no label; it lists what the window's caption names.
     DBGrid1->setAccessibleName(windowTitle());
-    for (TSpeedButton* button : {SpeedButton2, SpeedButton1, SpeedButton3, SpeedButton4})
+    for (SpeedButton* button : {SpeedButton2, SpeedButton1, SpeedButton3, SpeedButton4})
         button->setAccessibleName(button->text());
 }
 

@@ -1,12 +1,12 @@
 // Keyboard movement through the fields, the weekday of the date field and the
 // employee lookup on leaving the employee field.
-#include "FrmKordane.h"
+#include "forms/FrmKordane.h"
 
-#include "DateConversion.h"
-#include "DayRecords.h"
-#include "Dialogs.h"
-#include "Edit.h"
-#include "MaskEdit.h"
+#include "attendance/DateConversion.h"
+#include "attendance/DayRecords.h"
+#include "widgets/Dialogs.h"
+#include "widgets/LineEdit.h"
+#include "widgets/MaskedEdit.h"
 
 #include <QTimer>
 

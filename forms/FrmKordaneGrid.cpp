@@ -1,11 +1,11 @@
 // The day grid: the view command, the titles, copying a row into the fields and
 // removing a row through the grid's menu.
-#include "FrmKordane.h"
+#include "forms/FrmKordane.h"
 
-#include "DayRecords.h"
-#include "Dialogs.h"
-#include "Edit.h"
-#include "MaskEdit.h"
+#include "attendance/DayRecords.h"
+#include "widgets/Dialogs.h"
+#include "widgets/LineEdit.h"
+#include "widgets/MaskedEdit.h"
 
 namespace kordane {
 
@@ -14,7 +14,7 @@ void TFormKordane::SpeedButton2Click(QObject*)
     attendance::viewDay(ClientDataSet1, MaskEdit1->fieldText());
 }
 
-void TFormKordane::ClientDataSet1AfterOpen(TClientDataSet* dataSet)
+void TFormKordane::ClientDataSet1AfterOpen(ClientDataSet* dataSet)
 {
     static const char* const titles[] = {"員工代號", "日期", "上班時間", "下班時間", "星期", "員工姓名"};
     for (int position = 0; position < 6; ++position) {
@@ -42,7 +42,7 @@ void TFormKordane::N1Click(QObject*)
         silentAbort();
     if (confirmationDialog(QStringLiteral("確定刪除該筆資料.?")) != 6)
         return;
-    const TClientDataSet::RowId row = ClientDataSet1.currentRowId();
+    const ClientDataSet::RowId row = ClientDataSet1.currentRowId();
     ClientDataSet1.deleteRecord();
     // A removal that did not happen is said, and its row stays in view; the failed change
     // is out of the log, so the next removal stands or falls on its own.

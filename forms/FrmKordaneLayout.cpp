@@ -1,14 +1,14 @@
 // The window's controls: positions and sizes at 96 pixels per inch, scaled for other
 // screens, and the resize rules of the three panels and the grid.
-#include "FrmKordane.h"
+#include "forms/FrmKordane.h"
 
-#include "DBGrid.h"
-#include "Dialogs.h"
-#include "ErrorDisplay.h"
-#include "Edit.h"
-#include "MaskEdit.h"
-#include "RegionalSettings.h"
-#include "SpeedButton.h"
+#include "widgets/DataGrid.h"
+#include "widgets/Dialogs.h"
+#include "widgets/ErrorDisplay.h"
+#include "widgets/LineEdit.h"
+#include "widgets/MaskedEdit.h"
+#include "attendance/RegionalSettings.h"
+#include "widgets/SpeedButton.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -108,19 +108,19 @@ void TFormKordane::createControls()
     };
     const RegionalSettings& regional = RegionalSettings::current();
     const auto maskEdit = [&](const char* name, const QString& mask, int left, int top) {
-        auto* e = new TMaskEdit(Panel2);
+        auto* e = new MaskedEdit(Panel2);
         e->setEditMask(mask, regional.dateSeparator, regional.timeSeparator);
         place(e, name, left, top, 88, 23);
         return e;
     };
     const auto greyEdit = [&](const char* name, int left, int top, int width) {
-        auto* e = new TEdit(Panel2);
+        auto* e = new LineEdit(Panel2);
         e->setGrey(true);
         place(e, name, left, top, width, 23);
         return e;
     };
     const auto button = [&](const char* name, const QString& caption, int left, int top) {
-        auto* b = new TSpeedButton(caption, Panel2);
+        auto* b = new SpeedButton(caption, Panel2);
         place(b, name, left, top, 73, 41);
         return b;
     };
@@ -130,7 +130,7 @@ void TFormKordane::createControls()
     Edit7 = greyEdit("Edit7", 181, 20, 29);
     SpeedButton2 = button("SpeedButton2", QStringLiteral("檢視"), 431, 9);
     Label3 = label("Label3", QStringLiteral("人員"), 40, 56);
-    Edit1 = new TEdit(Panel2);
+    Edit1 = new LineEdit(Panel2);
     place(Edit1, "Edit1", 88, 52, 88, 23);
     Edit5 = greyEdit("Edit5", 181, 52, 105);
     Edit6 = greyEdit("Edit6", 287, 52, 177);
@@ -142,7 +142,7 @@ void TFormKordane::createControls()
     SpeedButton3 = button("SpeedButton3", QStringLiteral("新增存檔"), 309, 97);
     SpeedButton4 = button("SpeedButton4", QStringLiteral("刪除資料"), 392, 97);
 
-    DBGrid1 = new TDBGrid(Panel2);
+    DBGrid1 = new DataGrid(Panel2);
     place(DBGrid1, "DBGrid1", 1, 149, 542, gridHeight);
     DBGrid1->setDataSource(&DataSource1);
     DBGrid1->setTitleFont(font);

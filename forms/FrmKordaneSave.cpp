@@ -1,12 +1,12 @@
 // The add, modify and delete commands: the record's checks, a confirmation, then the
 // record's statements through SQLQuery1.
-#include "FrmKordane.h"
+#include "forms/FrmKordane.h"
 
-#include "Dialogs.h"
-#include "Edit.h"
-#include "MaskEdit.h"
-#include "RecordCommands.h"
-#include "RegionalSettings.h"
+#include "widgets/Dialogs.h"
+#include "widgets/LineEdit.h"
+#include "widgets/MaskedEdit.h"
+#include "attendance/RecordCommands.h"
+#include "attendance/RegionalSettings.h"
 
 #include <QDate>
 
@@ -26,7 +26,7 @@ auto checked(Check&& check) -> decltype(check())
 }
 
 // The weekday the checks work out is shown at once, whatever they decide after it.
-attendance::WeekdayKnown shownIn(TEdit* field)
+attendance::WeekdayKnown shownIn(LineEdit* field)
 {
     return [field](const QString& weekday) { field->setText(weekday); };
 }

@@ -1,5 +1,5 @@
 // makedemo, installed as kordane-makedb: `kordane-admin init` under its earlier name.
-#include "Admin.h"
+#include "tools/admin/Admin.h"
 
 int main(int argc, char** argv)
 {

@@ -1,4 +1,4 @@
-#include "ApplicationTitle.h"
+#include "widgets/ApplicationTitle.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "Beep.h"
+#include "widgets/Beep.h"
 
 #include <QApplication>
 

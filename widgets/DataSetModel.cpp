@@ -1,14 +1,14 @@
-#include "DataSetModel.h"
+#include "widgets/DataSetModel.h"
 
-#include "ClientDataSet.h"
+#include "data/resultset/ClientDataSet.h"
 
 #include <algorithm>
 
 namespace kordane {
 
-TDataSetModel::TDataSetModel(QObject* parent) : QAbstractTableModel(parent) {}
+DataSetModel::DataSetModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void TDataSetModel::setDataSet(TClientDataSet* dataSet)
+void DataSetModel::setDataSet(ClientDataSet* dataSet)
 {
     if (dataSet == dataSet_)
         return;
@@ -16,29 +16,29 @@ void TDataSetModel::setDataSet(TClientDataSet* dataSet)
         disconnect(dataSet_, nullptr, this, nullptr);
     dataSet_ = dataSet;
     if (dataSet_) {
-        connect(dataSet_, &TClientDataSet::rowsReset, this, &TDataSetModel::reset);
-        connect(dataSet_, &TClientDataSet::rowChanged, this, &TDataSetModel::onRowChanged);
-        connect(dataSet_, &TClientDataSet::rowInserted, this, &TDataSetModel::onRowInserted);
-        connect(dataSet_, &TClientDataSet::rowRemoved, this, &TDataSetModel::onRowRemoved);
-        connect(dataSet_, &TClientDataSet::currentRowChanged, this, &TDataSetModel::refreshIndicators);
-        connect(dataSet_, &TClientDataSet::stateChanged, this, &TDataSetModel::refreshIndicators);
-        connect(dataSet_, &TClientDataSet::fieldChanged, this, &TDataSetModel::onFieldChanged);
+        connect(dataSet_, &ClientDataSet::rowsReset, this, &DataSetModel::reset);
+        connect(dataSet_, &ClientDataSet::rowChanged, this, &DataSetModel::onRowChanged);
+        connect(dataSet_, &ClientDataSet::rowInserted, this, &DataSetModel::onRowInserted);
+        connect(dataSet_, &ClientDataSet::rowRemoved, this, &DataSetModel::onRowRemoved);
+        connect(dataSet_, &ClientDataSet::currentRowChanged, this, &DataSetModel::refreshIndicators);
+        connect(dataSet_, &ClientDataSet::stateChanged, this, &DataSetModel::refreshIndicators);
+        connect(dataSet_, &ClientDataSet::fieldChanged, this, &DataSetModel::onFieldChanged);
         connect(dataSet_, &QObject::destroyed, this, [this] { reset(); });
     }
     reset();
 }
 
-bool TDataSetModel::active() const
+bool DataSetModel::active() const
 {
     return dataSet_ && dataSet_->active();
 }
 
-int TDataSetModel::wanted() const
+int DataSetModel::wanted() const
 {
     return active() ? std::clamp(std::max(records_, 1) - top_, 0, window_) : 0;
 }
 
-void TDataSetModel::reset()
+void DataSetModel::reset()
 {
     beginResetModel();
     records_ = active() ? dataSet_->recordCount() : 0;
@@ -48,7 +48,7 @@ void TDataSetModel::reset()
     endResetModel();
 }
 
-void TDataSetModel::fill()
+void DataSetModel::fill()
 {
     const int rows = wanted();
     if (rows < shown_) {
@@ -62,7 +62,7 @@ void TDataSetModel::fill()
     }
 }
 
-void TDataSetModel::setTop(int top)
+void DataSetModel::setTop(int top)
 {
     top = std::clamp(top, 0, std::max(records_ - window_, 0));
     if (top == top_)
@@ -72,7 +72,7 @@ void TDataSetModel::setTop(int top)
     refreshRows(0, shown_ - 1);
 }
 
-void TDataSetModel::setWindow(int rows)
+void DataSetModel::setWindow(int rows)
 {
     rows = std::max(rows, 1);
     if (rows == window_)
@@ -83,17 +83,17 @@ void TDataSetModel::setWindow(int rows)
     refreshRows(0, shown_ - 1);
 }
 
-int TDataSetModel::rowCount(const QModelIndex& parent) const
+int DataSetModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : shown_;
 }
 
-int TDataSetModel::columnCount(const QModelIndex& parent) const
+int DataSetModel::columnCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : columns_;
 }
 
-QVariant TDataSetModel::data(const QModelIndex& index, int role) const
+QVariant DataSetModel::data(const QModelIndex& index, int role) const
 {
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
@@ -102,7 +102,7 @@ QVariant TDataSetModel::data(const QModelIndex& index, int role) const
     return dataSet_->cellText(recordAt(index.row()), index.column());
 }
 
-QVariant TDataSetModel::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Horizontal) {
         if (role != Qt::DisplayRole)
@@ -118,16 +118,16 @@ QVariant TDataSetModel::headerData(int section, Qt::Orientation orientation, int
     if (!isRecord(section) || recordAt(section) != dataSet_->currentRow())
         return static_cast<int>(Indicator::None);
     switch (dataSet_->state()) {
-    case TClientDataSet::State::Edit:
+    case ClientDataSet::State::Edit:
         return static_cast<int>(Indicator::Edit);
-    case TClientDataSet::State::Insert:
+    case ClientDataSet::State::Insert:
         return static_cast<int>(Indicator::Insert);
     default:
         return static_cast<int>(Indicator::Current);
     }
 }
 
-Qt::ItemFlags TDataSetModel::flags(const QModelIndex& index) const
+Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
@@ -137,7 +137,7 @@ Qt::ItemFlags TDataSetModel::flags(const QModelIndex& index) const
     return f;
 }
 
-void TDataSetModel::refreshRows(int first, int last)
+void DataSetModel::refreshRows(int first, int last)
 {
     first = std::max(first, 0);
     last = std::min(last, shown_ - 1);
@@ -147,19 +147,19 @@ void TDataSetModel::refreshRows(int first, int last)
     emit headerDataChanged(Qt::Vertical, first, last);
 }
 
-void TDataSetModel::refreshIndicators()
+void DataSetModel::refreshIndicators()
 {
     if (shown_ > 0)
         emit headerDataChanged(Qt::Vertical, 0, shown_ - 1);
 }
 
-void TDataSetModel::onRowChanged(int record)
+void DataSetModel::onRowChanged(int record)
 {
     const int row = rowOf(record);
     refreshRows(row, row);
 }
 
-void TDataSetModel::onRowInserted(int record)
+void DataSetModel::onRowInserted(int record)
 {
     records_ = dataSet_->recordCount();
     if (records_ == 1) {
@@ -181,7 +181,7 @@ void TDataSetModel::onRowInserted(int record)
     fill();
 }
 
-void TDataSetModel::onRowRemoved(int record)
+void DataSetModel::onRowRemoved(int record)
 {
     records_ = dataSet_->recordCount();
     if (records_ == 0) {
@@ -203,7 +203,7 @@ void TDataSetModel::onRowRemoved(int record)
     fill();
 }
 
-void TDataSetModel::onFieldChanged(int column)
+void DataSetModel::onFieldChanged(int column)
 {
     if (column >= 0 && column < columns_)
         emit headerDataChanged(Qt::Horizontal, column, column);

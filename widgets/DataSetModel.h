@@ -9,24 +9,24 @@
 //
 // A closed set shows one empty column and no rows; an open set without rows shows one
 // blank placeholder row that is no record.
-#include "ClientDataSet.h"
+#include "data/resultset/ClientDataSet.h"
 
 #include <QAbstractTableModel>
 #include <QPointer>
 
 namespace kordane {
 
-class TDataSetModel : public QAbstractTableModel {
+class DataSetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     // What the indicator shows beside the current row (UserRole of the vertical header).
     enum class Indicator { None, Current, Edit, Insert };
     static constexpr int IndicatorRole = Qt::UserRole;
 
-    explicit TDataSetModel(QObject* parent = nullptr);
+    explicit DataSetModel(QObject* parent = nullptr);
 
-    void setDataSet(TClientDataSet* dataSet);
-    TClientDataSet* dataSet() const { return dataSet_; }
+    void setDataSet(ClientDataSet* dataSet);
+    ClientDataSet* dataSet() const { return dataSet_; }
     bool active() const;
     bool isPlaceholder(int row) const { return active() && records_ == 0 && row == 0; }
     // Of a row of the model.
@@ -60,7 +60,7 @@ private:
     void fill();
     int wanted() const;
 
-    QPointer<TClientDataSet> dataSet_;
+    QPointer<ClientDataSet> dataSet_;
     int records_ = 0;
     int columns_ = 1;
     int top_ = 0;

@@ -1,7 +1,7 @@
-#include "Dialogs.h"
+#include "widgets/Dialogs.h"
 
-#include "Exceptions.h"
-#include "MessageDialog.h"
+#include "data/Exceptions.h"
+#include "widgets/MessageDialog.h"
 
 namespace kordane {
 

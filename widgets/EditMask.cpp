@@ -1,4 +1,4 @@
-#include "EditMask.h"
+#include "widgets/EditMask.h"
 
 #include <algorithm>
 

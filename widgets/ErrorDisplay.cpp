@@ -1,7 +1,7 @@
-#include "ErrorDisplay.h"
+#include "widgets/ErrorDisplay.h"
 
-#include "Exceptions.h"
-#include "ApplicationTitle.h"
+#include "data/Exceptions.h"
+#include "widgets/ApplicationTitle.h"
 
 #include <QApplication>
 #include <QMessageBox>

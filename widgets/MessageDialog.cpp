@@ -1,4 +1,4 @@
-#include "MessageDialog.h"
+#include "widgets/MessageDialog.h"
 
 #include <QApplication>
 #include <QPointer>

@@ -1,10 +1,10 @@
-#include "SpeedButton.h"
+#include "widgets/SpeedButton.h"
 
 namespace kordane {
 
-TSpeedButton::TSpeedButton(QWidget* parent) : TSpeedButton(QString(), parent) {}
+SpeedButton::SpeedButton(QWidget* parent) : SpeedButton(QString(), parent) {}
 
-TSpeedButton::TSpeedButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent)
+SpeedButton::SpeedButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent)
 {
     // Not reachable by Tab nor focused by a click, so only the left mouse button works it.
     setFocusPolicy(Qt::NoFocus);

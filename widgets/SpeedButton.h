@@ -5,11 +5,11 @@
 
 namespace kordane {
 
-class TSpeedButton : public QPushButton {
+class SpeedButton : public QPushButton {
     Q_OBJECT
 public:
-    explicit TSpeedButton(QWidget* parent = nullptr);
-    explicit TSpeedButton(const QString& caption, QWidget* parent = nullptr);
+    explicit SpeedButton(QWidget* parent = nullptr);
+    explicit SpeedButton(const QString& caption, QWidget* parent = nullptr);
 };
 
 } // namespace kordane

@@ -1,6 +1,6 @@
 #pragma once
 // Reads a blob whole, or its first `limit` bytes.
-#include "Handle.h"
+#include "drivers/fbkit/Handle.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,7 +1,7 @@
 #pragma once
 // Owners of the client's handles. Each releases its handle when it goes, ignoring the
 // outcome: by then there is no one left to tell.
-#include "Client.h"
+#include "drivers/fbkit/Client.h"
 
 #include <utility>
 

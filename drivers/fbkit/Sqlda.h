@@ -1,7 +1,7 @@
 #pragma once
 // An XSQLDA with room for a given number of variables; by default for as many as any
 // statement of the program has, so that the first describe fills it in whole.
-#include "Client.h"
+#include "drivers/fbkit/Client.h"
 
 #include <cstdint>
 #include <cstring>

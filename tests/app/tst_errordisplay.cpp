@@ -1,9 +1,9 @@
-#include "Application.h"
-#include "ApplicationTitle.h"
-#include "Dialogs.h"
-#include "ErrorDisplay.h"
-#include "Exceptions.h"
-#include "ModalDriver.h"
+#include "app/Application.h"
+#include "widgets/ApplicationTitle.h"
+#include "widgets/Dialogs.h"
+#include "widgets/ErrorDisplay.h"
+#include "data/Exceptions.h"
+#include "tests/support/ModalDriver.h"
 
 #include <QMenu>
 #include <QMessageBox>

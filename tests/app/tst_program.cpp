@@ -1,6 +1,6 @@
 // The built program as a process: where its libraries come from, and how a signal ends it.
-#include "TestDatabase.h"
-#include "WindowFixture.h"
+#include "tests/support/TestDatabase.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,8 +1,8 @@
 // Qt's own texts in Traditional Chinese: which locales load them, the words of the masked
 // field's menu beside a plain field's, and the program's own dialogs left in English.
-#include "MaskEdit.h"
-#include "MessageDialog.h"
-#include "QtTranslations.h"
+#include "widgets/MaskedEdit.h"
+#include "widgets/MessageDialog.h"
+#include "app/QtTranslations.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -39,7 +39,7 @@ QStringList plainMenu()
 // The masked field's menu, as a right click opens it.
 QStringList maskMenu()
 {
-    TMaskEdit edit;
+    MaskedEdit edit;
     edit.setEditMask(QStringLiteral("!99:99:99;1;_"));
     edit.show();
     QStringList shown;

@@ -1,10 +1,10 @@
 // SIGTERM ends the program's event loops, a modal dialog's among them, even after the
 // Firebird client has put its own handler in front of ours by connecting; and the client
 // does not shut its engine down under the program's own orderly end.
-#include "SqlConnection.h"
-#include "SqlStatement.h"
-#include "TerminationSignals.h"
-#include "TestDatabase.h"
+#include "data/sql/SqlConnection.h"
+#include "data/sql/SqlStatement.h"
+#include "app/TerminationSignals.h"
+#include "tests/support/TestDatabase.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -26,7 +26,7 @@ void TestTerminationSignals::endModalLoop()
     TerminationSignals signals_(nullptr);
     test::TestDatabase db;
     auto connection = db.connection();
-    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
     query.setSql({QStringLiteral("SELECT COUNT(*) FROM POS_DAY")});
     query.open();
 

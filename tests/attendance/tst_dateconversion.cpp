@@ -1,6 +1,6 @@
 // Reading date texts under the regional settings, and the weekday of a date.
-#include "DateConversion.h"
-#include "Exceptions.h"
+#include "attendance/DateConversion.h"
+#include "data/Exceptions.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // The commands on the day's result set without a window, against an embedded database:
 // the employee lookup's two steps and the start-up name backfill.
-#include "DayChain.h"
-#include "DayRecords.h"
-#include "TestDatabase.h"
+#include "tests/support/DayChain.h"
+#include "attendance/DayRecords.h"
+#include "tests/support/TestDatabase.h"
 
 #include <QTest>
 
@@ -31,7 +31,7 @@ void TestDayRecords::lookupTwoSteps()
         "INSERT INTO POS_DAY VALUES ('E3', '2026/12/07', '09:00:00', '', '\xA4\x47', 'Cid', '')",
     });
     DayChain chain(db.connection());
-    TSQLQuery query(QStringLiteral("SQLQuery1"), chain.connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), chain.connection);
     const AttendanceRecord typed{QStringLiteral("2026/12/07"), QString(), QStringLiteral("07:00:00"), QString(),
                                  QStringLiteral("一"), QStringLiteral("typed"), QStringLiteral("typed")};
     const auto lookUp = [&](const char* code) {
@@ -83,7 +83,7 @@ void TestDayRecords::backfillLastDays()
         "INSERT INTO POS_DAY VALUES ('E1', '2026/12/07', '09:00:00', '', '', 'Kept', '')",
     });
     auto connection = db.connection();
-    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
     attendance::fillInMissingNames(query, QDate(2026, 12, 7));
     const auto name = [&](const char* date, const char* timeIn) {
         return db.scalar(std::string("SELECT COALESCE(EMPLOYEE_NAME, '-') FROM POS_DAY WHERE INI_DATE = '") + date +

@@ -1,9 +1,9 @@
 // The add, modify and delete commands without a window, against an embedded database:
 // which check refuses first and with what text, when the weekday is told, and what the
 // statements leave stored. (The window's tests cover the same commands through the keys.)
-#include "RecordCommands.h"
-#include "SqlStatement.h"
-#include "TestDatabase.h"
+#include "attendance/RecordCommands.h"
+#include "data/sql/SqlStatement.h"
+#include "tests/support/TestDatabase.h"
 
 #include <QTest>
 
@@ -91,7 +91,7 @@ void TestRecordCommands::addRefusedWhenStored()
 {
     TestDatabase db;
     auto connection = db.connection();
-    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
     QStringList weekdays;
     const auto known = [&](const QString& weekday) { weekdays << weekday; };
     // A date of the right length that is no date ends the checks with the conversion's
@@ -128,7 +128,7 @@ void TestRecordCommands::modifyThenDelete()
         "INSERT INTO POS_DAY VALUES ('E1', '2026/12/07', '08:00:00', '17:00:00', '', 'Old', '')",
     });
     auto connection = db.connection();
-    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
     const auto ignore = [](const QString&) {};
     // Both copies give way to the one record.
     attendance::modify(*connection, query, attendance::checkModify(amy(), ignore));

@@ -1,8 +1,8 @@
 // The statement catalogue against a real database: exact texts, separate commits, and
 // texts (quotes, Big5, empty) stored and found again exactly.
-#include "Catalogue.h"
-#include "SqlStatement.h"
-#include "TestDatabase.h"
+#include "attendance/Catalogue.h"
+#include "data/sql/SqlStatement.h"
+#include "tests/support/TestDatabase.h"
 
 #include <QTest>
 
@@ -16,7 +16,7 @@ private:
     struct Record {
         QString date, employee, timeIn, timeOut, card, name, weekday;
     };
-    static void insert(TSQLQuery& query, const Record& r)
+    static void insert(SqlQuery& query, const Record& r)
     {
         query.close();
         query.clearSql();
@@ -27,7 +27,7 @@ private:
             query.paramByName(catalogue::insertParamNames()[i]).setAsString(values[i]);
         query.execSql();
     }
-    static void run(TSQLQuery& query, const QStringList& lines)
+    static void run(SqlQuery& query, const QStringList& lines)
     {
         query.close();
         query.setSql(lines);
@@ -95,7 +95,7 @@ void TestStatements::insertAndReadBack()
 {
     TestDatabase db;
     auto connection = db.connection();
-    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
     insert(query, {QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"), QStringLiteral(""), QStringLiteral(""), QStringLiteral("三")});
     QCOMPARE(count(db, "CARD_ID = '' AND EMPLOYEE_NAME = ''"), 1); // empty, not null
 
@@ -117,20 +117,20 @@ void TestStatements::insertAndReadBack()
     query.open();
     QVERIFY(query.isEmpty());
     query.close();
-    QCOMPARE(connection->state(), TSQLConnection::State::Open);
+    QCOMPARE(connection->state(), SqlConnection::State::Open);
 }
 
 void TestStatements::statementsCommitSeparately()
 {
     TestDatabase db;
     auto connection = db.connection();
-    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
     insert(query, {QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"), QStringLiteral("C1"), QStringLiteral("N"), QStringLiteral("三")});
     // Wider than TIME_IN: the server refuses it.
     QVERIFY_THROWS_EXCEPTION(EDriverError,
                              insert(query, {QStringLiteral("2026/12/09"), QStringLiteral("A02"), QStringLiteral("08:00:00 too wide"), QStringLiteral("17:30:00"), QStringLiteral(""), QStringLiteral(""), QStringLiteral("三")}));
     QCOMPARE(count(db), 1);
-    QCOMPARE(connection->state(), TSQLConnection::State::Open);
+    QCOMPARE(connection->state(), SqlConnection::State::Open);
     QVERIFY(!query.active());
     // The connection is still usable after the failure.
     run(query, catalogue::deleteByValues(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00")));
@@ -156,7 +156,7 @@ void TestStatements::weekdayBytes()
     QFETCH(QByteArray, big5);
     TestDatabase db;
     auto connection = db.connection();
-    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
     insert(query, {QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"), QStringLiteral(""), QStringLiteral("王小明"), weekday});
 
     const auto rows = db.raw().query("SELECT BILL_WEEK, OCTET_LENGTH(BILL_WEEK) FROM POS_DAY");
@@ -178,7 +178,7 @@ void TestStatements::quoteLadenCode()
     db.raw().execute({"INSERT INTO EMPLOYEE VALUES ('A''01'' OR ''1''=''1', 'Quote', 'Q1')",
                       "INSERT INTO EMPLOYEE VALUES ('A01', 'Plain', 'P1')"});
     auto connection = db.connection();
-    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
     const QString code = QStringLiteral("A'01' OR '1'='1");
     insert(query, {QStringLiteral("2026/12/09"), code, QStringLiteral("08:00:00"), QStringLiteral("17:30:00"), QStringLiteral("Q1"), QStringLiteral("Quote"), QStringLiteral("三")});
     insert(query, {QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"), QStringLiteral("P1"), QStringLiteral("Plain"), QStringLiteral("三")});
@@ -207,7 +207,7 @@ void TestStatements::unencodableRefused()
 {
     TestDatabase db;
     auto connection = db.connection();
-    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
     try {
         insert(query, {QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"), QStringLiteral(""), QStringLiteral("Zoë"), QStringLiteral("三")});
         QFAIL("no error");
@@ -222,7 +222,7 @@ void TestStatements::statementFailures()
 {
     TestDatabase db;
     auto connection = db.connection();
-    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
     const auto error = [&](auto&& call) {
         try {
             call();
@@ -241,7 +241,7 @@ void TestStatements::statementFailures()
     query.setSql({QStringLiteral("SELECT * FROM NO_SUCH_TABLE")});
     QVERIFY(error([&] { query.open(); }).contains(u"NO_SUCH_TABLE"));
     QVERIFY(!query.active());
-    QCOMPARE(connection->state(), TSQLConnection::State::Open);
+    QCOMPARE(connection->state(), SqlConnection::State::Open);
     QCOMPARE(count(db), 0);
 }
 

@@ -1,6 +1,6 @@
 // Where a configuration file is looked for when the settings store names none, and the
 // places an error names when none is found.
-#include "ConfigLocation.h"
+#include "data/config/ConfigLocation.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
 // The connect sequence against the embedded engine: every failure it can show, the
 // parameters reloaded only when they should be, and a connection that stays open.
-#include "BusyIndicator.h"
-#include "DriverErrors.h"
-#include "SqlConnection.h"
-#include "SqlStatement.h"
-#include "TestDatabase.h"
-#include "TextCodec.h"
+#include "data/sql/BusyIndicator.h"
+#include "data/sql/DriverErrors.h"
+#include "data/sql/SqlConnection.h"
+#include "data/sql/SqlStatement.h"
+#include "tests/support/TestDatabase.h"
+#include "data/sql/TextCodec.h"
 
 #include <QFile>
 #include <QTest>
@@ -16,7 +16,7 @@ using kordane::test::TestDatabase;
 namespace {
 
 // The message of the failed open, or empty when it opened.
-QString openError(TSQLConnection& connection)
+QString openError(SqlConnection& connection)
 {
     try {
         connection.open();
@@ -121,7 +121,7 @@ void TestConnection::failures()
         QVERIFY2(!error.isEmpty(), "the driver's own text"); // its wording is the driver's
     else
         QCOMPARE(error, replaced(message, QStringLiteral("%1"), db.dir()));
-    QCOMPARE(connection->state(), TSQLConnection::State::Closed);
+    QCOMPARE(connection->state(), SqlConnection::State::Closed);
     QCOMPARE(shown.count(true), shown.count(false)); // a wait shown has ended again
 }
 
@@ -137,13 +137,13 @@ void TestConnection::opensOnceAndStaysOpen()
 {
     TestDatabase db;
     auto connection = db.connection();
-    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
     query.setSql({QStringLiteral("SELECT COUNT(*) FROM EMPLOYEE")});
     query.open();
-    QCOMPARE(connection->state(), TSQLConnection::State::Open);
+    QCOMPARE(connection->state(), SqlConnection::State::Open);
     QCOMPARE(shown, (QList<bool>{true, false})); // shown while it connected
     query.close();
-    QCOMPARE(connection->state(), TSQLConnection::State::Open); // closing a result keeps it
+    QCOMPARE(connection->state(), SqlConnection::State::Open); // closing a result keeps it
     QCOMPARE(connection->quoteChar(), QStringLiteral("\""));
     QVERIFY(connection->transactionsSupported());
 
@@ -180,7 +180,7 @@ void TestConnection::reloadAfterDisconnect()
     auto connection = db.connection();
     connection->open();
     connection->close();
-    QCOMPARE(connection->state(), TSQLConnection::State::Closed);
+    QCOMPARE(connection->state(), SqlConnection::State::Closed);
     QVERIFY(!connection->paramsLoaded());
     db.writeConnectionsFile(replaced(db.connectionsText(), QStringLiteral("POSDATA.FDB"), QStringLiteral("ELSEWHERE.FDB")));
     QVERIFY(!openError(*connection).isEmpty()); // the driver's text: no such database
@@ -226,7 +226,7 @@ void TestConnection::isolation()
 
 void TestConnection::driverErrorMessages()
 {
-    TSQLConnection connection;
+    SqlConnection connection;
     const auto message = [&](dbx::Status status, FakeSource source) {
         try {
             connection.check(&source, status);

@@ -1,7 +1,7 @@
 // Code page 950 bytes read into text and written back are the same bytes, whatever they
 // are; text typed by a clerk is written as the converter writes it.
-#include "Exceptions.h"
-#include "TextCodec.h"
+#include "data/Exceptions.h"
+#include "data/sql/TextCodec.h"
 
 #include <QRandomGenerator>
 #include <QTest>

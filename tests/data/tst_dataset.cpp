@@ -1,10 +1,10 @@
 // The day result set against an embedded database: loading, local changes and their
 // removal statements, and what a failed apply leaves behind.
-#include "ClientDataSet.h"
-#include "DayChain.h"
-#include "SqlConnection.h"
-#include "SqlStatement.h"
-#include "TestDatabase.h"
+#include "data/resultset/ClientDataSet.h"
+#include "tests/support/DayChain.h"
+#include "data/sql/SqlConnection.h"
+#include "data/sql/SqlStatement.h"
+#include "tests/support/TestDatabase.h"
 
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -99,7 +99,7 @@ std::vector<RawFirebird::Row> TestDataSet::journal()
 void TestDataSet::loadsRowsAndFields()
 {
     Chain& c = *chain_;
-    QSignalSpy reset(&c.dataSet, &TClientDataSet::rowsReset);
+    QSignalSpy reset(&c.dataSet, &ClientDataSet::rowsReset);
     c.load(QStringLiteral("2026/12/09"));
     QVERIFY(c.dataSet.active());
     QCOMPARE(c.dataSet.recordCount(), 3);
@@ -110,7 +110,7 @@ void TestDataSet::loadsRowsAndFields()
     QCOMPARE(c.source.commandTextValue().left(6), QStringLiteral("select"));
 
     QCOMPARE(c.dataSet.fieldCount(), 7);
-    const TDataField& card = c.dataSet.field(6);
+    const DataField& card = c.dataSet.field(6);
     QCOMPARE(card.fieldName(), QStringLiteral("CARD_ID"));
     QCOMPARE(card.displayLabel(), QStringLiteral("CARD_ID"));
     QCOMPARE(card.displayWidth(), 20); // VARCHAR(20)
@@ -122,7 +122,7 @@ void TestDataSet::loadsRowsAndFields()
              QStringLiteral("ClientDataSet1: Field 'NOPE' not found"));
 
     // What the after-open handler throws reaches the caller; the rows are there all the same.
-    c.dataSet.setAfterOpen([](TClientDataSet&) { throw EDatabaseError(QStringLiteral("List index out of bounds (6)")); });
+    c.dataSet.setAfterOpen([](ClientDataSet&) { throw EDatabaseError(QStringLiteral("List index out of bounds (6)")); });
     QCOMPARE(message([&] { c.load(QStringLiteral("2026/12/10")); }), QStringLiteral("List index out of bounds (6)"));
     QVERIFY(c.dataSet.active());
     QCOMPARE(c.dataSet.recordCount(), 1);
@@ -254,7 +254,7 @@ void TestDataSet::sendsPendingChangesInOrderInOneTransaction()
     c.dataSet.setFieldText(0, QStringLiteral("E07"));
     c.dataSet.setFieldText(1, QStringLiteral("2026/12/09"));
     c.go(QStringLiteral("E01")); // leaving the row posts the insert
-    QCOMPARE(c.dataSet.state(), TClientDataSet::State::Browse);
+    QCOMPARE(c.dataSet.state(), ClientDataSet::State::Browse);
     c.dataSet.deleteRecord();
     QCOMPARE(c.dataSet.changeCount(), 3);
     QCOMPARE(c.dataSet.applyUpdates(0), 0);
@@ -313,7 +313,7 @@ void TestDataSet::unpostedInsertVanishes()
 {
     Chain& c = *chain_;
     c.load(QStringLiteral("2026/12/09"));
-    QSignalSpy removed(&c.dataSet, &TClientDataSet::rowRemoved);
+    QSignalSpy removed(&c.dataSet, &ClientDataSet::rowRemoved);
     c.go(QStringLiteral("E02"));
     c.dataSet.insert();
     QCOMPARE(c.dataSet.recordCount(), 4);

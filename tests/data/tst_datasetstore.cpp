@@ -1,8 +1,8 @@
 // The result set's in-memory engine and the statements generated from its change log,
 // without a database.
-#include "BlockStorage.h"
-#include "RecordStore.h"
-#include "UpdateResolver.h"
+#include "data/resultset/BlockStorage.h"
+#include "data/resultset/RecordStore.h"
+#include "data/resultset/UpdateResolver.h"
 
 #include <QTest>
 

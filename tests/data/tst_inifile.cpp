@@ -1,6 +1,6 @@
 // The configuration files' format, and where the two files are looked for.
-#include "ConfigLocation.h"
-#include "IniFile.h"
+#include "data/config/ConfigLocation.h"
+#include "data/config/IniFile.h"
 
 #include <QCoreApplication>
 #include <QSettings>

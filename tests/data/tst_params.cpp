@@ -1,7 +1,7 @@
 // Named parameters: which colons are markers, and the text the driver gets.
-#include "SqlConnection.h"
-#include "SqlParams.h"
-#include "SqlStatement.h"
+#include "data/sql/SqlConnection.h"
+#include "data/sql/SqlParams.h"
+#include "data/sql/SqlStatement.h"
 
 #include <QTest>
 
@@ -89,15 +89,15 @@ void TestParams::driverText()
 
 void TestParams::paramList()
 {
-    TSQLConnection connection; // never opened: the text alone decides the parameters
-    TSQLQuery query(QStringLiteral("SQLQuery1"), connection);
+    SqlConnection connection; // never opened: the text alone decides the parameters
+    SqlQuery query(QStringLiteral("SQLQuery1"), connection);
     query.addLine(QStringLiteral("INSERT INTO T(A,B) "));
     query.addLine(QStringLiteral(" VALUES(:A,:B"));
     query.paramByName(QStringLiteral("a")).setAsString(QString());
     query.addLine(QStringLiteral(",:C,:A)"));
     QCOMPARE(query.text(), QStringLiteral("INSERT INTO T(A,B) \r\n VALUES(:A,:B\r\n,:C,:A)\r\n"));
     QCOMPARE(query.params().size(), std::size_t{3});
-    const TParam& a = query.paramByName(QStringLiteral("A"));
+    const SqlParam& a = query.paramByName(QStringLiteral("A"));
     QVERIFY(a.assigned()); // kept its value through the change of text
     QVERIFY(!a.isNull());  // an empty text, not a null
     QVERIFY(!query.paramByName(QStringLiteral("B")).assigned());

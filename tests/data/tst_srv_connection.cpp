@@ -1,9 +1,9 @@
 // Connect failures the server reports: each reaches the caller as the driver's own text,
 // the connection stays closed, and the next demand tries again.
-#include "RawFirebird.h"
-#include "SqlConnection.h"
-#include "SqlStatement.h"
-#include "TestDatabase.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "data/sql/SqlConnection.h"
+#include "data/sql/SqlStatement.h"
+#include "tests/support/TestDatabase.h"
 
 #include <QTest>
 
@@ -17,7 +17,7 @@ struct Failure {
     int status = 0;
 };
 
-Failure openFailure(TSQLConnection& connection)
+Failure openFailure(SqlConnection& connection)
 {
     try {
         connection.open();
@@ -43,7 +43,7 @@ void TestServerConnection::opensOnServer()
 {
     TestDatabase db(TestDatabase::Where::Server);
     auto connection = db.connection();
-    TSQLQuery query(QStringLiteral("SQLQuery1"), *connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
     query.setSql({QStringLiteral("SELECT COUNT(*) FROM POS_DAY")});
     query.open();
     QCOMPARE(query.asString(0), QStringLiteral("0"));
@@ -78,7 +78,7 @@ void TestServerConnection::failures()
         const Failure failure = openFailure(*connection);
         QVERIFY2(failure.message.contains(expected, Qt::CaseInsensitive), qPrintable(failure.message));
         QVERIFY(failure.status >= 255);
-        QCOMPARE(connection->state(), TSQLConnection::State::Closed);
+        QCOMPARE(connection->state(), SqlConnection::State::Closed);
         QCOMPARE(connection->lastError(), failure.message);
     }
 }
@@ -91,12 +91,12 @@ void TestServerConnection::missingDatabaseThenCreated()
     auto connection = db.connection();
     const Failure failure = openFailure(*connection);
     QVERIFY2(!failure.message.isEmpty() && failure.status >= 255, qPrintable(failure.message));
-    QCOMPARE(connection->state(), TSQLConnection::State::Closed);
+    QCOMPARE(connection->state(), SqlConnection::State::Closed);
 
     // The same parameters, now with a database behind them: the next demand connects.
     RawFirebird created = RawFirebird::create(missing.toStdString(), "SYSDBA", db.password().toStdString());
     connection->open();
-    QCOMPARE(connection->state(), TSQLConnection::State::Open);
+    QCOMPARE(connection->state(), SqlConnection::State::Open);
     connection->close();
     created.drop();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The driver module as the program meets it: loaded from the build's bin directory by
 // name, its entry point found by name. Shared by the driver tests.
-#include "dbx.h"
+#include "drivers/api/dbx.h"
 
 #include <QCoreApplication>
 #include <QTest>

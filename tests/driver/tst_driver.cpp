@@ -1,6 +1,6 @@
 // The driver module against an embedded database: what the data layer relies on.
-#include "DriverHarness.h"
-#include "RawFirebird.h"
+#include "tests/driver/DriverHarness.h"
+#include "tools/rawfb/RawFirebird.h"
 
 #include <QTemporaryDir>
 #include <QTest>

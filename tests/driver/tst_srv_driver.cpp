@@ -1,7 +1,7 @@
 // The driver against the private server over TCP: failures reach the caller in the
 // server's words, and lock waiting follows the connection's option.
-#include "DriverHarness.h"
-#include "RawFirebird.h"
+#include "tests/driver/DriverHarness.h"
+#include "tools/rawfb/RawFirebird.h"
 
 #include <QElapsedTimer>
 #include <QTest>

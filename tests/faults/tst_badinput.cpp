@@ -1,12 +1,12 @@
 // Hostile employee codes through the real window into an embedded database: each one is
 // either stored byte for byte, found again by the lookup and removed by the delete, or
 // refused with an error naming the problem; no other row is ever touched.
-#include "ClientDataSet.h"
-#include "DialogAnswers.h"
-#include "Edit.h"
-#include "MaskEdit.h"
-#include "SpeedButton.h"
-#include "WindowFixture.h"
+#include "data/resultset/ClientDataSet.h"
+#include "tests/support/DialogAnswers.h"
+#include "widgets/LineEdit.h"
+#include "widgets/MaskedEdit.h"
+#include "widgets/SpeedButton.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -27,7 +27,7 @@ const QString timeOut = QStringLiteral("17:00:00");
 // the paste would not carry them.
 enum class Input { Typed, Pasted, Set };
 
-void enter(TEdit* edit, const QString& text, Input how)
+void enter(LineEdit* edit, const QString& text, Input how)
 {
     edit->setFocus(Qt::TabFocusReason);
     switch (how) {
@@ -49,7 +49,7 @@ void enter(TEdit* edit, const QString& text, Input how)
     }
 }
 
-void click(TSpeedButton* button)
+void click(SpeedButton* button)
 {
     QTest::mouseClick(button, Qt::LeftButton);
 }

@@ -2,14 +2,14 @@
 // contends with: the server lost under an open window, the server absent at start, a
 // modify cut off halfway, locks held by another program, and a grid removal racing
 // another program's change.
-#include "ClientDataSet.h"
-#include "DialogAnswers.h"
-#include "Edit.h"
-#include "ErrorDisplay.h"
-#include "MaskEdit.h"
-#include "SpeedButton.h"
-#include "TestDatabase.h"
-#include "WindowFixture.h"
+#include "data/resultset/ClientDataSet.h"
+#include "tests/support/DialogAnswers.h"
+#include "widgets/LineEdit.h"
+#include "widgets/ErrorDisplay.h"
+#include "widgets/MaskedEdit.h"
+#include "widgets/SpeedButton.h"
+#include "tests/support/TestDatabase.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -138,7 +138,7 @@ void fill(TFormKordane& w, const QString& code, const QString& in, const QString
     w.MaskEdit3->assignText(out);
 }
 
-void click(TSpeedButton* button)
+void click(SpeedButton* button)
 {
     QTest::mouseClick(button, Qt::LeftButton);
 }

@@ -1,12 +1,12 @@
 // The function keys of the four commands and the names the controls give a screen
 // reader, in the real window against an embedded database, with real key events.
 #define QTEST_QPA_MOUSE_HANDLING
-#include "DBGrid.h"
-#include "DialogAnswers.h"
-#include "Edit.h"
-#include "MaskEdit.h"
-#include "SpeedButton.h"
-#include "WindowFixture.h"
+#include "widgets/DataGrid.h"
+#include "tests/support/DialogAnswers.h"
+#include "widgets/LineEdit.h"
+#include "widgets/MaskedEdit.h"
+#include "widgets/SpeedButton.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QAccessible>
 #include <QTest>
@@ -129,7 +129,7 @@ void TestCommandKeys::incompleteMaskedFieldAsTheButton()
     seed(f);
     TFormKordane& w = f.shownWindow();
     const QStringList refused{QStringLiteral("日期格式錯誤..!")};
-    const std::tuple<Qt::Key, TSpeedButton*, QStringList> commands[] = {{Qt::Key_F5, w.SpeedButton2, {}},
+    const std::tuple<Qt::Key, SpeedButton*, QStringList> commands[] = {{Qt::Key_F5, w.SpeedButton2, {}},
                                                                         {Qt::Key_F6, w.SpeedButton1, refused},
                                                                         {Qt::Key_F7, w.SpeedButton3, refused},
                                                                         {Qt::Key_F8, w.SpeedButton4, refused}};

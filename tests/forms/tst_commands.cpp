@@ -1,12 +1,12 @@
 // The employee lookup and the add / modify / delete commands, in the real window
 // against an embedded database, with every dialog answered by key.
-#include "ClientDataSet.h"
-#include "DialogAnswers.h"
-#include "Edit.h"
-#include "MaskEdit.h"
-#include "ModalDriver.h"
-#include "SpeedButton.h"
-#include "WindowFixture.h"
+#include "data/resultset/ClientDataSet.h"
+#include "tests/support/DialogAnswers.h"
+#include "widgets/LineEdit.h"
+#include "widgets/MaskedEdit.h"
+#include "tests/support/ModalDriver.h"
+#include "widgets/SpeedButton.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QTest>
 
@@ -27,7 +27,7 @@ void fill(TFormKordane& w, const QString& date, const QString& code, const QStri
     w.MaskEdit3->assignText(out);
 }
 
-void click(TSpeedButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+void click(SpeedButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
 } // namespace
 
@@ -189,7 +189,7 @@ void TestCommands::refusalsInOrder()
     WindowFixture f;
     seed(f);
     TFormKordane& w = f.shownWindow();
-    for (TSpeedButton* button : {w.SpeedButton3, w.SpeedButton1, w.SpeedButton4}) {
+    for (SpeedButton* button : {w.SpeedButton3, w.SpeedButton1, w.SpeedButton4}) {
         fill(w, date, code, in, out);
         w.Edit7->clear();
         Answers answers({QStringLiteral("Escape")});
@@ -209,7 +209,7 @@ void TestCommands::innerBlankRefusedWhenWritten()
     seed(f);
     f.db().raw().execute("INSERT INTO POS_DAY VALUES ('E1', '2026/1 /07', '08:00:00', '17:00:00', '', 'Amy', 'C1')");
     TFormKordane& w = f.shownWindow();
-    const auto typeInto = [&](TMaskEdit* edit, const char* keys) {
+    const auto typeInto = [&](MaskedEdit* edit, const char* keys) {
         edit->setFocus(Qt::OtherFocusReason);
         edit->assignText(QString());
         QTest::keyClick(edit, Qt::Key_Home);
@@ -219,7 +219,7 @@ void TestCommands::innerBlankRefusedWhenWritten()
     typeInto(w.MaskEdit1, "20261/07");
     QCOMPARE(w.MaskEdit1->fieldText(), QStringLiteral("2026/1 /07"));
     w.Edit1->setText(QStringLiteral("E1"));
-    for (TSpeedButton* button : {w.SpeedButton3, w.SpeedButton1}) {
+    for (SpeedButton* button : {w.SpeedButton3, w.SpeedButton1}) {
         w.Edit7->clear();
         Answers answers({QStringLiteral("Escape")});
         click(button);
@@ -229,7 +229,7 @@ void TestCommands::innerBlankRefusedWhenWritten()
     w.MaskEdit1->assignText(QString::fromStdString(today));
     typeInto(w.MaskEdit2, "080:00");
     QCOMPARE(w.MaskEdit2->fieldText(), QStringLiteral("08:0 :00"));
-    for (TSpeedButton* button : {w.SpeedButton3, w.SpeedButton1}) {
+    for (SpeedButton* button : {w.SpeedButton3, w.SpeedButton1}) {
         Answers answers({QStringLiteral("Escape")});
         click(button);
         QCOMPARE(answers.texts(), QStringList{QStringLiteral("日期格式錯誤..!")});
@@ -251,7 +251,7 @@ void TestCommands::noChangesNothing()
     seed(f);
     TFormKordane& w = f.shownWindow();
     fill(w, QString::fromStdString(today), QStringLiteral("E1"), QStringLiteral("08:00:00"), QStringLiteral("17:00:00"));
-    for (TSpeedButton* button : {w.SpeedButton1, w.SpeedButton4}) {
+    for (SpeedButton* button : {w.SpeedButton1, w.SpeedButton4}) {
         Answers answers({QStringLiteral("N")});
         click(button);
         QCOMPARE(answers.texts().size(), 1);
@@ -318,7 +318,7 @@ void TestCommands::deleteRemovesAllAndClears()
     click(w.SpeedButton4);
     QCOMPARE(answers.texts().size(), 2);
     QCOMPARE(w.MaskEdit1->fieldText(), QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")));
-    for (TEdit* e : {w.Edit1, w.Edit5, w.Edit6, w.Edit7})
+    for (LineEdit* e : {w.Edit1, w.Edit5, w.Edit6, w.Edit7})
         QCOMPARE(e->text(), QString());
     QCOMPARE(w.MaskEdit2->fieldText(), QStringLiteral("  :  :  "));
     f.reactivate();

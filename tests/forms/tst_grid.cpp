@@ -1,15 +1,15 @@
 // The day grid in the real window: the view command, row-to-field copy, removal through
 // the grid's menu and edits made in the grid, against an embedded database.
 #define QTEST_QPA_MOUSE_HANDLING
-#include "DBGrid.h"
-#include "Edit.h"
-#include "ErrorDisplay.h"
-#include "MaskEdit.h"
-#include "DialogAnswers.h"
-#include "GridActions.h"
-#include "ModalDriver.h"
-#include "SpeedButton.h"
-#include "WindowFixture.h"
+#include "widgets/DataGrid.h"
+#include "widgets/LineEdit.h"
+#include "widgets/ErrorDisplay.h"
+#include "widgets/MaskedEdit.h"
+#include "tests/support/DialogAnswers.h"
+#include "tests/support/GridActions.h"
+#include "tests/support/ModalDriver.h"
+#include "widgets/SpeedButton.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QHeaderView>
 #include <QMenu>

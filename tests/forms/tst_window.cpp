@@ -1,10 +1,10 @@
 // The real window: layout, focus movement and start-up, against an embedded database.
-#include "DBGrid.h"
-#include "Edit.h"
-#include "MaskEdit.h"
-#include "ModalDriver.h"
-#include "SpeedButton.h"
-#include "WindowFixture.h"
+#include "widgets/DataGrid.h"
+#include "widgets/LineEdit.h"
+#include "widgets/MaskedEdit.h"
+#include "tests/support/ModalDriver.h"
+#include "widgets/SpeedButton.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -69,7 +69,7 @@ void TestWindow::layout()
     QCOMPARE(w.SpeedButton3->text(), QStringLiteral("新增存檔"));
     QCOMPARE(w.SpeedButton4->text(), QStringLiteral("刪除資料"));
     QCOMPARE(w.N1->text(), QStringLiteral("刪除資料"));
-    for (TEdit* grey : {w.Edit5, w.Edit6, w.Edit7}) {
+    for (LineEdit* grey : {w.Edit5, w.Edit6, w.Edit7}) {
         QVERIFY(grey->isReadOnly());
         QCOMPARE(grey->focusPolicy(), Qt::ClickFocus);
     }

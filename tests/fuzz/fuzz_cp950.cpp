@@ -1,5 +1,5 @@
 // Arbitrary bytes read as code page 950 text are written back as the same bytes.
-#include "Cp950RoundTrip.h"
+#include "data/sql/Cp950RoundTrip.h"
 
 #include <cstdint>
 #include <cstdlib>

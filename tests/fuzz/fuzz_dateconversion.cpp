@@ -1,7 +1,7 @@
 // Arbitrary date texts and settings: a conversion either fails with the conversion
 // error or gives a date that reads back the same.
-#include "DateConversion.h"
-#include "Exceptions.h"
+#include "attendance/DateConversion.h"
+#include "data/Exceptions.h"
 
 #include <cstdint>
 #include <cstdlib>

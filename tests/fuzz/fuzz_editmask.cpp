@@ -1,5 +1,5 @@
 // Arbitrary masks, assigned texts and editing steps: the model keeps its shape.
-#include "EditMask.h"
+#include "widgets/EditMask.h"
 
 #include <cstdint>
 #include <cstdlib>

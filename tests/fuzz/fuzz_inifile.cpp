@@ -1,6 +1,6 @@
 // Arbitrary configuration texts: every section and entry name and value is trimmed and
 // lies on one line, and the look-ups agree with the parsed sections.
-#include "IniFile.h"
+#include "data/config/IniFile.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Arbitrary statement texts and parameter names: the rewrite for the driver keeps every
 // quoted literal, and when each marker stands where the rewrite looks for one, it
 // replaces exactly the markers that the parameter derivation finds.
-#include "SqlParams.h"
+#include "data/sql/SqlParams.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,14 +1,14 @@
-#include "DayChain.h"
+#include "tests/support/DayChain.h"
 
 #include <QTest>
 
 namespace kordane::test {
 
-DayChain::DayChain(std::unique_ptr<TSQLConnection> owner) : connectionOwner(std::move(owner)), connection(*connectionOwner)
+DayChain::DayChain(std::unique_ptr<SqlConnection> owner) : connectionOwner(std::move(owner)), connection(*connectionOwner)
 {
     components.add(provider);
     dataSet.setProviderName(QStringLiteral("DataSetProvider1"));
-    dataSet.setAfterOpen([this](TClientDataSet&) { ++afterOpenRuns; });
+    dataSet.setAfterOpen([this](ClientDataSet&) { ++afterOpenRuns; });
 }
 
 void DayChain::load(const QString& date)

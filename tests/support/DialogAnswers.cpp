@@ -1,6 +1,6 @@
-#include "DialogAnswers.h"
+#include "tests/support/DialogAnswers.h"
 
-#include "ModalDriver.h"
+#include "tests/support/ModalDriver.h"
 
 #include <QLabel>
 

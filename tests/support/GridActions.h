@@ -1,7 +1,7 @@
 #pragma once
 // The day grid handled as a user handles it: a click on a cell, typing into a cell, a
 // row removed through the grid's menu.
-#include "FrmKordane.h"
+#include "forms/FrmKordane.h"
 
 #include <QPoint>
 #include <QString>

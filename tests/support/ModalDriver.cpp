@@ -1,4 +1,4 @@
-#include "ModalDriver.h"
+#include "tests/support/ModalDriver.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "TestDatabase.h"
+#include "tests/support/TestDatabase.h"
 
 #include <QFile>
 #include <QUuid>
@@ -138,9 +138,9 @@ void TestDatabase::writeDriversFile(const QString& text) const
         throw std::runtime_error("cannot write the drivers file");
 }
 
-std::unique_ptr<TSQLConnection> TestDatabase::connection() const
+std::unique_ptr<SqlConnection> TestDatabase::connection() const
 {
-    auto connection = std::make_unique<TSQLConnection>();
+    auto connection = std::make_unique<SqlConnection>();
     connection->setConnectionsFilePath(connectionsFile());
     connection->setDriversFilePath(driversFile());
     return connection;

@@ -9,8 +9,8 @@
 // Tables (all text, CHARACTER SET NONE, so they hold the client's bytes):
 //   POS_DAY(EMPLOYEE_ID, INI_DATE, TIME_IN, TIME_OUT, BILL_WEEK, EMPLOYEE_NAME, CARD_ID)
 //   EMPLOYEE(EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID)
-#include "RawFirebird.h"
-#include "SqlConnection.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "data/sql/SqlConnection.h"
 
 #include <QString>
 #include <QStringList>
@@ -53,7 +53,7 @@ public:
     void writeDriversFile(const QString& text) const;
 
     // A connection named SQLConnection1 that reads this database's two files.
-    std::unique_ptr<TSQLConnection> connection() const;
+    std::unique_ptr<SqlConnection> connection() const;
 
     // An attachment of the test's own, character set NONE: values come back as bytes.
     // Made again when it was released.

@@ -1,4 +1,4 @@
-#include "ToolRun.h"
+#include "tests/support/ToolRun.h"
 
 #include <QCoreApplication>
 #include <QDir>

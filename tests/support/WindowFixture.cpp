@@ -1,6 +1,6 @@
-#include "WindowFixture.h"
+#include "tests/support/WindowFixture.h"
 
-#include "ErrorDisplay.h"
+#include "widgets/ErrorDisplay.h"
 
 #include <QApplication>
 #include <QSettings>

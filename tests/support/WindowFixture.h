@@ -1,8 +1,8 @@
 #pragma once
 // The real main window on a temporary database: the per-user settings store is pointed
 // at the database's configuration files before the window (and so its connection) is made.
-#include "FrmKordane.h"
-#include "TestDatabase.h"
+#include "forms/FrmKordane.h"
+#include "tests/support/TestDatabase.h"
 
 #include <QStringList>
 #include <QTemporaryDir>

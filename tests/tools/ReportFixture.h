@@ -7,7 +7,7 @@
 // EMPLOYEE and keys the wrong weekday; A004's only record has a name that is no code
 // page 950 text. Around the month: a clean record of A001 in February, a date that does
 // not exist, one whose figures make no date at all, and an open record in April.
-#include "TestDatabase.h"
+#include "tests/support/TestDatabase.h"
 
 #include <QCoreApplication>
 #include <QProcess>

@@ -2,9 +2,9 @@
 // and written back, each refusal with its line, all or nothing; every failure one line;
 // the window and the tool on one database at once, also for a user outside the
 // firebird group.
-#include "EmbeddedEngine.h"
-#include "RawFirebird.h"
-#include "ToolRun.h"
+#include "data/sql/EmbeddedEngine.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "tests/support/ToolRun.h"
 
 #include <QDir>
 #include <QFile>

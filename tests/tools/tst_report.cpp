@@ -1,10 +1,10 @@
 // kordane-report on an embedded database of one month's records with every kind of
 // trouble, read back in each form and compared with the figures worked out by hand.
-#include "ReportFixture.h"
+#include "tests/tools/ReportFixture.h"
 
-#include "ToolRun.h"
-#include "TransactionScope.h"
-#include "WindowFixture.h"
+#include "tests/support/ToolRun.h"
+#include "data/sql/TransactionScope.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QProcess>
 #include <QTest>

@@ -3,13 +3,13 @@
 // takes a good one; records stored before the rules still start; every kind of write the
 // window makes leaves its audit entry.
 #define QTEST_QPA_MOUSE_HANDLING
-#include "DialogAnswers.h"
-#include "Edit.h"
-#include "GridActions.h"
-#include "MaskEdit.h"
-#include "Rules.h"
-#include "SpeedButton.h"
-#include "WindowFixture.h"
+#include "tests/support/DialogAnswers.h"
+#include "widgets/LineEdit.h"
+#include "tests/support/GridActions.h"
+#include "widgets/MaskedEdit.h"
+#include "tools/admin/Rules.h"
+#include "widgets/SpeedButton.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QTest>
 
@@ -29,7 +29,7 @@ void fill(TFormKordane& w, const std::string& date, const QString& code, const Q
     w.MaskEdit3->assignText(out);
 }
 
-void click(TSpeedButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+void click(SpeedButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
 void withRules(WindowFixture& f)
 {

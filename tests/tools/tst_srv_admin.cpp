@@ -3,13 +3,13 @@
 // program's connection and nothing more, each write audited in the clerk's name, the audit
 // trail out of the clerk's reach; removed, the account and its rights are gone. Failures
 // leave nothing.
-#include "Catalogue.h"
-#include "DayChain.h"
-#include "RawFirebird.h"
-#include "SqlConnection.h"
-#include "SqlStatement.h"
-#include "TestDatabase.h"
-#include "ToolRun.h"
+#include "attendance/Catalogue.h"
+#include "tests/support/DayChain.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "data/sql/SqlConnection.h"
+#include "data/sql/SqlStatement.h"
+#include "tests/support/TestDatabase.h"
+#include "tests/support/ToolRun.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -44,7 +44,7 @@ private slots:
 private:
     test::ToolRun admin(QStringList arguments, bool withAccount = true);
     bool userExists(const QString& user);
-    std::unique_ptr<TSQLConnection> clerkConnection() const;
+    std::unique_ptr<SqlConnection> clerkConnection() const;
 
     QTemporaryDir site_;
     QString database_;
@@ -72,9 +72,9 @@ bool TestServerAdmin::userExists(const QString& user)
     return !db.query("SELECT 1 FROM SEC$USERS WHERE SEC$USER_NAME = '" + user.toStdString() + "'").empty();
 }
 
-std::unique_ptr<TSQLConnection> TestServerAdmin::clerkConnection() const
+std::unique_ptr<SqlConnection> TestServerAdmin::clerkConnection() const
 {
-    auto connection = std::make_unique<TSQLConnection>();
+    auto connection = std::make_unique<SqlConnection>();
     connection->setConnectionsFilePath(clerkFile_);
     connection->setDriversFilePath(site_.filePath(QStringLiteral("dbxdrivers.ini")));
     return connection;
@@ -119,7 +119,7 @@ void TestServerAdmin::clerkRunsTheWindowAndNoMore()
 
     // The window's statements, as the window's connection sends them.
     test::DayChain chain(clerkConnection());
-    TSQLQuery query(QStringLiteral("SQLQuery1"), chain.connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), chain.connection);
     const QString date = QStringLiteral("2026/01/05");
     const auto insert = [&] { // S7
         query.setSql(catalogue::insertRecord());

@@ -1,11 +1,11 @@
 // The database maker as an admin uses it: a new site's empty database on a server, with
 // the account from the client's environment variables, and a demo database on the
 // embedded engine; what it writes must let the program connect as it stands.
-#include "RawFirebird.h"
-#include "SqlConnection.h"
-#include "SqlStatement.h"
-#include "TestDatabase.h"
-#include "ToolRun.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "data/sql/SqlConnection.h"
+#include "data/sql/SqlStatement.h"
+#include "tests/support/TestDatabase.h"
+#include "tests/support/ToolRun.h"
 
 #include <QFile>
 #include <QProcessEnvironment>
@@ -26,10 +26,10 @@ test::ToolRun makedemo(const QStringList& arguments,
 
 QString count(const QString& dir, const QString& table)
 {
-    TSQLConnection connection;
+    SqlConnection connection;
     connection.setConnectionsFilePath(dir + QStringLiteral("/dbxconnections.ini"));
     connection.setDriversFilePath(dir + QStringLiteral("/dbxdrivers.ini"));
-    TSQLQuery query(QStringLiteral("SQLQuery1"), connection);
+    SqlQuery query(QStringLiteral("SQLQuery1"), connection);
     query.setSql({QStringLiteral("SELECT COUNT(*) FROM ") + table});
     query.open();
     return query.asString(0);

@@ -1,11 +1,11 @@
 // kordane-report while a clerk's window has the same database open on the server and is
 // showing the very date being reported.
-#include "ReportFixture.h"
+#include "tests/tools/ReportFixture.h"
 
-#include "FrmKordane.h"
-#include "MaskEdit.h"
-#include "SpeedButton.h"
-#include "WindowFixture.h"
+#include "forms/FrmKordane.h"
+#include "widgets/MaskedEdit.h"
+#include "widgets/SpeedButton.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QTest>
 

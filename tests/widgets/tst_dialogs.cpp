@@ -1,7 +1,7 @@
-#include "Dialogs.h"
-#include "ErrorDisplay.h"
-#include "MessageDialog.h"
-#include "ModalDriver.h"
+#include "widgets/Dialogs.h"
+#include "widgets/ErrorDisplay.h"
+#include "widgets/MessageDialog.h"
+#include "tests/support/ModalDriver.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,5 +1,5 @@
 // Fitting assigned texts and the editing steps of the mask model.
-#include "EditMask.h"
+#include "widgets/EditMask.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "SpeedButton.h"
+#include "widgets/SpeedButton.h"
 
 #include <QDialog>
 #include <QLineEdit>
@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-using kordane::TSpeedButton;
+using kordane::SpeedButton;
 
 // A dialog stands in for the main window: there Enter would go to a default button if
 // the speed button were one.
@@ -23,7 +23,7 @@ private:
     QDialog* window_ = nullptr;
     QLineEdit* field_ = nullptr;
     QLineEdit* other_ = nullptr;
-    TSpeedButton* button_ = nullptr;
+    SpeedButton* button_ = nullptr;
 };
 
 void TestSpeedButton::init()
@@ -32,7 +32,7 @@ void TestSpeedButton::init()
     auto* layout = new QVBoxLayout(window_);
     field_ = new QLineEdit(window_);
     other_ = new QLineEdit(window_);
-    button_ = new TSpeedButton(QStringLiteral("新增存檔"), window_);
+    button_ = new SpeedButton(QStringLiteral("新增存檔"), window_);
     layout->addWidget(field_);
     layout->addWidget(button_);
     layout->addWidget(other_);

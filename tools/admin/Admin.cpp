@@ -1,4 +1,4 @@
-#include "Admin.h"
+#include "tools/admin/Admin.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

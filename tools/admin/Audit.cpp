@@ -1,8 +1,8 @@
 // audit: the entries of POS_DAY_AUDIT, oldest first, as a table for a terminal or as CSV.
-#include "Admin.h"
-#include "Site.h"
-#include "SheetCsv.h"
-#include "TextTable.h"
+#include "tools/admin/Admin.h"
+#include "tools/admin/Site.h"
+#include "tools/sheet/SheetCsv.h"
+#include "tools/sheet/TextTable.h"
 
 #include <QCommandLineParser>
 #include <QDateTime>

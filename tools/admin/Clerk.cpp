@@ -1,7 +1,7 @@
 // clerk add / remove: a clerk's own account on the site's server, with exactly the
 // rights the window needs, and the connections file for the clerk's desk.
-#include "Admin.h"
-#include "Site.h"
+#include "tools/admin/Admin.h"
+#include "tools/admin/Site.h"
 
 #include <QCommandLineParser>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "Csv.h"
+#include "tools/admin/Csv.h"
 
 #include <algorithm>
 

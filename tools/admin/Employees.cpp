@@ -1,9 +1,9 @@
 // employees import / export: the EMPLOYEE table as a CSV file with the header
 // EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID, texts stored as the program reads them.
-#include "Admin.h"
-#include "Csv.h"
-#include "Exceptions.h"
-#include "Site.h"
+#include "tools/admin/Admin.h"
+#include "tools/admin/Csv.h"
+#include "data/Exceptions.h"
+#include "tools/admin/Site.h"
 
 #include <QCommandLineParser>
 #include <QFile>

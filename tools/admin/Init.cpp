@@ -2,15 +2,15 @@
 // otherwise, a few employees with records of recent days, some lacking a name so that
 // the start-up backfill has work), and writes the configuration files when they are
 // absent. A user's files are never overwritten.
-#include "Admin.h"
-#include "ConfigLocation.h"
-#include "DateConversion.h"
-#include "EmbeddedEngine.h"
-#include "RawFirebird.h"
-#include "RegionalSettings.h"
-#include "Rules.h"
-#include "Schema.h"
-#include "Site.h"
+#include "tools/admin/Admin.h"
+#include "data/config/ConfigLocation.h"
+#include "attendance/DateConversion.h"
+#include "data/sql/EmbeddedEngine.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "attendance/RegionalSettings.h"
+#include "tools/admin/Rules.h"
+#include "tools/rawfb/Schema.h"
+#include "tools/admin/Site.h"
 
 #include <QCommandLineParser>
 #include <QDate>

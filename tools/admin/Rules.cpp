@@ -1,10 +1,10 @@
 // rules install / remove / status, and the rules themselves.
-#include "Rules.h"
+#include "tools/admin/Rules.h"
 
-#include "Admin.h"
-#include "DateConversion.h"
-#include "Site.h"
-#include "TextTable.h"
+#include "tools/admin/Admin.h"
+#include "attendance/DateConversion.h"
+#include "tools/admin/Site.h"
+#include "tools/sheet/TextTable.h"
 
 #include <QCommandLineParser>
 

@@ -1,8 +1,8 @@
-#include "Site.h"
+#include "tools/admin/Site.h"
 
-#include "ConfigLocation.h"
-#include "EmbeddedEngine.h"
-#include "IniFile.h"
+#include "data/config/ConfigLocation.h"
+#include "data/sql/EmbeddedEngine.h"
+#include "data/config/IniFile.h"
 
 #include <QCommandLineParser>
 #include <QFile>

@@ -1,5 +1,5 @@
 // kordane-admin: sets up and looks after a Kordane site's database.
-#include "Admin.h"
+#include "tools/admin/Admin.h"
 
 int main(int argc, char** argv)
 {

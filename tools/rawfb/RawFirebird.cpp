@@ -1,8 +1,8 @@
-#include "RawFirebird.h"
+#include "tools/rawfb/RawFirebird.h"
 
-#include "fbkit/Blob.h"
-#include "fbkit/ParameterBuffer.h"
-#include "fbkit/Sqlda.h"
+#include "drivers/fbkit/Blob.h"
+#include "drivers/fbkit/ParameterBuffer.h"
+#include "drivers/fbkit/Sqlda.h"
 
 #include <cstdint>
 #include <cstring>

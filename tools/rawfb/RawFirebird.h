@@ -2,7 +2,7 @@
 // The Firebird client used directly, for tools, tests and benchmarks: create and drop
 // databases, run statements, read rows back as the bytes the server holds.
 // Every failure throws std::runtime_error with the server's text.
-#include "fbkit/Handle.h"
+#include "drivers/fbkit/Handle.h"
 
 #include <initializer_list>
 #include <optional>

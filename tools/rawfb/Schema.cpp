@@ -1,4 +1,4 @@
-#include "Schema.h"
+#include "tools/rawfb/Schema.h"
 
 namespace kordane {
 

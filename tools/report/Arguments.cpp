@@ -1,6 +1,6 @@
-#include "Arguments.h"
+#include "tools/report/Arguments.h"
 
-#include "RegionalSettings.h"
+#include "attendance/RegionalSettings.h"
 
 #include <QDate>
 #include <QRegularExpression>

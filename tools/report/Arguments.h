@@ -1,6 +1,6 @@
 #pragma once
 // The command line: which report, for which dates, in which form.
-#include "Exceptions.h"
+#include "data/Exceptions.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "PdfSheet.h"
+#include "tools/report/PdfSheet.h"
 
-#include "Exceptions.h"
-#include "Progress.h"
+#include "data/Exceptions.h"
+#include "tools/report/Progress.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

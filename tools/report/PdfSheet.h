@@ -1,7 +1,7 @@
 #pragma once
 // The sheet on A4 paper as a PDF, drawn with Qt's own painter, in a font that holds
 // Traditional Chinese, embedded so the file prints the same anywhere.
-#include "Sheet.h"
+#include "tools/sheet/Sheet.h"
 
 #include <QString>
 #include <QStringList>

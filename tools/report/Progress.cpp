@@ -1,4 +1,4 @@
-#include "Progress.h"
+#include "tools/report/Progress.h"
 
 #include <QByteArray>
 

@@ -1,10 +1,10 @@
-#include "Records.h"
+#include "tools/report/Records.h"
 
-#include "Catalogue.h"
-#include "DateConversion.h"
-#include "Progress.h"
-#include "SqlConnection.h"
-#include "SqlStatement.h"
+#include "attendance/Catalogue.h"
+#include "attendance/DateConversion.h"
+#include "tools/report/Progress.h"
+#include "data/sql/SqlConnection.h"
+#include "data/sql/SqlStatement.h"
 
 namespace kordane::report {
 namespace {
@@ -40,9 +40,9 @@ QDate placedDate(const QString& dateText)
     }
 }
 
-Reader::Reader(TSQLConnection& connection, Progress& progress) : connection_(connection), progress_(progress) {}
+Reader::Reader(SqlConnection& connection, Progress& progress) : connection_(connection), progress_(progress) {}
 
-std::optional<QString> Reader::text(TSQLQuery& query, int column, const char* name)
+std::optional<QString> Reader::text(SqlQuery& query, int column, const char* name)
 {
     const std::string_view bytes = query.rawText(column);
     if (auto decoded = connection_.decodeExactly(bytes.data(), bytes.size()))
@@ -63,7 +63,7 @@ void Reader::skip(const QString& rowName)
 }
 
 template <class Keep>
-void Reader::readRecords(TSQLQuery& query, std::vector<Record>& into, Keep keep)
+void Reader::readRecords(SqlQuery& query, std::vector<Record>& into, Keep keep)
 {
     for (query.open(); !query.eof(); query.next()) {
         progress_.row();
@@ -84,7 +84,7 @@ void Reader::readRecords(TSQLQuery& query, std::vector<Record>& into, Keep keep)
 
 std::vector<Record> Reader::day(const QString& date)
 {
-    TSQLQuery query(QStringLiteral("SQLQuery1"), connection_);
+    SqlQuery query(QStringLiteral("SQLQuery1"), connection_);
     QStringList lines = catalogue::daySelect(date);
     lines.front() = QStringLiteral("select ") + columns + QStringLiteral(" from POS_DAY ");
     query.setSql(lines);
@@ -97,7 +97,7 @@ std::vector<Record> Reader::range(const QString& fromText, const QString& toText
                                   const QString& employee, bool unplaced)
 {
     const QString ofEmployee = employee.isEmpty() ? QString() : QStringLiteral(" AND EMPLOYEE_ID = ") + quoted(employee);
-    TSQLQuery query(QStringLiteral("SQLQuery1"), connection_);
+    SqlQuery query(QStringLiteral("SQLQuery1"), connection_);
     // Date texts of the right shape sort as their dates do, so the index finds them.
     query.setSql({QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM POS_DAY"),
                   QStringLiteral(" WHERE INI_DATE BETWEEN ") + quoted(fromText) + QStringLiteral(" AND ") + quoted(toText) + ofEmployee});
@@ -118,7 +118,7 @@ std::vector<Record> Reader::range(const QString& fromText, const QString& toText
 
 Employees Reader::employees()
 {
-    TSQLQuery query(QStringLiteral("SQLQuery1"), connection_);
+    SqlQuery query(QStringLiteral("SQLQuery1"), connection_);
     query.setSql({QStringLiteral("SELECT EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID FROM EMPLOYEE")});
     Employees employees;
     for (query.open(); !query.eof(); query.next()) {

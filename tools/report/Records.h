@@ -11,8 +11,8 @@
 #include <vector>
 
 namespace kordane {
-class TSQLConnection;
-class TSQLQuery;
+class SqlConnection;
+class SqlQuery;
 }
 
 namespace kordane::report {
@@ -39,7 +39,7 @@ using Employees = std::map<QString, Employee>;
 
 class Reader {
 public:
-    Reader(TSQLConnection& connection, Progress& progress);
+    Reader(SqlConnection& connection, Progress& progress);
 
     // The records of a date in the order the window's view lists them.
     std::vector<Record> day(const QString& date);
@@ -57,12 +57,12 @@ public:
 private:
     // Reads every row of the open query; `keep` may refuse a row.
     template <class Keep>
-    void readRecords(TSQLQuery& query, std::vector<Record>& into, Keep keep);
+    void readRecords(SqlQuery& query, std::vector<Record>& into, Keep keep);
     // The column's text, or nullopt with the row's first problem kept for its message.
-    std::optional<QString> text(TSQLQuery& query, int column, const char* name);
+    std::optional<QString> text(SqlQuery& query, int column, const char* name);
     void skip(const QString& rowName);
 
-    TSQLConnection& connection_;
+    SqlConnection& connection_;
     Progress& progress_;
     QStringList skipped_;
     QString charSet_;

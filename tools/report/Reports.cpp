@@ -1,8 +1,8 @@
-#include "Reports.h"
+#include "tools/report/Reports.h"
 
-#include "DateConversion.h"
-#include "RegionalSettings.h"
-#include "Spells.h"
+#include "attendance/DateConversion.h"
+#include "attendance/RegionalSettings.h"
+#include "tools/report/Spells.h"
 
 #include <QDate>
 

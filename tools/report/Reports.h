@@ -1,7 +1,7 @@
 #pragma once
 // The three reports, from the records read.
-#include "Records.h"
-#include "Sheet.h"
+#include "tools/report/Records.h"
+#include "tools/sheet/Sheet.h"
 
 namespace kordane::report {
 

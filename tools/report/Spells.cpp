@@ -1,6 +1,6 @@
-#include "Spells.h"
+#include "tools/report/Spells.h"
 
-#include "DateConversion.h"
+#include "attendance/DateConversion.h"
 
 
 #include <algorithm>

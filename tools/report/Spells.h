@@ -1,7 +1,7 @@
 #pragma once
 // Spells of duty and what makes a record need a look. Times and dates stay the texts the
 // window stored; a text counts only when it is complete and real.
-#include "Records.h"
+#include "tools/report/Records.h"
 
 #include <QDate>
 #include <QString>

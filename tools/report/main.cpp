@@ -5,15 +5,15 @@
 //   kordane-report day YYYY/MM/DD | month YYYY/MM [--employee CODE]
 //                  | anomalies --from YYYY/MM/DD --to YYYY/MM/DD
 //                  [--csv [--bom] | --pdf FILE] [--connections FILE]
-#include "Arguments.h"
-#include "SheetCsv.h"
-#include "PdfSheet.h"
-#include "Progress.h"
-#include "Records.h"
-#include "Reports.h"
-#include "SqlConnection.h"
-#include "TextTable.h"
-#include "TransactionScope.h"
+#include "tools/report/Arguments.h"
+#include "tools/sheet/SheetCsv.h"
+#include "tools/report/PdfSheet.h"
+#include "tools/report/Progress.h"
+#include "tools/report/Records.h"
+#include "tools/report/Reports.h"
+#include "data/sql/SqlConnection.h"
+#include "tools/sheet/TextTable.h"
+#include "data/sql/TransactionScope.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -41,7 +41,7 @@ void writeOut(const QByteArray& bytes)
         throw Exception(QStringLiteral("cannot write the report to standard output"));
 }
 
-Sheet makeSheet(const Options& options, TSQLConnection& connection, Reader& reader)
+Sheet makeSheet(const Options& options, SqlConnection& connection, Reader& reader)
 {
     // One snapshot for every query, so the figures agree with each other; the server
     // refuses any change in it.
@@ -76,7 +76,7 @@ int run(const QStringList& arguments)
         writeOut(usageText().toUtf8());
         return 0;
     }
-    TSQLConnection connection;
+    SqlConnection connection;
     connection.busyPointer = false;
     if (!options.connectionsFile.isEmpty())
         connection.setConnectionsFilePath(options.connectionsFile);

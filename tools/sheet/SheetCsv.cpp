@@ -1,4 +1,4 @@
-#include "SheetCsv.h"
+#include "tools/sheet/SheetCsv.h"
 
 namespace kordane::report {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 // CSV for spreadsheets: UTF-8, a header row, every line ended by CR LF.
-#include "Sheet.h"
+#include "tools/sheet/Sheet.h"
 
 #include <QByteArray>
 

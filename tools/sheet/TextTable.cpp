@@ -1,4 +1,4 @@
-#include "TextTable.h"
+#include "tools/sheet/TextTable.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The table for a terminal: columns padded to the widest cell, in display columns, where a
 // Chinese character takes two.
-#include "Sheet.h"
+#include "tools/sheet/Sheet.h"
 
 #include <QString>
 

@@ -1,0 +1,26 @@
+#pragma once
+// DataSource1: the link between the day result set and the grid.
+#include "data/resultset/Components.h"
+
+#include <QObject>
+
+namespace kordane {
+
+class ClientDataSet;
+
+class DataSource : public QObject, public Component {
+    Q_OBJECT
+public:
+    DataSource(QString name, ClientDataSet& dataSet, QObject* parent = nullptr);
+
+    ClientDataSet& dataSet() const { return dataSet_; }
+    // Typing in a bound control starts an edit of the current row.
+    bool autoEdit() const { return autoEdit_; }
+    void setAutoEdit(bool on) { autoEdit_ = on; }
+
+private:
+    ClientDataSet& dataSet_;
+    bool autoEdit_ = true;
+};
+
+} // namespace kordane

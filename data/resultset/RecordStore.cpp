@@ -1,0 +1,175 @@
+#include "data/resultset/RecordStore.h"
+
+#include <algorithm>
+
+namespace kordane {
+
+RecordStore::RecordStore(int columnCount) : columns_(columnCount) {}
+
+void RecordStore::appendCell(const char* data, std::size_t length)
+{
+    cells_.push_back({arena_.add(data, length), static_cast<std::int32_t>(length)});
+}
+
+void RecordStore::appendNull()
+{
+    cells_.push_back({0, -1});
+}
+
+void RecordStore::endRow()
+{
+    const auto record = static_cast<std::uint32_t>(cells_.size() / static_cast<std::size_t>(columns_) - 1);
+    visible_.push_back(static_cast<std::uint32_t>(rows_.size()));
+    rows_.push_back({record, record});
+    fetched_ = static_cast<std::uint32_t>(rows_.size());
+}
+
+CellValue RecordStore::value(std::uint32_t record, int column) const
+{
+    const Cell& c = cells_[record * static_cast<std::size_t>(columns_) + static_cast<std::size_t>(column)];
+    if (c.length < 0)
+        return std::nullopt;
+    return arena_.view(c.locator, static_cast<std::size_t>(c.length));
+}
+
+std::vector<CellValue> RecordStore::recordValues(std::uint32_t record) const
+{
+    std::vector<CellValue> values;
+    values.reserve(static_cast<std::size_t>(columns_));
+    for (int column = 0; column < columns_; ++column)
+        values.push_back(value(record, column));
+    return values;
+}
+
+std::vector<CellBytes> RecordStore::rowValues(int row) const
+{
+    std::vector<CellBytes> values;
+    values.reserve(static_cast<std::size_t>(columns_));
+    for (int column = 0; column < columns_; ++column) {
+        const CellValue v = cell(row, column);
+        values.push_back(v ? CellBytes(QByteArray(v->data(), static_cast<qsizetype>(v->size()))) : std::nullopt);
+    }
+    return values;
+}
+
+std::uint32_t RecordStore::addRecord(const std::vector<CellBytes>& values)
+{
+    for (const CellBytes& v : values) {
+        if (v)
+            appendCell(v->constData(), static_cast<std::size_t>(v->size()));
+        else
+            appendNull();
+    }
+    return static_cast<std::uint32_t>(cells_.size() / static_cast<std::size_t>(columns_) - 1);
+}
+
+bool RecordStore::sameValues(std::uint32_t record, const std::vector<CellBytes>& values) const
+{
+    for (int column = 0; column < columns_; ++column) {
+        const CellValue stored = value(record, column);
+        const CellBytes& given = values[static_cast<std::size_t>(column)];
+        if (stored.has_value() != given.has_value())
+            return false;
+        if (stored && *stored != std::string_view(given->constData(), static_cast<std::size_t>(given->size())))
+            return false;
+    }
+    return true;
+}
+
+std::vector<RecordStore::LogEntry>::iterator RecordStore::findEntry(std::uint32_t row)
+{
+    return std::find_if(log_.begin(), log_.end(), [row](const LogEntry& e) { return e.row == row; });
+}
+
+void RecordStore::insertRow(int at, const std::vector<CellBytes>& values)
+{
+    const auto row = static_cast<std::uint32_t>(rows_.size());
+    rows_.push_back({none, addRecord(values)});
+    visible_.insert(visible_.begin() + at, row);
+    log_.push_back({row, ChangeKind::Insert});
+}
+
+void RecordStore::modifyRow(int row, const std::vector<CellBytes>& values)
+{
+    const std::uint32_t id = visible_[static_cast<std::size_t>(row)];
+    Row& r = rows_[id];
+    if (sameValues(r.current, values))
+        return;
+    if (r.original != none && sameValues(r.original, values)) {
+        r.current = r.original;
+        log_.erase(findEntry(id));
+        return;
+    }
+    r.current = addRecord(values);
+    if (findEntry(id) == log_.end())
+        log_.push_back({id, ChangeKind::Modify});
+}
+
+void RecordStore::deleteRow(int row)
+{
+    const std::uint32_t id = visible_[static_cast<std::size_t>(row)];
+    visible_.erase(visible_.begin() + row);
+    const auto entry = findEntry(id);
+    if (rows_[id].original == none)
+        log_.erase(entry);
+    else if (entry != log_.end())
+        entry->kind = ChangeKind::Delete;
+    else
+        log_.push_back({id, ChangeKind::Delete});
+}
+
+RecordStore::Reverted RecordStore::revert(std::uint32_t id)
+{
+    const auto entry = findEntry(id);
+    if (entry == log_.end())
+        return {};
+    const ChangeKind kind = entry->kind;
+    log_.erase(entry);
+    const auto place = std::find(visible_.begin(), visible_.end(), id);
+    if (kind == ChangeKind::Insert) {
+        const int row = static_cast<int>(place - visible_.begin());
+        visible_.erase(place);
+        return {Reverted::What::Hidden, row};
+    }
+    rows_[id].current = rows_[id].original;
+    if (kind == ChangeKind::Modify)
+        return {Reverted::What::Changed, static_cast<int>(place - visible_.begin())};
+    // Back among the fetched rows in fetch order (their ids grow with it); rows inserted
+    // since keep their places.
+    const auto before = std::find_if(visible_.begin(), visible_.end(), [&](std::uint32_t v) { return v > id && v < fetched_; });
+    const int row = static_cast<int>(before - visible_.begin());
+    visible_.insert(before, id);
+    return {Reverted::What::Shown, row};
+}
+
+std::vector<DeltaRecord> RecordStore::delta() const
+{
+    std::vector<DeltaRecord> records;
+    records.reserve(log_.size());
+    for (const LogEntry& e : log_) {
+        const Row& r = rows_[e.row];
+        DeltaRecord d{e.kind, {}, {}};
+        if (e.kind != ChangeKind::Insert)
+            d.oldValues = recordValues(r.original);
+        if (e.kind != ChangeKind::Delete)
+            d.newValues = recordValues(r.current);
+        records.push_back(std::move(d));
+    }
+    return records;
+}
+
+void RecordStore::merge(const std::vector<bool>& applied)
+{
+    std::vector<LogEntry> pending;
+    for (std::size_t i = 0; i < log_.size(); ++i) {
+        if (i < applied.size() && applied[i]) {
+            Row& r = rows_[log_[i].row];
+            r.original = r.current;
+        } else {
+            pending.push_back(log_[i]);
+        }
+    }
+    log_ = std::move(pending);
+}
+
+} // namespace kordane

@@ -1,0 +1,254 @@
+#include "data/resultset/UpdateResolver.h"
+
+#include "data/sql/SqlConnection.h"
+#include "data/sql/TransactionScope.h"
+
+#include <optional>
+
+namespace kordane {
+
+namespace {
+
+// Values of this size or more are left out of the where clause.
+constexpr std::size_t whereValueLimit = 8192;
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_' || c == u'$';
+}
+
+// Reads one name part at `pos` (a word or a quoted identifier); gives its end or -1.
+qsizetype namePartEnd(const QString& text, qsizetype pos)
+{
+    const qsizetype n = text.size();
+    if (pos >= n)
+        return -1;
+    if (text[pos] == u'"') {
+        const qsizetype close = text.indexOf(u'"', pos + 1);
+        return close < 0 ? -1 : close + 1;
+    }
+    qsizetype end = pos;
+    while (end < n && isWordChar(text[end]))
+        ++end;
+    return end == pos ? -1 : end;
+}
+
+// One line a column: " " + prefix + quote + name + quote + tail.
+QString columnLine(const QString& quote, const QString& name, QLatin1StringView tail)
+{
+    return u' ' + quote + name + quote + tail;
+}
+
+bool usableInWhere(const TField& column, const CellValue& old)
+{
+    const auto type = column.info.type;
+    if (type == dbx::FieldType::Blob || type == dbx::FieldType::Memo)
+        return false;
+    return !old || old->size() < whereValueLimit;
+}
+
+void appendWhere(QStringList& lines, std::vector<CellValue>& values, const DeltaRecord& change,
+                 const std::vector<TField>& columns, const QString& quote)
+{
+    lines << QStringLiteral("where");
+    const qsizetype first = lines.size();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const CellValue& old = change.oldValues[i];
+        if (!usableInWhere(columns[i], old))
+            continue;
+        if (old) {
+            lines << columnLine(quote, columns[i].name, QLatin1StringView(" = ? and"));
+            values.push_back(old);
+        } else {
+            lines << columnLine(quote, columns[i].name, QLatin1StringView(" is null and"));
+        }
+    }
+    if (lines.size() == first)
+        throw EDatabaseError(QStringLiteral("Unable to find record.  No key specified"));
+    lines.last().chop(4);
+}
+
+bool changed(const DeltaRecord& change, std::size_t column)
+{
+    return change.newValues[column] != change.oldValues[column];
+}
+
+} // namespace
+
+QString tableNameOf(const QString& text)
+{
+    const qsizetype n = text.size();
+    qsizetype pos = 0;
+    while (pos < n) {
+        const QChar c = text[pos];
+        if (c == u'\'' || c == u'"') {
+            // A literal or a quoted identifier; a doubled quote stays inside it.
+            qsizetype end = pos + 1;
+            while (end < n) {
+                if (text[end] == c) {
+                    if (end + 1 < n && text[end + 1] == c) {
+                        end += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++end;
+            }
+            pos = end + 1;
+        } else if (c == u'-' && pos + 1 < n && text[pos + 1] == u'-') {
+            const qsizetype eol = text.indexOf(u'\n', pos);
+            pos = eol < 0 ? n : eol + 1;
+        } else if (c == u'/' && pos + 1 < n && text[pos + 1] == u'*') {
+            const qsizetype close = text.indexOf(QLatin1StringView("*/"), pos + 2);
+            pos = close < 0 ? n : close + 2;
+        } else if (isWordChar(c)) {
+            qsizetype end = pos;
+            while (end < n && isWordChar(text[end]))
+                ++end;
+            if (QStringView(text).sliced(pos, end - pos).compare(u"from", Qt::CaseInsensitive) == 0) {
+                qsizetype start = end;
+                while (start < n && text[start].isSpace())
+                    ++start;
+                qsizetype stop = namePartEnd(text, start);
+                if (stop < 0)
+                    return QString();
+                while (stop < n && text[stop] == u'.') {
+                    const qsizetype next = namePartEnd(text, stop + 1);
+                    if (next < 0)
+                        break;
+                    stop = next;
+                }
+                return text.sliced(start, stop - start);
+            }
+            pos = end;
+        } else {
+            ++pos;
+        }
+    }
+    return QString();
+}
+
+QString quotedTableName(const QString& table, const QString& quote)
+{
+    static const QString quotes = QStringLiteral("\"'`");
+    if (quote.isEmpty() || table.isEmpty() || quotes.contains(table.front()) || quotes.contains(table.back()))
+        return table;
+    return quote + table + quote;
+}
+
+GeneratedStatement generateStatement(const DeltaRecord& change, const std::vector<TField>& columns,
+                                     const QString& quotedTable, const QString& quote)
+{
+    GeneratedStatement statement;
+    QStringList lines;
+    switch (change.kind) {
+    case ChangeKind::Delete:
+        lines << QStringLiteral("delete from %1 ").arg(quotedTable);
+        appendWhere(lines, statement.values, change, columns, quote);
+        break;
+    case ChangeKind::Modify:
+        lines << QStringLiteral("update %1  set").arg(quotedTable);
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (!changed(change, i))
+                continue;
+            lines << columnLine(quote, columns[i].name, QLatin1StringView(" = ?,"));
+            statement.values.push_back(change.newValues[i]);
+        }
+        lines.last().chop(1);
+        appendWhere(lines, statement.values, change, columns, quote);
+        break;
+    case ChangeKind::Insert: {
+        QString names = QStringLiteral("  (");
+        QString markers = QStringLiteral("  (");
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (!change.newValues[i])
+                continue;
+            names += quote + columns[i].name + quote + QLatin1StringView(", ");
+            markers += QLatin1StringView("?, ");
+            statement.values.push_back(change.newValues[i]);
+        }
+        names.chop(2);
+        markers.chop(2);
+        lines << QStringLiteral("insert into %1").arg(quotedTable) << names + u')' << QStringLiteral("values")
+              << markers + u')';
+        break;
+    }
+    }
+    for (const QString& line : lines)
+        statement.text += line + QLatin1StringView("\r\n");
+    return statement;
+}
+
+std::int64_t UpdateResolver::run(const GeneratedStatement& statement, Prepared& prepared)
+{
+    std::unique_ptr<dbx::ISQLCommand>& command = prepared[statement.text];
+    if (!command)
+        command = connection_.prepareCommand(statement.text, static_cast<int>(statement.values.size()));
+    // Old values as fetched, new ones as encoded when they were entered: never through a
+    // decode and encode that could change them, which would miss the row they name.
+    return connection_.execute(*command, statement.values);
+}
+
+ApplyResult UpdateResolver::apply(const QString& commandText, const DeltaPacket& delta, int maxErrors)
+{
+    const std::size_t count = delta.changes.size();
+    ApplyResult result;
+    result.applied.assign(count, false);
+
+    connection_.open();
+    // Inside a transaction of someone else's, or without transactions, what succeeds stays.
+    std::optional<TransactionScope> transaction;
+    if (!connection_.inTransaction() && connection_.transactionsSupported())
+        transaction.emplace(connection_, 1);
+
+    const QString table = tableNameOf(commandText);
+    const QString quote = connection_.quoteChar();
+    const QString quotedTable = quotedTableName(table, quote);
+    Prepared prepared;
+    std::vector<std::size_t> succeeded;
+    bool rolledBack = false;
+    bool stop = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::optional<QString> error;
+        try {
+            if (table.isEmpty())
+                throw EDatabaseError(QStringLiteral("Unable to resolve records.  Table name not found."));
+            const std::int64_t rows = run(generateStatement(delta.changes[i], delta.columns, quotedTable, quote), prepared);
+            if (rows > 1) {
+                // The extra rows must not survive, and nothing may run after the rollback
+                // outside a transaction, whatever the error allowance says.
+                stop = true;
+                rolledBack = transaction.has_value();
+                transaction.reset();
+                throw EDatabaseError(QStringLiteral("Update affected more than 1 record."));
+            }
+            if (rows < 1)
+                throw EDatabaseError(QStringLiteral("Record not found or changed by another user"));
+            succeeded.push_back(i);
+        } catch (const Exception& e) {
+            error = e.message();
+        }
+        if (!error)
+            continue;
+        result.errors.push_back({static_cast<int>(i), *error});
+        const bool abort = stop || (maxErrors >= 0 && result.errorCount >= maxErrors);
+        ++result.errorCount;
+        if (abort)
+            break;
+    }
+
+    bool durable = true;
+    if (transaction) {
+        durable = maxErrors < 0 || result.errorCount <= maxErrors;
+        if (durable)
+            transaction->commit();
+        transaction.reset();
+    } else {
+        durable = !rolledBack;
+    }
+    for (std::size_t i : succeeded)
+        result.applied[i] = durable;
+    return result;
+}
+
+} // namespace kordane

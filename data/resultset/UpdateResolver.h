@@ -1,0 +1,50 @@
+#pragma once
+// Turns the day result set's pending changes into SQL statements and runs them on the
+// connection: one statement a change, in log order, inside one transaction.
+#include "data/resultset/DataSetProvider.h"
+
+#include <QString>
+
+#include "drivers/api/dbx.h"
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace kordane {
+
+class SqlConnection;
+
+// The first name after the first keyword "from" (outside literals and comments), a
+// dotted name kept whole, quoted parts as written; empty when there is none.
+QString tableNameOf(const QString& commandText);
+// The name between two quote characters, unless it already begins or ends with a
+// quote of its own; bare when the driver has no quote character.
+QString quotedTableName(const QString& table, const QString& quote);
+
+struct GeneratedStatement {
+    QString text;                  // the lines, each followed by CR LF
+    std::vector<CellValue> values; // bound by position
+};
+
+// Fails with "Unable to find record.  No key specified" when no column can identify
+// the row of a deletion or modification.
+GeneratedStatement generateStatement(const DeltaRecord& change, const std::vector<TField>& columns,
+                                     const QString& quotedTable, const QString& quote);
+
+class UpdateResolver {
+public:
+    explicit UpdateResolver(SqlConnection& connection) : connection_(connection) {}
+
+    // `commandText` is the source's, which names the table.
+    ApplyResult apply(const QString& commandText, const DeltaPacket& delta, int maxErrors);
+
+private:
+    // The commands of one apply, prepared once per text.
+    using Prepared = std::unordered_map<QString, std::unique_ptr<dbx::ISQLCommand>>;
+    std::int64_t run(const GeneratedStatement& statement, Prepared& prepared);
+
+    SqlConnection& connection_;
+};
+
+} // namespace kordane

@@ -1,0 +1,176 @@
+#pragma once
+// SQLConnection1: the one connection to the database, through a driver library loaded
+// by name. It opens itself on the first demand and stays open until it is destroyed.
+#include "data/Exceptions.h"
+
+#include <QString>
+#include <QStringList>
+#include "drivers/api/dbx.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace kordane {
+
+class DriverLibrary;
+class TextCodec;
+class SqlStatement;
+
+// The fourteen parameter lines stored with the main window, in their order.
+QStringList storedParams();
+
+class SqlConnection {
+public:
+    enum class State { Closed, Connecting, Open, Disconnecting };
+
+    explicit SqlConnection(QString name = QStringLiteral("SQLConnection1"));
+    ~SqlConnection();
+    SqlConnection(const SqlConnection&) = delete;
+    SqlConnection& operator=(const SqlConnection&) = delete;
+
+    const QString& name() const { return name_; }
+
+    // Settings stored with the window; at each connect they are replaced from the
+    // configuration files (load parameters on connect).
+    QString connectionName = QStringLiteral("Varnok");
+    QString driverName = QStringLiteral("Interbase");
+    QString libraryName = QStringLiteral("libdbxfb.so"); // driver library file name
+    QString getDriverFunc = QStringLiteral("getSQLDriverINTERBASE");
+    QString vendorLib = QStringLiteral("libfbclient.so.2");
+    bool loadParamsOnConnect = true;
+    bool loginPrompt = false;
+    bool keepConnection = true;
+    bool busyPointer = true;
+    QStringList params = storedParams(); // Name=Value lines, looked up without regard to case
+
+    // Path of the connections file, found when the connection object is created.
+    const QString& connectionsFilePath() const { return connectionsFile_; }
+    // Tests and the installer may point the look-up elsewhere.
+    void setConnectionsFilePath(const QString& path)
+    {
+        connectionsFile_ = path;
+        connectionsFileLookedUp_ = false;
+    }
+    // The drivers file is looked up at each connect unless a path is set here.
+    void setDriversFilePath(const QString& path) { driversFileOverride_ = path; }
+    QString driversFilePath() const;
+    // Whether the parameters were loaded from the connections file since the last disconnect.
+    bool paramsLoaded() const { return paramsLoaded_; }
+    // The text of the last error the driver reported.
+    const QString& lastError() const { return lastError_; }
+
+    State state() const { return state_; }
+    bool connected() const { return state_ == State::Open; }
+
+    // Runs the connect sequence when closed; throws on failure (state back to closed).
+    void open();
+    // Disconnect sequence; closing a closed connection does nothing.
+    void close();
+
+    // The value of a parameter (case-insensitive name); an empty value counts as absent.
+    std::optional<QString> paramValue(const QString& name) const;
+
+    // Known after connecting.
+    const QString& quoteChar() const { return quoteChar_; }
+    bool transactionsSupported() const { return transactionsSupported_; }
+    bool multipleTransactionsSupported() const { return multipleTransactionsSupported_; }
+    dbx::Isolation isolation() const { return isolation_; }
+    int maxActiveStatements() const { return maxStatements_; }
+    int rowsetSize() const;     // RowsetSize parameter, 20 when absent or not an integer
+    int localeCode() const;     // LocaleCode read as hexadecimal, 0 when absent
+
+    // Explicit transactions (the provider's apply).
+    bool inTransaction() const { return transactionCount_ > 0; }
+    void startTransaction(int id);
+    // A snapshot in which the server refuses every change: one consistent view for readers.
+    void startReadOnlyTransaction(int id);
+    void commit(int id);
+    void rollback(int id);
+
+    // Text to and from the connection's character set (code page 950 when
+    // ServerCharSet is empty). A character the set cannot hold throws EDatabaseError
+    // naming it; nothing is sent then.
+    QByteArray encode(const QString& text) const;
+    QString decode(const char* data, std::size_t length) const;
+    // As decode, but nullopt when the bytes are not text of the character set.
+    std::optional<QString> decodeExactly(const char* data, std::size_t length) const;
+
+    // A prepared statement run once with its values bound by position ("?" markers
+    // already in the text); null values are bound as null. Gives the rows affected.
+    std::int64_t execute(const QString& sql, const std::vector<std::optional<QString>>& values);
+    // A command prepared before, run with values that are already the connection's bytes,
+    // bound as they are: a value fetched goes back exactly as it was fetched.
+    std::int64_t execute(dbx::ISQLCommand& command, const std::vector<std::optional<std::string_view>>& bytes);
+
+    // For statements of this connection. createCommand opens the connection on demand
+    // and, when the driver's limit of active statements is reached, takes the command
+    // from a second connection with the same parameters.
+    std::unique_ptr<dbx::ISQLCommand> createCommand();
+    // A command given the rowset size and prepared with `sql` (already in "?" form).
+    std::unique_ptr<dbx::ISQLCommand> prepareCommand(const QString& sql, int parameterCount);
+    // Binds one value by position (from 1): a text with its byte length, or null.
+    void bind(dbx::ISQLCommand& command, int position, const std::optional<QString>& value);
+    // The same for bytes already in the connection's character set.
+    void bindBytes(dbx::ISQLCommand& command, int position, std::optional<std::string_view> bytes);
+    void statementOpened();
+    void statementClosed();
+    // Statements are told when the connection closes, so they release their handles first.
+    void attach(SqlStatement* statement);
+    void detach(SqlStatement* statement);
+
+    // Raises the driver error for a status other than success, asking `source` (the
+    // driver object that gave it) for its text.
+    template <class Source>
+    void check(Source* source, dbx::Status status);
+
+    dbx::ISQLConnection& driverConnection();
+
+private:
+    [[noreturn]] void raiseDriverErrorText(dbx::Status status, bool gotText, const std::string& text);
+    // Runs a command with its values bound; gives the rows affected.
+    std::int64_t run(dbx::ISQLCommand& command);
+    void loadParams();
+    void readDriverSettings();
+    void connectDriver();
+    void applyOptions();
+    void releaseDriver() noexcept;
+    const TextCodec& codec() const;
+    SqlConnection& commandConnection();
+
+    QString name_;
+    QString connectionsFile_;
+    bool connectionsFileLookedUp_ = true;
+    QString driversFileOverride_;
+    State state_ = State::Closed;
+    bool paramsLoaded_ = false;
+    QString lastError_;
+    QString quoteChar_;
+    bool transactionsSupported_ = false;
+    bool multipleTransactionsSupported_ = false;
+    dbx::Isolation isolation_ = dbx::Isolation::ReadCommitted;
+    int maxStatements_ = 0;
+    int activeStatements_ = 0;
+    int transactionCount_ = 0;
+    DriverLibrary* library_ = nullptr;
+    std::unique_ptr<dbx::ISQLDriver> driver_;
+    std::unique_ptr<dbx::ISQLConnection> connection_;
+    dbx::ISQLMetaData* metaData_ = nullptr;
+    mutable std::unique_ptr<TextCodec> codec_;
+    std::vector<SqlStatement*> statements_;
+    std::unique_ptr<SqlConnection> second_; // for statements beyond the driver's limit
+};
+
+template <class Source>
+void SqlConnection::check(Source* source, dbx::Status status)
+{
+    if (status == dbx::DBXERR_NONE)
+        return;
+    std::string text;
+    const bool got = source && source->getErrorMessage(text) == dbx::DBXERR_NONE;
+    raiseDriverErrorText(status, got, text);
+}
+
+} // namespace kordane

@@ -1,0 +1,158 @@
+#pragma once
+// The statement objects that run on SQLConnection1: SQLQuery1 (lines of text with
+// named parameters, executed or opened) and SQLDataSet1 (the day result set's source
+// query, driven by the provider). Both read their result forward only.
+#include "data/Exceptions.h"
+
+#include <QString>
+#include <QStringList>
+#include "drivers/api/dbx.h"
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace kordane {
+
+class SqlConnection;
+
+class SqlParam {
+public:
+    explicit SqlParam(QString name) : name_(std::move(name)) {}
+    const QString& name() const { return name_; }
+    // The parameter becomes a text parameter; an empty text is an empty string, not null.
+    void setAsString(const QString& text) { value_ = text; null_ = false; assigned_ = true; }
+    void clear() { value_.clear(); null_ = true; assigned_ = true; }
+    const QString& asString() const { return value_; }
+    bool isNull() const { return null_; }
+    bool assigned() const { return assigned_; }
+
+private:
+    QString name_;
+    QString value_;
+    bool null_ = true;
+    bool assigned_ = false;
+};
+
+// A column of an open result.
+struct TField {
+    QString name;
+    dbx::ColumnInfo info;
+};
+
+class SqlStatement {
+public:
+    SqlStatement(QString name, SqlConnection& connection);
+    virtual ~SqlStatement();
+    SqlStatement(const SqlStatement&) = delete;
+    SqlStatement& operator=(const SqlStatement&) = delete;
+
+    const QString& name() const { return name_; }
+    SqlConnection& connection() const { return connection_; }
+
+    // The statement text: the lines joined, each followed by CR LF.
+    QString text() const;
+
+    bool active() const { return cursor_ != nullptr; }
+    // Runs a query and makes its first row current; fails with "Cursor not returned
+    // from Query" when the statement gives no result.
+    void open();
+    void close();
+
+    // While open.
+    bool isEmpty() const;   // the query gave no row
+    bool eof() const { return eof_; }
+    void next();
+    int fieldCount() const { return static_cast<int>(fields_.size()); }
+    const TField& field(int index) const { return fields_[static_cast<std::size_t>(index)]; }
+    int fieldIndex(const QString& name) const; // -1 when absent
+    // Fails with "Field '%s' not found" (component name in front).
+    int fieldByName(const QString& name) const;
+    bool isNull(int index) const;
+    QString asString(int index) const;           // a null gives an empty text
+    std::string_view rawText(int index) const;   // bytes in the connection's character set
+
+protected:
+    // The text as the driver gets it, and the parameters to bind, by position.
+    virtual QString preparedText() const = 0;
+    virtual int parameterCount() const { return 0; }
+    virtual void bindParameters(dbx::ISQLCommand&) {}
+    virtual QString commandText() const = 0;
+    // Every change of the text closes the object and releases the prepared statement.
+    void unprepare();
+    // Prepare (when needed), bind, execute; gives the rows affected.
+    std::int64_t run();
+
+private:
+    friend class SqlConnection; // releases the handles before it disconnects
+
+    std::unique_ptr<dbx::ISQLCursor> execute();
+    void readFields();
+    void checkIndex(int index) const;
+
+    QString name_;
+    SqlConnection& connection_;
+    std::unique_ptr<dbx::ISQLCommand> command_;
+    std::unique_ptr<dbx::ISQLCursor> cursor_;
+    std::vector<TField> fields_;
+    bool eof_ = true;
+    bool empty_ = true;
+};
+
+// A statement's text from its lines: every line followed by CR LF.
+QString joinLines(const QStringList& lines);
+
+// SQLQuery1: lines of text with named parameters.
+class SqlQuery : public SqlStatement {
+public:
+    SqlQuery(QString name, SqlConnection& connection);
+
+    const QStringList& sql() const { return lines_; }
+    void clearSql();
+    void addLine(const QString& line);
+    void setSql(const QStringList& lines);
+
+    // One parameter per name, in order of first appearance.
+    const std::vector<SqlParam>& params() const { return params_; }
+    // Fails with "Parameter '%s' not found" (component name in front).
+    SqlParam& paramByName(const QString& name);
+
+    // Prepared execution with the parameters bound; gives the rows affected.
+    std::int64_t execSql();
+    std::int64_t rowsAffected() const { return rowsAffected_; }
+
+protected:
+    QString preparedText() const override;
+    int parameterCount() const override { return static_cast<int>(markerParams_.size()); }
+    void bindParameters(dbx::ISQLCommand& command) override;
+    QString commandText() const override { return text_; }
+
+private:
+    void textChanged();
+
+    QStringList lines_;
+    QString text_;
+    std::vector<SqlParam> params_;
+    // For each marker in the text, its name as written and its parameter's index.
+    QStringList markerNames_;
+    std::vector<std::size_t> markerParams_;
+    std::int64_t rowsAffected_ = 0;
+};
+
+// SQLDataSet1: the source of the day result set; the provider gives it its command text.
+class SqlDataSet : public SqlStatement {
+public:
+    SqlDataSet(QString name, SqlConnection& connection);
+    const QString& commandTextValue() const { return commandText_; }
+    void setCommandText(const QString& text);
+
+protected:
+    QString preparedText() const override { return commandText_; }
+    QString commandText() const override { return commandText_; }
+
+private:
+    QString commandText_;
+};
+
+} // namespace kordane
