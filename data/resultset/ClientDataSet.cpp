@@ -23,14 +23,6 @@ void DataField::setDisplayLabel(const QString& label)
     emit dataSet_.fieldChanged(index_);
 }
 
-void DataField::setDisplayWidth(int width)
-{
-    if (width == displayWidth_)
-        return;
-    displayWidth_ = width;
-    emit dataSet_.fieldChanged(index_);
-}
-
 bool DataField::isNull() const
 {
     return dataSet_.current_ < 0 || dataSet_.cellIsNull(dataSet_.current_, index_);

@@ -45,7 +45,6 @@ public:
     void setDisplayLabel(const QString& label);
     // In characters.
     int displayWidth() const { return displayWidth_; }
-    void setDisplayWidth(int width);
 
     // The value in the current row (the edit buffer while editing); a null reads as "".
     bool isNull() const;

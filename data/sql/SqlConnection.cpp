@@ -306,12 +306,6 @@ void SqlConnection::raiseDriverErrorText(dbx::Status status, bool gotText, const
     throw EDriverError(message, status);
 }
 
-dbx::ISQLConnection& SqlConnection::driverConnection()
-{
-    open();
-    return *connection_;
-}
-
 const TextCodec& SqlConnection::codec() const
 {
     if (!codec_) {

@@ -126,8 +126,6 @@ public:
     template <class Source>
     void check(Source* source, dbx::Status status);
 
-    dbx::ISQLConnection& driverConnection();
-
 private:
     [[noreturn]] void raiseDriverErrorText(dbx::Status status, bool gotText, const std::string& text);
     // Runs a command with its values bound; gives the rows affected.
