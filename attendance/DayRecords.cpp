@@ -37,6 +37,23 @@ AttendanceRecord currentRecord(const ClientDataSet& dataSet, const QString& show
     };
 }
 
+void removeCurrentRecord(ClientDataSet& dataSet)
+{
+    const ClientDataSet::RowId row = dataSet.currentRowId();
+    dataSet.deleteRecord();
+    int failed = 0;
+    try {
+        failed = dataSet.applyUpdates(0);
+    } catch (...) {
+        dataSet.revertRow(row);
+        throw;
+    }
+    if (failed == 0)
+        return;
+    dataSet.revertRow(row);
+    throw EDatabaseError(dataSet.applyErrors().value(0));
+}
+
 EmployeeLookup lookUpEmployee(ClientDataSet& dataSet, SqlQuery& query, const AttendanceRecord& fields)
 {
     EmployeeLookup lookup{EmployeeLookup::Found::NoCode, fields};

@@ -29,6 +29,11 @@ struct EmployeeLookup {
     AttendanceRecord record; // `fields` with what was found
 };
 
+// The grid's removal: the current row is deleted and the change applied at once. A removal
+// that did not happen throws what stopped it, and its row is back in view as fetched and
+// current; the failed change is out of the log, so the next removal stands on its own.
+void removeCurrentRecord(ClientDataSet& dataSet);
+
 // Leaving the employee field: first the employee's records on the date (S3, into the
 // result set, whose first row counts), then the employee alone (S4 through SQLQuery1).
 EmployeeLookup lookUpEmployee(ClientDataSet& dataSet, SqlQuery& query, const AttendanceRecord& fields);

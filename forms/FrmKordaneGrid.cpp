@@ -42,21 +42,7 @@ void TFormKordane::N1Click(QObject*)
         silentAbort();
     if (confirmationDialog(QStringLiteral("確定刪除該筆資料.?")) != 6)
         return;
-    const ClientDataSet::RowId row = ClientDataSet1.currentRowId();
-    ClientDataSet1.deleteRecord();
-    // A removal that did not happen is said, and its row stays in view; the failed change
-    // is out of the log, so the next removal stands or falls on its own.
-    int failed = 0;
-    try {
-        failed = ClientDataSet1.applyUpdates(0);
-    } catch (...) {
-        ClientDataSet1.revertRow(row);
-        throw;
-    }
-    if (failed == 0)
-        return;
-    ClientDataSet1.revertRow(row);
-    throw EDatabaseError(ClientDataSet1.applyErrors().value(0));
+    attendance::removeCurrentRecord(ClientDataSet1);
 }
 
 } // namespace kordane

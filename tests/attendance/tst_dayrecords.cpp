@@ -17,6 +17,7 @@ class TestDayRecords : public QObject {
 private slots:
     void lookupTwoSteps();
     void backfillLastDays();
+    void removalStandsOrIsUndone();
 };
 
 void TestDayRecords::lookupTwoSteps()
@@ -93,6 +94,36 @@ void TestDayRecords::backfillLastDays()
     QCOMPARE(name("2026/11/02", "08:00:00"), std::optional<std::string>("Amy")); // 35 days before
     QCOMPARE(name("2026/12/07", "08:00:00"), std::optional<std::string>("Amy"));
     QCOMPARE(name("2026/12/07", "09:00:00"), std::optional<std::string>("Kept"));
+}
+
+// One of two identical records cannot be removed alone: the row comes back, current and
+// as fetched, and the next removal is not dragged down by the failed one.
+void TestDayRecords::removalStandsOrIsUndone()
+{
+    TestDatabase db;
+    db.raw().execute({
+        "INSERT INTO POS_DAY VALUES ('E1', '2026/12/07', '08:00:00', '12:00:00', '', 'Amy', 'C1')",
+        "INSERT INTO POS_DAY VALUES ('E1', '2026/12/07', '08:00:00', '12:00:00', '', 'Amy', 'C1')",
+        "INSERT INTO POS_DAY VALUES ('E2', '2026/12/07', '09:00:00', '17:00:00', '', 'Bob', 'C2')",
+    });
+    DayChain chain(db.connection());
+    attendance::viewDay(chain.dataSet, QStringLiteral("2026/12/07"));
+    chain.dataSet.moveTo(1);
+    try {
+        attendance::removeCurrentRecord(chain.dataSet);
+        QFAIL("removing one of two identical records must fail");
+    } catch (const EDatabaseError& e) {
+        QCOMPARE(e.message(), QStringLiteral("Update affected more than 1 record."));
+    }
+    QCOMPARE(chain.dataSet.recordCount(), 3);
+    QCOMPARE(chain.dataSet.currentRow(), 1);
+    QCOMPARE(attendance::currentRecord(chain.dataSet, QString()).employeeCode, QStringLiteral("E1"));
+
+    chain.dataSet.moveTo(2);
+    attendance::removeCurrentRecord(chain.dataSet);
+    QCOMPARE(chain.dataSet.recordCount(), 2);
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM POS_DAY"), std::optional<std::string>("2"));
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM POS_DAY WHERE EMPLOYEE_ID = 'E2'"), std::optional<std::string>("0"));
 }
 
 QTEST_GUILESS_MAIN(TestDayRecords)
