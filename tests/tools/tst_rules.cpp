@@ -68,6 +68,7 @@ private slots:
     void dateAndWeekdayThroughTheGrid();
     void oldRecordsStillStart();
     void everyWriteAudited();
+    void earlierTrailKept();
 };
 
 void TestRules::timesThroughTheCommands()
@@ -180,6 +181,15 @@ void TestRules::oldRecordsStillStart()
     QCOMPARE(count(f, "EMPLOYEE_NAME IS NULL OR EMPLOYEE_NAME = ''"), std::string("0"));
     QCOMPARE(audit(f), (QStringList{QStringLiteral("UPDATE E1 %1 25:00:00  - E1 %1 25:00:00  Amy").arg(QString::fromStdString(recent)),
                                     QStringLiteral("UPDATE E2 9999/99/99 08:00:00 17:00:00  E2 9999/99/99 08:00:00 17:00:00 Bob")}));
+    // Each entry of the backfill says when, who, from where and in which transaction.
+    const auto about = f.db().raw().query("SELECT CHANGED_AT, USER_NAME, CLIENT_ADDRESS, TRANSACTION_ID FROM POS_DAY_AUDIT ORDER BY AUDIT_ID");
+    QCOMPARE(about.size(), std::size_t(2));
+    for (const auto& row : about) {
+        QVERIFY(row[0] && row[3]);
+        QCOMPARE(row[1], std::optional<std::string>("SYSDBA"));
+        QCOMPARE(row[2], std::optional<std::string>("embedded"));
+        QCOMPARE(row[3], about[0][3]);
+    }
     // Still refused when the write gives a checked column a value.
     f.db().raw().execute("UPDATE POS_DAY SET CARD_ID = 'C9' WHERE INI_DATE = '9999/99/99'");
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, f.db().raw().execute("UPDATE POS_DAY SET TIME_IN = '26:00:00' WHERE EMPLOYEE_ID = 'E1'"));
@@ -232,6 +242,33 @@ void TestRules::everyWriteAudited()
         QCOMPARE(row[2], std::optional<std::string>("embedded"));
         QVERIFY(row[3].has_value());
     }
+}
+
+// A trail kept by an earlier install, whose entries were keyed: installing again drops the
+// key, keeps every entry as it was, and goes on numbering after them.
+void TestRules::earlierTrailKept()
+{
+    WindowFixture f;
+    RawFirebird& db = f.db().raw();
+    withRules(f);
+    db.execute({"ALTER TABLE POS_DAY_AUDIT ADD CONSTRAINT POS_DAY_AUDIT_KEY PRIMARY KEY (AUDIT_ID)",
+                "INSERT INTO POS_DAY VALUES ('E1', '" + day + "', '08:00:00', '', '', NULL, 'C1')",
+                "UPDATE POS_DAY SET TIME_OUT = '17:00:00', EMPLOYEE_NAME = 'Amy'",
+                "DELETE FROM POS_DAY"});
+    const std::string everything = "SELECT * FROM POS_DAY_AUDIT ORDER BY AUDIT_ID";
+    const auto before = db.query(everything);
+    QCOMPARE(before.size(), std::size_t(3));
+    const std::string keys = "SELECT COUNT(*) FROM RDB$RELATION_CONSTRAINTS WHERE RDB$RELATION_NAME = 'POS_DAY_AUDIT'"
+                             " AND RDB$CONSTRAINT_TYPE = 'PRIMARY KEY'";
+    QCOMPARE(db.query(keys)[0][0], std::optional<std::string>("1"));
+    for (int time = 0; time < 2; ++time) {
+        admin::installRules(db, TextCodec(QString()));
+        QCOMPARE(db.query(keys)[0][0], std::optional<std::string>("0"));
+        QCOMPARE(db.query(everything), before);
+    }
+    db.execute("INSERT INTO POS_DAY VALUES ('E2', '" + day + "', '09:00:00', '', '', 'Bob', 'C2')");
+    QCOMPARE(audit(f, 4), QStringList{QStringLiteral("INSERT - - - - - E2 %1 09:00:00  Bob").arg(QString::fromStdString(day))});
+    QCOMPARE(db.query("SELECT COUNT(DISTINCT AUDIT_ID) FROM POS_DAY_AUDIT")[0][0], std::optional<std::string>("4"));
 }
 
 QTEST_MAIN(TestRules)

@@ -95,7 +95,10 @@ std::string auditTable(RawFirebird& db)
         for (const QString& column : auditedColumns)
             columns += std::string(", ") + age + column.toStdString() + " VARCHAR(" + std::to_string(widths.at(column).stored) + ") CHARACTER SET NONE";
     }
-    return "CREATE TABLE POS_DAY_AUDIT (AUDIT_ID BIGINT NOT NULL PRIMARY KEY, CHANGED_AT TIMESTAMP NOT NULL,"
+    // No key or index: the ids come from a sequence and only the trigger writes, so they
+    // are unique, and an index would cost every audited write its upkeep (the start-up
+    // backfill writes thousands of entries; readers scan and sort).
+    return "CREATE TABLE POS_DAY_AUDIT (AUDIT_ID BIGINT NOT NULL, CHANGED_AT TIMESTAMP NOT NULL,"
            " USER_NAME VARCHAR(63) CHARACTER SET NONE, CLIENT_ADDRESS VARCHAR(255) CHARACTER SET NONE,"
            " CLIENT_PROCESS VARCHAR(255) CHARACTER SET NONE, TRANSACTION_ID BIGINT, ACTION VARCHAR(6) CHARACTER SET NONE"
            + columns + ")";
@@ -290,6 +293,10 @@ void installRules(RawFirebird& db, const TextCodec& codec)
     };
     if (!tableExists(db, "POS_DAY_AUDIT"))
         sql.push_back(auditTable(db));
+    // An earlier install keyed the entries; the key goes, the entries stay as they are.
+    for (const auto& row : db.query("SELECT TRIM(RDB$CONSTRAINT_NAME) FROM RDB$RELATION_CONSTRAINTS"
+                                    " WHERE RDB$RELATION_NAME = 'POS_DAY_AUDIT' AND RDB$CONSTRAINT_TYPE = 'PRIMARY KEY'"))
+        sql.push_back("ALTER TABLE POS_DAY_AUDIT DROP CONSTRAINT " + row[0].value_or(""));
     if (!exists(db, "SELECT 1 FROM RDB$GENERATORS WHERE RDB$GENERATOR_NAME = 'POS_DAY_AUDIT_ID'"))
         sql.push_back("CREATE SEQUENCE POS_DAY_AUDIT_ID");
     sql.push_back(checkTrigger(codec));
