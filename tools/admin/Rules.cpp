@@ -296,7 +296,7 @@ void installRules(RawFirebird& db, const TextCodec& codec)
     // An earlier install keyed the entries; the key goes, the entries stay as they are.
     for (const auto& row : db.query("SELECT TRIM(RDB$CONSTRAINT_NAME) FROM RDB$RELATION_CONSTRAINTS"
                                     " WHERE RDB$RELATION_NAME = 'POS_DAY_AUDIT' AND RDB$CONSTRAINT_TYPE = 'PRIMARY KEY'"))
-        sql.push_back("ALTER TABLE POS_DAY_AUDIT DROP CONSTRAINT " + row[0].value_or(""));
+        sql.push_back("ALTER TABLE POS_DAY_AUDIT DROP CONSTRAINT \"" + row[0].value_or("") + "\"");
     if (!exists(db, "SELECT 1 FROM RDB$GENERATORS WHERE RDB$GENERATOR_NAME = 'POS_DAY_AUDIT_ID'"))
         sql.push_back("CREATE SEQUENCE POS_DAY_AUDIT_ID");
     sql.push_back(checkTrigger(codec));
