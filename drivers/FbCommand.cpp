@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 namespace dbxfb {
 
@@ -19,23 +20,40 @@ bool isText(short type)
     return type == SQL_TEXT || type == SQL_VARYING;
 }
 
+bool isLetter(char c)
+{
+    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+}
+
+bool sameWord(std::string_view word, std::string_view upper)
+{
+    return word.size() == upper.size() && std::equal(word.begin(), word.end(), upper.begin(), [](char a, char b) {
+        return std::toupper(static_cast<unsigned char>(a)) == b;
+    });
+}
+
 // Whether the text reads as a query that changes nothing: its first word SELECT or WITH,
 // and no word LOCK anywhere (a query that locks its rows writes). Such a statement runs
-// in a read-only transaction; any other, or one in doubt, in one that may write.
-bool readsOnly(const std::string& sql)
+// in a read-only transaction; any other, or one in doubt, in one that may write. Read in
+// place: every statement passes here.
+bool readsOnly(std::string_view sql)
 {
-    std::vector<std::string> words;
-    std::string word;
-    for (const char c : sql + ' ') {
-        if (std::isalpha(static_cast<unsigned char>(c))) {
-            word += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        } else if (!word.empty()) {
-            words.push_back(std::move(word));
-            word.clear();
+    bool first = true;
+    for (std::size_t i = 0; i < sql.size();) {
+        if (!isLetter(sql[i])) {
+            ++i;
+            continue;
         }
+        std::size_t end = i;
+        while (end < sql.size() && isLetter(sql[end]))
+            ++end;
+        const std::string_view word = sql.substr(i, end - i);
+        if (first ? !sameWord(word, "SELECT") && !sameWord(word, "WITH") : sameWord(word, "LOCK"))
+            return false;
+        first = false;
+        i = end;
     }
-    return !words.empty() && (words.front() == "SELECT" || words.front() == "WITH")
-        && std::find(words.begin(), words.end(), "LOCK") == words.end();
+    return !first;
 }
 
 } // namespace

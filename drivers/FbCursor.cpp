@@ -72,8 +72,17 @@ FbCursor::FbCursor(std::shared_ptr<FbStatement> statement, unsigned number, isc_
 {
     const fbkit::Sqlda& output = statement_->output;
     columns_.reserve(static_cast<std::size_t>(output.count()));
-    for (int i = 0; i < output.count(); ++i)
-        columns_.push_back(Column{&output[i], static_cast<short>(output[i].sqltype & ~1), {}});
+    for (int i = 0; i < output.count(); ++i) {
+        const XSQLVAR& var = output[i];
+        const short type = static_cast<short>(var.sqltype & ~1);
+        dbx::ColumnInfo info;
+        info.name.assign(var.aliasname, static_cast<std::size_t>(var.aliasname_length));
+        info.type = fieldType(var);
+        info.size = type == SQL_TEXT || type == SQL_VARYING ? var.sqllen : textWidth(var);
+        info.scale = var.sqlscale < 0 ? -var.sqlscale : 0;
+        info.nullable = statement_->nullable[static_cast<std::size_t>(i)];
+        columns_.push_back(Column{&var, type, std::move(info), {}});
+    }
 }
 
 FbCursor::~FbCursor()
@@ -100,13 +109,7 @@ Status FbCursor::getColumnInfo(int column, ColumnInfo& info)
     return error_.guarded([&]() -> Status {
         if (const Status bad = checkColumn(column))
             return bad;
-        const XSQLVAR& var = *columns_[static_cast<std::size_t>(column - 1)].var;
-        info.name.assign(var.aliasname, static_cast<std::size_t>(var.aliasname_length));
-        info.type = fieldType(var);
-        const short type = static_cast<short>(var.sqltype & ~1);
-        info.size = type == SQL_TEXT || type == SQL_VARYING ? var.sqllen : textWidth(var);
-        info.scale = var.sqlscale < 0 ? -var.sqlscale : 0;
-        info.nullable = open() ? statement_->nullable[static_cast<std::size_t>(column - 1)] : true;
+        info = columns_[static_cast<std::size_t>(column - 1)].info;
         return DBXERR_NONE;
     });
 }

@@ -195,7 +195,10 @@ void DataGrid::bindDataSet(ClientDataSet* set)
 {
     if (ClientDataSet* old = model_->dataSet())
         disconnect(old, nullptr, this, nullptr);
-    // The model hears every signal first, so the rows are in place when the grid moves.
+    // An editor over a removed record goes before the model puts the next record in its row.
+    if (set)
+        connect(set, &ClientDataSet::rowRemoved, this, &DataGrid::dropEditorOfRemoved);
+    // The model hears every other signal first, so the rows are in place when the grid moves.
     model_->setDataSet(set);
     if (set) {
         connect(set, &ClientDataSet::currentRowChanged, this, &DataGrid::syncCurrentCell);
@@ -330,14 +333,28 @@ void DataGrid::placeCurrentCell(bool follow)
     const int column = std::clamp(column_, 0, model_->columnCount() - 1);
     // The set moved away under an open editor (the grid closes it before its own moves):
     // its text is for a row that is no longer current.
-    if (editorOpen() && currentIndex().row() != row)
-        if (QWidget* editor = indexWidget(currentIndex()))
-            QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    if (currentIndex().row() != row)
+        dropEditor();
     const QScopedValueRollback<bool> keepRows(keepRows_, keepRows_ || !follow);
     if (row < 0 || row >= model_->rowCount())
         selectionModel()->clear();
     else
         selectionModel()->setCurrentIndex(model_->index(row, column), QItemSelectionModel::ClearAndSelect);
+}
+
+void DataGrid::dropEditor()
+{
+    if (editorOpen())
+        if (QWidget* editor = indexWidget(currentIndex()))
+            QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+void DataGrid::dropEditorOfRemoved(int record)
+{
+    // The model is about to show the next record in the removed one's row: an editor there
+    // is for the removed record, and goes unwritten, as a view drops a removed row's editor.
+    if (model_->rowOf(record) >= 0 && currentIndex().row() == model_->rowOf(record))
+        dropEditor();
 }
 
 void DataGrid::showFrom(int first)

@@ -97,6 +97,9 @@ private:
     void syncCurrentCell();
     // Marks the current cell when the window holds it; `follow` scrolls to it.
     void placeCurrentCell(bool follow);
+    // Closes an open editor without handing its text to the row.
+    void dropEditor();
+    void dropEditorOfRemoved(int record);
     // Shows the page from a record: the window around it, the scroll bar and the rows.
     void showFrom(int first);
     int windowRows() const;

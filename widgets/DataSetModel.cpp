@@ -194,13 +194,18 @@ void DataSetModel::onRowRemoved(int record)
         --top_;
         return;
     }
-    if (row < shown_) {
-        beginRemoveRows({}, row, row);
-        --shown_;
-        endRemoveRows();
+    if (row >= shown_)
+        return;
+    if (wanted() == shown_) {
+        // A record from below the window takes the freed place: the rows stay and show
+        // the records that moved up, which spares the views a removal and an insertion.
+        // The indicators follow with the current row, which every removal tells again.
+        emit dataChanged(index(row, 0), index(shown_ - 1, columns_ - 1), {Qt::DisplayRole, Qt::EditRole});
+        return;
     }
-    // A record from below the window takes the freed place.
-    fill();
+    beginRemoveRows({}, row, row);
+    --shown_;
+    endRemoveRows();
 }
 
 void DataSetModel::onFieldChanged(int column)

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -112,7 +113,9 @@ private:
     ByteArena arena_;
     BlockVector<Cell> cells_;        // columns_ cells a record
     std::vector<Row> rows_;          // every row, hidden ones too
-    std::vector<std::uint32_t> visible_;
+    // In view order. A deque moves the shorter side on a removal or insertion, so a
+    // removal at the top of a million rows moves none of the others.
+    std::deque<std::uint32_t> visible_;
     std::uint32_t fetched_ = 0; // rows loaded; later ones were inserted
     std::vector<LogEntry> log_;
 };

@@ -33,10 +33,29 @@ qsizetype namePartEnd(const QString& text, qsizetype pos)
     return end == pos ? -1 : end;
 }
 
-// One line a column: " " + prefix + quote + name + quote + tail.
-QString columnLine(const QString& quote, const QString& name, QLatin1StringView tail)
+// The text is written line by line into one string, each line ended by CR LF: a removal
+// from the grid makes one at a time, and the removal should cost what the server's work costs.
+void endLine(QString& text)
 {
-    return u' ' + quote + name + quote + tail;
+    text += QLatin1StringView("\r\n");
+}
+
+// One line a column: " " + quote + name + quote + tail.
+void appendColumnLine(QString& text, const QString& quote, const QString& name, QLatin1StringView tail)
+{
+    text += u' ';
+    text += quote;
+    text += name;
+    text += quote;
+    text += tail;
+    endLine(text);
+}
+
+// Drops the last `count` characters of the last line.
+void chopLastLine(QString& text, qsizetype count)
+{
+    text.chop(count + 2);
+    endLine(text);
 }
 
 bool usableInWhere(const TField& column, const CellValue& old)
@@ -47,25 +66,26 @@ bool usableInWhere(const TField& column, const CellValue& old)
     return !old || old->size() < whereValueLimit;
 }
 
-void appendWhere(QStringList& lines, std::vector<CellValue>& values, const DeltaRecord& change,
+void appendWhere(QString& text, std::vector<CellValue>& values, const DeltaRecord& change,
                  const std::vector<TField>& columns, const QString& quote)
 {
-    lines << QStringLiteral("where");
-    const qsizetype first = lines.size();
+    text += QLatin1StringView("where");
+    endLine(text);
+    const qsizetype first = text.size();
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const CellValue& old = change.oldValues[i];
         if (!usableInWhere(columns[i], old))
             continue;
         if (old) {
-            lines << columnLine(quote, columns[i].name, QLatin1StringView(" = ? and"));
+            appendColumnLine(text, quote, columns[i].name, QLatin1StringView(" = ? and"));
             values.push_back(old);
         } else {
-            lines << columnLine(quote, columns[i].name, QLatin1StringView(" is null and"));
+            appendColumnLine(text, quote, columns[i].name, QLatin1StringView(" is null and"));
         }
     }
-    if (lines.size() == first)
+    if (text.size() == first)
         throw EDatabaseError(QStringLiteral("Unable to find record.  No key specified"));
-    lines.last().chop(4);
+    chopLastLine(text, 4);
 }
 
 bool changed(const DeltaRecord& change, std::size_t column)
@@ -140,22 +160,25 @@ GeneratedStatement generateStatement(const DeltaRecord& change, const std::vecto
                                      const QString& quotedTable, const QString& quote)
 {
     GeneratedStatement statement;
-    QStringList lines;
+    QString& text = statement.text;
+    text.reserve(64 + static_cast<qsizetype>(columns.size()) * (32 + 2 * quote.size()));
     switch (change.kind) {
     case ChangeKind::Delete:
-        lines << QStringLiteral("delete from %1 ").arg(quotedTable);
-        appendWhere(lines, statement.values, change, columns, quote);
+        text += QLatin1StringView("delete from ") + quotedTable + u' ';
+        endLine(text);
+        appendWhere(text, statement.values, change, columns, quote);
         break;
     case ChangeKind::Modify:
-        lines << QStringLiteral("update %1  set").arg(quotedTable);
+        text += QLatin1StringView("update ") + quotedTable + QLatin1StringView("  set");
+        endLine(text);
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (!changed(change, i))
                 continue;
-            lines << columnLine(quote, columns[i].name, QLatin1StringView(" = ?,"));
+            appendColumnLine(text, quote, columns[i].name, QLatin1StringView(" = ?,"));
             statement.values.push_back(change.newValues[i]);
         }
-        lines.last().chop(1);
-        appendWhere(lines, statement.values, change, columns, quote);
+        chopLastLine(text, 1);
+        appendWhere(text, statement.values, change, columns, quote);
         break;
     case ChangeKind::Insert: {
         QString names = QStringLiteral("  (");
@@ -169,13 +192,17 @@ GeneratedStatement generateStatement(const DeltaRecord& change, const std::vecto
         }
         names.chop(2);
         markers.chop(2);
-        lines << QStringLiteral("insert into %1").arg(quotedTable) << names + u')' << QStringLiteral("values")
-              << markers + u')';
+        text += QLatin1StringView("insert into ") + quotedTable;
+        endLine(text);
+        text += names + u')';
+        endLine(text);
+        text += QLatin1StringView("values");
+        endLine(text);
+        text += markers + u')';
+        endLine(text);
         break;
     }
     }
-    for (const QString& line : lines)
-        statement.text += line + QLatin1StringView("\r\n");
     return statement;
 }
 

@@ -86,12 +86,18 @@ void appendRun(QString& out, std::string_view run)
     }
 }
 
+// Opened once a thread as well, every value written passing here. A failure's flag
+// survives a reset, so the converter that failed is replaced by a fresh one.
 std::optional<QByteArray> converterEncode(QStringView text)
 {
-    QStringEncoder encoder("windows-950");
-    QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
+    thread_local std::optional<QStringEncoder> encoder;
+    if (!encoder)
+        encoder.emplace("windows-950");
+    QByteArray bytes = encoder->encode(text);
+    if (encoder->hasError()) {
+        encoder.reset();
         return std::nullopt;
+    }
     return bytes;
 }
 

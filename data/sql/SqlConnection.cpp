@@ -218,6 +218,8 @@ void SqlConnection::connectDriver()
     quoteChar_ = decode(quote.data(), quote.size());
     const auto blobSize = paramValue(QStringLiteral("BlobSize"));
     check(connection_.get(), connection_->setOption(dbx::ConnectionOption::BlobSize, std::int64_t{blobSize ? toInteger(*blobSize) : -1}));
+    // Read once a connect, like the other parameters, rather than at every prepare.
+    rowsetSize_ = rowsetSize();
     check(metaData_, metaData_->getTransactionsSupported(transactionsSupported_));
     check(metaData_, metaData_->getMultipleTransactionsSupported(multipleTransactionsSupported_));
 }
@@ -361,7 +363,7 @@ std::unique_ptr<dbx::ISQLCommand> SqlConnection::prepareCommand(const QString& s
 {
     const std::string text = toStd(encode(sql));
     auto command = createCommand();
-    check(command.get(), command->setRowsetSize(rowsetSize()));
+    check(command.get(), command->setRowsetSize(rowsetSize_));
     check(command.get(), command->prepare(text, parameterCount));
     return command;
 }

@@ -150,6 +150,7 @@ private:
     bool multipleTransactionsSupported_ = false;
     dbx::Isolation isolation_ = dbx::Isolation::ReadCommitted;
     int maxStatements_ = 0;
+    int rowsetSize_ = 20;
     int activeStatements_ = 0;
     int transactionCount_ = 0;
     DriverLibrary* library_ = nullptr;

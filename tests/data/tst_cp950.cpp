@@ -98,6 +98,8 @@ void TestCp950::typedTextAsTheConverterWritesIt()
         } catch (const EDatabaseError& e) {
             QVERIFY(e.message().contains(QStringLiteral("cannot be represented")));
         }
+        // A refusal leaves nothing behind for the next text.
+        QCOMPARE(codec.encode(QStringLiteral("十═")), QByteArray("\xA4\x51\xF9\xF9"));
     }
 }
 

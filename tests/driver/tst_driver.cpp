@@ -376,6 +376,34 @@ void TestDriver::objectsOutlivingTheirParts()
     QCOMPARE(query.cursor->next(), dbx::DBXERR_INVALIDHNDL);
     QCOMPARE(second->next(), dbx::DBXERR_NONE);
 
+    // Prepared again with more columns than its descriptor held: the result it ends still
+    // describes its own columns, not the new statement's (nor freed memory).
+    std::string wide = "SELECT 1 AS C1";
+    for (int i = 2; i <= 40; ++i)
+        wide += ", " + std::to_string(i) + " AS C" + std::to_string(i);
+    std::unique_ptr<dbx::ISQLCommand> other;
+    QCOMPARE(c->createCommand(other), dbx::DBXERR_NONE);
+    QCOMPARE(other->prepare("SELECT ID, TXT FROM T", 0), dbx::DBXERR_NONE);
+    std::unique_ptr<dbx::ISQLCursor> ended;
+    QCOMPARE(other->execute(ended), dbx::DBXERR_NONE);
+    QCOMPARE(other->prepare(wide + " FROM RDB$DATABASE", 0), dbx::DBXERR_NONE);
+    QCOMPARE(ended->next(), dbx::DBXERR_INVALIDHNDL);
+    dbx::ColumnInfo info;
+    QCOMPARE(ended->getColumnInfo(2, info), dbx::DBXERR_NONE);
+    QCOMPARE(info.name, "TXT");
+    QCOMPARE(int(info.type), int(dbx::FieldType::String));
+    QCOMPARE(info.size, 10);
+    QVERIFY(info.nullable);
+    int count = 0;
+    QCOMPARE(ended->getColumnCount(count), dbx::DBXERR_NONE);
+    QCOMPARE(count, 2);
+    QCOMPARE(ended->getColumnInfo(3, info), dbx::DBXERR_OUTOFRANGE);
+    QCOMPARE(other->execute(ended), dbx::DBXERR_NONE);
+    QCOMPARE(ended->getColumnCount(count), dbx::DBXERR_NONE);
+    QCOMPARE(count, 40);
+    QCOMPARE(ended->getColumnInfo(40, info), dbx::DBXERR_NONE);
+    QCOMPARE(info.name, "C40");
+
     // A disconnect ends every result and statement; the objects stay safe to call and delete.
     QCOMPARE(c->disconnect(), dbx::DBXERR_NONE);
     QCOMPARE(second->next(), dbx::DBXERR_INVALIDHNDL);
