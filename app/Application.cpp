@@ -1,10 +1,10 @@
 #include "app/Application.h"
 
-#include "widgets/ApplicationTitle.h"
 #include "app/BusyPointer.h"
-#include "widgets/ErrorDisplay.h"
 #include "app/QtTranslations.h"
 #include "app/TerminationSignals.h"
+#include "widgets/ApplicationTitle.h"
+#include "widgets/ErrorDisplay.h"
 
 #include <QDirIterator>
 #include <QIcon>
@@ -12,7 +12,8 @@
 
 namespace kordane {
 
-KordaneApplication::KordaneApplication(int& argc, char** argv) : QApplication(argc, argv)
+KordaneApplication::KordaneApplication(int& argc, char** argv)
+    : QApplication(argc, argv)
 {
     // Fixed at start from the executable's name. Deliberately not the display name, which
     // Qt would append to every window caption.

@@ -23,7 +23,8 @@ extern "C" void onTerminationSignal(int number)
 
 } // namespace
 
-TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
+TerminationSignals::TerminationSignals(QObject* parent)
+    : QObject(parent)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
         throw std::runtime_error("cannot create the signal socket pair");
@@ -36,7 +37,7 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
         // Not quit(), which a window may refuse: the signal's sender expects the end.
         QCoreApplication::exit(0);
     });
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -1,7 +1,7 @@
 // Kordane: staff daily attendance records.
 #include "app/Application.h"
-#include "forms/FrmKordane.h"
 #include "app/TerminationSignals.h"
+#include "forms/FrmKordane.h"
 
 #include <QTabBar>
 #include <QTabWidget>

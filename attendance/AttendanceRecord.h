@@ -6,13 +6,13 @@
 namespace kordane {
 
 struct AttendanceRecord {
-    QString date;         // INI_DATE, a date text such as 2026/12/07
+    QString date; // INI_DATE, a date text such as 2026/12/07
     QString employeeCode; // EMPLOYEE_ID
-    QString timeIn;       // TIME_IN, HH:MM:SS
-    QString timeOut;      // TIME_OUT, HH:MM:SS or blank
-    QString weekday;      // BILL_WEEK, the weekday character of the date
-    QString name;         // EMPLOYEE_NAME
-    QString card;         // CARD_ID
+    QString timeIn; // TIME_IN, HH:MM:SS
+    QString timeOut; // TIME_OUT, HH:MM:SS or blank
+    QString weekday; // BILL_WEEK, the weekday character of the date
+    QString name; // EMPLOYEE_NAME
+    QString card; // CARD_ID
 
     bool operator==(const AttendanceRecord&) const = default;
 };

@@ -94,9 +94,13 @@ QStringList insertRecord()
 
 const QStringList& insertParamNames()
 {
-    static const QStringList names{
-        QStringLiteral("INI_DATE"), QStringLiteral("EMPLOYEE_ID"),   QStringLiteral("TIME_IN"),
-        QStringLiteral("TIME_OUT"), QStringLiteral("CARD_ID"),       QStringLiteral("EMPLOYEE_NAME"),
+    static const QStringList names {
+        QStringLiteral("INI_DATE"),
+        QStringLiteral("EMPLOYEE_ID"),
+        QStringLiteral("TIME_IN"),
+        QStringLiteral("TIME_OUT"),
+        QStringLiteral("CARD_ID"),
+        QStringLiteral("EMPLOYEE_NAME"),
         QStringLiteral("BILL_WEEK"),
     };
     return names;

@@ -8,7 +8,9 @@ namespace kordane {
 
 namespace {
 
-enum class Order { DayMonthYear, YearMonthDay, MonthDayYear };
+enum class Order { DayMonthYear,
+                   YearMonthDay,
+                   MonthDayYear };
 
 Order dateOrder(const QString& shortDateFormat)
 {
@@ -30,7 +32,10 @@ Order dateOrder(const QString& shortDateFormat)
 
 class Scanner {
 public:
-    explicit Scanner(const QString& text) : text_(text) {}
+    explicit Scanner(const QString& text)
+        : text_(text)
+    {
+    }
 
     void skipBlanks()
     {

@@ -56,7 +56,7 @@ void removeCurrentRecord(ClientDataSet& dataSet)
 
 EmployeeLookup lookUpEmployee(ClientDataSet& dataSet, SqlQuery& query, const AttendanceRecord& fields)
 {
-    EmployeeLookup lookup{EmployeeLookup::Found::NoCode, fields};
+    EmployeeLookup lookup {EmployeeLookup::Found::NoCode, fields};
     const QString& code = fields.employeeCode;
     if (code.isEmpty())
         return lookup;

@@ -20,10 +20,10 @@ AttendanceRecord currentRecord(const ClientDataSet& dataSet, const QString& show
 
 struct EmployeeLookup {
     enum class Found {
-        NoCode,    // no employee code: nothing was looked for
+        NoCode, // no employee code: nothing was looked for
         OnTheDate, // the employee's first record on the date
-        Employee,  // no record on the date, but the employee: name and card
-        Nobody,    // an unknown code
+        Employee, // no record on the date, but the employee: name and card
+        Nobody, // an unknown code
     };
     Found found = Found::NoCode;
     AttendanceRecord record; // `fields` with what was found

@@ -25,7 +25,7 @@ QString formatDate(const QDate& date, const RegionalSettings& settings)
         return QString::number(value).rightJustified(width, QLatin1Char('0'));
     };
     return digits(date.year(), 4) + settings.dateSeparator + digits(date.month(), 2) + settings.dateSeparator
-           + digits(date.day(), 2);
+        + digits(date.day(), 2);
 }
 
 } // namespace kordane

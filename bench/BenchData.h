@@ -8,7 +8,7 @@
 
 namespace kordane::bench {
 
-inline constexpr std::array<int, 4> scalingRows{1000, 10000, 100000, 1000000};
+inline constexpr std::array<int, 4> scalingRows {1000, 10000, 100000, 1000000};
 
 // The date that holds `rows` rows: today for 100,000, else a date older than the
 // 365 dates of the everyday rows.

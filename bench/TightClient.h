@@ -4,9 +4,9 @@
 // each way, allocated once; a statement is prepared in the transaction that runs it; a
 // query runs in a read-only transaction; fetched values are read in place into a minimal
 // store (one block of bytes and an offset a value).
-#include "tools/rawfb/RawFirebird.h"
 #include "drivers/fbkit/InfoBuffer.h"
 #include "drivers/fbkit/Sqlda.h"
+#include "tools/rawfb/RawFirebird.h"
 
 #include <cstdint>
 #include <optional>
@@ -57,7 +57,8 @@ public:
     static constexpr short maxColumns = 7;
 
     TightClient(const std::string& database, const std::string& user, const std::string& password)
-        : db_(database, user, password, "NONE"), stmt_(db_.handle())
+        : db_(database, user, password, "NONE")
+        , stmt_(db_.handle())
     {
     }
 
@@ -171,8 +172,8 @@ private:
 
     RawFirebird db_;
     RawStatement stmt_;
-    fbkit::Sqlda out_{maxColumns};
-    fbkit::Sqlda in_{maxColumns};
+    fbkit::Sqlda out_ {maxColumns};
+    fbkit::Sqlda in_ {maxColumns};
 };
 
 } // namespace kordane::bench

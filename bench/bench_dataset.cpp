@@ -4,10 +4,10 @@
 #include "data/resultset/ClientDataSet.h"
 #include "data/resultset/Components.h"
 #include "data/resultset/DataSetProvider.h"
-#include "tools/rawfb/RawFirebird.h"
-#include "tools/rawfb/Schema.h"
 #include "data/sql/SqlConnection.h"
 #include "data/sql/SqlStatement.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "tools/rawfb/Schema.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -32,10 +32,11 @@ void fill(const std::string& database)
     auto db = RawFirebird::create(database, user, password);
     db.execute(kordaneSchema());
     db.execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN"
-               " WHILE (i < " + std::to_string(rowCount) + ") DO BEGIN"
-               "  INSERT INTO POS_DAY VALUES ('E' || LPAD(:i, 6, '0'), '2026/12/07', '08:00:00', '17:30:00',"
-               "   x'A4EA', 'Employee ' || :i, 'C' || LPAD(:i, 8, '0'));"
-               "  i = i + 1; END END");
+               " WHILE (i < "
+               + std::to_string(rowCount) + ") DO BEGIN"
+                                            "  INSERT INTO POS_DAY VALUES ('E' || LPAD(:i, 6, '0'), '2026/12/07', '08:00:00', '17:30:00',"
+                                            "   x'A4EA', 'Employee ' || :i, 'C' || LPAD(:i, 8, '0'));"
+                                            "  i = i + 1; END END");
 }
 
 long residentKiB()

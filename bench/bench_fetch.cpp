@@ -1,9 +1,9 @@
 // Fetching one date of 100,000 attendance rows as text: the raw client against the
 // driver module, in one run on one database. Usage: bench_fetch [directory]
-#include "tools/rawfb/RawFirebird.h"
-#include "tools/rawfb/Schema.h"
 #include "drivers/api/dbx.h"
 #include "drivers/fbkit/Sqlda.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "tools/rawfb/Schema.h"
 
 #include <dlfcn.h>
 
@@ -47,13 +47,14 @@ void fill(const std::string& database)
     db.execute(kordane::kordaneSchema());
     // One date of the benchmark's size, and a neighbouring date the query must pass over.
     db.execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN"
-               " WHILE (i < " + std::to_string(rowCount) + ") DO BEGIN"
-               "  INSERT INTO POS_DAY VALUES ('E' || LPAD(:i, 6, '0'), '2026/12/07', '08:00:00', '17:30:00',"
-               "   x'A4EA', 'Employee ' || :i, 'C' || LPAD(:i, 8, '0'));"
-               "  i = i + 1; END"
-               " i = 0; WHILE (i < 1000) DO BEGIN"
-               "  INSERT INTO POS_DAY VALUES ('E' || :i, '2026/12/08', '08:00:00', '', x'A4BB', NULL, NULL);"
-               "  i = i + 1; END END");
+               " WHILE (i < "
+               + std::to_string(rowCount) + ") DO BEGIN"
+                                            "  INSERT INTO POS_DAY VALUES ('E' || LPAD(:i, 6, '0'), '2026/12/07', '08:00:00', '17:30:00',"
+                                            "   x'A4EA', 'Employee ' || :i, 'C' || LPAD(:i, 8, '0'));"
+                                            "  i = i + 1; END"
+                                            " i = 0; WHILE (i < 1000) DO BEGIN"
+                                            "  INSERT INTO POS_DAY VALUES ('E' || :i, '2026/12/08', '08:00:00', '', x'A4BB', NULL, NULL);"
+                                            "  i = i + 1; END END");
 }
 
 std::string prepareDatabase(const fs::path& dir)

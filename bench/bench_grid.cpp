@@ -3,11 +3,11 @@
 // before and after paging through every row. Usage: bench_grid
 #include "data/resultset/ClientDataSet.h"
 #include "data/resultset/Components.h"
-#include "widgets/DataGrid.h"
 #include "data/resultset/DataSetProvider.h"
 #include "data/resultset/DataSource.h"
 #include "data/sql/SqlStatement.h"
 #include "tests/support/TestDatabase.h"
+#include "widgets/DataGrid.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -68,10 +68,11 @@ int main(int argc, char** argv)
 
     test::TestDatabase db;
     db.raw().execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN"
-                     " WHILE (i < " + std::to_string(rowCount) + ") DO BEGIN"
-                     "  INSERT INTO POS_DAY VALUES ('E' || LPAD(:i, 6, '0'), '2026/12/07', '08:00:00', '17:30:00',"
-                     "   'W', 'Employee ' || :i, 'C' || LPAD(:i, 8, '0'));"
-                     "  i = i + 1; END END");
+                     " WHILE (i < "
+                     + std::to_string(rowCount) + ") DO BEGIN"
+                                                  "  INSERT INTO POS_DAY VALUES ('E' || LPAD(:i, 6, '0'), '2026/12/07', '08:00:00', '17:30:00',"
+                                                  "   'W', 'Employee ' || :i, 'C' || LPAD(:i, 8, '0'));"
+                                                  "  i = i + 1; END END");
 
     auto connection = db.connection();
     SqlDataSet sql(QStringLiteral("SQLDataSet1"), *connection);

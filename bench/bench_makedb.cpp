@@ -30,11 +30,8 @@ const char* const password = "quillbrex";
 std::string dayBlock(const QDate& date, int rows, int first)
 {
     const std::string name = date.daysTo(QDate::currentDate()) < 35 ? "IIF(MOD(:i, 10) = 0, NULL, 'Name ' || MOD(:i, 5000))"
-                                          : "'Name ' || MOD(:i, 5000)";
-    return "EXECUTE BLOCK AS DECLARE i INTEGER = " + std::to_string(first) + "; BEGIN WHILE (i < " +
-           std::to_string(first + rows) + ") DO BEGIN INSERT INTO POS_DAY VALUES ('E' || MOD(:i, " +
-           std::to_string(employees) + "), '" + bench::dateText(date) +
-           "', '08:00:00', '17:30:00', x'A454', " + name + ", 'C' || :i); i = i + 1; END END";
+                                                                    : "'Name ' || MOD(:i, 5000)";
+    return "EXECUTE BLOCK AS DECLARE i INTEGER = " + std::to_string(first) + "; BEGIN WHILE (i < " + std::to_string(first + rows) + ") DO BEGIN INSERT INTO POS_DAY VALUES ('E' || MOD(:i, " + std::to_string(employees) + "), '" + bench::dateText(date) + "', '08:00:00', '17:30:00', x'A454', " + name + ", 'C' || :i); i = i + 1; END END";
 }
 
 } // namespace
@@ -58,8 +55,7 @@ int main(int argc, char** argv)
         timer.start();
         RawFirebird db = RawFirebird::create(database.toStdString(), "SYSDBA", password);
         db.execute(kordaneSchema());
-        db.execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(employees) +
-                   ") DO BEGIN INSERT INTO EMPLOYEE VALUES ('E' || :i, 'Name ' || :i, 'C' || :i); i = i + 1; END END");
+        db.execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(employees) + ") DO BEGIN INSERT INTO EMPLOYEE VALUES ('E' || :i, 'Name ' || :i, 'C' || :i); i = i + 1; END END");
         db.execute(dayBlock(QDate::currentDate(), bigDayRows, 0));
         const int perDay = (totalRows - bigDayRows) / (dates - 1);
         int first = bigDayRows;

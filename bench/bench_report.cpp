@@ -2,9 +2,9 @@
 // (bench_makedb), beside the raw client running the same aggregation as one statement;
 // both from attaching to the last figure, and their figures compared employee by employee.
 // Usage: bench_report <dir made by bench_makedb>
-#include "tools/rawfb/RawFirebird.h"
-#include "tests/support/TestDatabase.h"
 #include "bench/Timing.h"
+#include "tests/support/TestDatabase.h"
+#include "tools/rawfb/RawFirebird.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,8 +30,7 @@ const std::string password = "quillbrex";
 const std::string timeShape = "'([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]'";
 std::string seconds(const std::string& column)
 {
-    return "IIF(" + column + " SIMILAR TO " + timeShape + ", DATEDIFF(SECOND FROM TIME '00:00:00' TO CAST(" + column +
-           " AS TIME)), NULL)";
+    return "IIF(" + column + " SIMILAR TO " + timeShape + ", DATEDIFF(SECOND FROM TIME '00:00:00' TO CAST(" + column + " AS TIME)), NULL)";
 }
 
 // Per employee: days, spells, seconds of closed spells (an off-duty time before the
@@ -43,23 +42,28 @@ std::string aggregation(const std::string& month)
     const std::string qb = seconds("q.TIME_IN"), qe = seconds("q.TIME_OUT");
     const std::string qEnd = qe + " + IIF(" + qe + " < " + qb + ", 86400, 0)";
     return "WITH s AS (SELECT p.RDB$DB_KEY AS K, p.EMPLOYEE_ID, p.INI_DATE, p.TIME_IN, p.TIME_OUT, p.BILL_WEEK,"
-           " p.EMPLOYEE_NAME, p.CARD_ID, " + seconds("p.TIME_IN") + " AS T0, " + seconds("p.TIME_OUT") + " AS T1"
-           " FROM POS_DAY p WHERE p.INI_DATE BETWEEN '" + month + "/00' AND '" + month + "/99'),"
-           " r AS (SELECT s.*, T1 - T0 + IIF(T1 < T0, 86400, 0) AS LEN,"
-           "  IIF(TIME_OUT IS NULL OR TIME_OUT NOT SIMILAR TO '%[0-9]%', 1, 0) AS OPEN_SPELL,"
-           "  IIF(INI_DATE SIMILAR TO '[0-9]{4}/[0-9]{2}/[0-9]{2}', 1, 0) AS DATE_OK FROM s)"
-           " SELECT r.EMPLOYEE_ID, COUNT(DISTINCT r.INI_DATE), COUNT(*), SUM(COALESCE(r.LEN, 0)), SUM(r.OPEN_SPELL),"
-           " SUM(1 - DATE_OK"
-           "  + IIF(DATE_OK = 1 AND r.BILL_WEEK IS DISTINCT FROM DECODE(EXTRACT(WEEKDAY FROM CAST(REPLACE(r.INI_DATE, '/', '-') AS DATE)),"
-           "     0, x'A4E9', 1, x'A440', 2, x'A447', 3, x'A454', 4, x'A57C', 5, x'A4AD', 6, x'A4BB'), 1, 0)"
-           "  + IIF(r.T0 IS NULL, 1, 0) + r.OPEN_SPELL + IIF(r.OPEN_SPELL = 0 AND r.T1 IS NULL, 1, 0) + IIF(r.T1 < r.T0, 1, 0)"
-           "  + IIF(e.EMPLOYEE_ID IS NULL, 1, 0)"
-           "  + IIF(e.EMPLOYEE_ID IS NOT NULL AND COALESCE(r.EMPLOYEE_NAME, '') <> COALESCE(e.EMPLOYEE_NAME, ''), 1, 0)"
-           "  + IIF(e.EMPLOYEE_ID IS NOT NULL AND COALESCE(r.CARD_ID, '') <> COALESCE(e.CARD_ID, ''), 1, 0)"
-           "  + IIF(EXISTS(SELECT 1 FROM POS_DAY q WHERE " + sameDay + " AND " + identical + "), 1, 0)"
-           "  + IIF(r.LEN IS NOT NULL AND EXISTS(SELECT 1 FROM POS_DAY q WHERE " + sameDay + " AND NOT (" + identical + ")"
-           "     AND " + qb + " < r.T0 + r.LEN AND r.T0 < " + qEnd + "), 1, 0))"
-           " FROM r LEFT JOIN EMPLOYEE e ON e.EMPLOYEE_ID = r.EMPLOYEE_ID GROUP BY r.EMPLOYEE_ID";
+           " p.EMPLOYEE_NAME, p.CARD_ID, "
+        + seconds("p.TIME_IN") + " AS T0, " + seconds("p.TIME_OUT") + " AS T1"
+                                                                      " FROM POS_DAY p WHERE p.INI_DATE BETWEEN '"
+        + month + "/00' AND '" + month + "/99'),"
+                                         " r AS (SELECT s.*, T1 - T0 + IIF(T1 < T0, 86400, 0) AS LEN,"
+                                         "  IIF(TIME_OUT IS NULL OR TIME_OUT NOT SIMILAR TO '%[0-9]%', 1, 0) AS OPEN_SPELL,"
+                                         "  IIF(INI_DATE SIMILAR TO '[0-9]{4}/[0-9]{2}/[0-9]{2}', 1, 0) AS DATE_OK FROM s)"
+                                         " SELECT r.EMPLOYEE_ID, COUNT(DISTINCT r.INI_DATE), COUNT(*), SUM(COALESCE(r.LEN, 0)), SUM(r.OPEN_SPELL),"
+                                         " SUM(1 - DATE_OK"
+                                         "  + IIF(DATE_OK = 1 AND r.BILL_WEEK IS DISTINCT FROM DECODE(EXTRACT(WEEKDAY FROM CAST(REPLACE(r.INI_DATE, '/', '-') AS DATE)),"
+                                         "     0, x'A4E9', 1, x'A440', 2, x'A447', 3, x'A454', 4, x'A57C', 5, x'A4AD', 6, x'A4BB'), 1, 0)"
+                                         "  + IIF(r.T0 IS NULL, 1, 0) + r.OPEN_SPELL + IIF(r.OPEN_SPELL = 0 AND r.T1 IS NULL, 1, 0) + IIF(r.T1 < r.T0, 1, 0)"
+                                         "  + IIF(e.EMPLOYEE_ID IS NULL, 1, 0)"
+                                         "  + IIF(e.EMPLOYEE_ID IS NOT NULL AND COALESCE(r.EMPLOYEE_NAME, '') <> COALESCE(e.EMPLOYEE_NAME, ''), 1, 0)"
+                                         "  + IIF(e.EMPLOYEE_ID IS NOT NULL AND COALESCE(r.CARD_ID, '') <> COALESCE(e.CARD_ID, ''), 1, 0)"
+                                         "  + IIF(EXISTS(SELECT 1 FROM POS_DAY q WHERE "
+        + sameDay + " AND " + identical + "), 1, 0)"
+                                          "  + IIF(r.LEN IS NOT NULL AND EXISTS(SELECT 1 FROM POS_DAY q WHERE "
+        + sameDay + " AND NOT (" + identical + ")"
+                                               "     AND "
+        + qb + " < r.T0 + r.LEN AND r.T0 < " + qEnd + "), 1, 0))"
+                                                      " FROM r LEFT JOIN EMPLOYEE e ON e.EMPLOYEE_ID = r.EMPLOYEE_ID GROUP BY r.EMPLOYEE_ID";
 }
 
 std::string lengthText(long long secs)
@@ -139,8 +143,7 @@ int main(int argc, char** argv)
             ++compared;
         }
         if (compared != expected.size())
-            throw std::runtime_error("the report has " + std::to_string(compared) + " employees, the raw client " +
-                                     std::to_string(expected.size()));
+            throw std::runtime_error("the report has " + std::to_string(compared) + " employees, the raw client " + std::to_string(expected.size()));
         const double k = median(ours), r = median(raw);
         const std::string what = "month report " + month + " (" + rows + " rows)";
         std::printf("| %-34s | %9.1f %-2s | %9.1f %-2s | %6.2f |\n", what.c_str(), k, "ms", r, "ms", k / r);

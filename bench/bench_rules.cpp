@@ -5,13 +5,13 @@
 // rounds (order rotated).
 // Usage (offscreen): bench_rules <dir made by bench_makedb>
 #include "attendance/Catalogue.h"
-#include "forms/FrmKordane.h"
-#include "tools/rawfb/RawFirebird.h"
-#include "tools/admin/Rules.h"
-#include "tests/support/TestDatabase.h"
-#include "data/sql/TextCodec.h"
 #include "bench/Timing.h"
+#include "data/sql/TextCodec.h"
+#include "forms/FrmKordane.h"
+#include "tests/support/TestDatabase.h"
 #include "tests/support/WindowFixture.h"
+#include "tools/admin/Rules.h"
+#include "tools/rawfb/RawFirebird.h"
 
 #include <QApplication>
 #include <QDate>
@@ -78,8 +78,7 @@ int main(int argc, char** argv)
                 Copy& c = copies[(round + k) % 2];
                 {
                     RawFirebird db(c.database, "SYSDBA", password, "NONE");
-                    db.execute("UPDATE POS_DAY SET EMPLOYEE_NAME = NULL WHERE INI_DATE >= '" + cutOff +
-                               "' AND CARD_ID LIKE '%0'");
+                    db.execute("UPDATE POS_DAY SET EMPLOYEE_NAME = NULL WHERE INI_DATE >= '" + cutOff + "' AND CARD_ID LIKE '%0'");
                 }
                 test::pointSettingsAt(settings.path(), c.dir + QStringLiteral("/dbxconnections.ini"),
                                       c.dir + QStringLiteral("/dbxdrivers.ini"));

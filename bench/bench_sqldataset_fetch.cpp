@@ -15,9 +15,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     constexpr int rows = 100000;
     test::TestDatabase db;
-    db.raw().execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(rows) +
-                     ") DO BEGIN INSERT INTO POS_DAY VALUES ('E' || MOD(:i, 500), '2026/12/09', '08:00:00',"
-                     " '17:30:00', x'A454', 'Name ' || :i, 'C' || :i); i = i + 1; END END");
+    db.raw().execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(rows) + ") DO BEGIN INSERT INTO POS_DAY VALUES ('E' || MOD(:i, 500), '2026/12/09', '08:00:00',"
+                                                                                                          " '17:30:00', x'A454', 'Name ' || :i, 'C' || :i); i = i + 1; END END");
     const std::string sql = "select * from POS_DAY";
 
     QElapsedTimer timer;

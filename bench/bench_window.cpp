@@ -11,22 +11,22 @@
 // the client through the same counting layer (clientcalls/).
 // Usage (offscreen): bench_window <dir made by bench_makedb>
 //   bench_window --memory kordane|raw <rows> <database>: one memory figure (a child run)
-#include "bench/BenchData.h"
 #include "attendance/Catalogue.h"
-#include "data/resultset/ClientDataSet.h"
-#include "tests/support/DialogAnswers.h"
-#include "widgets/Dialogs.h"
-#include "widgets/LineEdit.h"
-#include "widgets/ErrorDisplay.h"
-#include "forms/FrmKordane.h"
-#include "widgets/MaskedEdit.h"
 #include "attendance/RecordCommands.h"
-#include "widgets/SpeedButton.h"
-#include "data/sql/SqlConnection.h"
-#include "tests/support/TestDatabase.h"
+#include "bench/BenchData.h"
 #include "bench/TightClient.h"
 #include "bench/Timing.h"
+#include "data/resultset/ClientDataSet.h"
+#include "data/sql/SqlConnection.h"
+#include "forms/FrmKordane.h"
+#include "tests/support/DialogAnswers.h"
+#include "tests/support/TestDatabase.h"
 #include "tests/support/WindowFixture.h"
+#include "widgets/Dialogs.h"
+#include "widgets/ErrorDisplay.h"
+#include "widgets/LineEdit.h"
+#include "widgets/MaskedEdit.h"
+#include "widgets/SpeedButton.h"
 
 #include <QApplication>
 #include <QDate>
@@ -48,10 +48,10 @@
 #include <stdexcept>
 
 using namespace kordane;
-using kordane::bench::median;
-using kordane::bench::timed;
 using bench::MinimalStore;
 using bench::TightClient;
+using kordane::bench::median;
+using kordane::bench::timed;
 
 namespace {
 
@@ -152,8 +152,8 @@ void writeConfiguration(const QString& dir, const QString& database)
     const QString drivers = test::TestDatabase::driversText().replace(
         QStringLiteral("VendorLib=libfbclient.so.2"), QStringLiteral("VendorLib=" KORDANE_CLIENTCALLS));
     if (!test::writeTextFile(dir + QStringLiteral("/dbxconnections.ini"),
-                             test::TestDatabase::connectionsTextFor(database, QString::fromStdString(password))) ||
-        !test::writeTextFile(dir + QStringLiteral("/dbxdrivers.ini"), drivers))
+                             test::TestDatabase::connectionsTextFor(database, QString::fromStdString(password)))
+        || !test::writeTextFile(dir + QStringLiteral("/dbxdrivers.ini"), drivers))
         throw std::runtime_error("cannot write the configuration files");
 }
 
@@ -283,19 +283,16 @@ int main(int argc, char** argv)
 
         const std::string backfill = text(catalogue::joinLines(catalogue::backfillNames(cutOff)));
         const auto missNames = [&] {
-            holder.execute("UPDATE POS_DAY SET EMPLOYEE_NAME = NULL WHERE INI_DATE >= '" + text(cutOff) +
-                           "' AND CARD_ID LIKE '%0'");
+            holder.execute("UPDATE POS_DAY SET EMPLOYEE_NAME = NULL WHERE INI_DATE >= '" + text(cutOff) + "' AND CARD_ID LIKE '%0'");
         };
-        row("start-up: S1 and the window shown", interleaved(rounds, [&](int) { (void)shownWindow(); },
-                                                           [&](int) {
+        row("start-up: S1 and the window shown", interleaved(
+                                                     rounds, [&](int) { (void)shownWindow(); }, [&](int) {
                                                                TightClient raw(database, "SYSDBA", password);
                                                                raw.execute(backfill, {}, false);
                                                                QWidget bare;
                                                                bare.resize(800, 600);
                                                                bare.show();
-                                                               (void)QTest::qWaitForWindowExposed(&bare);
-                                                           },
-                                                           missNames),
+                                                               (void)QTest::qWaitForWindowExposed(&bare); }, missNames),
             "startup");
 
         auto w = shownWindow();
@@ -329,43 +326,46 @@ int main(int argc, char** argv)
             w->MaskEdit1->assignText(date);
             const QString label = QStringLiteral("view of %L1 rows").arg(size);
             row(qPrintable(label),
-                interleaved(rounds,
-                            [&](int) {
-                                w->SpeedButton2Click(w->SpeedButton2);
-                                w->repaint();
-                            },
-                            [&](int) {
-                                store.clear();
-                                raw.query(sql, store);
-                            }),
+                interleaved(
+                    rounds,
+                    [&](int) {
+                        w->SpeedButton2Click(w->SpeedButton2);
+                        w->repaint();
+                    },
+                    [&](int) {
+                        store.clear();
+                        raw.query(sql, store);
+                    }),
                 size == 100000 ? "view-100k" : nullptr);
-            if (std::size_t(w->ClientDataSet1.recordCount()) != store.values() / width ||
-                w->ClientDataSet1.recordCount() != size)
+            if (std::size_t(w->ClientDataSet1.recordCount()) != store.values() / width || w->ClientDataSet1.recordCount() != size)
                 throw std::runtime_error("the two sides show different rows");
 
             // The grid removes its current row from the top, the raw client rows from the end.
             std::size_t last = store.values() / width;
             const std::string name = "removal-" + std::string(size == 1000 ? "1k" : size == 10000 ? "10k"
-                                                                 : size == 100000 ? "100k" : "1m");
+                                                                  : size == 100000                ? "100k"
+                                                                                                  : "1m");
             const Figure plain = checked(-2 * commandRounds, "the removal", [&] {
-                return interleaved(commandRounds,
-                                   [&](int) {
-                                       w->ClientDataSet1.deleteRecord();
-                                       w->ClientDataSet1.applyUpdates(0);
-                                   },
-                                   [&](int) { rawRemove(--last); });
+                return interleaved(
+                    commandRounds,
+                    [&](int) {
+                        w->ClientDataSet1.deleteRecord();
+                        w->ClientDataSet1.applyUpdates(0);
+                    },
+                    [&](int) { rawRemove(--last); });
             });
             row(qPrintable(QStringLiteral("removal, %L1 rows shown").arg(size)), plain, name.c_str());
             const Figure asked = checked(-2 * commandRounds, "the removal", [&] {
-                return interleaved(commandRounds,
-                                   [&](int) {
-                                       test::DialogAnswers answers({QStringLiteral("Y")});
-                                       w->N1Click(w->N1);
-                                   },
-                                   [&](int) {
-                                       confirm();
-                                       rawRemove(--last);
-                                   });
+                return interleaved(
+                    commandRounds,
+                    [&](int) {
+                        test::DialogAnswers answers({QStringLiteral("Y")});
+                        w->N1Click(w->N1);
+                    },
+                    [&](int) {
+                        confirm();
+                        rawRemove(--last);
+                    });
             });
             row(qPrintable(QStringLiteral("  with its confirmation")), asked);
             long before = clientCalls();
@@ -380,13 +380,13 @@ int main(int argc, char** argv)
         const auto code = [](const char* side, int k) { return QStringLiteral("%1%2").arg(QLatin1String(side)).arg(k); };
         const QString weekday = QString::fromUtf8("\xE5\x9B\x9B"); // any weekday character will do
         const auto record = [&](int k, const QString& name) {
-            return AttendanceRecord{.date = today,
-                                    .employeeCode = code("EK", k),
-                                    .timeIn = QStringLiteral("09:00:00"),
-                                    .timeOut = QStringLiteral("18:00:00"),
-                                    .weekday = weekday,
-                                    .name = name,
-                                    .card = QStringLiteral("CB")};
+            return AttendanceRecord {.date = today,
+                                     .employeeCode = code("EK", k),
+                                     .timeIn = QStringLiteral("09:00:00"),
+                                     .timeOut = QStringLiteral("18:00:00"),
+                                     .weekday = weekday,
+                                     .name = name,
+                                     .card = QStringLiteral("CB")};
         };
         const auto fill = [&](int k, const QString& name) {
             const AttendanceRecord r = record(k, name);
@@ -407,8 +407,8 @@ int main(int argc, char** argv)
         for (int k = 0; k < 4 * commandRounds + 2; ++k)
             codes.push_back(text(code("ER", k)));
         const auto insertValues = [&](int k, std::string_view name) {
-            return std::vector<std::optional<std::string_view>>{todayText, codes[std::size_t(k)], "09:00:00", "18:00:00",
-                                                                "CB", name, "\xA5\x7C"};
+            return std::vector<std::optional<std::string_view>> {todayText, codes[std::size_t(k)], "09:00:00", "18:00:00",
+                                                                 "CB", name, "\xA5\x7C"};
         };
         const auto recordText = [&](int k, auto statement) {
             return text(catalogue::joinLines(statement(today, code("ER", k), QStringLiteral("09:00:00"),

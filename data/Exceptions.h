@@ -1,15 +1,19 @@
 #pragma once
 // The error kinds every layer raises. Each carries the text the user will read;
 // the error display decides how (or whether) to show it.
-#include <QString>
 #include <QByteArray>
+#include <QString>
 #include <exception>
 
 namespace kordane {
 
 class Exception : public std::exception {
 public:
-    explicit Exception(QString message) : message_(std::move(message)), utf8_(message_.toUtf8()) {}
+    explicit Exception(QString message)
+        : message_(std::move(message))
+        , utf8_(message_.toUtf8())
+    {
+    }
     const QString& message() const noexcept { return message_; }
     const char* what() const noexcept override { return utf8_.constData(); }
 
@@ -21,7 +25,10 @@ private:
 // Ends a command without a word; the error display drops it.
 class EAbort : public Exception {
 public:
-    EAbort() : Exception(QStringLiteral("Operation aborted")) {}
+    EAbort()
+        : Exception(QStringLiteral("Operation aborted"))
+    {
+    }
 };
 
 // A text that is no date.
@@ -32,7 +39,10 @@ class EConvertError : public Exception {
 // A masked field left with required positions unfilled.
 class EDBEditError : public Exception {
 public:
-    EDBEditError() : Exception(QStringLiteral("Invalid input value.  Use escape key to abandon changes")) {}
+    EDBEditError()
+        : Exception(QStringLiteral("Invalid input value.  Use escape key to abandon changes"))
+    {
+    }
 };
 
 // Any failure of the data layer; the driver's own failures are a kind of it.
@@ -43,7 +53,11 @@ class EDatabaseError : public Exception {
 // Raised for a non-zero status from the driver, carrying the driver's text alone.
 class EDriverError : public EDatabaseError {
 public:
-    EDriverError(QString message, int status) : EDatabaseError(std::move(message)), status_(status) {}
+    EDriverError(QString message, int status)
+        : EDatabaseError(std::move(message))
+        , status_(status)
+    {
+    }
     int status() const noexcept { return status_; }
 
 private:

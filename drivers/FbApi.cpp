@@ -10,7 +10,10 @@ namespace dbxfb {
 // it must stay mapped even after its last handle is closed.
 struct FbApi::Library {
     void* handle = nullptr;
-    explicit Library(void* h) : handle(h) {}
+    explicit Library(void* h)
+        : handle(h)
+    {
+    }
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
     ~Library() { dlclose(handle); }
@@ -18,7 +21,7 @@ struct FbApi::Library {
 
 namespace {
 
-template <typename F>
+template<typename F>
 bool resolve(void* library, const char* name, F& function, std::string& error)
 {
     function = reinterpret_cast<F>(dlsym(library, name));
@@ -43,9 +46,8 @@ void keepEngineOnSignals(void* library)
         if (!addCallback)
             return;
         // The client keeps the callback for good, so this module must stay mapped as it does.
-        Dl_info self{};
-        if (!dladdr(reinterpret_cast<void*>(&refuseSignalShutdown), &self) ||
-            !dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE))
+        Dl_info self {};
+        if (!dladdr(reinterpret_cast<void*>(&refuseSignalShutdown), &self) || !dlopen(self.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE))
             return;
         ISC_STATUS_ARRAY status;
         addCallback(status, refuseSignalShutdown, fb_shut_confirmation, nullptr);

@@ -28,8 +28,8 @@ bool isLetter(char c)
 bool sameWord(std::string_view word, std::string_view upper)
 {
     return word.size() == upper.size() && std::equal(word.begin(), word.end(), upper.begin(), [](char a, char b) {
-        return std::toupper(static_cast<unsigned char>(a)) == b;
-    });
+               return std::toupper(static_cast<unsigned char>(a)) == b;
+           });
 }
 
 // Whether the text reads as a query that changes nothing: its first word SELECT or WITH,
@@ -59,7 +59,8 @@ bool readsOnly(std::string_view sql)
 } // namespace
 
 FbCommand::FbCommand(std::shared_ptr<FbSession> session)
-    : api_(session->api()), statement_(std::make_shared<FbStatement>(std::move(session)))
+    : api_(session->api())
+    , statement_(std::make_shared<FbStatement>(std::move(session)))
 {
     this->session().track(statement_);
 }
@@ -151,7 +152,7 @@ Status FbCommand::describe(ISC_STATUS* status, bool parameters)
     if (!statementType_ && output.count() > 0 && !readStatementType(status))
         return error_.serverFail(*api_, status);
 
-    parameters_.assign(static_cast<std::size_t>(input_.count()), Parameter{});
+    parameters_.assign(static_cast<std::size_t>(input_.count()), Parameter {});
     for (int i = 0; i < input_.count(); ++i) {
         Parameter& p = parameters_[static_cast<std::size_t>(i)];
         p.type = static_cast<short>(input_[i].sqltype & ~1);
@@ -255,8 +256,7 @@ Status FbCommand::setTextParameter(int index, const char* data, std::size_t leng
             return bad;
         const std::size_t limit = isText(p->type) ? static_cast<std::size_t>(p->length) : maxTextLength;
         if (length > limit)
-            return error_.fail(DBXERR_INVALIDLEN, "Parameter " + std::to_string(index) + ": text of "
-                                   + std::to_string(length) + " bytes is longer than " + std::to_string(limit));
+            return error_.fail(DBXERR_INVALIDLEN, "Parameter " + std::to_string(index) + ": text of " + std::to_string(length) + " bytes is longer than " + std::to_string(limit));
         p->value.assign(data, length);
         p->indicator = 0;
         p->set = true;

@@ -29,7 +29,7 @@ private:
         std::string value;
         short indicator = 0;
         bool set = false;
-        short type = 0;   // as described, without the null flag
+        short type = 0; // as described, without the null flag
         short length = 0; // as described
         short subType = 0;
     };

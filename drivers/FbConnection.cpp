@@ -6,7 +6,10 @@ namespace dbxfb {
 
 using namespace dbx;
 
-FbConnection::FbConnection(std::shared_ptr<const FbApi> api) : session_(std::make_shared<FbSession>(std::move(api))) {}
+FbConnection::FbConnection(std::shared_ptr<const FbApi> api)
+    : session_(std::make_shared<FbSession>(std::move(api)))
+{
+}
 
 FbConnection::~FbConnection()
 {

@@ -52,7 +52,7 @@ std::int32_t textWidth(const XSQLVAR& var)
     }
 }
 
-template <typename T>
+template<typename T>
 T load(const char* data)
 {
     T value;
@@ -63,12 +63,12 @@ T load(const char* data)
 } // namespace
 
 FbCursor::FbCursor(std::shared_ptr<FbStatement> statement, unsigned number, isc_tr_handle* shared)
-    : statement_(std::move(statement)),
-      number_(number),
-      api_(statement_->session->api()),
-      shared_(shared),
-      trimChar_(statement_->session->options().trimChar),
-      blobLimit_(statement_->session->options().blobSize)
+    : statement_(std::move(statement))
+    , number_(number)
+    , api_(statement_->session->api())
+    , shared_(shared)
+    , trimChar_(statement_->session->options().trimChar)
+    , blobLimit_(statement_->session->options().blobSize)
 {
     const fbkit::Sqlda& output = statement_->output;
     columns_.reserve(static_cast<std::size_t>(output.count()));
@@ -81,7 +81,7 @@ FbCursor::FbCursor(std::shared_ptr<FbStatement> statement, unsigned number, isc_
         info.size = type == SQL_TEXT || type == SQL_VARYING ? var.sqllen : textWidth(var);
         info.scale = var.sqlscale < 0 ? -var.sqlscale : 0;
         info.nullable = statement_->nullable[static_cast<std::size_t>(i)];
-        columns_.push_back(Column{&var, type, std::move(info), {}});
+        columns_.push_back(Column {&var, type, std::move(info), {}});
     }
 }
 

@@ -27,9 +27,9 @@ public:
 private:
     struct Column {
         const XSQLVAR* var; // read only while the result is open: a new prepare may move it
-        short type;         // without the null flag
+        short type; // without the null flag
         dbx::ColumnInfo info; // kept, for a result that outlives its statement's descriptor
-        std::string text;   // formatted values and blobs
+        std::string text; // formatted values and blobs
     };
 
     // Until the command runs again, prepares again, goes, or the session disconnects.

@@ -9,7 +9,10 @@ namespace dbxfb {
 
 class FbDriver final : public dbx::ISQLDriver {
 public:
-    explicit FbDriver(std::shared_ptr<const FbApi> api) : api_(std::move(api)) {}
+    explicit FbDriver(std::shared_ptr<const FbApi> api)
+        : api_(std::move(api))
+    {
+    }
 
     dbx::Status getConnection(std::unique_ptr<dbx::ISQLConnection>& connection) override;
     dbx::Status getErrorMessage(std::string& text) override;

@@ -28,7 +28,7 @@ public:
     }
 
     // Runs `body`, turning an escaping exception into a status.
-    template <typename Body>
+    template<typename Body>
     [[nodiscard]] dbx::Status guarded(Body&& body) noexcept
     {
         try {

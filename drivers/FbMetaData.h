@@ -10,7 +10,10 @@ class FbSession;
 
 class FbMetaData final : public dbx::ISQLMetaData {
 public:
-    explicit FbMetaData(const FbSession& session) : session_(session) {}
+    explicit FbMetaData(const FbSession& session)
+        : session_(session)
+    {
+    }
 
     dbx::Status setSchemaName(const std::string& schema) override;
     dbx::Status getQuoteChar(std::string& quote) override;

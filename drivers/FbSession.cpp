@@ -3,7 +3,6 @@
 #include "drivers/FbStatement.h"
 #include "drivers/fbkit/ParameterBuffer.h"
 
-
 namespace dbxfb {
 
 using namespace dbx;
@@ -25,7 +24,11 @@ bool hasServerPart(const std::string& database)
 } // namespace
 
 FbSession::FbSession(std::shared_ptr<const FbApi> api)
-    : api_(std::move(api)), attachment_(api_.get()), explicit_(api_.get()), retained_(api_.get()), pending_(api_.get())
+    : api_(std::move(api))
+    , attachment_(api_.get())
+    , explicit_(api_.get())
+    , retained_(api_.get())
+    , pending_(api_.get())
 {
 }
 

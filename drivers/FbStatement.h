@@ -13,7 +13,9 @@ namespace dbxfb {
 
 struct FbStatement {
     explicit FbStatement(std::shared_ptr<FbSession> owner)
-        : session(std::move(owner)), handle(session->api().get()), own(session->api().get())
+        : session(std::move(owner))
+        , handle(session->api().get())
+        , own(session->api().get())
     {
     }
 
@@ -52,7 +54,7 @@ struct FbStatement {
     std::vector<std::uint64_t> row; // the fetched row, every column 8-byte aligned
     std::vector<short> indicators;
     std::vector<bool> nullable;
-    unsigned result = 0;  // the open result's number, 0 for none
+    unsigned result = 0; // the open result's number, 0 for none
     unsigned results = 0; // numbers given so far
 };
 

@@ -2,12 +2,12 @@
 // one error guard, and the start-up handler.
 #include "forms/FrmKordane.h"
 
-#include "widgets/DataGrid.h"
 #include "attendance/DayRecords.h"
-#include "widgets/LineEdit.h"
-#include "widgets/ErrorDisplay.h"
-#include "widgets/MaskedEdit.h"
 #include "attendance/RegionalSettings.h"
+#include "widgets/DataGrid.h"
+#include "widgets/ErrorDisplay.h"
+#include "widgets/LineEdit.h"
+#include "widgets/MaskedEdit.h"
 #include "widgets/SpeedButton.h"
 
 #include <QAction>
@@ -20,13 +20,13 @@
 namespace kordane {
 
 TFormKordane::TFormKordane(QWidget* parent)
-    : QWidget(parent),
-      SQLConnection1(QStringLiteral("SQLConnection1")),
-      SQLQuery1(QStringLiteral("SQLQuery1"), SQLConnection1),
-      SQLDataSet1(QStringLiteral("SQLDataSet1"), SQLConnection1),
-      DataSetProvider1(QStringLiteral("DataSetProvider1"), SQLDataSet1),
-      ClientDataSet1(QStringLiteral("ClientDataSet1"), components_),
-      DataSource1(QStringLiteral("DataSource1"), ClientDataSet1)
+    : QWidget(parent)
+    , SQLConnection1(QStringLiteral("SQLConnection1"))
+    , SQLQuery1(QStringLiteral("SQLQuery1"), SQLConnection1)
+    , SQLDataSet1(QStringLiteral("SQLDataSet1"), SQLConnection1)
+    , DataSetProvider1(QStringLiteral("DataSetProvider1"), SQLDataSet1)
+    , ClientDataSet1(QStringLiteral("ClientDataSet1"), components_)
+    , DataSource1(QStringLiteral("DataSource1"), ClientDataSet1)
 {
     setObjectName(QStringLiteral("FormKordane"));
     createComponents();
@@ -60,7 +60,7 @@ void TFormKordane::wireHandlers()
     on(Edit1, &LineEdit::exited, [this] { Edit1Exit(Edit1); });
     on(MaskEdit1, &MaskedEdit::exited, [this] { MaskEdit1Exit(MaskEdit1); });
     for (LineEdit* field : {static_cast<LineEdit*>(MaskEdit1), Edit1, static_cast<LineEdit*>(MaskEdit2),
-                         static_cast<LineEdit*>(MaskEdit3), Edit5, Edit6, Edit7}) {
+                            static_cast<LineEdit*>(MaskEdit3), Edit5, Edit6, Edit7}) {
         connect(field, &LineEdit::keyDown, this, [this, field](int key, Qt::KeyboardModifiers shift) {
             guarded([&] { MaskEdit1KeyDown(field, key, shift); });
         });

@@ -64,17 +64,17 @@ public:
     SpeedButton* SpeedButton4 = nullptr;
 
     // Event handlers, in declaration order.
-    void Edit1Exit(QObject* sender);            // look up the employee
-    void FormCreate(QObject* sender);           // start-up: the name backfill, today's date
-    void SpeedButton1Click(QObject* sender);    // modify
+    void Edit1Exit(QObject* sender); // look up the employee
+    void FormCreate(QObject* sender); // start-up: the name backfill, today's date
+    void SpeedButton1Click(QObject* sender); // modify
     void MaskEdit1KeyDown(QObject* sender, int key, Qt::KeyboardModifiers shift); // Enter and Esc move
-    void SpeedButton2Click(QObject* sender);    // view the day
+    void SpeedButton2Click(QObject* sender); // view the day
     void ClientDataSet1AfterOpen(ClientDataSet* dataSet); // the grid's column titles
-    void N1Click(QObject* sender);              // remove the grid's current row
-    void DBGrid1CellClick(int column);          // the clicked row into the fields
-    void SpeedButton3Click(QObject* sender);    // add
-    void SpeedButton4Click(QObject* sender);    // delete
-    void MaskEdit1Exit(QObject* sender);        // the weekday of the date
+    void N1Click(QObject* sender); // remove the grid's current row
+    void DBGrid1CellClick(int column); // the clicked row into the fields
+    void SpeedButton3Click(QObject* sender); // add
+    void SpeedButton4Click(QObject* sender); // delete
+    void MaskEdit1Exit(QObject* sender); // the weekday of the date
 
     // The window's "next control" request: forward or backward through its tab-order list.
     void selectNextControl(bool forward);

@@ -41,8 +41,7 @@ void TFormKordane::addCommandKeys()
 
 void TFormKordane::nameControls()
 {
-    for (const auto& [label, field] : {std::pair<QLabel*, QWidget*>{Label1, MaskEdit1}, {Label3, Edit1},
-                                       {Label2, MaskEdit2}, {Label6, MaskEdit3}}) {
+    for (const auto& [label, field] : {std::pair<QLabel*, QWidget*> {Label1, MaskEdit1}, {Label3, Edit1}, {Label2, MaskEdit2}, {Label6, MaskEdit3}}) {
         label->setBuddy(field);
         field->setAccessibleName(label->text());
     }

@@ -2,12 +2,12 @@
 // screens, and the resize rules of the three panels and the grid.
 #include "forms/FrmKordane.h"
 
+#include "attendance/RegionalSettings.h"
 #include "widgets/DataGrid.h"
 #include "widgets/Dialogs.h"
 #include "widgets/ErrorDisplay.h"
 #include "widgets/LineEdit.h"
 #include "widgets/MaskedEdit.h"
-#include "attendance/RegionalSettings.h"
 #include "widgets/SpeedButton.h"
 
 #include <QApplication>
@@ -205,7 +205,7 @@ void TFormKordane::selectNextControl(bool forward)
         focus = PageControl1;
     const auto qualifies = [this](QWidget* w) {
         const bool tabStop = w == PageControl1 || w == MaskEdit1 || w == Edit1 || w == MaskEdit2
-                             || w == MaskEdit3 || w == DBGrid1;
+            || w == MaskEdit3 || w == DBGrid1;
         return tabStop && w->isVisibleTo(this) && w->isVisible() && w->isEnabled();
     };
     const qsizetype n = list.size();

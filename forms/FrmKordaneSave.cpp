@@ -2,11 +2,11 @@
 // record's statements through SQLQuery1.
 #include "forms/FrmKordane.h"
 
+#include "attendance/RecordCommands.h"
+#include "attendance/RegionalSettings.h"
 #include "widgets/Dialogs.h"
 #include "widgets/LineEdit.h"
 #include "widgets/MaskedEdit.h"
-#include "attendance/RecordCommands.h"
-#include "attendance/RegionalSettings.h"
 
 #include <QDate>
 

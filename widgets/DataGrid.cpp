@@ -1,8 +1,8 @@
 #include "widgets/DataGrid.h"
 
 #include "data/resultset/ClientDataSet.h"
-#include "widgets/DataSetModel.h"
 #include "data/resultset/DataSource.h"
+#include "widgets/DataSetModel.h"
 #include "widgets/MaskedEdit.h"
 
 #include <QApplication>
@@ -29,7 +29,10 @@ namespace {
 // edited, an asterisk while it is a new row.
 class IndicatorHeader : public QHeaderView {
 public:
-    explicit IndicatorHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {}
+    explicit IndicatorHeader(QWidget* parent)
+        : QHeaderView(Qt::Vertical, parent)
+    {
+    }
 
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override
@@ -77,7 +80,11 @@ protected:
 // text in the row, Escape abandons it, Tab and Shift+Tab hand over to the grid.
 class DataGrid::CellDelegate : public QStyledItemDelegate {
 public:
-    explicit CellDelegate(DataGrid& grid) : QStyledItemDelegate(&grid), grid_(grid) {}
+    explicit CellDelegate(DataGrid& grid)
+        : QStyledItemDelegate(&grid)
+        , grid_(grid)
+    {
+    }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
     {
@@ -124,9 +131,7 @@ protected:
             if (!plain)
                 break;
             if (grid_.writeCell(grid_.column_, editor->text()))
-                emit closeEditor(editor, k->key() == Qt::Key_Tab && !(k->modifiers() & Qt::ShiftModifier)
-                                             ? EditNextItem
-                                             : EditPreviousItem);
+                emit closeEditor(editor, k->key() == Qt::Key_Tab && !(k->modifiers() & Qt::ShiftModifier) ? EditNextItem : EditPreviousItem);
             return true;
         default:
             break;
@@ -138,7 +143,9 @@ private:
     DataGrid& grid_;
 };
 
-DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new DataSetModel(this))
+DataGrid::DataGrid(QWidget* parent)
+    : QTableView(parent)
+    , model_(new DataSetModel(this))
 {
     setModel(model_);
     setItemDelegate(new CellDelegate(*this));

@@ -127,13 +127,13 @@ private:
     std::function<void(std::exception_ptr)> errorHandler_;
     int column_ = 0;
     bool clickArmed_ = false; // a left press on a data cell waits for its release
-    bool menuArmed_ = false;  // a right press reached the grid
-    bool focused_ = false;    // the focus-in has arrived (the focus may be named ours before)
-    bool pressVoid_ = false;  // the rows were reloaded while a press brought the focus here
+    bool menuArmed_ = false; // a right press reached the grid
+    bool focused_ = false; // the focus-in has arrived (the focus may be named ours before)
+    bool pressVoid_ = false; // the rows were reloaded while a press brought the focus here
     bool writing_ = false;
-    int first_ = 0;           // the first record shown
+    int first_ = 0; // the first record shown
     bool syncingBar_ = false; // the scroll bar follows the rows shown, not the other way
-    bool keepRows_ = false;   // the current cell is marked where the user scrolled
+    bool keepRows_ = false; // the current cell is marked where the user scrolled
 };
 
 } // namespace kordane

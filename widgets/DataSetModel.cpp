@@ -6,7 +6,10 @@
 
 namespace kordane {
 
-DataSetModel::DataSetModel(QObject* parent) : QAbstractTableModel(parent) {}
+DataSetModel::DataSetModel(QObject* parent)
+    : QAbstractTableModel(parent)
+{
+}
 
 void DataSetModel::setDataSet(ClientDataSet* dataSet)
 {

@@ -20,7 +20,10 @@ class DataSetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     // What the indicator shows beside the current row (UserRole of the vertical header).
-    enum class Indicator { None, Current, Edit, Insert };
+    enum class Indicator { None,
+                           Current,
+                           Edit,
+                           Insert };
     static constexpr int IndicatorRole = Qt::UserRole;
 
     explicit DataSetModel(QObject* parent = nullptr);

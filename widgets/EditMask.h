@@ -56,7 +56,9 @@ public:
     static bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
 private:
-    enum class Kind : char { Required, Optional, Literal };
+    enum class Kind : char { Required,
+                             Optional,
+                             Literal };
     void assignRuns(const QString& text);
     void assignPositions(const QString& text);
     QString fit(const QString& run, int width) const;

@@ -54,7 +54,8 @@ std::optional<QString> messageOf(const std::exception_ptr& error)
 class ErrorBox : public QMessageBox {
 public:
     ErrorBox(const QString& caption, const QString& text, QScreen* screen)
-        : QMessageBox(QMessageBox::Critical, caption, text, QMessageBox::Ok), screen_(screen)
+        : QMessageBox(QMessageBox::Critical, caption, text, QMessageBox::Ok)
+        , screen_(screen)
     {
         setTextFormat(Qt::PlainText);
         setWindowModality(Qt::ApplicationModal);

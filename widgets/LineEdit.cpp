@@ -8,7 +8,10 @@
 
 namespace kordane {
 
-LineEdit::LineEdit(QWidget* parent) : QLineEdit(parent) {}
+LineEdit::LineEdit(QWidget* parent)
+    : QLineEdit(parent)
+{
+}
 
 void LineEdit::setGrey(bool grey)
 {
@@ -35,7 +38,7 @@ bool LineEdit::event(QEvent* e)
 bool LineEdit::isLeaveReason(Qt::FocusReason reason)
 {
     return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason
-           && reason != Qt::MenuBarFocusReason && reason != Qt::NoFocusReason;
+        && reason != Qt::MenuBarFocusReason && reason != Qt::NoFocusReason;
 }
 
 void LineEdit::focusInEvent(QFocusEvent* e)

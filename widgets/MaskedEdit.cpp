@@ -16,7 +16,8 @@
 
 namespace kordane {
 
-MaskedEdit::MaskedEdit(QWidget* parent) : LineEdit(parent)
+MaskedEdit::MaskedEdit(QWidget* parent)
+    : LineEdit(parent)
 {
     // Every change goes through the mask: no input method, no drops.
     setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -348,7 +349,7 @@ void MaskedEdit::contextMenuEvent(QContextMenuEvent* e)
     // The plain fields' own words and key hints, so Qt's translation serves this menu too.
     const auto item = [](const char* text, QKeySequence::StandardKey key) {
         return QCoreApplication::translate("QLineEdit", text) + u'\t'
-               + QKeySequence(key).toString(QKeySequence::NativeText);
+            + QKeySequence(key).toString(QKeySequence::NativeText);
     };
     QMenu menu(this);
     const bool selected = selectionLow() < selectionHigh();

@@ -6,8 +6,8 @@
 // filled. On failure the focus stays (or comes straight back), the caret goes to the
 // first unfilled required position and maskError() is emitted from the event loop,
 // once the focus move is over; exited() is not emitted then.
-#include "widgets/LineEdit.h"
 #include "widgets/EditMask.h"
+#include "widgets/LineEdit.h"
 
 #include <algorithm>
 
@@ -72,7 +72,7 @@ private:
     EditMask earlier_;
     bool modified_ = false;
     int anchor_ = 0; // the selection runs from anchor_ to caret_, both included
-    int caret_ = 0;  // mask_.length() stands past the last position, nothing selected
+    int caret_ = 0; // mask_.length() stands past the last position, nothing selected
     bool reclaiming_ = false;
     bool inKey_ = false;
     bool failedInKey_ = false;

@@ -1,12 +1,12 @@
 #include "widgets/MessageDialog.h"
 
 #include <QApplication>
-#include <QPointer>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -31,8 +31,7 @@ QScreen* workingScreen()
 } // namespace
 
 MessageDialog::MessageDialog(Kind kind, const QString& text, Buttons buttons)
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                           | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     const bool warning = kind == Kind::Warning;
     setWindowTitle(warning ? QStringLiteral("Warning") : QStringLiteral("Confirm"));
@@ -66,7 +65,8 @@ MessageDialog::MessageDialog(Kind kind, const QString& text, Buttons buttons)
     QPushButton* ok = buttons.testFlag(Ok) ? addButton(QStringLiteral("OK"), ResultOk) : nullptr;
     QPushButton* cancel = buttons.testFlag(Cancel) ? addButton(QStringLiteral("Cancel"), ResultCancel) : nullptr;
     defaultButton_ = ok ? ok : yes;
-    cancelButton_ = cancel ? cancel : no ? no : ok;
+    cancelButton_ = cancel ? cancel : no ? no
+                                         : ok;
 
     int buttonWidth = 0;
     for (QPushButton* b : std::as_const(buttons_))

@@ -13,12 +13,19 @@ namespace kordane {
 class MessageDialog : public QDialog {
     Q_OBJECT
 public:
-    enum class Kind { Warning, Confirmation };
+    enum class Kind { Warning,
+                      Confirmation };
 
-    enum Button { Yes = 0x1, No = 0x2, Ok = 0x4, Cancel = 0x8 };
+    enum Button { Yes = 0x1,
+                  No = 0x2,
+                  Ok = 0x4,
+                  Cancel = 0x8 };
     Q_DECLARE_FLAGS(Buttons, Button)
 
-    enum Result : int { ResultOk = 1, ResultCancel = 2, ResultYes = 6, ResultNo = 7 };
+    enum Result : int { ResultOk = 1,
+                        ResultCancel = 2,
+                        ResultYes = 6,
+                        ResultNo = 7 };
 
     MessageDialog(Kind kind, const QString& text, Buttons buttons);
 

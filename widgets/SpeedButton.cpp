@@ -2,9 +2,13 @@
 
 namespace kordane {
 
-SpeedButton::SpeedButton(QWidget* parent) : SpeedButton(QString(), parent) {}
+SpeedButton::SpeedButton(QWidget* parent)
+    : SpeedButton(QString(), parent)
+{
+}
 
-SpeedButton::SpeedButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent)
+SpeedButton::SpeedButton(const QString& caption, QWidget* parent)
+    : QPushButton(caption, parent)
 {
     // Not reachable by Tab nor focused by a click, so only the left mouse button works it.
     setFocusPolicy(Qt::NoFocus);

@@ -10,7 +10,7 @@
 
 namespace kordane {
 
-template <class T, std::size_t BlockElements = 16384>
+template<class T, std::size_t BlockElements = 16384>
 class BlockVector {
 public:
     void push_back(const T& value)
@@ -36,9 +36,9 @@ public:
 
 private:
     static constexpr unsigned blockBits = 20;
-    static constexpr std::size_t blockSize = std::size_t{1} << blockBits;
+    static constexpr std::size_t blockSize = std::size_t {1} << blockBits;
     // Larger values get a block of their own, so that a block wastes little at its end.
-    static constexpr std::size_t largeValue = std::size_t{1} << 16;
+    static constexpr std::size_t largeValue = std::size_t {1} << 16;
     static constexpr std::uint32_t largeFlag = 0x80000000u;
 
     std::vector<std::unique_ptr<char[]>> blocks_;

@@ -10,8 +10,12 @@ namespace kordane {
 // ---- DataField ----
 
 DataField::DataField(ClientDataSet& dataSet, int index, QString name, const dbx::ColumnInfo& info)
-    : dataSet_(dataSet), index_(index), name_(std::move(name)), info_(info), displayLabel_(name_),
-      displayWidth_(std::max(info.size, 0))
+    : dataSet_(dataSet)
+    , index_(index)
+    , name_(std::move(name))
+    , info_(info)
+    , displayLabel_(name_)
+    , displayWidth_(std::max(info.size, 0))
 {
 }
 
@@ -36,7 +40,9 @@ QString DataField::asString() const
 // ---- ClientDataSet ----
 
 ClientDataSet::ClientDataSet(QString name, ComponentList& components, QObject* parent)
-    : QObject(parent), Component(std::move(name)), components_(components)
+    : QObject(parent)
+    , Component(std::move(name))
+    , components_(components)
 {
     setObjectName(this->name());
 }
@@ -372,7 +378,7 @@ int ClientDataSet::applyUpdates(int maxErrors)
     DataSetProvider* provider = findProvider();
     if (!provider)
         fail(QStringLiteral("Missing data provider or data packet"));
-    const ApplyResult result = provider->applyUpdates(DeltaPacket{columns_, store_->delta()}, maxErrors);
+    const ApplyResult result = provider->applyUpdates(DeltaPacket {columns_, store_->delta()}, maxErrors);
     std::vector<RowId> failed;
     applyErrors_.clear();
     for (const UpdateError& error : result.errors) {

@@ -3,14 +3,14 @@
 // (among the window's components) for every row of the command text; from then on the
 // rows live in memory. Deletions, edits and inserts are kept as pending changes until
 // applyUpdates sends them, in the order they were made, in one transaction.
-#include "data/resultset/Components.h"
 #include "data/Exceptions.h"
+#include "data/resultset/Components.h"
 #include "data/sql/SqlStatement.h"
 
+#include "drivers/api/dbx.h"
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include "drivers/api/dbx.h"
 
 #include <cstdint>
 #include <functional>
@@ -62,7 +62,10 @@ private:
 class ClientDataSet : public QObject, public Component {
     Q_OBJECT
 public:
-    enum class State { Inactive, Browse, Edit, Insert };
+    enum class State { Inactive,
+                       Browse,
+                       Edit,
+                       Insert };
     Q_ENUM(State)
     // Names a stored row, in view or deleted, until the next open or close.
     using RowId = std::uint32_t;
@@ -116,8 +119,8 @@ public:
     State state() const { return state_; }
     bool modified() const { return modified_; }
     void edit();
-    void insert();  // a new row before the current one
-    void append();  // a new row after the last one
+    void insert(); // a new row before the current one
+    void append(); // a new row after the last one
     // The text is encoded in the connection's character set; a character the set
     // cannot hold, or a text longer than the field, raises EDatabaseError. An empty
     // text is an empty string for text fields and null for the others.
@@ -151,8 +154,8 @@ public:
 
 signals:
     // Each is emitted once the change is in place.
-    void rowsReset();            // after open and close: columns and rows are new
-    void rowChanged(int row);    // values of a row (or its edit buffer) changed
+    void rowsReset(); // after open and close: columns and rows are new
+    void rowChanged(int row); // values of a row (or its edit buffer) changed
     void rowInserted(int row);
     void rowRemoved(int row);
     void currentRowChanged(int row);

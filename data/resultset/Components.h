@@ -9,7 +9,10 @@ namespace kordane {
 // Anything the window lists by name.
 class Component {
 public:
-    explicit Component(QString name) : name_(std::move(name)) {}
+    explicit Component(QString name)
+        : name_(std::move(name))
+    {
+    }
     virtual ~Component() = default;
     Component(const Component&) = delete;
     Component& operator=(const Component&) = delete;

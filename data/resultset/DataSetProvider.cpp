@@ -1,7 +1,7 @@
 #include "data/resultset/DataSetProvider.h"
 
-#include "data/sql/SqlConnection.h"
 #include "data/resultset/UpdateResolver.h"
+#include "data/sql/SqlConnection.h"
 
 namespace kordane {
 
@@ -9,7 +9,10 @@ namespace {
 
 class ConnectionCodec : public CellCodec {
 public:
-    explicit ConnectionCodec(const SqlConnection& connection) : connection_(connection) {}
+    explicit ConnectionCodec(const SqlConnection& connection)
+        : connection_(connection)
+    {
+    }
     QString decode(std::string_view bytes) const override { return connection_.decode(bytes.data(), bytes.size()); }
     QByteArray encode(const QString& text) const override { return connection_.encode(text); }
 
@@ -27,7 +30,11 @@ QString withoutLeadingBreaks(const QString& text)
 
 } // namespace
 
-DataSetProvider::DataSetProvider(QString name, SqlDataSet& source) : Component(std::move(name)), source_(source) {}
+DataSetProvider::DataSetProvider(QString name, SqlDataSet& source)
+    : Component(std::move(name))
+    , source_(source)
+{
+}
 
 DataSetProvider::~DataSetProvider() = default;
 

@@ -28,7 +28,7 @@ struct DeltaPacket {
 };
 
 struct UpdateError {
-    int change;      // index into DeltaPacket::changes
+    int change; // index into DeltaPacket::changes
     QString message;
 };
 

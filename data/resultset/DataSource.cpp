@@ -5,7 +5,9 @@
 namespace kordane {
 
 DataSource::DataSource(QString name, ClientDataSet& dataSet, QObject* parent)
-    : QObject(parent), Component(std::move(name)), dataSet_(dataSet)
+    : QObject(parent)
+    , Component(std::move(name))
+    , dataSet_(dataSet)
 {
     setObjectName(this->name());
 }

@@ -4,7 +4,10 @@
 
 namespace kordane {
 
-RecordStore::RecordStore(int columnCount) : columns_(columnCount) {}
+RecordStore::RecordStore(int columnCount)
+    : columns_(columnCount)
+{
+}
 
 void RecordStore::appendCell(const char* data, std::size_t length)
 {
@@ -148,7 +151,7 @@ std::vector<DeltaRecord> RecordStore::delta() const
     records.reserve(log_.size());
     for (const LogEntry& e : log_) {
         const Row& r = rows_[e.row];
-        DeltaRecord d{e.kind, {}, {}};
+        DeltaRecord d {e.kind, {}, {}};
         if (e.kind != ChangeKind::Insert)
             d.oldValues = recordValues(r.original);
         if (e.kind != ChangeKind::Delete)

@@ -31,7 +31,9 @@ public:
     virtual QByteArray encode(const QString& text) const = 0;
 };
 
-enum class ChangeKind : std::uint8_t { Insert, Modify, Delete };
+enum class ChangeKind : std::uint8_t { Insert,
+                                       Modify,
+                                       Delete };
 
 // One pending change as the provider sees it. An insert has no old values; a deletion
 // has no new ones.
@@ -71,7 +73,11 @@ public:
     // Undoes the pending change of a row, if it has one: a deleted row is back in view as
     // fetched, a modified one has its fetched values again, an inserted one is gone.
     struct Reverted {
-        enum class What { Nothing, Shown, Changed, Hidden } what = What::Nothing;
+        enum class What { Nothing,
+                          Shown,
+                          Changed,
+                          Hidden } what
+            = What::Nothing;
         int row = -1; // the row's place in view (before it was hidden, for Hidden)
     };
     Reverted revert(std::uint32_t id);
@@ -92,11 +98,11 @@ private:
 
     struct Cell {
         std::uint32_t locator; // in arena_
-        std::int32_t length;   // -1: null
+        std::int32_t length; // -1: null
     };
     struct Row {
         std::uint32_t original; // record as fetched (or last applied); none for an insert
-        std::uint32_t current;  // record as the changes left it
+        std::uint32_t current; // record as the changes left it
     };
     struct LogEntry {
         std::uint32_t row;
@@ -111,8 +117,8 @@ private:
 
     int columns_;
     ByteArena arena_;
-    BlockVector<Cell> cells_;        // columns_ cells a record
-    std::vector<Row> rows_;          // every row, hidden ones too
+    BlockVector<Cell> cells_; // columns_ cells a record
+    std::vector<Row> rows_; // every row, hidden ones too
     // In view order. A deque moves the shorter side on a removal or insertion, so a
     // removal at the top of a million rows moves none of the others.
     std::deque<std::uint32_t> visible_;

@@ -23,7 +23,7 @@ QString tableNameOf(const QString& commandText);
 QString quotedTableName(const QString& table, const QString& quote);
 
 struct GeneratedStatement {
-    QString text;                  // the lines, each followed by CR LF
+    QString text; // the lines, each followed by CR LF
     std::vector<CellValue> values; // bound by position
 };
 
@@ -34,7 +34,10 @@ GeneratedStatement generateStatement(const DeltaRecord& change, const std::vecto
 
 class UpdateResolver {
 public:
-    explicit UpdateResolver(SqlConnection& connection) : connection_(connection) {}
+    explicit UpdateResolver(SqlConnection& connection)
+        : connection_(connection)
+    {
+    }
 
     // `commandText` is the source's, which names the table.
     ApplyResult apply(const QString& commandText, const DeltaPacket& delta, int maxErrors);

@@ -16,7 +16,8 @@ void setIndicator(std::function<void(bool)> indicator)
     installed() = std::move(indicator);
 }
 
-Scope::Scope(bool wanted) : shown_(wanted && installed())
+Scope::Scope(bool wanted)
+    : shown_(wanted && installed())
 {
     if (shown_)
         installed()(true);

@@ -23,7 +23,11 @@ public:
     void* symbol(const QString& name) const;
 
 private:
-    DriverLibrary(QString fileName, void* handle) : fileName_(std::move(fileName)), handle_(handle) {}
+    DriverLibrary(QString fileName, void* handle)
+        : fileName_(std::move(fileName))
+        , handle_(handle)
+    {
+    }
 
     QString fileName_;
     void* handle_;

@@ -57,8 +57,7 @@ QString configurationRoot()
 {
     if (!QFileInfo::exists(installRoot() + QStringLiteral("/plugins")))
         return {};
-    const QString root =
-        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/kordane/firebird");
+    const QString root = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/kordane/firebird");
     const QString conf = root + QStringLiteral("/firebird.conf");
     if (!QDir().mkpath(root))
         throw EDatabaseError(QStringLiteral("Cannot make the embedded engine's configuration directory %1").arg(root));

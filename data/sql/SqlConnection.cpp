@@ -1,11 +1,11 @@
 #include "data/sql/SqlConnection.h"
 
-#include "data/sql/BusyIndicator.h"
 #include "data/config/ConfigLocation.h"
+#include "data/config/IniFile.h"
+#include "data/sql/BusyIndicator.h"
 #include "data/sql/DriverErrors.h"
 #include "data/sql/DriverLibrary.h"
 #include "data/sql/EmbeddedEngine.h"
-#include "data/config/IniFile.h"
 #include "data/sql/SqlStatement.h"
 #include "data/sql/TextCodec.h"
 
@@ -53,7 +53,8 @@ QStringList storedParams()
 }
 
 SqlConnection::SqlConnection(QString name)
-    : name_(std::move(name)), connectionsFile_(config::connectionsFilePath())
+    : name_(std::move(name))
+    , connectionsFile_(config::connectionsFilePath())
 {
 }
 
@@ -178,8 +179,7 @@ void SqlConnection::connectDriver()
     if (!entry)
         throw EDatabaseError(QStringLiteral("Unable to Find Procedure %1").arg(entryName));
 
-    const QByteArray errorResource =
-        QFile::encodeName(paramValue(QStringLiteral("ErrorResourceFile")).value_or(QString()).trimmed());
+    const QByteArray errorResource = QFile::encodeName(paramValue(QStringLiteral("ErrorResourceFile")).value_or(QString()).trimmed());
     dbx::ISQLDriver* driver = nullptr;
     const dbx::Status started = entry(QFile::encodeName(vendorLib).constData(), errorResource.constData(), &driver);
     driver_.reset(driver);
@@ -217,7 +217,7 @@ void SqlConnection::connectDriver()
     check(metaData_, metaData_->getQuoteChar(quote));
     quoteChar_ = decode(quote.data(), quote.size());
     const auto blobSize = paramValue(QStringLiteral("BlobSize"));
-    check(connection_.get(), connection_->setOption(dbx::ConnectionOption::BlobSize, std::int64_t{blobSize ? toInteger(*blobSize) : -1}));
+    check(connection_.get(), connection_->setOption(dbx::ConnectionOption::BlobSize, std::int64_t {blobSize ? toInteger(*blobSize) : -1}));
     // Read once a connect, like the other parameters, rather than at every prepare.
     rowsetSize_ = rowsetSize();
     check(metaData_, metaData_->getTransactionsSupported(transactionsSupported_));
@@ -234,11 +234,11 @@ void SqlConnection::applyOptions()
     };
     const auto flag = [this](const QString& key, Option option) {
         if (const auto value = paramValue(key))
-            check(connection_.get(), connection_->setOption(option, std::int64_t{isTrue(*value)}));
+            check(connection_.get(), connection_->setOption(option, std::int64_t {isTrue(*value)}));
     };
     const auto integer = [this](const QString& key, Option option) {
         if (const auto value = paramValue(key))
-            check(connection_.get(), connection_->setOption(option, std::int64_t{toInteger(*value)}));
+            check(connection_.get(), connection_->setOption(option, std::int64_t {toInteger(*value)}));
     };
 
     text(QStringLiteral("HostName"), Option::HostName);
@@ -380,8 +380,7 @@ void SqlConnection::bind(dbx::ISQLCommand& command, int position, const std::opt
 
 void SqlConnection::bindBytes(dbx::ISQLCommand& command, int position, std::optional<std::string_view> bytes)
 {
-    check(&command, bytes ? command.setTextParameter(position, bytes->data(), bytes->size())
-                          : command.setNullParameter(position));
+    check(&command, bytes ? command.setTextParameter(position, bytes->data(), bytes->size()) : command.setNullParameter(position));
 }
 
 std::int64_t SqlConnection::execute(const QString& sql, const std::vector<std::optional<QString>>& values)

@@ -3,9 +3,9 @@
 // by name. It opens itself on the first demand and stays open until it is destroyed.
 #include "data/Exceptions.h"
 
+#include "drivers/api/dbx.h"
 #include <QString>
 #include <QStringList>
-#include "drivers/api/dbx.h"
 
 #include <cstdint>
 #include <memory>
@@ -24,7 +24,10 @@ QStringList storedParams();
 
 class SqlConnection {
 public:
-    enum class State { Closed, Connecting, Open, Disconnecting };
+    enum class State { Closed,
+                       Connecting,
+                       Open,
+                       Disconnecting };
 
     explicit SqlConnection(QString name = QStringLiteral("SQLConnection1"));
     ~SqlConnection();
@@ -79,8 +82,8 @@ public:
     bool multipleTransactionsSupported() const { return multipleTransactionsSupported_; }
     dbx::Isolation isolation() const { return isolation_; }
     int maxActiveStatements() const { return maxStatements_; }
-    int rowsetSize() const;     // RowsetSize parameter, 20 when absent or not an integer
-    int localeCode() const;     // LocaleCode read as hexadecimal, 0 when absent
+    int rowsetSize() const; // RowsetSize parameter, 20 when absent or not an integer
+    int localeCode() const; // LocaleCode read as hexadecimal, 0 when absent
 
     // Explicit transactions (the provider's apply).
     bool inTransaction() const { return transactionCount_ > 0; }
@@ -123,7 +126,7 @@ public:
 
     // Raises the driver error for a status other than success, asking `source` (the
     // driver object that gave it) for its text.
-    template <class Source>
+    template<class Source>
     void check(Source* source, dbx::Status status);
 
 private:
@@ -162,7 +165,7 @@ private:
     std::unique_ptr<SqlConnection> second_; // for statements beyond the driver's limit
 };
 
-template <class Source>
+template<class Source>
 void SqlConnection::check(Source* source, dbx::Status status)
 {
     if (status == dbx::DBXERR_NONE)

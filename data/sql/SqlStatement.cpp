@@ -8,7 +8,8 @@
 namespace kordane {
 
 SqlStatement::SqlStatement(QString name, SqlConnection& connection)
-    : name_(std::move(name)), connection_(connection)
+    : name_(std::move(name))
+    , connection_(connection)
 {
     connection_.attach(this);
 }
@@ -171,7 +172,10 @@ QString joinLines(const QStringList& lines)
     return text;
 }
 
-SqlQuery::SqlQuery(QString name, SqlConnection& connection) : SqlStatement(std::move(name), connection) {}
+SqlQuery::SqlQuery(QString name, SqlConnection& connection)
+    : SqlStatement(std::move(name), connection)
+{
+}
 
 void SqlQuery::clearSql()
 {
@@ -256,7 +260,10 @@ void SqlQuery::bindParameters(dbx::ISQLCommand& command)
 
 // --- SQLDataSet1 ---
 
-SqlDataSet::SqlDataSet(QString name, SqlConnection& connection) : SqlStatement(std::move(name), connection) {}
+SqlDataSet::SqlDataSet(QString name, SqlConnection& connection)
+    : SqlStatement(std::move(name), connection)
+{
+}
 
 void SqlDataSet::setCommandText(const QString& text)
 {

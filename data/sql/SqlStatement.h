@@ -4,9 +4,9 @@
 // query, driven by the provider). Both read their result forward only.
 #include "data/Exceptions.h"
 
+#include "drivers/api/dbx.h"
 #include <QString>
 #include <QStringList>
-#include "drivers/api/dbx.h"
 
 #include <cstdint>
 #include <memory>
@@ -19,11 +19,24 @@ class SqlConnection;
 
 class SqlParam {
 public:
-    explicit SqlParam(QString name) : name_(std::move(name)) {}
+    explicit SqlParam(QString name)
+        : name_(std::move(name))
+    {
+    }
     const QString& name() const { return name_; }
     // The parameter becomes a text parameter; an empty text is an empty string, not null.
-    void setAsString(const QString& text) { value_ = text; null_ = false; assigned_ = true; }
-    void clear() { value_.clear(); null_ = true; assigned_ = true; }
+    void setAsString(const QString& text)
+    {
+        value_ = text;
+        null_ = false;
+        assigned_ = true;
+    }
+    void clear()
+    {
+        value_.clear();
+        null_ = true;
+        assigned_ = true;
+    }
     const QString& asString() const { return value_; }
     bool isNull() const { return null_; }
     bool assigned() const { return assigned_; }
@@ -61,7 +74,7 @@ public:
     void close();
 
     // While open.
-    bool isEmpty() const;   // the query gave no row
+    bool isEmpty() const; // the query gave no row
     bool eof() const { return eof_; }
     void next();
     int fieldCount() const { return static_cast<int>(fields_.size()); }
@@ -70,14 +83,14 @@ public:
     // Fails with "Field '%s' not found" (component name in front).
     int fieldByName(const QString& name) const;
     bool isNull(int index) const;
-    QString asString(int index) const;           // a null gives an empty text
-    std::string_view rawText(int index) const;   // bytes in the connection's character set
+    QString asString(int index) const; // a null gives an empty text
+    std::string_view rawText(int index) const; // bytes in the connection's character set
 
 protected:
     // The text as the driver gets it, and the parameters to bind, by position.
     virtual QString preparedText() const = 0;
     virtual int parameterCount() const { return 0; }
-    virtual void bindParameters(dbx::ISQLCommand&) {}
+    virtual void bindParameters(dbx::ISQLCommand&) { }
     virtual QString commandText() const = 0;
     // Every change of the text closes the object and releases the prepared statement.
     void unprepare();

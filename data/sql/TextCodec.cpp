@@ -1,7 +1,7 @@
 #include "data/sql/TextCodec.h"
 
-#include "data/sql/Cp950RoundTrip.h"
 #include "data/Exceptions.h"
+#include "data/sql/Cp950RoundTrip.h"
 
 #include <algorithm>
 #include <iterator>
@@ -16,14 +16,30 @@ struct CharSetName {
 
 // Firebird's names where they differ from what ICU understands.
 constexpr CharSetName charSetNames[] = {
-    {"NONE", "windows-950"},      {"UTF8", "UTF-8"},           {"UNICODE_FSS", "UTF-8"},
-    {"ASCII", "US-ASCII"},        {"BIG_5", "Big5"},           {"GB_2312", "GB2312"},
-    {"GBK", "GBK"},               {"GB18030", "GB18030"},      {"SJIS_0208", "Shift_JIS"},
-    {"EUCJ_0208", "EUC-JP"},      {"KSC_5601", "EUC-KR"},      {"KOI8R", "KOI8-R"},
-    {"KOI8U", "KOI8-U"},          {"TIS620", "TIS-620"},       {"CP943C", "windows-932"},
-    {"DOS437", "IBM437"},         {"DOS850", "IBM850"},        {"DOS852", "IBM852"},
-    {"DOS857", "IBM857"},         {"DOS860", "IBM860"},        {"DOS861", "IBM861"},
-    {"DOS863", "IBM863"},         {"DOS865", "IBM865"},        {"DOS866", "IBM866"},
+    {"NONE", "windows-950"},
+    {"UTF8", "UTF-8"},
+    {"UNICODE_FSS", "UTF-8"},
+    {"ASCII", "US-ASCII"},
+    {"BIG_5", "Big5"},
+    {"GB_2312", "GB2312"},
+    {"GBK", "GBK"},
+    {"GB18030", "GB18030"},
+    {"SJIS_0208", "Shift_JIS"},
+    {"EUCJ_0208", "EUC-JP"},
+    {"KSC_5601", "EUC-KR"},
+    {"KOI8R", "KOI8-R"},
+    {"KOI8U", "KOI8-U"},
+    {"TIS620", "TIS-620"},
+    {"CP943C", "windows-932"},
+    {"DOS437", "IBM437"},
+    {"DOS850", "IBM850"},
+    {"DOS852", "IBM852"},
+    {"DOS857", "IBM857"},
+    {"DOS860", "IBM860"},
+    {"DOS861", "IBM861"},
+    {"DOS863", "IBM863"},
+    {"DOS865", "IBM865"},
+    {"DOS866", "IBM866"},
     {"DOS869", "IBM869"},
 };
 
@@ -56,9 +72,9 @@ QString TextCodec::encodingFor(const QString& serverCharSet)
 }
 
 TextCodec::TextCodec(const QString& serverCharSet)
-    : encodingName_(encodingFor(serverCharSet)),
-      qtName_(encodingName_.toLatin1()),
-      decoder_(qtName_.constData(), QStringConverter::Flag::Stateless)
+    : encodingName_(encodingFor(serverCharSet))
+    , qtName_(encodingName_.toLatin1())
+    , decoder_(qtName_.constData(), QStringConverter::Flag::Stateless)
 {
     if (!QStringEncoder(qtName_.constData()).isValid() || !decoder_.isValid())
         throw EDatabaseError(QStringLiteral("Character set '%1' is not supported").arg(serverCharSet.trimmed()));

@@ -8,13 +8,17 @@ namespace kordane {
 
 class TransactionScope {
 public:
-    explicit TransactionScope(SqlConnection& connection, int id = 1) : connection_(connection), id_(id)
+    explicit TransactionScope(SqlConnection& connection, int id = 1)
+        : connection_(connection)
+        , id_(id)
     {
         connection_.open();
         connection_.startTransaction(id_);
     }
-    struct ReadOnly {};
-    TransactionScope(SqlConnection& connection, ReadOnly, int id = 1) : connection_(connection), id_(id)
+    struct ReadOnly { };
+    TransactionScope(SqlConnection& connection, ReadOnly, int id = 1)
+        : connection_(connection)
+        , id_(id)
     {
         connection_.open();
         connection_.startReadOnlyTransaction(id_);

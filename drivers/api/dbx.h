@@ -45,34 +45,37 @@ enum : Status {
 };
 
 enum class ConnectionOption {
-    HostName,            // text
-    RoleName,            // text
-    WaitOnLocks,         // bool
-    CommitRetain,        // bool
-    AutoCommit,          // bool
-    BlockingMode,        // bool
-    ServerCharSet,       // text; empty means none
-    TransIsolation,      // Isolation
-    SqlDialect,          // integer
-    OSAuthentication,    // bool
-    ServerPort,          // text
+    HostName, // text
+    RoleName, // text
+    WaitOnLocks, // bool
+    CommitRetain, // bool
+    AutoCommit, // bool
+    BlockingMode, // bool
+    ServerCharSet, // text; empty means none
+    TransIsolation, // Isolation
+    SqlDialect, // integer
+    OSAuthentication, // bool
+    ServerPort, // text
     MultipleTransaction, // bool
-    TrimChar,            // bool
-    CustomString,        // text
-    ConnectTimeout,      // integer, seconds
-    BlobSize,            // integer, -1 for no limit
+    TrimChar, // bool
+    CustomString, // text
+    ConnectTimeout, // integer, seconds
+    BlobSize, // integer, -1 for no limit
 };
 
-enum class Isolation : std::int64_t { ReadCommitted = 0, RepeatableRead = 1, DirtyRead = 2 };
+enum class Isolation : std::int64_t { ReadCommitted = 0,
+                                      RepeatableRead = 1,
+                                      DirtyRead = 2 };
 
 // Whether an explicit transaction may change the database; a read-only one is refused
 // every change by the server itself.
-enum class Access { ReadWrite, ReadOnly };
+enum class Access { ReadWrite,
+                    ReadOnly };
 
 enum class FieldType {
     Unknown,
     FixedString, // CHAR
-    String,      // VARCHAR
+    String, // VARCHAR
     Int16,
     Int32,
     Int64,
@@ -88,9 +91,9 @@ enum class FieldType {
 };
 
 struct ColumnInfo {
-    std::string name;             // as the server names the column (alias if any)
+    std::string name; // as the server names the column (alias if any)
     FieldType type = FieldType::Unknown;
-    std::int32_t size = 0;        // text: declared length in bytes; others: width of its text form
+    std::int32_t size = 0; // text: declared length in bytes; others: width of its text form
     std::int32_t scale = 0;
     bool nullable = true;
 };

@@ -46,24 +46,24 @@ struct Client {
 // symbols, so the driver, which never does, stays free of them.
 inline const Client& linkedClient()
 {
-    static const Client client{&isc_attach_database,
-                               &isc_detach_database,
-                               &isc_start_transaction,
-                               &isc_commit_transaction,
-                               &isc_commit_retaining,
-                               &isc_rollback_transaction,
-                               &isc_dsql_allocate_statement,
-                               &isc_dsql_prepare,
-                               &isc_dsql_describe,
-                               &isc_dsql_describe_bind,
-                               &isc_dsql_execute,
-                               &isc_dsql_fetch,
-                               &isc_dsql_free_statement,
-                               &isc_dsql_sql_info,
-                               &isc_open_blob2,
-                               &isc_get_segment,
-                               &isc_close_blob,
-                               &fb_interpret};
+    static const Client client {&isc_attach_database,
+                                &isc_detach_database,
+                                &isc_start_transaction,
+                                &isc_commit_transaction,
+                                &isc_commit_retaining,
+                                &isc_rollback_transaction,
+                                &isc_dsql_allocate_statement,
+                                &isc_dsql_prepare,
+                                &isc_dsql_describe,
+                                &isc_dsql_describe_bind,
+                                &isc_dsql_execute,
+                                &isc_dsql_fetch,
+                                &isc_dsql_free_statement,
+                                &isc_dsql_sql_info,
+                                &isc_open_blob2,
+                                &isc_get_segment,
+                                &isc_close_blob,
+                                &fb_interpret};
     return client;
 }
 

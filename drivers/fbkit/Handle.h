@@ -7,22 +7,29 @@
 
 namespace fbkit {
 
-template <typename Traits>
+template<typename Traits>
 class Handle {
 public:
     using Raw = typename Traits::Raw;
 
     Handle() = default;
-    explicit Handle(const Client* api) : api_(api) {}
+    explicit Handle(const Client* api)
+        : api_(api)
+    {
+    }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
-    Handle(Handle&& other) noexcept : api_(other.api_), raw_(std::exchange(other.raw_, Raw{})) {}
+    Handle(Handle&& other) noexcept
+        : api_(other.api_)
+        , raw_(std::exchange(other.raw_, Raw {}))
+    {
+    }
     Handle& operator=(Handle&& other) noexcept
     {
         if (this != &other) {
             reset();
             api_ = other.api_;
-            raw_ = std::exchange(other.raw_, Raw{});
+            raw_ = std::exchange(other.raw_, Raw {});
         }
         return *this;
     }
@@ -33,19 +40,19 @@ public:
         if (raw_) {
             ISC_STATUS_ARRAY status;
             Traits::release(*api_, status, &raw_);
-            raw_ = Raw{};
+            raw_ = Raw {};
         }
     }
     // For the client calls that fill in or consume the handle.
     Raw* out() { return &raw_; }
     Raw get() const { return raw_; }
-    explicit operator bool() const { return raw_ != Raw{}; }
+    explicit operator bool() const { return raw_ != Raw {}; }
     // After a call that ended the handle on the server's side (commit, detach).
-    void forget() { raw_ = Raw{}; }
+    void forget() { raw_ = Raw {}; }
 
 private:
     const Client* api_ = nullptr;
-    Raw raw_{};
+    Raw raw_ {};
 };
 
 struct AttachmentTraits {

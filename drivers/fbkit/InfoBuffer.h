@@ -11,7 +11,11 @@ namespace fbkit {
 
 class InfoBuffer {
 public:
-    InfoBuffer(const char* data, std::size_t size) : data_(data), size_(size) {}
+    InfoBuffer(const char* data, std::size_t size)
+        : data_(data)
+        , size_(size)
+    {
+    }
 
     static std::int64_t integer(const char* data, std::size_t length)
     {
@@ -25,7 +29,7 @@ public:
 
     // Calls visit(code, value) for integer items or visit(code, data, length) for the
     // raw bytes, depending on what `visit` takes.
-    template <typename Visit>
+    template<typename Visit>
     void forEach(Visit&& visit) const
     {
         std::size_t at = 0;

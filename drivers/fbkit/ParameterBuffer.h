@@ -11,7 +11,10 @@ namespace fbkit {
 
 class ParameterBuffer {
 public:
-    explicit ParameterBuffer(char version) : bytes_(1, version) {}
+    explicit ParameterBuffer(char version)
+        : bytes_(1, version)
+    {
+    }
 
     // An item without a value (the transaction block's).
     void add(char item) { bytes_ += item; }

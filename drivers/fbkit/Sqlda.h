@@ -14,7 +14,10 @@ class Sqlda {
 public:
     static constexpr short defaultVariables = 32;
 
-    Sqlda() : Sqlda(defaultVariables) {}
+    Sqlda()
+        : Sqlda(defaultVariables)
+    {
+    }
     explicit Sqlda(short variables) { resize(variables); }
     void resize(short variables)
     {

@@ -1,9 +1,9 @@
 #include "app/Application.h"
+#include "data/Exceptions.h"
+#include "tests/support/ModalDriver.h"
 #include "widgets/ApplicationTitle.h"
 #include "widgets/Dialogs.h"
 #include "widgets/ErrorDisplay.h"
-#include "data/Exceptions.h"
-#include "tests/support/ModalDriver.h"
 
 #include <QMenu>
 #include <QMessageBox>
@@ -75,19 +75,32 @@ void TestErrorDisplay::textRule_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
 
-    QTest::newRow("letter") << "Unable to complete network request" << "Unable to complete network request.";
-    QTest::newRow("digit") << "error code 335544721" << "error code 335544721.";
-    QTest::newRow("Chinese") << "無此人員代號" << "無此人員代號.";
-    QTest::newRow("slash, just above the period") << "2026/13/" << "2026/13/.";
-    QTest::newRow("period") << "Done." << "Done.";
-    QTest::newRow("exclamation") << "Stop!" << "Stop!";
-    QTest::newRow("parenthesis") << "failed (42)" << "failed (42)";
-    QTest::newRow("quote") << "'2026/13/01'" << "'2026/13/01'";
-    QTest::newRow("double quote") << "field \"X\"" << "field \"X\"";
-    QTest::newRow("hyphen") << "value -" << "value -";
-    QTest::newRow("blank") << "ends in a blank " << "ends in a blank ";
-    QTest::newRow("line break") << "two\nlines\n" << "two\nlines\n";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("letter") << "Unable to complete network request"
+                            << "Unable to complete network request.";
+    QTest::newRow("digit") << "error code 335544721"
+                           << "error code 335544721.";
+    QTest::newRow("Chinese") << "無此人員代號"
+                             << "無此人員代號.";
+    QTest::newRow("slash, just above the period") << "2026/13/"
+                                                  << "2026/13/.";
+    QTest::newRow("period") << "Done."
+                            << "Done.";
+    QTest::newRow("exclamation") << "Stop!"
+                                 << "Stop!";
+    QTest::newRow("parenthesis") << "failed (42)"
+                                 << "failed (42)";
+    QTest::newRow("quote") << "'2026/13/01'"
+                           << "'2026/13/01'";
+    QTest::newRow("double quote") << "field \"X\""
+                                  << "field \"X\"";
+    QTest::newRow("hyphen") << "value -"
+                            << "value -";
+    QTest::newRow("blank") << "ends in a blank "
+                           << "ends in a blank ";
+    QTest::newRow("line break") << "two\nlines\n"
+                                << "two\nlines\n";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestErrorDisplay::textRule()
@@ -95,7 +108,7 @@ void TestErrorDisplay::textRule()
     QFETCH(QString, message);
     QFETCH(QString, shown);
     kordane::showError(std::make_exception_ptr(kordane::EDatabaseError(message)));
-    QCOMPARE(texts_, QStringList{shown});
+    QCOMPARE(texts_, QStringList {shown});
 }
 
 void TestErrorDisplay::messageSources_data()
@@ -120,7 +133,7 @@ void TestErrorDisplay::messageSources()
     QFETCH(std::exception_ptr, error);
     QFETCH(QString, shown);
     kordane::showError(error);
-    QCOMPARE(texts_, QStringList{shown});
+    QCOMPARE(texts_, QStringList {shown});
 }
 
 void TestErrorDisplay::captionIsApplicationTitle()
@@ -130,7 +143,7 @@ void TestErrorDisplay::captionIsApplicationTitle()
     window.setWindowTitle(QStringLiteral("出勤資料"));
     window.show();
     kordane::showError(std::make_exception_ptr(std::runtime_error("x")));
-    QCOMPARE(captions_, QStringList{QStringLiteral("app_tst_errordisplay")});
+    QCOMPARE(captions_, QStringList {QStringLiteral("app_tst_errordisplay")});
     QCOMPARE(kordane::applicationTitle(), QStringLiteral("app_tst_errordisplay"));
 }
 
@@ -153,7 +166,7 @@ void TestErrorDisplay::guardedStopsTheHandler()
         after = true;
     });
     QVERIFY(!after);
-    QCOMPARE(texts_, (QStringList{QStringLiteral("broken."), QStringLiteral("unknown error.")}));
+    QCOMPARE(texts_, (QStringList {QStringLiteral("broken."), QStringLiteral("unknown error.")}));
 }
 
 void TestErrorDisplay::escapingEventGoesToDisplay()
@@ -211,7 +224,7 @@ void TestErrorDisplay::standardBox()
     QCOMPARE(text, QStringLiteral("Invalid input value.  Use escape key to abandon changes."));
     QCOMPARE(icon, QMessageBox::Critical);
     QCOMPARE(modality, Qt::ApplicationModal);
-    QCOMPARE(buttons, QStringList{QString::number(QMessageBox::Ok)});
+    QCOMPARE(buttons, QStringList {QString::number(QMessageBox::Ok)});
 }
 
 void TestErrorDisplay::titleRule_data()
@@ -219,16 +232,26 @@ void TestErrorDisplay::titleRule_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
 
-    QTest::newRow("bare upper-case name") << "KORDANE.EXE" << "Kordane";
-    QTest::newRow("Windows path") << "C:\\Program Files\\Kordane\\KORDANE.EXE" << "Kordane";
-    QTest::newRow("cut at first dot") << "my.tool.exe" << "my";
-    QTest::newRow("Unix path, no extension") << "/x/build/bin/Kordane" << "Kordane";
-    QTest::newRow("dot in a folder only") << "/opt/k.d/KORDANE" << "Kordane";
-    QTest::newRow("mixed separators") << "C:\\a/b\\XY.Z" << "Xy";
-    QTest::newRow("first stays lower") << "kordane" << "kordane";
-    QTest::newRow("non-ASCII") << "ÉCOLE.EXE" << "École";
-    QTest::newRow("dot first") << ".hidden" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("bare upper-case name") << "KORDANE.EXE"
+                                          << "Kordane";
+    QTest::newRow("Windows path") << "C:\\Program Files\\Kordane\\KORDANE.EXE"
+                                  << "Kordane";
+    QTest::newRow("cut at first dot") << "my.tool.exe"
+                                      << "my";
+    QTest::newRow("Unix path, no extension") << "/x/build/bin/Kordane"
+                                             << "Kordane";
+    QTest::newRow("dot in a folder only") << "/opt/k.d/KORDANE"
+                                          << "Kordane";
+    QTest::newRow("mixed separators") << "C:\\a/b\\XY.Z"
+                                      << "Xy";
+    QTest::newRow("first stays lower") << "kordane"
+                                       << "kordane";
+    QTest::newRow("non-ASCII") << "ÉCOLE.EXE"
+                               << "École";
+    QTest::newRow("dot first") << ".hidden"
+                               << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestErrorDisplay::titleRule()

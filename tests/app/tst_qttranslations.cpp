@@ -1,8 +1,8 @@
 // Qt's own texts in Traditional Chinese: which locales load them, the words of the masked
 // field's menu beside a plain field's, and the program's own dialogs left in English.
+#include "app/QtTranslations.h"
 #include "widgets/MaskedEdit.h"
 #include "widgets/MessageDialog.h"
-#include "app/QtTranslations.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -96,8 +96,7 @@ void TestQtTranslations::maskMenuSpeaksAsThePlainFields()
     const std::unique_ptr<QTranslator> translator(installQtTranslations(QLocale(QStringLiteral("zh_TW"))));
     QVERIFY(translator);
     const QStringList chinese = maskMenu();
-    QCOMPARE(chinese, (QStringList{QStringLiteral("剪下(&T)\tCtrl+X"), QStringLiteral("複製(&C)\tCtrl+C"),
-                                   QStringLiteral("貼上(&P)\tCtrl+V"), QStringLiteral("全部選擇\tCtrl+A")}));
+    QCOMPARE(chinese, (QStringList {QStringLiteral("剪下(&T)\tCtrl+X"), QStringLiteral("複製(&C)\tCtrl+C"), QStringLiteral("貼上(&P)\tCtrl+V"), QStringLiteral("全部選擇\tCtrl+A")}));
     const QStringList plain = plainMenu();
     for (const QString& text : chinese)
         QVERIFY2(plain.contains(text), qPrintable(text));
@@ -112,8 +111,7 @@ void TestQtTranslations::ownDialogsKeepTheirWords()
     QStringList captions;
     for (const QPushButton* button : dialog.buttons())
         captions << button->text();
-    QCOMPARE(captions, (QStringList{QStringLiteral("&Yes"), QStringLiteral("&No"), QStringLiteral("OK"),
-                                    QStringLiteral("Cancel")}));
+    QCOMPARE(captions, (QStringList {QStringLiteral("&Yes"), QStringLiteral("&No"), QStringLiteral("OK"), QStringLiteral("Cancel")}));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Confirm"));
 }
 

@@ -1,9 +1,9 @@
 // SIGTERM ends the program's event loops, a modal dialog's among them, even after the
 // Firebird client has put its own handler in front of ours by connecting; and the client
 // does not shut its engine down under the program's own orderly end.
+#include "app/TerminationSignals.h"
 #include "data/sql/SqlConnection.h"
 #include "data/sql/SqlStatement.h"
-#include "app/TerminationSignals.h"
 #include "tests/support/TestDatabase.h"
 
 #include <QCoreApplication>

@@ -35,9 +35,11 @@ void TestDateConversion::convert_data()
     QTest::newRow("year 1") << ymd << slash << "0001/01/01" << QDate(1, 1, 1);
     QTest::newRow("year 9999") << ymd << slash << "9999/12/31" << QDate(9999, 12, 31);
     QTest::newRow("zeros before a number") << ymd << slash << "2026/0012/007" << QDate(2026, 12, 7);
-    QTest::newRow("day first") << QStringLiteral("dd.MM.yyyy") << "." << "07.12.2026" << QDate(2026, 12, 7);
+    QTest::newRow("day first") << QStringLiteral("dd.MM.yyyy") << "."
+                               << "07.12.2026" << QDate(2026, 12, 7);
     QTest::newRow("month first") << QStringLiteral("M/d/yyyy") << slash << "12/7/2026" << QDate(2026, 12, 7);
-    QTest::newRow("era letter") << QStringLiteral("ee-MM-dd") << "-" << "2026-12-07" << QDate(2026, 12, 7);
+    QTest::newRow("era letter") << QStringLiteral("ee-MM-dd") << "-"
+                                << "2026-12-07" << QDate(2026, 12, 7);
     QTest::newRow("no order letter") << QStringLiteral("") << slash << "12/7/2026" << QDate(2026, 12, 7);
     QTest::newRow("weekday name first") << QStringLiteral("dddd yyyy/MM/dd") << slash << "7/12/2026" << QDate(2026, 12, 7);
 

@@ -1,7 +1,7 @@
 // The commands on the day's result set without a window, against an embedded database:
 // the employee lookup's two steps and the start-up name backfill.
-#include "tests/support/DayChain.h"
 #include "attendance/DayRecords.h"
+#include "tests/support/DayChain.h"
 #include "tests/support/TestDatabase.h"
 
 #include <QTest>
@@ -33,8 +33,8 @@ void TestDayRecords::lookupTwoSteps()
     });
     DayChain chain(db.connection());
     SqlQuery query(QStringLiteral("SQLQuery1"), chain.connection);
-    const AttendanceRecord typed{QStringLiteral("2026/12/07"), QString(), QStringLiteral("07:00:00"), QString(),
-                                 QStringLiteral("一"), QStringLiteral("typed"), QStringLiteral("typed")};
+    const AttendanceRecord typed {QStringLiteral("2026/12/07"), QString(), QStringLiteral("07:00:00"), QString(),
+                                  QStringLiteral("一"), QStringLiteral("typed"), QStringLiteral("typed")};
     const auto lookUp = [&](const char* code) {
         AttendanceRecord fields = typed;
         fields.employeeCode = QString::fromLatin1(code);
@@ -46,10 +46,7 @@ void TestDayRecords::lookupTwoSteps()
 
     attendance::EmployeeLookup lookup = lookUp("E1");
     QCOMPARE(lookup.found, Found::OnTheDate);
-    QCOMPARE(lookup.record, (AttendanceRecord{QStringLiteral("2026/12/07"), QStringLiteral("E1"),
-                                              QStringLiteral("08:00:00"), QStringLiteral("17:00:00"),
-                                              QStringLiteral("一"), QStringLiteral("Amy on the day"),
-                                              QStringLiteral("C9")})); // no weekday stored: the typed one stays
+    QCOMPARE(lookup.record, (AttendanceRecord {QStringLiteral("2026/12/07"), QStringLiteral("E1"), QStringLiteral("08:00:00"), QStringLiteral("17:00:00"), QStringLiteral("一"), QStringLiteral("Amy on the day"), QStringLiteral("C9")})); // no weekday stored: the typed one stays
     QCOMPARE(chain.dataSet.recordCount(), 1);
 
     lookup = lookUp("E3");
@@ -87,8 +84,7 @@ void TestDayRecords::backfillLastDays()
     SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
     attendance::fillInMissingNames(query, QDate(2026, 12, 7));
     const auto name = [&](const char* date, const char* timeIn) {
-        return db.scalar(std::string("SELECT COALESCE(EMPLOYEE_NAME, '-') FROM POS_DAY WHERE INI_DATE = '") + date +
-                         "' AND TIME_IN = '" + timeIn + "'");
+        return db.scalar(std::string("SELECT COALESCE(EMPLOYEE_NAME, '-') FROM POS_DAY WHERE INI_DATE = '") + date + "' AND TIME_IN = '" + timeIn + "'");
     };
     QCOMPARE(name("2026/11/01", "08:00:00"), std::optional<std::string>("-")); // 36 days before
     QCOMPARE(name("2026/11/02", "08:00:00"), std::optional<std::string>("Amy")); // 35 days before

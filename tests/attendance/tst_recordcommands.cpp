@@ -41,7 +41,7 @@ void TestRecordCommands::checksInOrder_data()
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("timeIn");
     QTest::addColumn<QString>("refusal"); // empty: passes
-    QTest::addColumn<QString>("told");    // the weekday told before it, if any
+    QTest::addColumn<QString>("told"); // the weekday told before it, if any
     const QString d = QStringLiteral("2026/12/07");
     for (const char* command : {"modify", "delete"}) {
         const bool writes = qstrcmp(command, "delete") != 0;
@@ -49,12 +49,21 @@ void TestRecordCommands::checksInOrder_data()
             return QTest::addRow("%s: %s", command, name) << QString::fromLatin1(command);
         };
         const QString told = writes ? monday : QString();
-        row("short date") << "2026/12/7" << "" << "" << dateError << "";
-        row("empty code, any time") << d << "" << "" << codeError << told;
-        row("short time") << d << "E1" << "8:00:00" << dateError << told;
-        row("blank inside the time") << d << "E1" << "08:0 :00" << (writes ? dateError : QString()) << told;
-        row("blank inside the date") << "2026/1 /07" << "" << "" << (writes ? dateError : codeError) << "";
-        row("passes") << d << "E1" << "08:00:00" << "" << told;
+        row("short date") << "2026/12/7"
+                          << ""
+                          << "" << dateError << "";
+        row("empty code, any time") << d << ""
+                                    << "" << codeError << told;
+        row("short time") << d << "E1"
+                          << "8:00:00" << dateError << told;
+        row("blank inside the time") << d << "E1"
+                                     << "08:0 :00" << (writes ? dateError : QString()) << told;
+        row("blank inside the date") << "2026/1 /07"
+                                     << ""
+                                     << "" << (writes ? dateError : codeError) << "";
+        row("passes") << d << "E1"
+                      << "08:00:00"
+                      << "" << told;
     }
 }
 
@@ -84,7 +93,7 @@ void TestRecordCommands::checksInOrder()
     } catch (const attendance::Refusal& e) {
         QCOMPARE(e.message(), refusal);
     }
-    QCOMPARE(weekdays, told.isEmpty() ? QStringList() : QStringList{told});
+    QCOMPARE(weekdays, told.isEmpty() ? QStringList() : QStringList {told});
 }
 
 void TestRecordCommands::addRefusedWhenStored()
@@ -114,7 +123,7 @@ void TestRecordCommands::addRefusedWhenStored()
     } catch (const attendance::Refusal& e) {
         QCOMPARE(e.message(), QStringLiteral("修改功能無效..!"));
     }
-    QCOMPARE(weekdays, QStringList{monday});
+    QCOMPARE(weekdays, QStringList {monday});
     // Another time out is another record.
     attendance::insertRecord(query, attendance::checkAdd(query, amy(QStringLiteral("18:00:00")), known));
     QCOMPARE(db.scalar("SELECT COUNT(*) FROM POS_DAY"), std::optional<std::string>("2"));

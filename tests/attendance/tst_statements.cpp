@@ -22,7 +22,7 @@ private:
         query.clearSql();
         for (const QString& line : catalogue::insertRecord())
             query.addLine(line);
-        const QStringList values{r.date, r.employee, r.timeIn, r.timeOut, r.card, r.name, r.weekday};
+        const QStringList values {r.date, r.employee, r.timeIn, r.timeOut, r.card, r.name, r.weekday};
         for (int i = 0; i < values.size(); ++i)
             query.paramByName(catalogue::insertParamNames()[i]).setAsString(values[i]);
         query.execSql();
@@ -56,31 +56,31 @@ void TestStatements::catalogueLines_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("S1") << catalogue::backfillNames(QStringLiteral("2026/11/04"))
-                        << QStringList{QStringLiteral("UPDATE POS_DAY SET "),
-                                       QStringLiteral("EMPLOYEE_NAME=(SELECT EMPLOYEE_NAME FROM EMPLOYEE WHERE EMPLOYEE_ID = POS_DAY.EMPLOYEE_ID)"),
-                                       QStringLiteral("WHERE (EMPLOYEE_NAME IS NULL OR EMPLOYEE_NAME = '' )"),
-                                       QStringLiteral("  AND INI_DATE >= '2026/11/04'")};
+                        << QStringList {QStringLiteral("UPDATE POS_DAY SET "),
+                                        QStringLiteral("EMPLOYEE_NAME=(SELECT EMPLOYEE_NAME FROM EMPLOYEE WHERE EMPLOYEE_ID = POS_DAY.EMPLOYEE_ID)"),
+                                        QStringLiteral("WHERE (EMPLOYEE_NAME IS NULL OR EMPLOYEE_NAME = '' )"),
+                                        QStringLiteral("  AND INI_DATE >= '2026/11/04'")};
     QTest::newRow("S2") << catalogue::daySelect(QStringLiteral("2026/12/09"))
-                        << QStringList{QStringLiteral("select * from POS_DAY "), QStringLiteral("where INI_DATE = '2026/12/09'"),
-                                       QStringLiteral("ORDER BY EMPLOYEE_ID,TIME_IN ")};
+                        << QStringList {QStringLiteral("select * from POS_DAY "), QStringLiteral("where INI_DATE = '2026/12/09'"),
+                                        QStringLiteral("ORDER BY EMPLOYEE_ID,TIME_IN ")};
     QTest::newRow("S2 blank date") << catalogue::daySelect(QStringLiteral("    /  /  "))
-                                   << QStringList{QStringLiteral("select * from POS_DAY "), QStringLiteral("where INI_DATE = '    /  /  '"),
-                                                  QStringLiteral("ORDER BY EMPLOYEE_ID,TIME_IN ")};
+                                   << QStringList {QStringLiteral("select * from POS_DAY "), QStringLiteral("where INI_DATE = '    /  /  '"),
+                                                   QStringLiteral("ORDER BY EMPLOYEE_ID,TIME_IN ")};
     QTest::newRow("S3") << catalogue::employeeDaySelect(QStringLiteral("A01"), QStringLiteral("2026/12/09"))
-                        << QStringList{QStringLiteral("select * from POS_DAY "), QStringLiteral("where EMPLOYEE_ID = 'A01'"),
-                                       QStringLiteral("  AND INI_DATE    = '2026/12/09'")};
+                        << QStringList {QStringLiteral("select * from POS_DAY "), QStringLiteral("where EMPLOYEE_ID = 'A01'"),
+                                        QStringLiteral("  AND INI_DATE    = '2026/12/09'")};
     QTest::newRow("S4 quote doubled") << catalogue::employeeSelect(QStringLiteral("O'Neil "))
-                                      << QStringList{QStringLiteral("SELECT EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID FROM EMPLOYEE "),
-                                                     QStringLiteral(" where EMPLOYEE_ID = 'O''Neil '")};
-    const QStringList where{QStringLiteral(" WHERE INI_DATE   = '2026/12/09'"), QStringLiteral("  AND EMPLOYEE_ID = 'A01'"),
-                            QStringLiteral("  AND TIME_IN     = '08:00:00'"), QStringLiteral("  AND TIME_OUT    = '17:30:00'")};
+                                      << QStringList {QStringLiteral("SELECT EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID FROM EMPLOYEE "),
+                                                      QStringLiteral(" where EMPLOYEE_ID = 'O''Neil '")};
+    const QStringList where {QStringLiteral(" WHERE INI_DATE   = '2026/12/09'"), QStringLiteral("  AND EMPLOYEE_ID = 'A01'"),
+                             QStringLiteral("  AND TIME_IN     = '08:00:00'"), QStringLiteral("  AND TIME_OUT    = '17:30:00'")};
     QTest::newRow("S5") << catalogue::duplicateCheck(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"))
-                        << QStringList{QStringLiteral("SELECT a.INI_DATE, a.EMPLOYEE_ID, a.TIME_IN, a.TIME_OUT FROM POS_DAY a ")} + where;
+                        << QStringList {QStringLiteral("SELECT a.INI_DATE, a.EMPLOYEE_ID, a.TIME_IN, a.TIME_OUT FROM POS_DAY a ")} + where;
     QTest::newRow("S6") << catalogue::deleteByValues(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"))
-                        << QStringList{QStringLiteral("DELETE  FROM POS_DAY  ")} + where;
+                        << QStringList {QStringLiteral("DELETE  FROM POS_DAY  ")} + where;
     QTest::newRow("S7") << catalogue::insertRecord()
-                        << QStringList{QStringLiteral("INSERT INTO POS_DAY(INI_DATE,EMPLOYEE_ID,TIME_IN,TIME_OUT,CARD_ID,EMPLOYEE_NAME,BILL_WEEK) "),
-                                       QStringLiteral(" VALUES(:INI_DATE,:EMPLOYEE_ID,:TIME_IN,:TIME_OUT,:CARD_ID,:EMPLOYEE_NAME,:BILL_WEEK)")};
+                        << QStringList {QStringLiteral("INSERT INTO POS_DAY(INI_DATE,EMPLOYEE_ID,TIME_IN,TIME_OUT,CARD_ID,EMPLOYEE_NAME,BILL_WEEK) "),
+                                        QStringLiteral(" VALUES(:INI_DATE,:EMPLOYEE_ID,:TIME_IN,:TIME_OUT,:CARD_ID,:EMPLOYEE_NAME,:BILL_WEEK)")};
 }
 
 void TestStatements::catalogueLines()
@@ -160,7 +160,7 @@ void TestStatements::weekdayBytes()
     insert(query, {QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"), QStringLiteral(""), QStringLiteral("王小明"), weekday});
 
     const auto rows = db.raw().query("SELECT BILL_WEEK, OCTET_LENGTH(BILL_WEEK) FROM POS_DAY");
-    QCOMPARE(rows.size(), std::size_t{1});
+    QCOMPARE(rows.size(), std::size_t {1});
     QCOMPARE(QByteArray::fromStdString(*rows[0][0]), big5);
     QCOMPARE(*rows[0][1], std::string("2"));
 
@@ -251,7 +251,7 @@ void TestStatements::executeForProvider()
     auto connection = db.connection();
     const auto rows = connection->execute(QStringLiteral("INSERT INTO EMPLOYEE VALUES (?, ?, ?)"),
                                           {QStringLiteral("A01"), std::nullopt, QString()});
-    QCOMPARE(rows, std::int64_t{1});
+    QCOMPARE(rows, std::int64_t {1});
     QCOMPARE(*db.scalar("SELECT COUNT(*) FROM EMPLOYEE WHERE EMPLOYEE_NAME IS NULL AND CARD_ID = ''"),
              std::string("1"));
 }

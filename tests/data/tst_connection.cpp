@@ -4,8 +4,8 @@
 #include "data/sql/DriverErrors.h"
 #include "data/sql/SqlConnection.h"
 #include "data/sql/SqlStatement.h"
-#include "tests/support/TestDatabase.h"
 #include "data/sql/TextCodec.h"
+#include "tests/support/TestDatabase.h"
 
 #include <QFile>
 #include <QTest>
@@ -78,27 +78,40 @@ void TestConnection::failures_data()
     QTest::addColumn<bool>("inDrivers");
     QTest::addColumn<QString>("message"); // %1: the temporary directory
 
-    QTest::newRow("connections file missing") << "" << "" << false
+    QTest::newRow("connections file missing") << ""
+                                              << "" << false
                                               << "Driver/Connection Registry File '%1/dbxconnections.ini' not found";
-    QTest::newRow("no section") << "[Varnok]" << "[Other]" << false << "Missing DriverName property";
-    QTest::newRow("no DriverName") << "DriverName=Interbase" << "" << false << "Missing DriverName property";
-    QTest::newRow("no drivers section") << "[Interbase]" << "[Other]" << true
+    QTest::newRow("no section") << "[Varnok]"
+                                << "[Other]" << false << "Missing DriverName property";
+    QTest::newRow("no DriverName") << "DriverName=Interbase"
+                                   << "" << false << "Missing DriverName property";
+    QTest::newRow("no drivers section") << "[Interbase]"
+                                        << "[Other]" << true
                                         << "SQLConnection1: DLL/Shared Library Name not Set";
-    QTest::newRow("drivers file missing") << "" << "" << true << "SQLConnection1: DLL/Shared Library Name not Set";
-    QTest::newRow("VendorLib empty") << "VendorLib=libfbclient.so.2" << "VendorLib=  " << true
+    QTest::newRow("drivers file missing") << ""
+                                          << "" << true << "SQLConnection1: DLL/Shared Library Name not Set";
+    QTest::newRow("VendorLib empty") << "VendorLib=libfbclient.so.2"
+                                     << "VendorLib=  " << true
                                      << "SQLConnection1: DLL/Shared Library Name not Set";
-    QTest::newRow("Database empty") << "Database=%1/POSDATA.FDB" << "Database=" << false << "Missing Database property";
-    QTest::newRow("library not loadable") << "LibraryName=libdbxfb.so" << "LibraryName=libnope.so" << true
+    QTest::newRow("Database empty") << "Database=%1/POSDATA.FDB"
+                                    << "Database=" << false << "Missing Database property";
+    QTest::newRow("library not loadable") << "LibraryName=libdbxfb.so"
+                                          << "LibraryName=libnope.so" << true
                                           << "Unable to Load libnope.so";
-    QTest::newRow("entry point missing") << "GetDriverFunc=getSQLDriverINTERBASE" << "GetDriverFunc= x " << true
+    QTest::newRow("entry point missing") << "GetDriverFunc=getSQLDriverINTERBASE"
+                                         << "GetDriverFunc= x " << true
                                          << "Unable to Find Procedure x";
-    QTest::newRow("vendor library missing") << "VendorLib=libfbclient.so.2" << "VendorLib=libnovendor.so" << true
+    QTest::newRow("vendor library missing") << "VendorLib=libfbclient.so.2"
+                                            << "VendorLib=libnovendor.so" << true
                                             << "Unable to Load libnovendor.so";
-    QTest::newRow("SQLDialect not an integer") << "SQLDialect=3" << "SQLDialect=three" << false
+    QTest::newRow("SQLDialect not an integer") << "SQLDialect=3"
+                                               << "SQLDialect=three" << false
                                                << "'three' is not a valid integer value";
-    QTest::newRow("BlobSize not an integer") << "BlobSize=-1" << "BlobSize=1.5" << false
+    QTest::newRow("BlobSize not an integer") << "BlobSize=-1"
+                                             << "BlobSize=1.5" << false
                                              << "'1.5' is not a valid integer value";
-    QTest::newRow("database file missing") << "POSDATA.FDB" << "NOPE.FDB" << false << "";
+    QTest::newRow("database file missing") << "POSDATA.FDB"
+                                           << "NOPE.FDB" << false << "";
 }
 
 void TestConnection::failures()
@@ -141,7 +154,7 @@ void TestConnection::opensOnceAndStaysOpen()
     query.setSql({QStringLiteral("SELECT COUNT(*) FROM EMPLOYEE")});
     query.open();
     QCOMPARE(connection->state(), SqlConnection::State::Open);
-    QCOMPARE(shown, (QList<bool>{true, false})); // shown while it connected
+    QCOMPARE(shown, (QList<bool> {true, false})); // shown while it connected
     query.close();
     QCOMPARE(connection->state(), SqlConnection::State::Open); // closing a result keeps it
     QCOMPARE(connection->quoteChar(), QStringLiteral("\""));

@@ -28,7 +28,7 @@ private slots:
 
 void TestCp950::everyPairAndByteComesBack()
 {
-    const TextCodec codec(QString{});
+    const TextCodec codec(QString {});
     for (int b = 0; b < 0x100; ++b) {
         const QByteArray one(1, static_cast<char>(b));
         QCOMPARE(roundTrip(codec, one).toHex(), one.toHex());
@@ -45,13 +45,11 @@ void TestCp950::everyPairAndByteComesBack()
 // The ten pairs that share a character with another pair look like that character.
 void TestCp950::duplicatesReadAsTheirCharacter()
 {
-    const TextCodec codec(QString{});
+    const TextCodec codec(QString {});
     const struct {
         const char* pair;
         const char* twin;
-    } pairs[] = {{"\xA2\xA4", "\xF9\xF9"}, {"\xA2\xA5", "\xF9\xE9"}, {"\xA2\xA6", "\xF9\xEA"}, {"\xA2\xA7", "\xF9\xEB"},
-                 {"\xA2\xCC", "\xA4\x51"}, {"\xA2\xCE", "\xA4\xCA"}, {"\xF9\xFA", "\xA2\x7E"}, {"\xF9\xFB", "\xA2\xA1"},
-                 {"\xF9\xFC", "\xA2\xA2"}, {"\xF9\xFD", "\xA2\xA3"}};
+    } pairs[] = {{"\xA2\xA4", "\xF9\xF9"}, {"\xA2\xA5", "\xF9\xE9"}, {"\xA2\xA6", "\xF9\xEA"}, {"\xA2\xA7", "\xF9\xEB"}, {"\xA2\xCC", "\xA4\x51"}, {"\xA2\xCE", "\xA4\xCA"}, {"\xF9\xFA", "\xA2\x7E"}, {"\xF9\xFB", "\xA2\xA1"}, {"\xF9\xFC", "\xA2\xA2"}, {"\xF9\xFD", "\xA2\xA3"}};
     for (const auto& p : pairs) {
         const QString text = codec.decode(p.pair, 2);
         const QString twin = codec.decode(p.twin, 2);
@@ -65,13 +63,13 @@ void TestCp950::duplicatesReadAsTheirCharacter()
 
 void TestCp950::sequencesComeBack()
 {
-    const TextCodec codec(QString{});
+    const TextCodec codec(QString {});
     const QByteArray cases[] = {
-        "\xA4\x51\xA2\xCC\xA4\x51",    // ten, the numeral ten, ten
-        QByteArray("Amy\xA4", 4),      // a lone lead byte at the end
+        "\xA4\x51\xA2\xCC\xA4\x51", // ten, the numeral ten, ten
+        QByteArray("Amy\xA4", 4), // a lone lead byte at the end
         QByteArray("\xA4\xA4\x80\xFF", 4),
         QByteArray("\xA3\x40\xC8\x40", 4), // a character, then an undefined pair
-        QByteArray("\xA4\x0A", 2),     // a lead byte before a line feed
+        QByteArray("\xA4\x0A", 2), // a lead byte before a line feed
     };
     for (const QByteArray& bytes : cases)
         QCOMPARE(roundTrip(codec, bytes).toHex(), bytes.toHex());
@@ -87,7 +85,7 @@ void TestCp950::sequencesComeBack()
 
 void TestCp950::typedTextAsTheConverterWritesIt()
 {
-    const TextCodec codec(QString{});
+    const TextCodec codec(QString {});
     QCOMPARE(codec.encode(QStringLiteral("十═")), QByteArray("\xA4\x51\xF9\xF9"));
     QCOMPARE(codec.decode("\xA4\x51", 2), QStringLiteral("十"));
     // A selector or a private character the code page has no place for is still refused.

@@ -1,9 +1,9 @@
 // The day result set against an embedded database: loading, local changes and their
 // removal statements, and what a failed apply leaves behind.
 #include "data/resultset/ClientDataSet.h"
-#include "tests/support/DayChain.h"
 #include "data/sql/SqlConnection.h"
 #include "data/sql/SqlStatement.h"
+#include "tests/support/DayChain.h"
 #include "tests/support/TestDatabase.h"
 
 #include <QScopeGuard>
@@ -62,22 +62,22 @@ void TestDataSet::initTestCase()
 {
     db_ = std::make_unique<test::TestDatabase>();
     raw().execute({// Every statement the result set sends leaves a line here, with its transaction.
-                 "CREATE TABLE JOURNAL (N INTEGER, KIND VARCHAR(1), EMPLOYEE_ID VARCHAR(10), TX BIGINT)",
-                 "CREATE SEQUENCE JOURNAL_N",
-                 "CREATE TRIGGER POS_DAY_JOURNAL FOR POS_DAY AFTER INSERT OR UPDATE OR DELETE AS BEGIN"
-                 " INSERT INTO JOURNAL VALUES (NEXT VALUE FOR JOURNAL_N,"
-                 " CASE WHEN INSERTING THEN 'I' WHEN UPDATING THEN 'U' ELSE 'D' END,"
-                 " COALESCE(NEW.EMPLOYEE_ID, OLD.EMPLOYEE_ID), CURRENT_TRANSACTION); END"});
+                   "CREATE TABLE JOURNAL (N INTEGER, KIND VARCHAR(1), EMPLOYEE_ID VARCHAR(10), TX BIGINT)",
+                   "CREATE SEQUENCE JOURNAL_N",
+                   "CREATE TRIGGER POS_DAY_JOURNAL FOR POS_DAY AFTER INSERT OR UPDATE OR DELETE AS BEGIN"
+                   " INSERT INTO JOURNAL VALUES (NEXT VALUE FOR JOURNAL_N,"
+                   " CASE WHEN INSERTING THEN 'I' WHEN UPDATING THEN 'U' ELSE 'D' END,"
+                   " COALESCE(NEW.EMPLOYEE_ID, OLD.EMPLOYEE_ID), CURRENT_TRANSACTION); END"});
 }
 
 void TestDataSet::init()
 {
     raw().execute({"DELETE FROM POS_DAY", "DELETE FROM JOURNAL",
-                 "INSERT INTO POS_DAY VALUES ('E01', '2026/12/09', '08:00:00', '17:00:00', 'W', 'Ann', 'C1')",
-                 "INSERT INTO POS_DAY VALUES ('E02', '2026/12/09', '09:00:00', '18:00:00', 'W', 'Bob', NULL)",
-                 "INSERT INTO POS_DAY VALUES ('E03', '2026/12/09', '07:30:00', '16:30:00', 'W', 'Cid', 'C3')",
-                 "INSERT INTO POS_DAY VALUES ('E09', '2026/12/10', '08:00:00', '17:00:00', 'T', 'Dee', 'C9')",
-                 "DELETE FROM JOURNAL"});
+                   "INSERT INTO POS_DAY VALUES ('E01', '2026/12/09', '08:00:00', '17:00:00', 'W', 'Ann', 'C1')",
+                   "INSERT INTO POS_DAY VALUES ('E02', '2026/12/09', '09:00:00', '18:00:00', 'W', 'Bob', NULL)",
+                   "INSERT INTO POS_DAY VALUES ('E03', '2026/12/09', '07:30:00', '16:30:00', 'W', 'Cid', 'C3')",
+                   "INSERT INTO POS_DAY VALUES ('E09', '2026/12/10', '08:00:00', '17:00:00', 'T', 'Dee', 'C9')",
+                   "DELETE FROM JOURNAL"});
     chain_ = std::make_unique<Chain>(db_->connection());
 }
 
@@ -197,7 +197,7 @@ void TestDataSet::identicalRowsRemoveNothing()
     c.dataSet.first();
     c.dataSet.deleteRecord();
     QCOMPARE(c.dataSet.applyUpdates(0), 1);
-    QCOMPARE(c.dataSet.applyErrors(), QStringList{QStringLiteral("Update affected more than 1 record.")});
+    QCOMPARE(c.dataSet.applyErrors(), QStringList {QStringLiteral("Update affected more than 1 record.")});
     QCOMPARE(rows("EMPLOYEE_ID = 'E01'").size(), std::size_t(2));
     // The failed removal is undone: its row is back, first and current, and nothing is
     // left to send again.
@@ -225,7 +225,7 @@ void TestDataSet::rowChangedElsewhereUndoesTheWholeApply()
 
     // The edit was sent first and rolled back with the failed removal: the edit stays
     // pending, the removal is undone.
-    QCOMPARE(c.dataSet.applyErrors(), QStringList{QStringLiteral("Record not found or changed by another user")});
+    QCOMPARE(c.dataSet.applyErrors(), QStringList {QStringLiteral("Record not found or changed by another user")});
     const auto sent = journal();
     QCOMPARE(sent.size(), std::size_t(1)); // the other user's update alone
     QCOMPARE(*sent[0][1], std::string("E03"));
@@ -292,7 +292,7 @@ void TestDataSet::toleratedFailuresCommitTheRest()
     c.dataSet.deleteRecord();
     QCOMPARE(c.dataSet.applyUpdates(1), 1);
     QCOMPARE(rows("EMPLOYEE_ID = 'E03'").size(), std::size_t(0)); // committed
-    QCOMPARE(c.dataSet.changeCount(), 0);                         // the failed one is undone
+    QCOMPARE(c.dataSet.changeCount(), 0); // the failed one is undone
     QCOMPARE(c.dataSet.recordCount(), 2);
     QVERIFY(!c.connection.inTransaction());
 }

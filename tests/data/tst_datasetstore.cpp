@@ -42,7 +42,7 @@ std::vector<TField> columns(std::initializer_list<std::pair<const char*, dbx::Fi
 {
     std::vector<TField> result;
     for (const auto& [name, type] : defs) {
-        TField f{QString::fromLatin1(name), {}};
+        TField f {QString::fromLatin1(name), {}};
         f.info.name = name;
         f.info.type = type;
         result.push_back(f);
@@ -116,8 +116,8 @@ void TestDataSetStore::foldsChangesOfOneRow()
     RecordStore store = storeOf({{"a", "1"}, {"b", "2"}});
     store.modifyRow(0, row({"a", "9"}));
     store.insertRow(2, row({"n", "5"}));
-    store.modifyRow(0, row({"a", "8"}));   // still one modification, in first place
-    store.modifyRow(2, row({"n", "6"}));   // still one insert
+    store.modifyRow(0, row({"a", "8"})); // still one modification, in first place
+    store.modifyRow(2, row({"n", "6"})); // still one insert
     QCOMPARE(store.changeCount(), 2);
     auto delta = store.delta();
     QCOMPARE(delta[0].kind, ChangeKind::Modify);
@@ -126,8 +126,8 @@ void TestDataSetStore::foldsChangesOfOneRow()
     QCOMPARE(delta[1].kind, ChangeKind::Insert);
     QCOMPARE(text(delta[1].newValues[1]), QStringLiteral("6"));
 
-    store.deleteRow(0);                    // a modified row deleted: one deletion, values as fetched
-    store.deleteRow(1);                    // an inserted row deleted: no trace
+    store.deleteRow(0); // a modified row deleted: one deletion, values as fetched
+    store.deleteRow(1); // an inserted row deleted: no trace
     delta = store.delta();
     QCOMPARE(delta.size(), std::size_t(1));
     QCOMPARE(delta[0].kind, ChangeKind::Delete);
@@ -135,7 +135,7 @@ void TestDataSetStore::foldsChangesOfOneRow()
 
     RecordStore back = storeOf({{"a", "1"}});
     back.modifyRow(0, row({"a", "2"}));
-    back.modifyRow(0, row({"a", "1"}));    // back to the fetched values
+    back.modifyRow(0, row({"a", "1"})); // back to the fetched values
     QCOMPARE(back.changeCount(), 0);
 }
 
@@ -159,14 +159,22 @@ void TestDataSetStore::findsTableName_data()
 {
     QTest::addColumn<QString>("sql");
     QTest::addColumn<QString>("table");
-    QTest::newRow("system text") << "select * from POS_DAY \r\nwhere INI_DATE = '2026/12/09'\r\n" << "POS_DAY";
-    QTest::newRow("lower keyword") << "SELECT a FROM\r\n  pos_day p" << "pos_day";
-    QTest::newRow("dotted") << "select * from ADM.POS_DAY where 1=1" << "ADM.POS_DAY";
-    QTest::newRow("quoted") << "select * from \"Pos Day\"" << "\"Pos Day\"";
-    QTest::newRow("literal skipped") << "select 'from x' as f from POS_DAY" << "POS_DAY";
-    QTest::newRow("word containing from") << "select fromage from T1" << "T1";
-    QTest::newRow("none") << "select 1 as x" << "";
-    QTest::newRow("derived table") << "select * from (select 1 from rdb$database)" << "";
+    QTest::newRow("system text") << "select * from POS_DAY \r\nwhere INI_DATE = '2026/12/09'\r\n"
+                                 << "POS_DAY";
+    QTest::newRow("lower keyword") << "SELECT a FROM\r\n  pos_day p"
+                                   << "pos_day";
+    QTest::newRow("dotted") << "select * from ADM.POS_DAY where 1=1"
+                            << "ADM.POS_DAY";
+    QTest::newRow("quoted") << "select * from \"Pos Day\""
+                            << "\"Pos Day\"";
+    QTest::newRow("literal skipped") << "select 'from x' as f from POS_DAY"
+                                     << "POS_DAY";
+    QTest::newRow("word containing from") << "select fromage from T1"
+                                          << "T1";
+    QTest::newRow("none") << "select 1 as x"
+                          << "";
+    QTest::newRow("derived table") << "select * from (select 1 from rdb$database)"
+                                   << "";
 }
 
 void TestDataSetStore::findsTableName()
@@ -181,12 +189,24 @@ void TestDataSetStore::quotesTableName_data()
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("quote");
     QTest::addColumn<QString>("quoted");
-    QTest::newRow("plain") << "POS_DAY" << "\"" << "\"POS_DAY\"";
-    QTest::newRow("dotted kept whole") << "A.B" << "\"" << "\"A.B\"";
-    QTest::newRow("already quoted") << "\"T\"" << "\"" << "\"T\"";
-    QTest::newRow("backquote end") << "T`" << "\"" << "T`";
-    QTest::newRow("single quote start") << "'T" << "\"" << "'T";
-    QTest::newRow("no quote char") << "POS_DAY" << "" << "POS_DAY";
+    QTest::newRow("plain") << "POS_DAY"
+                           << "\""
+                           << "\"POS_DAY\"";
+    QTest::newRow("dotted kept whole") << "A.B"
+                                       << "\""
+                                       << "\"A.B\"";
+    QTest::newRow("already quoted") << "\"T\""
+                                    << "\""
+                                    << "\"T\"";
+    QTest::newRow("backquote end") << "T`"
+                                   << "\""
+                                   << "T`";
+    QTest::newRow("single quote start") << "'T"
+                                        << "\""
+                                        << "'T";
+    QTest::newRow("no quote char") << "POS_DAY"
+                                   << ""
+                                   << "POS_DAY";
 }
 
 void TestDataSetStore::quotesTableName()
@@ -202,7 +222,7 @@ void TestDataSetStore::generatesDelete()
     const auto cols = columns({{"EMPLOYEE_ID", dbx::FieldType::String},
                                {"CARD_ID", dbx::FieldType::String},
                                {"NOTE", dbx::FieldType::Memo}});
-    const DeltaRecord del{ChangeKind::Delete, {"E01", std::nullopt, "memo"}, {}};
+    const DeltaRecord del {ChangeKind::Delete, {"E01", std::nullopt, "memo"}, {}};
     const GeneratedStatement s = generateStatement(del, cols, QStringLiteral("\"POS_DAY\""), QStringLiteral("\""));
     QCOMPARE(s.text, QStringLiteral("delete from \"POS_DAY\" \r\n"
                                     "where\r\n"
@@ -223,7 +243,7 @@ void TestDataSetStore::generatesDelete()
 void TestDataSetStore::generatesModifyAndInsert()
 {
     const auto cols = columns({{"A", dbx::FieldType::String}, {"B", dbx::FieldType::String}, {"C", dbx::FieldType::Int32}});
-    const DeltaRecord mod{ChangeKind::Modify, {"1", "2", std::nullopt}, {"1", "3", "4"}};
+    const DeltaRecord mod {ChangeKind::Modify, {"1", "2", std::nullopt}, {"1", "3", "4"}};
     const GeneratedStatement m = generateStatement(mod, cols, QStringLiteral("\"T\""), QStringLiteral("\""));
     QCOMPARE(m.text, QStringLiteral("update \"T\"  set\r\n"
                                     " \"B\" = ?,\r\n"
@@ -237,7 +257,7 @@ void TestDataSetStore::generatesModifyAndInsert()
         bound << text(v);
     QCOMPARE(bound, QStringList({QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("1"), QStringLiteral("2")}));
 
-    const DeltaRecord ins{ChangeKind::Insert, {}, {"x", std::nullopt, "5"}};
+    const DeltaRecord ins {ChangeKind::Insert, {}, {"x", std::nullopt, "5"}};
     const GeneratedStatement i = generateStatement(ins, cols, QStringLiteral("\"T\""), QStringLiteral("\""));
     QCOMPARE(i.text, QStringLiteral("insert into \"T\"\r\n"
                                     "  (\"A\", \"C\")\r\n"
@@ -252,7 +272,7 @@ void TestDataSetStore::leavesLargeValuesOutOfWhere()
     const std::string justUnder(8191, 'x');
     const std::string limit(8192, 'x');
     const auto where = [&](const std::string& big) {
-        const DeltaRecord del{ChangeKind::Delete, {"k", std::string_view(big)}, {}};
+        const DeltaRecord del {ChangeKind::Delete, {"k", std::string_view(big)}, {}};
         return generateStatement(del, cols, QStringLiteral("T"), QStringLiteral("\"")).values.size();
     };
     QCOMPARE(where(justUnder), std::size_t(2));

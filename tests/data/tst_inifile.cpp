@@ -30,24 +30,26 @@ void TestIniFile::parse_data()
     QTest::addColumn<QStringList>("lines");
 
     QTest::newRow("trimmed names and values")
-        << "[Varnok]\n  DriverName = Interbase  \n\tDatabase=host:/p/x.fdb\t\n" << "Varnok"
-        << QStringList{QStringLiteral("DriverName=Interbase"), QStringLiteral("Database=host:/p/x.fdb")};
+        << "[Varnok]\n  DriverName = Interbase  \n\tDatabase=host:/p/x.fdb\t\n"
+        << "Varnok"
+        << QStringList {QStringLiteral("DriverName=Interbase"), QStringLiteral("Database=host:/p/x.fdb")};
     QTest::newRow("comments and blank lines")
-        << QStringLiteral("; head\n[Varnok]\n\n   ; DriverName=No\nA=1\n;B=2\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("A=1")};
+        << QStringLiteral("; head\n[Varnok]\n\n   ; DriverName=No\nA=1\n;B=2\n") << QStringLiteral("Varnok") << QStringList {QStringLiteral("A=1")};
     QTest::newRow("lines before the first section ignored")
-        << QStringLiteral("DriverName=Stray\n[Varnok]\nB=2\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("B=2")};
-    QTest::newRow("section name trimmed") << QStringLiteral("  [  Varnok ]  \nA=1\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("A=1")};
-    QTest::newRow("CR LF line ends") << QStringLiteral("[Varnok]\r\nA=1\r\nB=\r\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("A=1"), QStringLiteral("B=")};
-    QTest::newRow("lone CR ends a line") << QStringLiteral("[Varnok]\rA=1\rB=x\ry\r") << QStringLiteral("Varnok") << QStringList{QStringLiteral("A=1"), QStringLiteral("B=x")};
+        << QStringLiteral("DriverName=Stray\n[Varnok]\nB=2\n") << QStringLiteral("Varnok") << QStringList {QStringLiteral("B=2")};
+    QTest::newRow("section name trimmed") << QStringLiteral("  [  Varnok ]  \nA=1\n") << QStringLiteral("Varnok") << QStringList {QStringLiteral("A=1")};
+    QTest::newRow("CR LF line ends") << QStringLiteral("[Varnok]\r\nA=1\r\nB=\r\n") << QStringLiteral("Varnok") << QStringList {QStringLiteral("A=1"), QStringLiteral("B=")};
+    QTest::newRow("lone CR ends a line") << QStringLiteral("[Varnok]\rA=1\rB=x\ry\r") << QStringLiteral("Varnok") << QStringList {QStringLiteral("A=1"), QStringLiteral("B=x")};
     QTest::newRow("file order kept, sections apart")
-        << QStringLiteral("[One]\nZ=1\n[Varnok]\nC=3\nA=1\nB=2\n[Two]\nY=9\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("C=3"), QStringLiteral("A=1"), QStringLiteral("B=2")};
+        << QStringLiteral("[One]\nZ=1\n[Varnok]\nC=3\nA=1\nB=2\n[Two]\nY=9\n") << QStringLiteral("Varnok") << QStringList {QStringLiteral("C=3"), QStringLiteral("A=1"), QStringLiteral("B=2")};
     QTest::newRow("value keeps further equals signs")
-        << QStringLiteral("[Varnok]\nCustom String = a=b; c = d \n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("Custom String=a=b; c = d")};
-    QTest::newRow("line without equals sign is no entry") << QStringLiteral("[Varnok]\nnoise\nA=1\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("A=1")};
-    QTest::newRow("Chinese values") << QStringLiteral("[Varnok]\nName=出勤資料\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("Name=出勤資料")};
-    QTest::newRow("missing section") << "[Other]\nA=1\n" << "Varnok" << QStringList{};
+        << QStringLiteral("[Varnok]\nCustom String = a=b; c = d \n") << QStringLiteral("Varnok") << QStringList {QStringLiteral("Custom String=a=b; c = d")};
+    QTest::newRow("line without equals sign is no entry") << QStringLiteral("[Varnok]\nnoise\nA=1\n") << QStringLiteral("Varnok") << QStringList {QStringLiteral("A=1")};
+    QTest::newRow("Chinese values") << QStringLiteral("[Varnok]\nName=出勤資料\n") << QStringLiteral("Varnok") << QStringList {QStringLiteral("Name=出勤資料")};
+    QTest::newRow("missing section") << "[Other]\nA=1\n"
+                                     << "Varnok" << QStringList {};
     QTest::newRow("unclosed bracket is an entry line")
-        << QStringLiteral("[Varnok]\n[Broken=1\n") << QStringLiteral("Varnok") << QStringList{QStringLiteral("[Broken=1")};
+        << QStringLiteral("[Varnok]\n[Broken=1\n") << QStringLiteral("Varnok") << QStringList {QStringLiteral("[Broken=1")};
 }
 
 void TestIniFile::parse()

@@ -1,9 +1,9 @@
 // Connect failures the server reports: each reaches the caller as the driver's own text,
 // the connection stays closed, and the next demand tries again.
-#include "tools/rawfb/RawFirebird.h"
 #include "data/sql/SqlConnection.h"
 #include "data/sql/SqlStatement.h"
 #include "tests/support/TestDatabase.h"
+#include "tools/rawfb/RawFirebird.h"
 
 #include <QTest>
 
@@ -54,9 +54,13 @@ void TestServerConnection::failures_data()
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
     QTest::addColumn<QString>("expected"); // a part of the driver's text
-    QTest::newRow("wrong password") << "Password=" << "Password=not-it" << "password";
+    QTest::newRow("wrong password") << "Password="
+                                    << "Password=not-it"
+                                    << "password";
     // Port 1 on the loopback address: nobody listens there.
-    QTest::newRow("server unreachable") << "Database=127.0.0.1/" << "Database=127.0.0.1/1:" << "127.0.0.1";
+    QTest::newRow("server unreachable") << "Database=127.0.0.1/"
+                                        << "Database=127.0.0.1/1:"
+                                        << "127.0.0.1";
 }
 
 void TestServerConnection::failures()

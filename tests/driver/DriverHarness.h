@@ -33,7 +33,7 @@ inline std::unique_ptr<dbx::ISQLDriver> loadDriver(const char* vendorLib = "libf
 }
 
 // The last error's text of a connection or a command.
-template <class Source>
+template<class Source>
 std::string errorOf(Source& source)
 {
     std::string text;
@@ -50,8 +50,8 @@ struct Options {
 
 // A connection, or null with the driver's text in `error`.
 inline std::unique_ptr<dbx::ISQLConnection> connectTo(dbx::ISQLDriver& driver, const std::string& database,
-                                                    const std::string& password, std::string& error,
-                                                    const Options& options = {})
+                                                      const std::string& password, std::string& error,
+                                                      const Options& options = {})
 {
     std::unique_ptr<dbx::ISQLConnection> connection;
     if (driver.getConnection(connection) != dbx::DBXERR_NONE)
@@ -130,7 +130,7 @@ inline std::vector<std::vector<std::string>> rows(dbx::ISQLConnection& connectio
 inline std::vector<std::string> firstRow(dbx::ISQLConnection& connection, const std::string& sql)
 {
     auto all = rows(connection, sql);
-    return all.empty() ? std::vector<std::string>{} : all.front();
+    return all.empty() ? std::vector<std::string> {} : all.front();
 }
 
 inline const char* posDayTable()

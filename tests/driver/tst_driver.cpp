@@ -168,12 +168,12 @@ void TestDriver::oneTransactionPerStatement()
     QCOMPARE(number(current), first + 4);
 
     QCOMPARE(rows(*connection_, "SELECT MON$READ_ONLY FROM MON$TRANSACTIONS WHERE MON$TRANSACTION_ID = CURRENT_TRANSACTION"),
-             (std::vector<std::vector<std::string>>{{"1"}}));
+             (std::vector<std::vector<std::string>> {{"1"}}));
     QCOMPARE(rows(*connection_, "  with t AS (SELECT MON$READ_ONLY R FROM MON$TRANSACTIONS WHERE MON$TRANSACTION_ID = "
                                 "CURRENT_TRANSACTION) select R from t"),
-             (std::vector<std::vector<std::string>>{{"1"}}));
+             (std::vector<std::vector<std::string>> {{"1"}}));
     // Locks need a transaction that may write; so does a change.
-    QCOMPARE(rows(*connection_, "SELECT TXT FROM T WITH LOCK"), (std::vector<std::vector<std::string>>{{"mark"}}));
+    QCOMPARE(rows(*connection_, "SELECT TXT FROM T WITH LOCK"), (std::vector<std::vector<std::string>> {{"mark"}}));
     QCOMPARE(run(*connection_, "UPDATE T SET TXT = 'seen'").rows, 1);
 
     // A command run again takes a transaction of its own each time.
@@ -199,11 +199,11 @@ void TestDriver::explicitTransactions()
     QCOMPARE(connection_->beginTransaction(1, dbx::Isolation::ReadCommitted), dbx::DBXERR_NONE);
     QCOMPARE(connection_->beginTransaction(2, dbx::Isolation::ReadCommitted), dbx::DBXERR_LOCALTRANSACTIVE);
     QCOMPARE(run(*connection_, "INSERT INTO T VALUES (1, 'undone')").status, dbx::DBXERR_NONE);
-    QCOMPARE(firstRow(*connection_, "SELECT COUNT(*) FROM T"), Texts{"1"});
+    QCOMPARE(firstRow(*connection_, "SELECT COUNT(*) FROM T"), Texts {"1"});
     QCOMPARE(connection_->commit(2), dbx::DBXERR_INVALIDTXNID);
     QCOMPARE(connection_->rollback(1), dbx::DBXERR_NONE);
     QCOMPARE(connection_->rollback(1), dbx::DBXERR_INVALIDTXNID);
-    QCOMPARE(firstRow(*connection_, "SELECT COUNT(*) FROM T"), Texts{"0"});
+    QCOMPARE(firstRow(*connection_, "SELECT COUNT(*) FROM T"), Texts {"0"});
 
     QCOMPARE(connection_->beginTransaction(3, dbx::Isolation::RepeatableRead), dbx::DBXERR_NONE);
     QCOMPARE(run(*connection_, "INSERT INTO T VALUES (1, 'kept')").status, dbx::DBXERR_NONE);
@@ -256,7 +256,7 @@ void TestDriver::misuseGivesItsStatus()
     QCOMPARE(command->setNullParameter(1), dbx::DBXERR_NONE);
     QCOMPARE(command->execute(cursor), dbx::DBXERR_NONE);
     QVERIFY(!cursor);
-    QCOMPARE(firstRow(*connection_, "SELECT ID, TXT FROM T"), (Texts{"<null>", "0123456789"}));
+    QCOMPARE(firstRow(*connection_, "SELECT ID, TXT FROM T"), (Texts {"<null>", "0123456789"}));
 
     auto query = run(*connection_, "SELECT ID FROM T");
     const char* data = nullptr;
@@ -274,21 +274,36 @@ void TestDriver::valuesAsText_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("type");
     using F = dbx::FieldType;
-    QTest::newRow("integer") << "CAST(-42 AS INTEGER)" << "-42" << int(F::Int32);
-    QTest::newRow("smallint") << "CAST(7 AS SMALLINT)" << "7" << int(F::Int16);
-    QTest::newRow("bigint") << "CAST(-9223372036854775808 AS BIGINT)" << "-9223372036854775808" << int(F::Int64);
-    QTest::newRow("numeric") << "CAST(12.34 AS NUMERIC(9,2))" << "12.34" << int(F::Decimal);
-    QTest::newRow("small fraction") << "CAST(-0.05 AS NUMERIC(18,3))" << "-0.050" << int(F::Decimal);
-    QTest::newRow("double") << "CAST(0.5 AS DOUBLE PRECISION)" << "0.5" << int(F::Double);
-    QTest::newRow("date") << "DATE '2026-12-06'" << "2026-12-06" << int(F::Date);
-    QTest::newRow("leap day") << "DATE '2000-02-29'" << "2000-02-29" << int(F::Date);
-    QTest::newRow("old date") << "DATE '1858-11-16'" << "1858-11-16" << int(F::Date);
-    QTest::newRow("time") << "TIME '08:05:09'" << "08:05:09" << int(F::Time);
-    QTest::newRow("timestamp") << "TIMESTAMP '2026-12-06 23:59:58.5'" << "2026-12-06 23:59:58.5000" << int(F::Timestamp);
-    QTest::newRow("boolean") << "TRUE" << "True" << int(F::Boolean);
-    QTest::newRow("text blob") << "CAST('long text' AS BLOB SUB_TYPE TEXT)" << "long text" << int(F::Memo);
-    QTest::newRow("char") << "CAST('ab' AS CHAR(4))" << "ab  " << int(F::FixedString);
-    QTest::newRow("null") << "CAST(NULL AS INTEGER)" << "" << int(F::Int32);
+    QTest::newRow("integer") << "CAST(-42 AS INTEGER)"
+                             << "-42" << int(F::Int32);
+    QTest::newRow("smallint") << "CAST(7 AS SMALLINT)"
+                              << "7" << int(F::Int16);
+    QTest::newRow("bigint") << "CAST(-9223372036854775808 AS BIGINT)"
+                            << "-9223372036854775808" << int(F::Int64);
+    QTest::newRow("numeric") << "CAST(12.34 AS NUMERIC(9,2))"
+                             << "12.34" << int(F::Decimal);
+    QTest::newRow("small fraction") << "CAST(-0.05 AS NUMERIC(18,3))"
+                                    << "-0.050" << int(F::Decimal);
+    QTest::newRow("double") << "CAST(0.5 AS DOUBLE PRECISION)"
+                            << "0.5" << int(F::Double);
+    QTest::newRow("date") << "DATE '2026-12-06'"
+                          << "2026-12-06" << int(F::Date);
+    QTest::newRow("leap day") << "DATE '2000-02-29'"
+                              << "2000-02-29" << int(F::Date);
+    QTest::newRow("old date") << "DATE '1858-11-16'"
+                              << "1858-11-16" << int(F::Date);
+    QTest::newRow("time") << "TIME '08:05:09'"
+                          << "08:05:09" << int(F::Time);
+    QTest::newRow("timestamp") << "TIMESTAMP '2026-12-06 23:59:58.5'"
+                               << "2026-12-06 23:59:58.5000" << int(F::Timestamp);
+    QTest::newRow("boolean") << "TRUE"
+                             << "True" << int(F::Boolean);
+    QTest::newRow("text blob") << "CAST('long text' AS BLOB SUB_TYPE TEXT)"
+                               << "long text" << int(F::Memo);
+    QTest::newRow("char") << "CAST('ab' AS CHAR(4))"
+                          << "ab  " << int(F::FixedString);
+    QTest::newRow("null") << "CAST(NULL AS INTEGER)"
+                          << "" << int(F::Int32);
 }
 
 void TestDriver::valuesAsText()
@@ -312,9 +327,9 @@ void TestDriver::valuesAsText()
 void TestDriver::trimCharTrimsFixedText()
 {
     const std::string sql = "SELECT CAST('ab' AS CHAR(4)), CAST('ab  ' AS VARCHAR(4)) FROM RDB$DATABASE";
-    QCOMPARE(firstRow(*connection_, sql), (Texts{"ab  ", "ab  "}));
+    QCOMPARE(firstRow(*connection_, sql), (Texts {"ab  ", "ab  "}));
     QCOMPARE(connection_->setOption(dbx::ConnectionOption::TrimChar, 1), dbx::DBXERR_NONE);
-    QCOMPARE(firstRow(*connection_, sql), (Texts{"ab", "ab  "}));
+    QCOMPARE(firstRow(*connection_, sql), (Texts {"ab", "ab  "}));
     QCOMPARE(connection_->setOption(dbx::ConnectionOption::TrimChar, 0), dbx::DBXERR_NONE);
 }
 
@@ -350,9 +365,9 @@ void TestDriver::optionsReachFirebird()
     QCOMPARE(c->connect(database_, "SYSDBA", "masterkey"), dbx::DBXERR_NONE);
     // In dialect 1 a double quote delimits a string, so there is no identifier quote.
     QCOMPARE(firstRow(*c, "SELECT CURRENT_ROLE, \"dialect one\", C.RDB$CHARACTER_SET_NAME FROM MON$ATTACHMENTS A"
-                      " JOIN RDB$CHARACTER_SETS C ON C.RDB$CHARACTER_SET_ID = A.MON$CHARACTER_SET_ID"
-                      " WHERE A.MON$ATTACHMENT_ID = CURRENT_CONNECTION"),
-             (Texts{"CLERK", "dialect one", "WIN1252                        "}));
+                          " JOIN RDB$CHARACTER_SETS C ON C.RDB$CHARACTER_SET_ID = A.MON$CHARACTER_SET_ID"
+                          " WHERE A.MON$ATTACHMENT_ID = CURRENT_CONNECTION"),
+             (Texts {"CLERK", "dialect one", "WIN1252                        "}));
     dbx::ISQLMetaData* meta = nullptr;
     QCOMPARE(c->getMetaData(meta), dbx::DBXERR_NONE);
     std::string quote = "?";
@@ -450,7 +465,7 @@ void TestDriver::autoCommitOffKeepsWorkPending()
     QVERIFY(c);
     QCOMPARE(c->setOption(dbx::ConnectionOption::AutoCommit, 0), dbx::DBXERR_NONE);
     QCOMPARE(run(*c, "INSERT INTO T VALUES (1, 'pending')").status, dbx::DBXERR_NONE);
-    QCOMPARE(firstRow(*c, "SELECT COUNT(*) FROM T"), Texts{"1"});
+    QCOMPARE(firstRow(*c, "SELECT COUNT(*) FROM T"), Texts {"1"});
     QCOMPARE(c->beginTransaction(1, dbx::Isolation::ReadCommitted), dbx::DBXERR_LOCALTRANSACTIVE);
     QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", "masterkey").query("SELECT TXT FROM T").size(), 0u);
     // Never committed, so gone with the connection.

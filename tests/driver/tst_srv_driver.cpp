@@ -25,9 +25,9 @@ private slots:
     void cleanupTestCase();
 
 private:
-    std::string server_;   // host/port
+    std::string server_; // host/port
     std::string password_;
-    std::string path_;     // the database file on the server
+    std::string path_; // the database file on the server
     std::unique_ptr<dbx::ISQLDriver> driver_;
 };
 
@@ -65,7 +65,7 @@ void TestServerDriver::connectsOverTcp()
     // The server named in the database, or by HostName and ServerPort for a bare path.
     auto named = connectTo(*driver_, server_ + ":" + path_, password_, error);
     QVERIFY2(named, error.c_str());
-    QCOMPARE(firstRow(*named, "SELECT EMPLOYEE_ID FROM POS_DAY"), std::vector<std::string>{"E001"});
+    QCOMPARE(firstRow(*named, "SELECT EMPLOYEE_ID FROM POS_DAY"), std::vector<std::string> {"E001"});
     Options options;
     options.hostName = host;
     options.serverPort = port;
@@ -73,7 +73,7 @@ void TestServerDriver::connectsOverTcp()
     QVERIFY2(byOptions, error.c_str());
     QCOMPARE(firstRow(*byOptions, "SELECT SUBSTRING(MON$REMOTE_PROTOCOL FROM 1 FOR 4) FROM MON$ATTACHMENTS"
                                   " WHERE MON$ATTACHMENT_ID = CURRENT_CONNECTION"),
-             std::vector<std::string>{"TCPv"});
+             std::vector<std::string> {"TCPv"});
 }
 
 void TestServerDriver::loginFailures_data()
@@ -81,8 +81,10 @@ void TestServerDriver::loginFailures_data()
     QTest::addColumn<bool>("wrongPassword");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("text");
-    QTest::newRow("wrong password") << true << "" << "Your user name and password are not defined";
-    QTest::newRow("missing file") << false << "/nowhere/missing.fdb" << "I/O error during \"open\" operation for file \"/nowhere/missing.fdb\"";
+    QTest::newRow("wrong password") << true << ""
+                                    << "Your user name and password are not defined";
+    QTest::newRow("missing file") << false << "/nowhere/missing.fdb"
+                                  << "I/O error during \"open\" operation for file \"/nowhere/missing.fdb\"";
 }
 
 void TestServerDriver::loginFailures()

@@ -3,10 +3,10 @@
 // refused with an error naming the problem; no other row is ever touched.
 #include "data/resultset/ClientDataSet.h"
 #include "tests/support/DialogAnswers.h"
+#include "tests/support/WindowFixture.h"
 #include "widgets/LineEdit.h"
 #include "widgets/MaskedEdit.h"
 #include "widgets/SpeedButton.h"
-#include "tests/support/WindowFixture.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -25,7 +25,9 @@ const QString timeOut = QStringLiteral("17:00:00");
 // How the text gets into the field. Typed is key by key; control characters and
 // direction marks have no key, so they come in by a paste, or by setText where even
 // the paste would not carry them.
-enum class Input { Typed, Pasted, Set };
+enum class Input { Typed,
+                   Pasted,
+                   Set };
 
 void enter(LineEdit* edit, const QString& text, Input how)
 {
@@ -123,7 +125,9 @@ void TestBadInput::code_data()
     QTest::newRow("e acute") << QStringLiteral("Caf\u00e9") << typed << QStringLiteral("U+00E9");
     QTest::newRow("emoji") << QStringLiteral("E\U0001F600") << pasted << QStringLiteral("U+1F600");
     QTest::newRow("right-to-left marks") << QStringLiteral("\u200FE1\u200E") << pasted << QStringLiteral("U+200F");
-    QTest::newRow("tab, SOH, DEL") << QStringLiteral("A\tB\x01" "C\x7f") << pasted << QString();
+    QTest::newRow("tab, SOH, DEL") << QStringLiteral("A\tB\x01"
+                                                     "C\x7f")
+                                   << pasted << QString();
     QTest::newRow("line break") << QStringLiteral("E1\r\nE2") << pasted << QString();
     QTest::newRow("NUL inside") << QStringLiteral("E1") + QChar(u'\0') + QStringLiteral("X") << int(Input::Set)
                                 << QString();

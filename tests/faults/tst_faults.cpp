@@ -4,12 +4,12 @@
 // another program's change.
 #include "data/resultset/ClientDataSet.h"
 #include "tests/support/DialogAnswers.h"
-#include "widgets/LineEdit.h"
-#include "widgets/ErrorDisplay.h"
-#include "widgets/MaskedEdit.h"
-#include "widgets/SpeedButton.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/WindowFixture.h"
+#include "widgets/ErrorDisplay.h"
+#include "widgets/LineEdit.h"
+#include "widgets/MaskedEdit.h"
+#include "widgets/SpeedButton.h"
 
 #include <QAction>
 #include <QApplication>
@@ -81,8 +81,7 @@ private:
         QProcess process;
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(qEnvironmentVariable("KORDANE_SOURCE_DIR") + QStringLiteral("/scripts/fbserver.sh"), args);
-        return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
-               process.exitCode() == 0;
+        return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     }
 
     QTemporaryDir root_;
@@ -93,8 +92,8 @@ private:
 class LockHolder {
 public:
     LockHolder(const TestDatabase& db, const std::string& sql)
-        : raw_(db.database().toStdString(), "SYSDBA", db.password().toStdString(), "NONE"),
-          transaction_(std::make_unique<RawTransaction>(raw_.handle()))
+        : raw_(db.database().toStdString(), "SYSDBA", db.password().toStdString(), "NONE")
+        , transaction_(std::make_unique<RawTransaction>(raw_.handle()))
     {
         ISC_STATUS_ARRAY status;
         isc_dsql_execute_immediate(status, raw_.handle(), transaction_->handle(), 0, sql.c_str(), 3, nullptr);
@@ -296,7 +295,9 @@ void TestFaults::serverAbsentAtStart()
 }
 
 namespace {
-enum class Cut { ServerGoneBefore, ServerKilledDuringInsert, InsertRefused };
+enum class Cut { ServerGoneBefore,
+                 ServerKilledDuringInsert,
+                 InsertRefused };
 }
 
 void TestFaults::modifyCutOff_data()
@@ -346,7 +347,7 @@ void TestFaults::modifyCutOff()
     {
         DialogAnswers answers({QStringLiteral("Y")});
         click(w->SpeedButton1);
-        QCOMPARE(answers.texts(), QStringList{QStringLiteral("是否要修改原資料?")});
+        QCOMPARE(answers.texts(), QStringList {QStringLiteral("是否要修改原資料?")});
     }
     if (killer.joinable())
         killer.join();
@@ -444,7 +445,7 @@ void TestFaults::gridRemovalRacesAnotherProgram()
     {
         DialogAnswers answers({QStringLiteral("Y")});
         w->N1->trigger();
-        QCOMPARE(answers.texts(), QStringList{QStringLiteral("確定刪除該筆資料.?")});
+        QCOMPARE(answers.texts(), QStringList {QStringLiteral("確定刪除該筆資料.?")});
     }
     if (other == u"held")
         holder->finish(true);

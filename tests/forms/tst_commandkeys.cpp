@@ -1,12 +1,12 @@
 // The function keys of the four commands and the names the controls give a screen
 // reader, in the real window against an embedded database, with real key events.
 #define QTEST_QPA_MOUSE_HANDLING
-#include "widgets/DataGrid.h"
 #include "tests/support/DialogAnswers.h"
+#include "tests/support/WindowFixture.h"
+#include "widgets/DataGrid.h"
 #include "widgets/LineEdit.h"
 #include "widgets/MaskedEdit.h"
 #include "widgets/SpeedButton.h"
-#include "tests/support/WindowFixture.h"
 
 #include <QAccessible>
 #include <QTest>
@@ -66,8 +66,8 @@ void TestCommandKeys::eachKeyFromEveryFieldAndTheGrid()
     const std::pair<Qt::Key, QString> questions[] = {{Qt::Key_F6, QStringLiteral("是否要修改原資料?")},
                                                      {Qt::Key_F7, QStringLiteral("確定要新增資料?")},
                                                      {Qt::Key_F8, QStringLiteral("確定要刪除資料?")}};
-    for (QWidget* origin : std::initializer_list<QWidget*>{w.MaskEdit1, w.Edit1, w.MaskEdit2, w.MaskEdit3, w.DBGrid1,
-                                                           w.Edit5, w.Edit6, w.Edit7}) {
+    for (QWidget* origin : std::initializer_list<QWidget*> {w.MaskEdit1, w.Edit1, w.MaskEdit2, w.MaskEdit3, w.DBGrid1,
+                                                            w.Edit5, w.Edit6, w.Edit7}) {
         origin->setFocus(origin == w.DBGrid1 ? Qt::TabFocusReason : Qt::MouseFocusReason);
         QCOMPARE(QApplication::focusWidget(), origin);
         fillNewRecord(w);
@@ -79,7 +79,7 @@ void TestCommandKeys::eachKeyFromEveryFieldAndTheGrid()
         for (const auto& [key, question] : questions) {
             Answers answers({QStringLiteral("N")});
             press(key);
-            QCOMPARE(answers.texts(), QStringList{question});
+            QCOMPARE(answers.texts(), QStringList {question});
             f.reactivate();
             QCOMPARE(QApplication::focusWidget(), origin);
         }
@@ -102,7 +102,7 @@ void TestCommandKeys::keyLeavesFocusAndLeaveHandlersAlone()
     {
         Answers answers({QStringLiteral("Y")});
         press(Qt::Key_F7);
-        QCOMPARE(answers.texts(), QStringList{QStringLiteral("確定要新增資料?")});
+        QCOMPARE(answers.texts(), QStringList {QStringLiteral("確定要新增資料?")});
     }
     QCOMPARE(count(f, "EMPLOYEE_ID = 'E2' AND EMPLOYEE_NAME = ''"), std::string("1"));
     QCOMPARE(w.Edit5->text(), QString());
@@ -128,11 +128,11 @@ void TestCommandKeys::incompleteMaskedFieldAsTheButton()
     WindowFixture f;
     seed(f);
     TFormKordane& w = f.shownWindow();
-    const QStringList refused{QStringLiteral("日期格式錯誤..!")};
+    const QStringList refused {QStringLiteral("日期格式錯誤..!")};
     const std::tuple<Qt::Key, SpeedButton*, QStringList> commands[] = {{Qt::Key_F5, w.SpeedButton2, {}},
-                                                                        {Qt::Key_F6, w.SpeedButton1, refused},
-                                                                        {Qt::Key_F7, w.SpeedButton3, refused},
-                                                                        {Qt::Key_F8, w.SpeedButton4, refused}};
+                                                                       {Qt::Key_F6, w.SpeedButton1, refused},
+                                                                       {Qt::Key_F7, w.SpeedButton3, refused},
+                                                                       {Qt::Key_F8, w.SpeedButton4, refused}};
     for (const auto& [key, button, expected] : commands) {
         QStringList shown[2]; // by the key, by the button
         for (int way : {0, 1}) {
@@ -200,12 +200,7 @@ void TestCommandKeys::tooltipsAndAccessibleNames()
     QCOMPARE(w.SpeedButton3->toolTip(), QStringLiteral("新增存檔 (F7)"));
     QCOMPARE(w.SpeedButton4->toolTip(), QStringLiteral("刪除資料 (F8)"));
     const std::pair<QWidget*, QString> names[] = {
-        {w.MaskEdit1, QStringLiteral("日期")},     {w.Edit1, QStringLiteral("人員")},
-        {w.MaskEdit2, QStringLiteral("上班")},     {w.MaskEdit3, QStringLiteral("下班")},
-        {w.Edit7, QStringLiteral("星期")},         {w.Edit5, QStringLiteral("姓名")},
-        {w.Edit6, QStringLiteral("卡號")},         {w.DBGrid1, QStringLiteral("出勤資料")},
-        {w.SpeedButton2, QStringLiteral("檢視")},  {w.SpeedButton1, QStringLiteral("修改存檔")},
-        {w.SpeedButton3, QStringLiteral("新增存檔")}, {w.SpeedButton4, QStringLiteral("刪除資料")}};
+        {w.MaskEdit1, QStringLiteral("日期")}, {w.Edit1, QStringLiteral("人員")}, {w.MaskEdit2, QStringLiteral("上班")}, {w.MaskEdit3, QStringLiteral("下班")}, {w.Edit7, QStringLiteral("星期")}, {w.Edit5, QStringLiteral("姓名")}, {w.Edit6, QStringLiteral("卡號")}, {w.DBGrid1, QStringLiteral("出勤資料")}, {w.SpeedButton2, QStringLiteral("檢視")}, {w.SpeedButton1, QStringLiteral("修改存檔")}, {w.SpeedButton3, QStringLiteral("新增存檔")}, {w.SpeedButton4, QStringLiteral("刪除資料")}};
     for (const auto& [widget, name] : names) {
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
         QVERIFY(accessible);

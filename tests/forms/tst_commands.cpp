@@ -2,11 +2,11 @@
 // against an embedded database, with every dialog answered by key.
 #include "data/resultset/ClientDataSet.h"
 #include "tests/support/DialogAnswers.h"
+#include "tests/support/ModalDriver.h"
+#include "tests/support/WindowFixture.h"
 #include "widgets/LineEdit.h"
 #include "widgets/MaskedEdit.h"
-#include "tests/support/ModalDriver.h"
 #include "widgets/SpeedButton.h"
-#include "tests/support/WindowFixture.h"
 
 #include <QTest>
 
@@ -115,7 +115,7 @@ void TestCommands::lookupUnknownCode()
     QTest::keyClicks(w.Edit1, QStringLiteral("NOPE"));
     Answers answers({QStringLiteral("Enter")});
     QTest::keyClick(w.Edit1, Qt::Key_Return);
-    QCOMPARE(answers.texts(), QStringList{QStringLiteral("人員代號錯誤!")});
+    QCOMPARE(answers.texts(), QStringList {QStringLiteral("人員代號錯誤!")});
     QCOMPARE(w.Edit1->text(), QString());
     QCOMPARE(w.Edit5->text(), QString());
     QCOMPARE(w.Edit6->text(), QString());
@@ -149,7 +149,7 @@ void TestCommands::addAndDuplicate()
     {
         Answers answers({QStringLiteral("Y")});
         click(w.SpeedButton3);
-        QCOMPARE(answers.texts(), QStringList{QStringLiteral("確定要新增資料?")});
+        QCOMPARE(answers.texts(), QStringList {QStringLiteral("確定要新增資料?")});
     }
     QCOMPARE(count(f, "EMPLOYEE_ID = 'E2'"), std::string("1"));
     // 2026/12/07 is a Monday: its two Big5 bytes went in.
@@ -157,7 +157,7 @@ void TestCommands::addAndDuplicate()
     {
         Answers answers({QStringLiteral("Enter")});
         click(w.SpeedButton3);
-        QCOMPARE(answers.texts(), QStringList{QStringLiteral("修改功能無效..!")});
+        QCOMPARE(answers.texts(), QStringList {QStringLiteral("修改功能無效..!")});
     }
     QCOMPARE(count(f, "EMPLOYEE_ID = 'E2'"), std::string("1"));
     QVERIFY(f.errors().isEmpty());
@@ -172,10 +172,27 @@ void TestCommands::refusalsInOrder_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("weekday");
     const QString d = QString::fromStdString(today);
-    QTest::newRow("empty date") << "" << "" << "" << "" << "日期格式錯誤..!" << "";
-    QTest::newRow("empty code") << d << "" << "" << "" << "人員代號不可空白..!" << "一";
-    QTest::newRow("short time in") << d << "E2" << "8:00" << "17:00:00" << "日期格式錯誤..!" << "一";
-    QTest::newRow("short time out") << d << "E2" << "08:00:00" << "" << "日期格式錯誤..!" << "一";
+    QTest::newRow("empty date") << ""
+                                << ""
+                                << ""
+                                << ""
+                                << "日期格式錯誤..!"
+                                << "";
+    QTest::newRow("empty code") << d << ""
+                                << ""
+                                << ""
+                                << "人員代號不可空白..!"
+                                << "一";
+    QTest::newRow("short time in") << d << "E2"
+                                   << "8:00"
+                                   << "17:00:00"
+                                   << "日期格式錯誤..!"
+                                   << "一";
+    QTest::newRow("short time out") << d << "E2"
+                                    << "08:00:00"
+                                    << ""
+                                    << "日期格式錯誤..!"
+                                    << "一";
 }
 
 void TestCommands::refusalsInOrder()
@@ -194,7 +211,7 @@ void TestCommands::refusalsInOrder()
         w.Edit7->clear();
         Answers answers({QStringLiteral("Escape")});
         click(button);
-        QCOMPARE(answers.texts(), QStringList{message});
+        QCOMPARE(answers.texts(), QStringList {message});
         QCOMPARE(w.Edit7->text(), button == w.SpeedButton4 ? QString() : weekday);
     }
     QCOMPARE(count(f), std::string("1"));
@@ -223,7 +240,7 @@ void TestCommands::innerBlankRefusedWhenWritten()
         w.Edit7->clear();
         Answers answers({QStringLiteral("Escape")});
         click(button);
-        QCOMPARE(answers.texts(), QStringList{QStringLiteral("日期格式錯誤..!")});
+        QCOMPARE(answers.texts(), QStringList {QStringLiteral("日期格式錯誤..!")});
         QCOMPARE(w.Edit7->text(), QString()); // refused before the weekday is written
     }
     w.MaskEdit1->assignText(QString::fromStdString(today));
@@ -232,7 +249,7 @@ void TestCommands::innerBlankRefusedWhenWritten()
     for (SpeedButton* button : {w.SpeedButton3, w.SpeedButton1}) {
         Answers answers({QStringLiteral("Escape")});
         click(button);
-        QCOMPARE(answers.texts(), QStringList{QStringLiteral("日期格式錯誤..!")});
+        QCOMPARE(answers.texts(), QStringList {QStringLiteral("日期格式錯誤..!")});
     }
     QCOMPARE(count(f), std::string("2"));
     // Delete reaches the stored record with the blank inside its date.
@@ -273,7 +290,7 @@ void TestCommands::modifyReplacesOrAdds()
     {
         Answers answers({QStringLiteral("Y")});
         click(w.SpeedButton1);
-        QCOMPARE(answers.texts(), QStringList{QStringLiteral("是否要修改原資料?")});
+        QCOMPARE(answers.texts(), QStringList {QStringLiteral("是否要修改原資料?")});
     }
     QCOMPARE(count(f), std::string("1"));
     QCOMPARE(f.db().scalar("SELECT EMPLOYEE_NAME || '/' || CARD_ID FROM POS_DAY"), std::optional<std::string>("Amy Lee/C9"));
@@ -309,7 +326,7 @@ void TestCommands::deleteRemovesAllAndClears()
     {
         Answers answers({QStringLiteral("Y"), QStringLiteral("N")});
         click(w.SpeedButton4);
-        QCOMPARE(answers.texts(), (QStringList{QStringLiteral("確定要刪除資料?"), QStringLiteral("要清畫面嗎?")}));
+        QCOMPARE(answers.texts(), (QStringList {QStringLiteral("確定要刪除資料?"), QStringLiteral("要清畫面嗎?")}));
     }
     QCOMPARE(count(f), std::string("0"));
     QCOMPARE(w.Edit1->text(), QStringLiteral("E1"));

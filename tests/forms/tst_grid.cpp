@@ -1,25 +1,25 @@
 // The day grid in the real window: the view command, row-to-field copy, removal through
 // the grid's menu and edits made in the grid, against an embedded database.
 #define QTEST_QPA_MOUSE_HANDLING
-#include "widgets/DataGrid.h"
-#include "widgets/LineEdit.h"
-#include "widgets/ErrorDisplay.h"
-#include "widgets/MaskedEdit.h"
 #include "tests/support/DialogAnswers.h"
 #include "tests/support/GridActions.h"
 #include "tests/support/ModalDriver.h"
-#include "widgets/SpeedButton.h"
 #include "tests/support/WindowFixture.h"
+#include "widgets/DataGrid.h"
+#include "widgets/ErrorDisplay.h"
+#include "widgets/LineEdit.h"
+#include "widgets/MaskedEdit.h"
+#include "widgets/SpeedButton.h"
 
 #include <QHeaderView>
 #include <QMenu>
 #include <QTest>
 
 using namespace kordane;
-using kordane::test::WindowFixture;
-using kordane::test::whenModal;
-using kordane::test::removeRow;
 using kordane::test::clickCell;
+using kordane::test::removeRow;
+using kordane::test::whenModal;
+using kordane::test::WindowFixture;
 
 namespace {
 
@@ -135,7 +135,7 @@ void TestGrid::clickOnClosedGridReports()
     QVERIFY(f.errors().isEmpty());
     guarded([&] { w.DBGrid1CellClick(0); });
     QCOMPARE(w.Edit7->text(), QStringLiteral("一"));
-    QCOMPARE(f.errors(), QStringList{QStringLiteral("ClientDataSet1: Field 'BILL_WEEK' not found.")});
+    QCOMPARE(f.errors(), QStringList {QStringLiteral("ClientDataSet1: Field 'BILL_WEEK' not found.")});
 }
 
 void TestGrid::removalThroughMenu()
@@ -211,7 +211,6 @@ void TestGrid::maskErrorStopsGridPress()
     QCOMPARE(QApplication::focusWidget(), w.MaskEdit1);
 }
 
-
 // Leaving Edit1 by a press in the grid looks the code up, which replaces the rows under
 // the pointer: that press neither copies, nor moves, nor opens the menu. The next one does.
 void TestGrid::pressThatReloadsDoesNothing()
@@ -247,7 +246,7 @@ void TestGrid::pressThatReloadsDoesNothing()
     typeCode("ZZ");
     kordane::test::DialogAnswers answers({QStringLiteral("Return")});
     QTest::mouseClick(w.DBGrid1->viewport(), Qt::LeftButton, {}, kordane::test::cellCentre(w, 0, 2));
-    QCOMPARE(answers.texts(), QStringList{QStringLiteral("人員代號錯誤!")});
+    QCOMPARE(answers.texts(), QStringList {QStringLiteral("人員代號錯誤!")});
     QCOMPARE(w.MaskEdit1->fieldText(), QString::fromStdString(day));
     QVERIFY(f.errors().isEmpty());
 
@@ -290,7 +289,7 @@ void TestGrid::storedBytesComeBack()
         clickCell(w, row, 2);
         kordane::test::DialogAnswers answers({QStringLiteral("Y")});
         QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
-        QCOMPARE(answers.texts(), QStringList{QStringLiteral("是否要修改原資料?")});
+        QCOMPARE(answers.texts(), QStringList {QStringLiteral("是否要修改原資料?")});
         f.reactivate();
     }
     QVERIFY(stored() == before);
@@ -326,7 +325,7 @@ void TestGrid::failedRemovalIsSaid()
     QCOMPARE(w.ClientDataSet1.cellText(2, 5), QStringLiteral("Zed"));
 
     removeRow(w, 0, QStringLiteral("Y"));
-    QCOMPARE(f.errors(), QStringList{QStringLiteral("Update affected more than 1 record.")});
+    QCOMPARE(f.errors(), QStringList {QStringLiteral("Update affected more than 1 record.")});
     QCOMPARE(w.ClientDataSet1.recordCount(), 4);
     QCOMPARE(w.DBGrid1->model()->rowCount(), 4);
     QCOMPARE(w.ClientDataSet1.currentRow(), 0);

@@ -1,10 +1,10 @@
 // The real window: layout, focus movement and start-up, against an embedded database.
+#include "tests/support/ModalDriver.h"
+#include "tests/support/WindowFixture.h"
 #include "widgets/DataGrid.h"
 #include "widgets/LineEdit.h"
 #include "widgets/MaskedEdit.h"
-#include "tests/support/ModalDriver.h"
 #include "widgets/SpeedButton.h"
-#include "tests/support/WindowFixture.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -49,10 +49,17 @@ void TestWindow::layout()
         QRect geometry;
     };
     const Placed placed[] = {
-        {w.MaskEdit1, {88, 20, 88, 23}},  {w.Edit7, {181, 20, 29, 23}},     {w.SpeedButton2, {431, 9, 73, 41}},
-        {w.Edit1, {88, 52, 88, 23}},      {w.Edit5, {181, 52, 105, 23}},    {w.Edit6, {287, 52, 177, 23}},
-        {w.MaskEdit2, {88, 82, 88, 23}},  {w.MaskEdit3, {88, 114, 88, 23}}, {w.SpeedButton1, {224, 97, 73, 41}},
-        {w.SpeedButton3, {309, 97, 73, 41}}, {w.SpeedButton4, {392, 97, 73, 41}},
+        {w.MaskEdit1, {88, 20, 88, 23}},
+        {w.Edit7, {181, 20, 29, 23}},
+        {w.SpeedButton2, {431, 9, 73, 41}},
+        {w.Edit1, {88, 52, 88, 23}},
+        {w.Edit5, {181, 52, 105, 23}},
+        {w.Edit6, {287, 52, 177, 23}},
+        {w.MaskEdit2, {88, 82, 88, 23}},
+        {w.MaskEdit3, {88, 114, 88, 23}},
+        {w.SpeedButton1, {224, 97, 73, 41}},
+        {w.SpeedButton3, {309, 97, 73, 41}},
+        {w.SpeedButton4, {392, 97, 73, 41}},
     };
     for (const Placed& p : placed) {
         QCOMPARE(p.widget->parentWidget(), w.Panel2);

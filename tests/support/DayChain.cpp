@@ -4,7 +4,9 @@
 
 namespace kordane::test {
 
-DayChain::DayChain(std::unique_ptr<SqlConnection> owner) : connectionOwner(std::move(owner)), connection(*connectionOwner)
+DayChain::DayChain(std::unique_ptr<SqlConnection> owner)
+    : connectionOwner(std::move(owner))
+    , connection(*connectionOwner)
 {
     components.add(provider);
     dataSet.setProviderName(QStringLiteral("DataSetProvider1"));

@@ -21,10 +21,10 @@ struct DayChain {
 
     std::unique_ptr<SqlConnection> connectionOwner;
     SqlConnection& connection;
-    SqlDataSet source{QStringLiteral("SQLDataSet1"), connection};
-    DataSetProvider provider{QStringLiteral("DataSetProvider1"), source};
+    SqlDataSet source {QStringLiteral("SQLDataSet1"), connection};
+    DataSetProvider provider {QStringLiteral("DataSetProvider1"), source};
     ComponentList components;
-    ClientDataSet dataSet{QStringLiteral("ClientDataSet1"), components};
+    ClientDataSet dataSet {QStringLiteral("ClientDataSet1"), components};
     int afterOpenRuns = 0;
 };
 

@@ -33,7 +33,8 @@ void arm(const std::weak_ptr<DialogAnswers::State>& weak)
 
 } // namespace
 
-DialogAnswers::DialogAnswers(QStringList keys) : state_(std::make_shared<State>(State{std::move(keys), {}}))
+DialogAnswers::DialogAnswers(QStringList keys)
+    : state_(std::make_shared<State>(State {std::move(keys), {}}))
 {
     arm(state_);
 }

@@ -1,8 +1,8 @@
 #define QTEST_QPA_MOUSE_HANDLING
 #include "tests/support/GridActions.h"
 
-#include "widgets/DataGrid.h"
 #include "tests/support/ModalDriver.h"
+#include "widgets/DataGrid.h"
 
 #include <QApplication>
 #include <QMenu>

@@ -18,7 +18,9 @@ namespace {
 class ModalWatch : public QObject {
 public:
     ModalWatch(std::function<void(QWidget*)> act, int timeoutMs)
-        : QObject(QCoreApplication::instance()), act_(std::move(act)), timeoutMs_(timeoutMs)
+        : QObject(QCoreApplication::instance())
+        , act_(std::move(act))
+        , timeoutMs_(timeoutMs)
     {
         qApp->installEventFilter(this);
         QTimer::singleShot(timeoutMs, this, [this] { deleteLater(); });

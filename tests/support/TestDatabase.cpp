@@ -26,8 +26,7 @@ const std::vector<std::string> schema = {
 // A new file under `serverDir`/data, where the server may write, as "server:path".
 QString newDatabaseOn(const QString& server, const QString& serverDir)
 {
-    return server + u':' + serverDir + QStringLiteral("/data/") + QUuid::createUuid().toString(QUuid::WithoutBraces) +
-           QStringLiteral(".fdb");
+    return server + u':' + serverDir + QStringLiteral("/data/") + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".fdb");
 }
 
 } // namespace

@@ -9,8 +9,8 @@
 // Tables (all text, CHARACTER SET NONE, so they hold the client's bytes):
 //   POS_DAY(EMPLOYEE_ID, INI_DATE, TIME_IN, TIME_OUT, BILL_WEEK, EMPLOYEE_NAME, CARD_ID)
 //   EMPLOYEE(EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID)
-#include "tools/rawfb/RawFirebird.h"
 #include "data/sql/SqlConnection.h"
+#include "tools/rawfb/RawFirebird.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,7 +22,8 @@ namespace kordane::test {
 
 class TestDatabase {
 public:
-    enum class Where { Embedded, Server };
+    enum class Where { Embedded,
+                       Server };
 
     // Server: on the private test server (KORDANE_TEST_SERVER, KORDANE_TEST_PASSWORD,
     // files under KORDANE_TEST_SERVER_DIR). Throws std::runtime_error when it cannot be made.

@@ -20,7 +20,8 @@ void pointSettingsAt(const QString& settingsDir, const QString& connectionsFile,
     settings.sync();
 }
 
-WindowFixture::WindowFixture(TestDatabase::Where where) : db_(std::make_unique<TestDatabase>(where))
+WindowFixture::WindowFixture(TestDatabase::Where where)
+    : db_(std::make_unique<TestDatabase>(where))
 {
     pointSettingsAt(settingsDir_.path(), db_->connectionsFile(), db_->driversFile());
     ErrorDisplay::setPresenter([this](const QString&, const QString& text) { errors_ << text; });

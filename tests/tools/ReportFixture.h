@@ -32,7 +32,7 @@ inline const RowText reportRows[] = {
     {"2024/03/04", "A001", "08:00:00", "17:00:00", "一", "陳志明", "C001"}, // 9:00
     {"2024/03/05", "A001", "08:00:00", "12:00:00", "二", "陳志明", "C001"}, // 4:00
     {"2024/03/05", "A001", "13:00:00", "17:30:00", "二", "陳志明", "C001"}, // 4:30
-    {"2024/03/04", "A002", "09:00:00", "", "一", "林美玲", "C002"},         // open
+    {"2024/03/04", "A002", "09:00:00", "", "一", "林美玲", "C002"}, // open
     {"2024/03/05", "A002", "22:00:00", "06:00:00", "二", "林美玲", "C002"}, // 8:00, ends the next day
     {"2024/03/06", "A002", "08:00:00", "12:00:00", "三", "林美玲", "C002"}, // 4:00, overlaps
     {"2024/03/06", "A002", "11:00:00", "15:00:00", "三", "林美玲", "C002"}, // 4:00, overlaps
@@ -40,12 +40,12 @@ inline const RowText reportRows[] = {
     {"2024/03/07", "A002", "08:00:00", "17:00:00", "四", "林美玲", "C002"}, // 9:00
     {"2024/03/08", "A002", "08:00:00", "17:00:00", "一", "林美玲", "C002"}, // 9:00, a Friday
     {"2024/03/ 9", "A002", "08:00:00", "17:00:00", "六", "林美玲", "C002"}, // 9:00, a blank inside
-    {"2024/03/11", "A002", "8:00:00", "17:00:00", "一", "林美玲", "C002"},  // too short
+    {"2024/03/11", "A002", "8:00:00", "17:00:00", "一", "林美玲", "C002"}, // too short
     {"2024/03/12", "A002", "08:00:00", "25:00:00", "二", "林美玲", "C002"}, // no such time
     {"2024/03/13", "A002", "08:00:00", "  :  :  ", "三", "林美玲", "C002"}, // open, the mask's blanks
-    {"2024/03/04", "A003", "08:00:00", "17:00:00", "一", "張家", "C003"},   // 9:00, name differs
+    {"2024/03/04", "A003", "08:00:00", "17:00:00", "一", "張家", "C003"}, // 9:00, name differs
     {"2024/03/05", "A003", "08:00:00", "17:00:00", "二", "張家豪", "C999"}, // 9:00, card differs
-    {"2024/03/04", "Z999", "08:00:00", "17:00:00", "二", "無名", "C0"},     // 9:00, unknown, a Monday
+    {"2024/03/04", "Z999", "08:00:00", "17:00:00", "二", "無名", "C0"}, // 9:00, unknown, a Monday
     {"2024/02/29", "A001", "08:00:00", "17:00:00", "四", "陳志明", "C001"},
     {"2024/02/30", "A003", "08:00:00", "17:00:00", "五", "張家豪", "C003"},
     {"abc", "A003", "08:00:00", "17:00:00", "", "張家豪", "C003"},
@@ -60,18 +60,15 @@ inline std::string big5(const char* utf8)
 
 inline void fillReportRows(RawFirebird& db)
 {
-    const char* const employees[][3] = {{"A001", "陳志明", "C001"}, {"A002", "林美玲", "C002"},
-                                        {"A003", "張家豪", "C003"}, {"A004", "王淑芬", "C004"}};
+    const char* const employees[][3] = {{"A001", "陳志明", "C001"}, {"A002", "林美玲", "C002"}, {"A003", "張家豪", "C003"}, {"A004", "王淑芬", "C004"}};
     for (const auto& e : employees)
         db.executePrepared("INSERT INTO EMPLOYEE VALUES (?, ?, ?)", {big5(e[0]), big5(e[1]), big5(e[2])});
     const std::string insert = "INSERT INTO POS_DAY (INI_DATE, EMPLOYEE_ID, TIME_IN, TIME_OUT, BILL_WEEK,"
                                " EMPLOYEE_NAME, CARD_ID) VALUES (?, ?, ?, ?, ?, ?, ?)";
     for (const RowText& r : reportRows)
-        db.executePrepared(insert, {big5(r.date), big5(r.code), big5(r.in), big5(r.out), big5(r.weekday),
-                                    big5(r.name), big5(r.card)});
+        db.executePrepared(insert, {big5(r.date), big5(r.code), big5(r.in), big5(r.out), big5(r.weekday), big5(r.name), big5(r.card)});
     // A lead byte with nothing after it.
-    db.executePrepared(insert, {std::string("2024/03/05"), std::string("A004"), std::string("08:00:00"),
-                                std::string("17:00:00"), big5("二"), std::string("\xA4"), std::string("C004")});
+    db.executePrepared(insert, {std::string("2024/03/05"), std::string("A004"), std::string("08:00:00"), std::string("17:00:00"), big5("二"), std::string("\xA4"), std::string("C004")});
 }
 
 struct ReportRun {

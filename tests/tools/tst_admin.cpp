@@ -3,8 +3,8 @@
 // the window and the tool on one database at once, also for a user outside the
 // firebird group.
 #include "data/sql/EmbeddedEngine.h"
-#include "tools/rawfb/RawFirebird.h"
 #include "tests/support/ToolRun.h"
+#include "tools/rawfb/RawFirebird.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,9 +71,7 @@ void TestAdmin::initTestCase()
 QString TestAdmin::newSite(const QString& name)
 {
     const QString site = dir_.filePath(name);
-    const auto run = runTool(QStringLiteral("kordane-admin"), {QStringLiteral("init"), QStringLiteral("--dir"), site,
-                                                               QStringLiteral("--database"), dir_.filePath(name + QStringLiteral(".FDB")),
-                                                               QStringLiteral("--no-demo-rows")});
+    const auto run = runTool(QStringLiteral("kordane-admin"), {QStringLiteral("init"), QStringLiteral("--dir"), site, QStringLiteral("--database"), dir_.filePath(name + QStringLiteral(".FDB")), QStringLiteral("--no-demo-rows")});
     if (run.exitCode != 0)
         qWarning("%s", qPrintable(run.err));
     return site;
@@ -99,7 +97,8 @@ void TestAdmin::roundTrip()
     QVERIFY(writeBytes(file, QStringLiteral("\uFEFFCARD_ID,EMPLOYEE_ID,EMPLOYEE_NAME\r\n"
                                             "0012345678,A001,陳志明\r\n"
                                             ",A002,\"林, \"\"美玲\"\"\"\r\n"
-                                            "0023456701,B101,黃雅婷\r\n").toUtf8()));
+                                            "0023456701,B101,黃雅婷\r\n")
+                                 .toUtf8()));
     auto run = admin(site, {QStringLiteral("employees"), QStringLiteral("import"), file});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QCOMPARE(run.out, QStringLiteral("added 3, changed 0, unchanged 0, refused 0\n"));
@@ -176,18 +175,18 @@ void TestAdmin::fileErrors_data()
     QTest::addColumn<QStringList>("arguments"); // %1: the test's directory
     QTest::addColumn<QString>("error");
     QTest::newRow("no connections file")
-        << QStringList{QStringLiteral("employees"), QStringLiteral("export"), QStringLiteral("--connections"), QStringLiteral("%1/none.ini")}
+        << QStringList {QStringLiteral("employees"), QStringLiteral("export"), QStringLiteral("--connections"), QStringLiteral("%1/none.ini")}
         << "kordane-admin: connections file %1/none.ini not found";
-    QTest::newRow("header") << QStringList{QStringLiteral("employees"), QStringLiteral("import"), QStringLiteral("%1/badheader.csv"),
-                                           QStringLiteral("--connections"), QStringLiteral("%1/errors/dbxconnections.ini")}
+    QTest::newRow("header") << QStringList {QStringLiteral("employees"), QStringLiteral("import"), QStringLiteral("%1/badheader.csv"),
+                                            QStringLiteral("--connections"), QStringLiteral("%1/errors/dbxconnections.ini")}
                             << "kordane-admin: %1/badheader.csv line 1: the header must name EMPLOYEE_ID, EMPLOYEE_NAME and CARD_ID, each once";
-    QTest::newRow("clerk on a file") << QStringList{QStringLiteral("clerk"), QStringLiteral("add"), QStringLiteral("mary"),
-                                                    QStringLiteral("--connections"), QStringLiteral("%1/errors/dbxconnections.ini")}
+    QTest::newRow("clerk on a file") << QStringList {QStringLiteral("clerk"), QStringLiteral("add"), QStringLiteral("mary"),
+                                                     QStringLiteral("--connections"), QStringLiteral("%1/errors/dbxconnections.ini")}
                                      << "kordane-admin: clerks' accounts are for a database on a server; %1/errors.FDB is a file, "
                                         "and the embedded engine checks no password";
-    QTest::newRow("unknown command") << QStringList{QStringLiteral("employee")}
+    QTest::newRow("unknown command") << QStringList {QStringLiteral("employee")}
                                      << "kordane-admin: unknown command employee (kordane-admin --help lists them)";
-    QTest::newRow("unknown option") << QStringList{QStringLiteral("init"), QStringLiteral("--force")}
+    QTest::newRow("unknown option") << QStringList {QStringLiteral("init"), QStringLiteral("--force")}
                                     << "kordane-admin: Unknown option 'force'. (%2/kordane-admin init --help)";
 }
 
@@ -207,16 +206,9 @@ void TestAdmin::fileErrors()
 
 void TestAdmin::helpOnEachCommand()
 {
-    const QList<QStringList> commands = {{}, {QStringLiteral("init")}, {QStringLiteral("employees")},
-                                         {QStringLiteral("employees"), QStringLiteral("import")},
-                                         {QStringLiteral("employees"), QStringLiteral("export")},
-                                         {QStringLiteral("clerk")}, {QStringLiteral("clerk"), QStringLiteral("add")},
-                                         {QStringLiteral("clerk"), QStringLiteral("remove")},
-                                         {QStringLiteral("rules")}, {QStringLiteral("rules"), QStringLiteral("install")},
-                                         {QStringLiteral("rules"), QStringLiteral("remove")},
-                                         {QStringLiteral("rules"), QStringLiteral("status")}, {QStringLiteral("audit")}};
+    const QList<QStringList> commands = {{}, {QStringLiteral("init")}, {QStringLiteral("employees")}, {QStringLiteral("employees"), QStringLiteral("import")}, {QStringLiteral("employees"), QStringLiteral("export")}, {QStringLiteral("clerk")}, {QStringLiteral("clerk"), QStringLiteral("add")}, {QStringLiteral("clerk"), QStringLiteral("remove")}, {QStringLiteral("rules")}, {QStringLiteral("rules"), QStringLiteral("install")}, {QStringLiteral("rules"), QStringLiteral("remove")}, {QStringLiteral("rules"), QStringLiteral("status")}, {QStringLiteral("audit")}};
     for (const QStringList& command : commands) {
-        const auto run = runTool(QStringLiteral("kordane-admin"), command + QStringList{QStringLiteral("--help")});
+        const auto run = runTool(QStringLiteral("kordane-admin"), command + QStringList {QStringLiteral("--help")});
         QVERIFY2(run.exitCode == 0 && run.out.startsWith(QStringLiteral("Usage: ")), qPrintable(command.join(u' ')));
         QVERIFY2(run.out.contains(command.join(u' ')), qPrintable(run.out));
     }
@@ -234,7 +226,7 @@ void TestAdmin::rulesOnAnExistingSite()
     db.execute({"INSERT INTO POS_DAY VALUES ('A001', '2026/12/07', '08:00:00', '17:00:00', '\xA4\x40', 'Amy', 'C1')",
                 "INSERT INTO POS_DAY VALUES ('A002', '2026/12/07', '08:00:00', '17:00:00', '\xA4\x47', 'Bob', 'C2')",
                 "INSERT INTO POS_DAY VALUES ('A003', '2026/2/7', '8:00', '', '', 'Cy', 'C3')"});
-    const auto rules = [&](const QStringList& arguments) { return admin(site, QStringList{QStringLiteral("rules")} + arguments); };
+    const auto rules = [&](const QStringList& arguments) { return admin(site, QStringList {QStringLiteral("rules")} + arguments); };
     const QString listing = QStringLiteral(
         "Stored records that break the rules:\n"
         "EMPLOYEE_ID  INI_DATE    TIME_IN   TIME_OUT  BILL_WEEK  BREAKS\n"
@@ -284,9 +276,7 @@ void TestAdmin::rulesOnAnExistingSite()
 void TestAdmin::auditListing()
 {
     const QString site = dir_.filePath(QStringLiteral("audited"));
-    auto run = runTool(QStringLiteral("kordane-admin"), {QStringLiteral("init"), QStringLiteral("--dir"), site, QStringLiteral("--database"),
-                                                         dir_.filePath(QStringLiteral("audited.FDB")), QStringLiteral("--no-demo-rows"),
-                                                         QStringLiteral("--rules")});
+    auto run = runTool(QStringLiteral("kordane-admin"), {QStringLiteral("init"), QStringLiteral("--dir"), site, QStringLiteral("--database"), dir_.filePath(QStringLiteral("audited.FDB")), QStringLiteral("--no-demo-rows"), QStringLiteral("--rules")});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     RawFirebird db(dir_.filePath(QStringLiteral("audited.FDB")).toStdString(), "SYSDBA", "x");
     db.execute({"INSERT INTO POS_DAY VALUES ('A001', '2026/12/07', '08:00:00', '', '\xA4\x40', NULL, 'C1')",
@@ -294,7 +284,7 @@ void TestAdmin::auditListing()
                 "UPDATE POS_DAY SET TIME_OUT = '17:00:00', EMPLOYEE_NAME = '" + cp950(QStringLiteral("陳志明")).toStdString() + "' WHERE EMPLOYEE_ID = 'A001'",
                 "DELETE FROM POS_DAY WHERE EMPLOYEE_ID = 'A002'"});
     const auto audit = [&](const QStringList& arguments) {
-        return admin(site, QStringList{QStringLiteral("audit")} + arguments);
+        return admin(site, QStringList {QStringLiteral("audit")} + arguments);
     };
     run = audit({});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
@@ -305,7 +295,7 @@ void TestAdmin::auditListing()
     QStringList actions;
     for (int i = 3; i < 7; ++i)
         actions << lines.value(i).mid(lines.value(1).indexOf(QStringLiteral(" ACTION")) + 1, 6);
-    QVERIFY2(actions == (QStringList{QStringLiteral("INSERT"), QStringLiteral("INSERT"), QStringLiteral("UPDATE"), QStringLiteral("DELETE")}), qPrintable(run.out));
+    QVERIFY2(actions == (QStringList {QStringLiteral("INSERT"), QStringLiteral("INSERT"), QStringLiteral("UPDATE"), QStringLiteral("DELETE")}), qPrintable(run.out));
     QVERIFY2(lines.value(5).contains(QStringLiteral("UPDATE  A001         2026/12/07  08:00:00  → 17:00:00  一         → 陳志明")), qPrintable(run.out));
     QVERIFY2(lines.value(6).contains(QStringLiteral("DELETE  A002         2026/12/08  09:00:00  18:00:00")), qPrintable(run.out));
 
@@ -337,7 +327,8 @@ void TestAdmin::twoProgramsOneDatabase()
     QDir(home.path()).mkpath(QStringLiteral(".config/Kordane"));
     QVERIFY(writeBytes(home.filePath(QStringLiteral(".config/Kordane/dbExpress.conf")),
                        QStringLiteral("[General]\nConnection Registry File=%1/dbxconnections.ini\nDriver Registry File=%1/dbxdrivers.ini\n")
-                           .arg(site).toUtf8()));
+                           .arg(site)
+                           .toUtf8()));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home.path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
@@ -378,16 +369,17 @@ void TestAdmin::deskWithoutRoot()
     // Neither root nor in the firebird group; the program's directory must be reachable.
     const QString bin = QCoreApplication::applicationDirPath();
     const QString script = QStringLiteral(
-        "set -e; cd; export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$HOME/.config XDG_CACHE_HOME=$HOME/.cache\n"
-        "%1/kordane-admin init --dir site --database $HOME/site/KORDANE.FDB\n"
-        "mkdir -p .config/Kordane\n"
-        "printf '[General]\\nConnection Registry File=%s\\nDriver Registry File=%s\\n' $HOME/site/dbxconnections.ini "
-        "$HOME/site/dbxdrivers.ini > .config/Kordane/dbExpress.conf\n"
-        "%1/Kordane & pid=$!; trap 'kill $pid 2>/dev/null' EXIT\n"
-        "for i in $(seq 100); do ls -l /proc/$pid/fd 2>/dev/null | grep -q KORDANE.FDB && break; sleep 0.1; done\n"
-        "ls -l /proc/$pid/fd | grep -q KORDANE.FDB || { echo 'the window did not attach'; exit 1; }\n"
-        "%1/kordane-admin employees export | head -2\n"
-        "kill $pid; wait $pid; trap - EXIT\n").arg(bin);
+                               "set -e; cd; export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$HOME/.config XDG_CACHE_HOME=$HOME/.cache\n"
+                               "%1/kordane-admin init --dir site --database $HOME/site/KORDANE.FDB\n"
+                               "mkdir -p .config/Kordane\n"
+                               "printf '[General]\\nConnection Registry File=%s\\nDriver Registry File=%s\\n' $HOME/site/dbxconnections.ini "
+                               "$HOME/site/dbxdrivers.ini > .config/Kordane/dbExpress.conf\n"
+                               "%1/Kordane & pid=$!; trap 'kill $pid 2>/dev/null' EXIT\n"
+                               "for i in $(seq 100); do ls -l /proc/$pid/fd 2>/dev/null | grep -q KORDANE.FDB && break; sleep 0.1; done\n"
+                               "ls -l /proc/$pid/fd | grep -q KORDANE.FDB || { echo 'the window did not attach'; exit 1; }\n"
+                               "%1/kordane-admin employees export | head -2\n"
+                               "kill $pid; wait $pid; trap - EXIT\n")
+                               .arg(bin);
     QProcess desk;
     desk.setProcessChannelMode(QProcess::MergedChannels);
     desk.start(QStringLiteral("runuser"), {QStringLiteral("-u"), user, QStringLiteral("--"), QStringLiteral("bash"), QStringLiteral("-c"), script});

@@ -2,8 +2,8 @@
 // trouble, read back in each form and compared with the figures worked out by hand.
 #include "tests/tools/ReportFixture.h"
 
-#include "tests/support/ToolRun.h"
 #include "data/sql/TransactionScope.h"
+#include "tests/support/ToolRun.h"
 #include "tests/support/WindowFixture.h"
 
 #include <QProcess>
@@ -70,8 +70,7 @@ QString tool(const QString& program, const QStringList& arguments)
 // The text of pages of a PDF, each run of blanks as one.
 QString pdfText(const QString& file, int first, int last)
 {
-    return tool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(first),
-                                              QStringLiteral("-l"), QString::number(last), file, QStringLiteral("-")})
+    return tool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(first), QStringLiteral("-l"), QString::number(last), file, QStringLiteral("-")})
         .simplified();
 }
 
@@ -126,24 +125,21 @@ void TestReport::monthTable()
                  && err.front().contains(QStringLiteral("EMPLOYEE_NAME")) && err.front().contains(QStringLiteral("code page 950")),
              qPrintable(err.front()));
 
-    const ReportRun one = runReport(*db_, {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--employee"),
-                                           QStringLiteral("A002")});
+    const ReportRun one = runReport(*db_, {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--employee"), QStringLiteral("A002")});
     QCOMPARE(one.exitCode, 0);
     const QStringList oneLines = nonEmptyLines(QString::fromUtf8(one.out));
     QCOMPARE(oneLines.size(), 1 + 2 + 1 + 1);
     QCOMPARE(oneLines[3].split(u' ', Qt::SkipEmptyParts), marchSummary()[1]);
 
     // A quote in the code stays inside its literal.
-    const ReportRun quote = runReport(*db_, {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--employee"),
-                                             QStringLiteral("A0' OR ''='")});
+    const ReportRun quote = runReport(*db_, {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--employee"), QStringLiteral("A0' OR ''='")});
     QCOMPARE(quote.exitCode, 0);
     QCOMPARE(nonEmptyLines(QString::fromUtf8(quote.out)).size(), 1 + 2 + 1);
 }
 
 void TestReport::monthCsv()
 {
-    const ReportRun run = runReport(*db_, {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--csv"),
-                                           QStringLiteral("--bom")});
+    const ReportRun run = runReport(*db_, {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--csv"), QStringLiteral("--bom")});
     QCOMPARE(run.exitCode, 3);
     QVERIFY(run.out.startsWith("\xEF\xBB\xBF"));
     const QList<QStringList> rows = parseCsv(QString::fromUtf8(run.out.mid(3)));
@@ -178,8 +174,7 @@ void TestReport::day()
 
 void TestReport::anomalies()
 {
-    const ReportRun run = runReport(*db_, {QStringLiteral("anomalies"), QStringLiteral("--from"), QStringLiteral("2024/02/01"),
-                                           QStringLiteral("--to"), QStringLiteral("2024/03/31"), QStringLiteral("--csv")});
+    const ReportRun run = runReport(*db_, {QStringLiteral("anomalies"), QStringLiteral("--from"), QStringLiteral("2024/02/01"), QStringLiteral("--to"), QStringLiteral("2024/03/31"), QStringLiteral("--csv")});
     QCOMPARE(run.exitCode, 3);
     QList<QStringList> rows = parseCsv(QString::fromUtf8(run.out));
     QCOMPARE(rows.takeFirst(), QStringList({QStringLiteral("日期"), QStringLiteral("星期"), QStringLiteral("員工代號"), QStringLiteral("姓名"), QStringLiteral("上班"), QStringLiteral("下班"), QStringLiteral("原因")}));
@@ -210,11 +205,10 @@ void TestReport::anomalies()
     };
     QList<QStringList> got;
     for (const QStringList& r : rows)
-        got << QStringList{r[0], r[2], r[4], r[5], r[6]};
+        got << QStringList {r[0], r[2], r[4], r[5], r[6]};
     QCOMPARE(got, expected);
 
-    const ReportRun table = runReport(*db_, {QStringLiteral("anomalies"), QStringLiteral("--from"), QStringLiteral("2024/02/01"),
-                                             QStringLiteral("--to"), QStringLiteral("2024/03/31")});
+    const ReportRun table = runReport(*db_, {QStringLiteral("anomalies"), QStringLiteral("--from"), QStringLiteral("2024/02/01"), QStringLiteral("--to"), QStringLiteral("2024/03/31")});
     const QStringList lines = nonEmptyLines(QString::fromUtf8(table.out));
     QCOMPARE(lines[lines.size() - 2], QStringLiteral("需要查看 16 筆紀錄　原因 17 項　查過 20 筆"));
 }
@@ -252,15 +246,15 @@ void TestReport::errors_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("says");
-    QTest::newRow("no such date") << QStringList{QStringLiteral("day"), QStringLiteral("2024/02/30")} << 2 << QStringLiteral("'2024/02/30' is not a date");
-    QTest::newRow("date with a blank") << QStringList{QStringLiteral("day"), QStringLiteral("2024/03/ 5")} << 2 << QStringLiteral("is not a date");
-    QTest::newRow("month") << QStringList{QStringLiteral("month"), QStringLiteral("2024/13")} << 2 << QStringLiteral("'2024/13' is not a month");
-    QTest::newRow("to before from") << QStringList{QStringLiteral("anomalies"), QStringLiteral("--from"), QStringLiteral("2024/03/02"), QStringLiteral("--to"), QStringLiteral("2024/03/01")} << 2 << QStringLiteral("before");
-    QTest::newRow("two forms") << QStringList{QStringLiteral("day"), QStringLiteral("2024/03/01"), QStringLiteral("--csv"), QStringLiteral("--pdf"), QStringLiteral("x.pdf")} << 2 << QStringLiteral("exclude");
-    QTest::newRow("unknown report") << QStringList{QStringLiteral("week")} << 2 << QStringLiteral("unknown report");
-    QTest::newRow("no database") << QStringList{QStringLiteral("day"), QStringLiteral("2024/03/01"), QStringLiteral("--connections"), QStringLiteral("/nonexistent/dbxconnections.ini")}
+    QTest::newRow("no such date") << QStringList {QStringLiteral("day"), QStringLiteral("2024/02/30")} << 2 << QStringLiteral("'2024/02/30' is not a date");
+    QTest::newRow("date with a blank") << QStringList {QStringLiteral("day"), QStringLiteral("2024/03/ 5")} << 2 << QStringLiteral("is not a date");
+    QTest::newRow("month") << QStringList {QStringLiteral("month"), QStringLiteral("2024/13")} << 2 << QStringLiteral("'2024/13' is not a month");
+    QTest::newRow("to before from") << QStringList {QStringLiteral("anomalies"), QStringLiteral("--from"), QStringLiteral("2024/03/02"), QStringLiteral("--to"), QStringLiteral("2024/03/01")} << 2 << QStringLiteral("before");
+    QTest::newRow("two forms") << QStringList {QStringLiteral("day"), QStringLiteral("2024/03/01"), QStringLiteral("--csv"), QStringLiteral("--pdf"), QStringLiteral("x.pdf")} << 2 << QStringLiteral("exclude");
+    QTest::newRow("unknown report") << QStringList {QStringLiteral("week")} << 2 << QStringLiteral("unknown report");
+    QTest::newRow("no database") << QStringList {QStringLiteral("day"), QStringLiteral("2024/03/01"), QStringLiteral("--connections"), QStringLiteral("/nonexistent/dbxconnections.ini")}
                                  << 1 << "not found";
-    QTest::newRow("unwritable pdf") << QStringList{QStringLiteral("day"), QStringLiteral("2024/03/01"), QStringLiteral("--pdf"), QStringLiteral("/nonexistent/x.pdf")} << 1 << QStringLiteral("cannot write");
+    QTest::newRow("unwritable pdf") << QStringList {QStringLiteral("day"), QStringLiteral("2024/03/01"), QStringLiteral("--pdf"), QStringLiteral("/nonexistent/x.pdf")} << 1 << QStringLiteral("cannot write");
 }
 
 void TestReport::errors()
@@ -280,8 +274,7 @@ void TestReport::errors()
         QTemporaryDir dir;
         const QString connections = dir.filePath(QStringLiteral("dbxconnections.ini"));
         writeTextFile(connections, TestDatabase::connectionsTextFor(dir.filePath(QStringLiteral("none.fdb")), QStringLiteral("x")));
-        const ReportRun missing = runReport(*db_, {QStringLiteral("day"), QStringLiteral("2024/03/01"),
-                                                   QStringLiteral("--connections"), connections});
+        const ReportRun missing = runReport(*db_, {QStringLiteral("day"), QStringLiteral("2024/03/01"), QStringLiteral("--connections"), connections});
         QCOMPARE(missing.exitCode, 1);
         QCOMPARE(missing.err.count(u'\n'), 1);
         QVERIFY2(missing.err.contains(QStringLiteral("none.fdb")), qPrintable(missing.err));
@@ -293,7 +286,7 @@ void TestReport::changesRefused()
     // The transaction the reports read in: the server itself refuses a change.
     auto connection = db_->connection();
     {
-        const TransactionScope view(*connection, TransactionScope::ReadOnly{});
+        const TransactionScope view(*connection, TransactionScope::ReadOnly {});
         try {
             connection->execute(QStringLiteral("DELETE FROM POS_DAY"), {});
             QFAIL("a change went through");

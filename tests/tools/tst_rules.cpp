@@ -4,12 +4,12 @@
 // window makes leaves its audit entry.
 #define QTEST_QPA_MOUSE_HANDLING
 #include "tests/support/DialogAnswers.h"
-#include "widgets/LineEdit.h"
 #include "tests/support/GridActions.h"
-#include "widgets/MaskedEdit.h"
-#include "tools/admin/Rules.h"
-#include "widgets/SpeedButton.h"
 #include "tests/support/WindowFixture.h"
+#include "tools/admin/Rules.h"
+#include "widgets/LineEdit.h"
+#include "widgets/MaskedEdit.h"
+#include "widgets/SpeedButton.h"
 
 #include <QTest>
 
@@ -170,17 +170,16 @@ void TestRules::oldRecordsStillStart()
     });
     const auto found = admin::ruleBreaches(f.db().raw(), TextCodec(QString()));
     QCOMPARE(found.size(), std::size_t(2));
-    QCOMPARE(found[0].columns, (QStringList{QStringLiteral("TIME_IN"), QStringLiteral("BILL_WEEK")}));
+    QCOMPARE(found[0].columns, (QStringList {QStringLiteral("TIME_IN"), QStringLiteral("BILL_WEEK")}));
     QCOMPARE(found[1].record.value(1), QStringLiteral("9999/99/99"));
-    QCOMPARE(found[1].columns, (QStringList{QStringLiteral("INI_DATE")}));
+    QCOMPARE(found[1].columns, (QStringList {QStringLiteral("INI_DATE")}));
     withRules(f);
     // The backfill names both, and is audited as any update.
     TFormKordane& w = f.shownWindow();
     QVERIFY2(f.errors().isEmpty(), qPrintable(f.errors().join(u'\n')));
     QCOMPARE(w.MaskEdit1->fieldText(), QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")));
     QCOMPARE(count(f, "EMPLOYEE_NAME IS NULL OR EMPLOYEE_NAME = ''"), std::string("0"));
-    QCOMPARE(audit(f), (QStringList{QStringLiteral("UPDATE E1 %1 25:00:00  - E1 %1 25:00:00  Amy").arg(QString::fromStdString(recent)),
-                                    QStringLiteral("UPDATE E2 9999/99/99 08:00:00 17:00:00  E2 9999/99/99 08:00:00 17:00:00 Bob")}));
+    QCOMPARE(audit(f), (QStringList {QStringLiteral("UPDATE E1 %1 25:00:00  - E1 %1 25:00:00  Amy").arg(QString::fromStdString(recent)), QStringLiteral("UPDATE E2 9999/99/99 08:00:00 17:00:00  E2 9999/99/99 08:00:00 17:00:00 Bob")}));
     // Each entry of the backfill says when, who, from where and in which transaction.
     const auto about = f.db().raw().query("SELECT CHANGED_AT, USER_NAME, CLIENT_ADDRESS, TRANSACTION_ID FROM POS_DAY_AUDIT ORDER BY AUDIT_ID");
     QCOMPARE(about.size(), std::size_t(2));
@@ -209,27 +208,25 @@ void TestRules::everyWriteAudited()
         Answers answers({QStringLiteral("Y")});
         click(w.SpeedButton3); // add
     }
-    QCOMPARE(audit(f, 2), QStringList{QStringLiteral("INSERT - - - - - E2 %1 09:00:00 18:00:00 Bob").arg(d)});
+    QCOMPARE(audit(f, 2), QStringList {QStringLiteral("INSERT - - - - - E2 %1 09:00:00 18:00:00 Bob").arg(d)});
     w.Edit5->setText(QStringLiteral("Bobby"));
     {
         Answers answers({QStringLiteral("Y")});
         click(w.SpeedButton1); // modify
     }
-    QCOMPARE(audit(f, 3), (QStringList{QStringLiteral("DELETE E2 %1 09:00:00 18:00:00 Bob - - - - -").arg(d),
-                                       QStringLiteral("INSERT - - - - - E2 %1 09:00:00 18:00:00 Bobby").arg(d)}));
+    QCOMPARE(audit(f, 3), (QStringList {QStringLiteral("DELETE E2 %1 09:00:00 18:00:00 Bob - - - - -").arg(d), QStringLiteral("INSERT - - - - - E2 %1 09:00:00 18:00:00 Bobby").arg(d)}));
     {
         Answers answers({QStringLiteral("Y"), QStringLiteral("N")});
         click(w.SpeedButton4); // delete
     }
-    QCOMPARE(audit(f, 5), QStringList{QStringLiteral("DELETE E2 %1 09:00:00 18:00:00 Bobby - - - - -").arg(d)});
+    QCOMPARE(audit(f, 5), QStringList {QStringLiteral("DELETE E2 %1 09:00:00 18:00:00 Bobby - - - - -").arg(d)});
     f.db().raw().execute("INSERT INTO POS_DAY VALUES ('E2', '" + day + "', '09:00:00', '18:00:00', '', 'Bob', 'C2')");
     f.reactivate();
     click(w.SpeedButton2);
     QVERIFY(test::typeIntoCell(w, 0, 5, QStringLiteral("Zed"))); // grid edit
-    test::removeRow(w, 1, QStringLiteral("Y"));                    // grid removal
+    test::removeRow(w, 1, QStringLiteral("Y")); // grid removal
     QVERIFY2(f.errors().isEmpty(), qPrintable(f.errors().join(u'\n')));
-    QCOMPARE(audit(f, 7), (QStringList{QStringLiteral("UPDATE E1 %1 08:00:00 17:00:00 Amy E1 %1 08:00:00 17:00:00 Zed").arg(d),
-                                       QStringLiteral("DELETE E2 %1 09:00:00 18:00:00 Bob - - - - -").arg(d)}));
+    QCOMPARE(audit(f, 7), (QStringList {QStringLiteral("UPDATE E1 %1 08:00:00 17:00:00 Amy E1 %1 08:00:00 17:00:00 Zed").arg(d), QStringLiteral("DELETE E2 %1 09:00:00 18:00:00 Bob - - - - -").arg(d)}));
 
     // One transaction each for the modify and the grid's changes; who, where and when.
     const auto rows = f.db().raw().query("SELECT TRANSACTION_ID, USER_NAME, CLIENT_ADDRESS, CHANGED_AT FROM POS_DAY_AUDIT ORDER BY AUDIT_ID");
@@ -267,7 +264,7 @@ void TestRules::earlierTrailKept()
         QCOMPARE(db.query(everything), before);
     }
     db.execute("INSERT INTO POS_DAY VALUES ('E2', '" + day + "', '09:00:00', '', '', 'Bob', 'C2')");
-    QCOMPARE(audit(f, 4), QStringList{QStringLiteral("INSERT - - - - - E2 %1 09:00:00  Bob").arg(QString::fromStdString(day))});
+    QCOMPARE(audit(f, 4), QStringList {QStringLiteral("INSERT - - - - - E2 %1 09:00:00  Bob").arg(QString::fromStdString(day))});
     QCOMPARE(db.query("SELECT COUNT(DISTINCT AUDIT_ID) FROM POS_DAY_AUDIT")[0][0], std::optional<std::string>("4"));
 }
 

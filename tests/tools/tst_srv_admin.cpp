@@ -4,12 +4,12 @@
 // trail out of the clerk's reach; removed, the account and its rights are gone. Failures
 // leave nothing.
 #include "attendance/Catalogue.h"
-#include "tests/support/DayChain.h"
-#include "tools/rawfb/RawFirebird.h"
 #include "data/sql/SqlConnection.h"
 #include "data/sql/SqlStatement.h"
+#include "tests/support/DayChain.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/ToolRun.h"
+#include "tools/rawfb/RawFirebird.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,11 +1,11 @@
 // The database maker as an admin uses it: a new site's empty database on a server, with
 // the account from the client's environment variables, and a demo database on the
 // embedded engine; what it writes must let the program connect as it stands.
-#include "tools/rawfb/RawFirebird.h"
 #include "data/sql/SqlConnection.h"
 #include "data/sql/SqlStatement.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/ToolRun.h"
+#include "tools/rawfb/RawFirebird.h"
 
 #include <QFile>
 #include <QProcessEnvironment>
@@ -60,7 +60,8 @@ void TestMakeDemo::emptyDatabaseOnServer()
     env.insert(QStringLiteral("ISC_USER"), QStringLiteral("SYSDBA"));
     env.insert(QStringLiteral("ISC_PASSWORD"), password);
     const auto run = makedemo({QStringLiteral("--dir"), site.path(), QStringLiteral("--database"), database,
-                              QStringLiteral("--no-demo-rows")}, env);
+                               QStringLiteral("--no-demo-rows")},
+                              env);
     QVERIFY2(run.exitCode == 0, qPrintable(run.out));
 
     const QString connections = site.filePath(QStringLiteral("dbxconnections.ini"));

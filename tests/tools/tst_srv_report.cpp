@@ -3,9 +3,9 @@
 #include "tests/tools/ReportFixture.h"
 
 #include "forms/FrmKordane.h"
+#include "tests/support/WindowFixture.h"
 #include "widgets/MaskedEdit.h"
 #include "widgets/SpeedButton.h"
-#include "tests/support/WindowFixture.h"
 
 #include <QTest>
 

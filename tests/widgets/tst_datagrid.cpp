@@ -4,14 +4,14 @@
 #define QTEST_QPA_MOUSE_HANDLING
 #include "data/resultset/ClientDataSet.h"
 #include "data/resultset/Components.h"
-#include "widgets/DataGrid.h"
-#include "widgets/DataSetModel.h"
 #include "data/resultset/DataSetProvider.h"
 #include "data/resultset/DataSource.h"
-#include "widgets/Beep.h"
-#include "widgets/MaskedEdit.h"
 #include "data/sql/SqlStatement.h"
 #include "tests/support/TestDatabase.h"
+#include "widgets/Beep.h"
+#include "widgets/DataGrid.h"
+#include "widgets/DataSetModel.h"
+#include "widgets/MaskedEdit.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -27,7 +27,8 @@ using namespace kordane;
 namespace {
 
 struct Window : QWidget {
-    explicit Window(const test::TestDatabase& db) : connectionOwner(db.connection())
+    explicit Window(const test::TestDatabase& db)
+        : connectionOwner(db.connection())
     {
         components.add(provider);
         dataSet.setProviderName(QStringLiteral("DataSetProvider1"));
@@ -61,11 +62,11 @@ struct Window : QWidget {
     }
 
     std::unique_ptr<SqlConnection> connectionOwner;
-    SqlDataSet sql{QStringLiteral("SQLDataSet1"), *connectionOwner};
-    DataSetProvider provider{QStringLiteral("DataSetProvider1"), sql};
+    SqlDataSet sql {QStringLiteral("SQLDataSet1"), *connectionOwner};
+    DataSetProvider provider {QStringLiteral("DataSetProvider1"), sql};
     ComponentList components;
-    ClientDataSet dataSet{QStringLiteral("ClientDataSet1"), components};
-    DataSource source{QStringLiteral("DataSource1"), dataSet};
+    ClientDataSet dataSet {QStringLiteral("ClientDataSet1"), components};
+    DataSource source {QStringLiteral("DataSource1"), dataSet};
     QMenu menu;
     MaskedEdit* field;
     DataGrid* grid;

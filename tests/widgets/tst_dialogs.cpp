@@ -1,7 +1,7 @@
+#include "tests/support/ModalDriver.h"
 #include "widgets/Dialogs.h"
 #include "widgets/ErrorDisplay.h"
 #include "widgets/MessageDialog.h"
-#include "tests/support/ModalDriver.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -122,9 +122,9 @@ void TestDialogs::commandDialogs_data()
     QTest::addColumn<QStringList>("buttons");
     QTest::addColumn<int>("enterResult");
 
-    QTest::newRow("warning") << 0 << QStringLiteral("Warning") << QStringList{QStringLiteral("OK")} << -1;
-    QTest::newRow("confirmation") << 1 << QStringLiteral("Confirm") << QStringList{QStringLiteral("&Yes"), QStringLiteral("&No")} << 6;
-    QTest::newRow("grid question") << 2 << QStringLiteral("Confirm") << QStringList{QStringLiteral("OK"), QStringLiteral("Cancel")} << 1;
+    QTest::newRow("warning") << 0 << QStringLiteral("Warning") << QStringList {QStringLiteral("OK")} << -1;
+    QTest::newRow("confirmation") << 1 << QStringLiteral("Confirm") << QStringList {QStringLiteral("&Yes"), QStringLiteral("&No")} << 6;
+    QTest::newRow("grid question") << 2 << QStringLiteral("Confirm") << QStringList {QStringLiteral("OK"), QStringLiteral("Cancel")} << 1;
 }
 
 void TestDialogs::commandDialogs()
@@ -166,11 +166,11 @@ void TestDialogs::fixedOrderDefaultAndCancel_data()
 
     using M = MessageDialog;
     QTest::newRow("all four") << int(M::Cancel | M::Ok | M::No | M::Yes)
-                              << QStringList{QStringLiteral("&Yes"), QStringLiteral("&No"), QStringLiteral("OK"), QStringLiteral("Cancel")} << QStringLiteral("OK") << QStringLiteral("Cancel");
-    QTest::newRow("yes no") << int(M::No | M::Yes) << QStringList{QStringLiteral("&Yes"), QStringLiteral("&No")} << QStringLiteral("&Yes") << QStringLiteral("&No");
-    QTest::newRow("ok cancel") << int(M::Cancel | M::Ok) << QStringList{QStringLiteral("OK"), QStringLiteral("Cancel")} << QStringLiteral("OK") << QStringLiteral("Cancel");
-    QTest::newRow("ok") << int(M::Ok) << QStringList{QStringLiteral("OK")} << QStringLiteral("OK") << QStringLiteral("OK");
-    QTest::newRow("yes cancel") << int(M::Cancel | M::Yes) << QStringList{QStringLiteral("&Yes"), QStringLiteral("Cancel")} << QStringLiteral("&Yes") << QStringLiteral("Cancel");
+                              << QStringList {QStringLiteral("&Yes"), QStringLiteral("&No"), QStringLiteral("OK"), QStringLiteral("Cancel")} << QStringLiteral("OK") << QStringLiteral("Cancel");
+    QTest::newRow("yes no") << int(M::No | M::Yes) << QStringList {QStringLiteral("&Yes"), QStringLiteral("&No")} << QStringLiteral("&Yes") << QStringLiteral("&No");
+    QTest::newRow("ok cancel") << int(M::Cancel | M::Ok) << QStringList {QStringLiteral("OK"), QStringLiteral("Cancel")} << QStringLiteral("OK") << QStringLiteral("Cancel");
+    QTest::newRow("ok") << int(M::Ok) << QStringList {QStringLiteral("OK")} << QStringLiteral("OK") << QStringLiteral("OK");
+    QTest::newRow("yes cancel") << int(M::Cancel | M::Yes) << QStringList {QStringLiteral("&Yes"), QStringLiteral("Cancel")} << QStringLiteral("&Yes") << QStringLiteral("Cancel");
 }
 
 void TestDialogs::fixedOrderDefaultAndCancel()

@@ -29,19 +29,45 @@ void TestEditMask::fit_data()
     QTest::addColumn<QString>("assigned");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("field");
-    QTest::newRow("empty date") << DateMask << "" << "____/__/__" << "    /  /  ";
-    QTest::newRow("full date") << DateMask << "2026/12/07" << "2026/12/07" << "2026/12/07";
-    QTest::newRow("short runs") << DateMask << "2026/1/5" << "2026/_1/_5" << "2026/ 1/ 5";
-    QTest::newRow("no day") << DateMask << "2026/12" << "2026/12/__" << "2026/12/  ";
-    QTest::newRow("eight digits") << DateMask << "20261207" << "1207/__/__" << "1207/  /  ";
-    QTest::newRow("time behind") << DateMask << "2026/12/07 00:00:00" << "2026/12/00" << "2026/12/00";
-    QTest::newRow("letters kept") << DateMask << "ab/c/d" << "__ab/_c/_d" << "  ab/ c/ d";
-    QTest::newRow("blank char is unfilled") << DateMask << "____/__/__" << "____/__/__" << "    /  /  ";
-    QTest::newRow("empty time") << TimeMask << "" << "__:__:__" << "  :  :  ";
-    QTest::newRow("full time") << TimeMask << "08:00:00" << "08:00:00" << "08:00:00";
-    QTest::newRow("one-digit hour") << TimeMask << "8:00:00" << "_8:00:00" << " 8:00:00";
-    QTest::newRow("no seconds") << TimeMask << "08:00" << "08:00:__" << "08:00:  ";
-    QTest::newRow("date into time") << TimeMask << "2026/12/07" << "07:__:__" << "07:  :  ";
+    QTest::newRow("empty date") << DateMask << ""
+                                << "____/__/__"
+                                << "    /  /  ";
+    QTest::newRow("full date") << DateMask << "2026/12/07"
+                               << "2026/12/07"
+                               << "2026/12/07";
+    QTest::newRow("short runs") << DateMask << "2026/1/5"
+                                << "2026/_1/_5"
+                                << "2026/ 1/ 5";
+    QTest::newRow("no day") << DateMask << "2026/12"
+                            << "2026/12/__"
+                            << "2026/12/  ";
+    QTest::newRow("eight digits") << DateMask << "20261207"
+                                  << "1207/__/__"
+                                  << "1207/  /  ";
+    QTest::newRow("time behind") << DateMask << "2026/12/07 00:00:00"
+                                 << "2026/12/00"
+                                 << "2026/12/00";
+    QTest::newRow("letters kept") << DateMask << "ab/c/d"
+                                  << "__ab/_c/_d"
+                                  << "  ab/ c/ d";
+    QTest::newRow("blank char is unfilled") << DateMask << "____/__/__"
+                                            << "____/__/__"
+                                            << "    /  /  ";
+    QTest::newRow("empty time") << TimeMask << ""
+                                << "__:__:__"
+                                << "  :  :  ";
+    QTest::newRow("full time") << TimeMask << "08:00:00"
+                               << "08:00:00"
+                               << "08:00:00";
+    QTest::newRow("one-digit hour") << TimeMask << "8:00:00"
+                                    << "_8:00:00"
+                                    << " 8:00:00";
+    QTest::newRow("no seconds") << TimeMask << "08:00"
+                                << "08:00:__"
+                                << "08:00:  ";
+    QTest::newRow("date into time") << TimeMask << "2026/12/07"
+                                    << "07:__:__"
+                                    << "07:  :  ";
 }
 
 void TestEditMask::fit()
@@ -117,12 +143,18 @@ void TestEditMask::paste_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("caretAfter");
     QTest::addColumn<bool>("refused");
-    QTest::newRow("eight digits") << DateMask << "" << 0 << "20261207" << "2026/12/07" << 10 << false;
-    QTest::newRow("with separators") << DateMask << "" << 0 << "2026/12/07" << "2026/12/07" << 10 << false;
-    QTest::newRow("letter unfills") << DateMask << "2026/12/07" << 0 << "20x6" << "20_6/12/07" << 5 << true;
-    QTest::newRow("stops at end") << DateMask << "" << 8 << "123456" << "____/__/12" << 10 << false;
-    QTest::newRow("from the month") << DateMask << "2026/12/07" << 5 << "0115" << "2026/01/15" << 10 << false;
-    QTest::newRow("time digits") << TimeMask << "" << 0 << "0830" << "08:30:__" << 6 << false;
+    QTest::newRow("eight digits") << DateMask << "" << 0 << "20261207"
+                                  << "2026/12/07" << 10 << false;
+    QTest::newRow("with separators") << DateMask << "" << 0 << "2026/12/07"
+                                     << "2026/12/07" << 10 << false;
+    QTest::newRow("letter unfills") << DateMask << "2026/12/07" << 0 << "20x6"
+                                    << "20_6/12/07" << 5 << true;
+    QTest::newRow("stops at end") << DateMask << "" << 8 << "123456"
+                                  << "____/__/12" << 10 << false;
+    QTest::newRow("from the month") << DateMask << "2026/12/07" << 5 << "0115"
+                                    << "2026/01/15" << 10 << false;
+    QTest::newRow("time digits") << TimeMask << "" << 0 << "0830"
+                                 << "08:30:__" << 6 << false;
 }
 
 void TestEditMask::paste()

@@ -9,22 +9,21 @@
 namespace kordane::admin {
 namespace {
 
-const char usage[] =
-    "Usage: kordane-admin COMMAND [ARGS]\n"
-    "Sets up and looks after a Kordane site's database.\n"
-    "\n"
-    "Commands:\n"
-    "  init                      make a new site's database and configuration files\n"
-    "  employees import FILE     add or update employees from a CSV file\n"
-    "  employees export [FILE]   write the employees as a CSV file\n"
-    "  clerk add NAME            give a clerk an account of their own on the server\n"
-    "  clerk remove NAME         take a clerk's account and rights away\n"
-    "  rules install|remove|status  checks the database enforces, and an audit trail\n"
-    "  audit                     list the audit trail\n"
-    "\n"
-    "Each command takes --help. The database is the one the program finds (the settings\n"
-    "store, beside the program, /etc/kordane), or the one --connections FILE names. On a\n"
-    "server the admin account comes from ISC_USER and ISC_PASSWORD.\n";
+const char usage[] = "Usage: kordane-admin COMMAND [ARGS]\n"
+                     "Sets up and looks after a Kordane site's database.\n"
+                     "\n"
+                     "Commands:\n"
+                     "  init                      make a new site's database and configuration files\n"
+                     "  employees import FILE     add or update employees from a CSV file\n"
+                     "  employees export [FILE]   write the employees as a CSV file\n"
+                     "  clerk add NAME            give a clerk an account of their own on the server\n"
+                     "  clerk remove NAME         take a clerk's account and rights away\n"
+                     "  rules install|remove|status  checks the database enforces, and an audit trail\n"
+                     "  audit                     list the audit trail\n"
+                     "\n"
+                     "Each command takes --help. The database is the one the program finds (the settings\n"
+                     "store, beside the program, /etc/kordane), or the one --connections FILE names. On a\n"
+                     "server the admin account comes from ISC_USER and ISC_PASSWORD.\n";
 
 // One line: a server's text may run over several.
 std::string oneLine(std::string text)

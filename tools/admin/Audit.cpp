@@ -60,7 +60,7 @@ std::string query(const QCommandLineParser& parser, const Site& site)
         either(QStringLiteral("EMPLOYEE_ID"), parser.value(QStringLiteral("employee")));
     if (parser.isSet(QStringLiteral("since"))) {
         sql += " AND CHANGED_AT >= TIMESTAMP '"
-             + sinceTime(parser.value(QStringLiteral("since"))).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString() + "'";
+            + sinceTime(parser.value(QStringLiteral("since"))).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString() + "'";
     }
     return sql + " ORDER BY AUDIT_ID";
 }
@@ -93,7 +93,7 @@ int audit(const QStringList& arguments)
     table.title = QStringLiteral("Audit trail of POS_DAY: %1 %2").arg(rows.size()).arg(rows.size() == 1 ? QStringLiteral("entry") : QStringLiteral("entries"));
     table.headers = about;
     for (const QString& column : values)
-        table.headers << (csv ? QStringList{QStringLiteral("OLD_") + column, QStringLiteral("NEW_") + column} : QStringList{column});
+        table.headers << (csv ? QStringList {QStringLiteral("OLD_") + column, QStringLiteral("NEW_") + column} : QStringList {column});
     const auto n = static_cast<std::size_t>(about.size());
     for (const auto& row : rows) {
         QStringList cells;

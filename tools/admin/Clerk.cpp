@@ -90,7 +90,7 @@ int add(const QStringList& arguments)
     RawFirebird db = t.site.attach();
     if (userExists(db, t.user))
         throw std::runtime_error("the server has a user " + t.user.toStdString() + " already");
-    const Account clerk{t.user, generatedPassword()};
+    const Account clerk {t.user, generatedPassword()};
     db.execute("CREATE USER " + t.user.toStdString() + " PASSWORD '" + clerk.password.toStdString() + "' USING PLUGIN Srp");
     try {
         db.executeTogether(grants(t.user));

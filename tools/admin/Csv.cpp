@@ -7,7 +7,10 @@ namespace {
 
 class Parser {
 public:
-    explicit Parser(const QString& text) : text_(text) {}
+    explicit Parser(const QString& text)
+        : text_(text)
+    {
+    }
 
     bool atEnd() const { return pos_ >= text_.size(); }
     int line() const { return line_; }
@@ -15,7 +18,7 @@ public:
     // One record from the start of a line; a malformed one is skipped to its line's end.
     Record next()
     {
-        Record record{line_, {}, {}};
+        Record record {line_, {}, {}};
         const qsizetype start = pos_;
         for (;;) {
             QString field;
@@ -106,8 +109,7 @@ private:
 
 bool blank(const Record& record)
 {
-    return record.malformed.isEmpty() && record.fields.size() == 1 &&
-           record.fields[0].isEmpty();
+    return record.malformed.isEmpty() && record.fields.size() == 1 && record.fields[0].isEmpty();
 }
 
 } // namespace
@@ -121,8 +123,7 @@ std::vector<Record> parse(const QString& text, const std::vector<int>& badLines)
         if (blank(record))
             continue;
         const int last = parser.atEnd() ? parser.line() : parser.line() - 1;
-        if (record.malformed.isEmpty() &&
-            std::any_of(badLines.begin(), badLines.end(), [&](int bad) { return bad >= record.line && bad <= last; }))
+        if (record.malformed.isEmpty() && std::any_of(badLines.begin(), badLines.end(), [&](int bad) { return bad >= record.line && bad <= last; }))
             record.malformed = QStringLiteral("bytes that are no text in the file's encoding");
         records.push_back(std::move(record));
     }

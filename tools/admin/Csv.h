@@ -10,9 +10,9 @@
 namespace kordane::admin::csv {
 
 struct Record {
-    int line = 0;       // where the record starts, from 1
+    int line = 0; // where the record starts, from 1
     QStringList fields;
-    QString malformed;  // why the record cannot be read; empty when it can
+    QString malformed; // why the record cannot be read; empty when it can
 };
 
 // `badLines`: lines whose bytes were no text of the file's encoding; a record on one is

@@ -1,8 +1,8 @@
 // employees import / export: the EMPLOYEE table as a CSV file with the header
 // EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID, texts stored as the program reads them.
+#include "data/Exceptions.h"
 #include "tools/admin/Admin.h"
 #include "tools/admin/Csv.h"
-#include "data/Exceptions.h"
 #include "tools/admin/Site.h"
 
 #include <QCommandLineParser>
@@ -69,7 +69,9 @@ struct Counts {
 
 class Import {
 public:
-    Import(const Site& site, RawFirebird& db) : site_(site), widths_(columnWidths(db, "EMPLOYEE", columns))
+    Import(const Site& site, RawFirebird& db)
+        : site_(site)
+        , widths_(columnWidths(db, "EMPLOYEE", columns))
     {
         for (const auto& row : db.query("SELECT EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID FROM EMPLOYEE"))
             stored_[bytesOf(row[0])] = {bytesOf(row[1]), bytesOf(row[2])};
@@ -130,10 +132,14 @@ private:
             const Width& width = widths_.at(columns[i]);
             if (width.bytes >= 0 && values[i].size() > width.bytes)
                 return QStringLiteral("%1 '%2' is %3 bytes, wider than the column's %4")
-                    .arg(columns[i], text).arg(values[i].size()).arg(width.bytes);
+                    .arg(columns[i], text)
+                    .arg(values[i].size())
+                    .arg(width.bytes);
             if (width.characters >= 0 && text.toUcs4().size() > width.characters)
                 return QStringLiteral("%1 '%2' is %3 characters, wider than the column's %4")
-                    .arg(columns[i], text).arg(text.toUcs4().size()).arg(width.characters);
+                    .arg(columns[i], text)
+                    .arg(text.toUcs4().size())
+                    .arg(width.characters);
         }
         // A null name or card reads back as an empty text, which is what the file holds.
         const auto it = stored_.find(values[0]);

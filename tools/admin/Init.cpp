@@ -2,15 +2,15 @@
 // otherwise, a few employees with records of recent days, some lacking a name so that
 // the start-up backfill has work), and writes the configuration files when they are
 // absent. A user's files are never overwritten.
-#include "tools/admin/Admin.h"
-#include "data/config/ConfigLocation.h"
 #include "attendance/DateConversion.h"
-#include "data/sql/EmbeddedEngine.h"
-#include "tools/rawfb/RawFirebird.h"
 #include "attendance/RegionalSettings.h"
+#include "data/config/ConfigLocation.h"
+#include "data/sql/EmbeddedEngine.h"
+#include "tools/admin/Admin.h"
 #include "tools/admin/Rules.h"
-#include "tools/rawfb/Schema.h"
 #include "tools/admin/Site.h"
+#include "tools/rawfb/RawFirebird.h"
+#include "tools/rawfb/Schema.h"
 
 #include <QCommandLineParser>
 #include <QDate>
@@ -31,9 +31,14 @@ struct Employee {
 };
 
 const Employee demoEmployees[] = {
-    {"A001", "陳志明", "0012345678"}, {"A002", "林美玲", "0012345679"}, {"A003", "張家豪", "0012345680"},
-    {"A004", "王淑芬", "0012345681"}, {"A005", "李建宏", "0012345682"}, {"B101", "黃雅婷", "0023456701"},
-    {"B102", "吳俊傑", "0023456702"}, {"B103", "劉怡君", "0023456703"},
+    {"A001", "陳志明", "0012345678"},
+    {"A002", "林美玲", "0012345679"},
+    {"A003", "張家豪", "0012345680"},
+    {"A004", "王淑芬", "0012345681"},
+    {"A005", "李建宏", "0012345682"},
+    {"B101", "黃雅婷", "0023456701"},
+    {"B102", "吳俊傑", "0023456702"},
+    {"B103", "劉怡君", "0023456703"},
 };
 
 // Code page 950 bytes inside a literal; the demo texts hold no quote.
@@ -67,7 +72,8 @@ std::vector<std::string> demoRows(const QDate& today)
             // Every fifth record of the last days lacks its name: the backfill's work.
             const bool nameless = back < 5 && n % 5 == 0;
             sql.push_back("INSERT INTO POS_DAY (EMPLOYEE_ID, INI_DATE, TIME_IN, TIME_OUT, BILL_WEEK, EMPLOYEE_NAME, CARD_ID)"
-                          " VALUES (" + literal(QString::fromUtf8(e.id)) + ", " + literal(date) + ", '" + shift[0]
+                          " VALUES ("
+                          + literal(QString::fromUtf8(e.id)) + ", " + literal(date) + ", '" + shift[0]
                           + "', '" + shift[1] + "', " + literal(weekday) + ", "
                           + (nameless ? std::string("NULL") : literal(QString::fromUtf8(e.name))) + ", "
                           + literal(QString::fromUtf8(e.card)) + ")");

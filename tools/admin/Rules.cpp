@@ -1,8 +1,8 @@
 // rules install / remove / status, and the rules themselves.
 #include "tools/admin/Rules.h"
 
-#include "tools/admin/Admin.h"
 #include "attendance/DateConversion.h"
+#include "tools/admin/Admin.h"
 #include "tools/admin/Site.h"
 #include "tools/sheet/TextTable.h"
 
@@ -16,7 +16,7 @@ namespace {
 
 const QStringList recordColumns = {QStringLiteral("EMPLOYEE_ID"), QStringLiteral("INI_DATE"), QStringLiteral("TIME_IN"),
                                    QStringLiteral("TIME_OUT"), QStringLiteral("BILL_WEEK")};
-const QStringList auditedColumns = recordColumns + QStringList{QStringLiteral("EMPLOYEE_NAME"), QStringLiteral("CARD_ID")};
+const QStringList auditedColumns = recordColumns + QStringList {QStringLiteral("EMPLOYEE_NAME"), QStringLiteral("CARD_ID")};
 
 // A rule is a condition on a record, true when it holds; "@" stands for the record
 // ("NEW." in the trigger, "POS_DAY." when stored records are examined). It is looked at
@@ -37,9 +37,10 @@ std::string realDate()
     return "CASE WHEN @INI_DATE SIMILAR TO '[0-9]{4}/(0[1-9]|1[0-2])/(0[1-9]|[12][0-9]|3[01])'"
            " AND @INI_DATE NOT STARTING WITH '0000'"
            " THEN CAST(SUBSTRING(@INI_DATE FROM 9 FOR 2) AS INTEGER) <= CASE SUBSTRING(@INI_DATE FROM 6 FOR 2)"
-           " WHEN '02' THEN IIF(MOD(" + year + ", 4) = 0 AND (MOD(" + year + ", 100) <> 0 OR MOD(" + year + ", 400) = 0), 29, 28)"
-           " WHEN '04' THEN 30 WHEN '06' THEN 30 WHEN '09' THEN 30 WHEN '11' THEN 30 ELSE 31 END"
-           " ELSE FALSE END";
+           " WHEN '02' THEN IIF(MOD("
+        + year + ", 4) = 0 AND (MOD(" + year + ", 100) <> 0 OR MOD(" + year + ", 400) = 0), 29, 28)"
+                                                                              " WHEN '04' THEN 30 WHEN '06' THEN 30 WHEN '09' THEN 30 WHEN '11' THEN 30 ELSE 31 END"
+                                                                              " ELSE FALSE END";
 }
 
 // The weekday characters as the column holds them, compared byte for byte: the columns
@@ -56,14 +57,9 @@ std::vector<Rule> ruleList(const TextCodec& codec)
 {
     return {
         {QStringLiteral("INI_DATE"), {"INI_DATE"}, realDate(), "INI_DATE must be a real date written YYYY/MM/DD"},
-        {QStringLiteral("TIME_IN"), {"TIME_IN"}, "COALESCE(@TIME_IN, '') SIMILAR TO '" + time + "'",
-         "TIME_IN must be a time HH:MM:SS from 00:00:00 to 23:59:59"},
-        {QStringLiteral("TIME_OUT"), {"TIME_OUT"}, "COALESCE(@TIME_OUT, '') = '' OR @TIME_OUT SIMILAR TO '" + time + "'",
-         "TIME_OUT must be a time HH:MM:SS from 00:00:00 to 23:59:59, or empty"},
-        {QStringLiteral("BILL_WEEK"), {"BILL_WEEK", "INI_DATE"},
-         "COALESCE(@BILL_WEEK, '') = '' OR CASE WHEN " + realDate() + " THEN CAST(@BILL_WEEK AS VARCHAR(8) CHARACTER SET OCTETS) = "
-             + weekdayOfDate(codec) + " ELSE FALSE END",
-         "BILL_WEEK must be the weekday character of INI_DATE, or empty"},
+        {QStringLiteral("TIME_IN"), {"TIME_IN"}, "COALESCE(@TIME_IN, '') SIMILAR TO '" + time + "'", "TIME_IN must be a time HH:MM:SS from 00:00:00 to 23:59:59"},
+        {QStringLiteral("TIME_OUT"), {"TIME_OUT"}, "COALESCE(@TIME_OUT, '') = '' OR @TIME_OUT SIMILAR TO '" + time + "'", "TIME_OUT must be a time HH:MM:SS from 00:00:00 to 23:59:59, or empty"},
+        {QStringLiteral("BILL_WEEK"), {"BILL_WEEK", "INI_DATE"}, "COALESCE(@BILL_WEEK, '') = '' OR CASE WHEN " + realDate() + " THEN CAST(@BILL_WEEK AS VARCHAR(8) CHARACTER SET OCTETS) = " + weekdayOfDate(codec) + " ELSE FALSE END", "BILL_WEEK must be the weekday character of INI_DATE, or empty"},
     };
 }
 
@@ -82,7 +78,7 @@ std::string checkTrigger(const TextCodec& codec)
         for (const std::string& column : rule.columns)
             changed += " OR NEW." + column + " IS DISTINCT FROM OLD." + column;
         body += "  IF (" + changed + ") THEN\n    IF (" + on(rule.holds, "NEW.") + " IS NOT TRUE) THEN EXCEPTION POS_DAY_RULE '"
-              + rule.message + "';\n";
+            + rule.message + "';\n";
     }
     return "CREATE OR ALTER TRIGGER POS_DAY_CHECK FOR POS_DAY ACTIVE BEFORE INSERT OR UPDATE POSITION 0 AS\nBEGIN\n" + body + "END";
 }
@@ -101,7 +97,7 @@ std::string auditTable(RawFirebird& db)
     return "CREATE TABLE POS_DAY_AUDIT (AUDIT_ID BIGINT NOT NULL, CHANGED_AT TIMESTAMP NOT NULL,"
            " USER_NAME VARCHAR(63) CHARACTER SET NONE, CLIENT_ADDRESS VARCHAR(255) CHARACTER SET NONE,"
            " CLIENT_PROCESS VARCHAR(255) CHARACTER SET NONE, TRANSACTION_ID BIGINT, ACTION VARCHAR(6) CHARACTER SET NONE"
-           + columns + ")";
+        + columns + ")";
 }
 
 std::string auditTrigger()
@@ -118,7 +114,8 @@ std::string auditTrigger()
         }
     }
     return "CREATE OR ALTER TRIGGER POS_DAY_AUDITED FOR POS_DAY ACTIVE AFTER INSERT OR UPDATE OR DELETE POSITION 0 AS\n"
-           "BEGIN\n  INSERT INTO POS_DAY_AUDIT (" + names + ")\n  VALUES (" + values + ");\nEND";
+           "BEGIN\n  INSERT INTO POS_DAY_AUDIT ("
+        + names + ")\n  VALUES (" + values + ");\nEND";
 }
 
 bool exists(RawFirebird& db, const std::string& catalogueQuery)
@@ -155,9 +152,9 @@ void printBreaches(const std::vector<RuleBreach>& found)
 {
     report::Table table;
     table.title = QStringLiteral("Stored records that break the rules:");
-    table.headers = recordColumns + QStringList{QStringLiteral("BREAKS")};
+    table.headers = recordColumns + QStringList {QStringLiteral("BREAKS")};
     for (const RuleBreach& breach : found)
-        table.rows.push_back(breach.record + QStringList{breach.columns.join(QStringLiteral(", "))});
+        table.rows.push_back(breach.record + QStringList {breach.columns.join(QStringLiteral(", "))});
     std::fputs(report::textTable(table).toUtf8().constData(), stdout);
 }
 
@@ -193,7 +190,7 @@ int installCommand(const QStringList& arguments)
     if (!found.empty() && !parser.isSet(forceOption)) {
         std::fflush(stdout);
         throw std::runtime_error(count + " the rules; nothing installed (--force installs them for new writes, "
-                                 "and leaves those records as they are)");
+                                         "and leaves those records as they are)");
     }
     installRules(db, site.codec());
     std::printf("rules installed on %s: checks on POS_DAY, audit trail in POS_DAY_AUDIT\n", qPrintable(site.database()));
@@ -247,7 +244,8 @@ int statusCommand(const QStringList& arguments)
     RawFirebird db = site.attach();
     const auto state = [&](const char* trigger) {
         const auto active = triggerActive(db, trigger);
-        return !active ? "not installed" : *active ? "installed" : "installed, inactive";
+        return !active ? "not installed" : *active ? "installed"
+                                                   : "installed, inactive";
     };
     std::printf("checks: %s\n", state("POS_DAY_CHECK"));
     std::printf("audit trail: %s", state("POS_DAY_AUDITED"));

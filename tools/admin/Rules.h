@@ -5,8 +5,8 @@
 // that breaks one still takes an update of its other columns (the start-up name backfill).
 // An AFTER trigger writes every insert, update and delete into POS_DAY_AUDIT, with the
 // rights of its own, so that a clerk's account needs none on that table.
-#include "tools/rawfb/RawFirebird.h"
 #include "data/sql/TextCodec.h"
+#include "tools/rawfb/RawFirebird.h"
 
 #include <QStringList>
 

@@ -1,8 +1,8 @@
 #include "tools/admin/Site.h"
 
 #include "data/config/ConfigLocation.h"
-#include "data/sql/EmbeddedEngine.h"
 #include "data/config/IniFile.h"
+#include "data/sql/EmbeddedEngine.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -15,7 +15,7 @@ namespace kordane::admin {
 Site::File Site::read(const QCommandLineParser& parser)
 {
     const bool named = parser.isSet(connectionsOption());
-    File site{named ? parser.value(connectionsOption()) : config::connectionsFilePath(), {}, {}};
+    File site {named ? parser.value(connectionsOption()) : config::connectionsFilePath(), {}, {}};
     const auto ini = IniFile::load(site.path);
     if (!ini) {
         throw std::runtime_error("connections file " + site.path.toStdString() + " not found"
@@ -82,7 +82,8 @@ std::map<QString, Width> columnWidths(RawFirebird& db, const char* table, const 
     const auto rows = db.query(std::string("SELECT TRIM(rf.RDB$FIELD_NAME), f.RDB$FIELD_TYPE, f.RDB$FIELD_LENGTH,"
                                            " f.RDB$CHARACTER_LENGTH, COALESCE(f.RDB$CHARACTER_SET_ID, 0)"
                                            " FROM RDB$RELATION_FIELDS rf JOIN RDB$FIELDS f ON f.RDB$FIELD_NAME = rf.RDB$FIELD_SOURCE"
-                                           " WHERE rf.RDB$RELATION_NAME = '") + table + "'");
+                                           " WHERE rf.RDB$RELATION_NAME = '")
+                               + table + "'");
     for (const auto& row : rows) {
         const auto number = [&](std::size_t i) { return row[i] ? QByteArray::fromStdString(*row[i]).trimmed().toInt() : -1; };
         Width width;
@@ -108,10 +109,16 @@ QCommandLineOption connectionsOption()
             QStringLiteral("The site's connections file (default: the one the program finds)."), QStringLiteral("FILE")};
 }
 
-Site::Site(const QCommandLineParser& parser) : Site(read(parser)) {}
+Site::Site(const QCommandLineParser& parser)
+    : Site(read(parser))
+{
+}
 
 Site::Site(const File& file)
-    : connectionsFile_(file.path), database_(file.database), serverCharSet_(file.serverCharSet), codec_(serverCharSet_)
+    : connectionsFile_(file.path)
+    , database_(file.database)
+    , serverCharSet_(file.serverCharSet)
+    , codec_(serverCharSet_)
 {
 }
 

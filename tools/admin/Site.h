@@ -1,8 +1,8 @@
 #pragma once
 // A site as the admin tool sees it: the connections file the program reads (or the one
 // --connections names), the database it names, and the admin account.
-#include "tools/rawfb/RawFirebird.h"
 #include "data/sql/TextCodec.h"
+#include "tools/rawfb/RawFirebird.h"
 
 #include <QCommandLineOption>
 #include <QFileDevice>

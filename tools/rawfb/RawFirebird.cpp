@@ -145,8 +145,7 @@ void RawFirebird::executeEach(const std::string& sql, const std::vector<std::vec
     std::vector<short> nulls(static_cast<std::size_t>(markers));
     for (const std::vector<Value>& params : rows) {
         if (params.size() != static_cast<std::size_t>(markers))
-            throw std::runtime_error("statement has " + std::to_string(markers) + " markers, not " +
-                                     std::to_string(params.size()));
+            throw std::runtime_error("statement has " + std::to_string(markers) + " markers, not " + std::to_string(params.size()));
         // Every value goes as text; the server converts it to the column's type.
         for (short i = 0; i < markers; ++i) {
             XSQLVAR& var = in[i];

@@ -46,7 +46,7 @@ public:
 private:
     RawFirebird() = default;
 
-    fbkit::AttachmentHandle db_{&fbkit::linkedClient()};
+    fbkit::AttachmentHandle db_ {&fbkit::linkedClient()};
 };
 
 // Throws the status vector's text when `status` holds an error.
@@ -61,7 +61,7 @@ public:
     isc_tr_handle* handle() { return tr_.out(); }
 
 private:
-    fbkit::TransactionHandle tr_{&fbkit::linkedClient()};
+    fbkit::TransactionHandle tr_ {&fbkit::linkedClient()};
 };
 
 // An owned statement handle.
@@ -71,7 +71,7 @@ public:
     isc_stmt_handle* handle() { return stmt_.out(); }
 
 private:
-    fbkit::StatementHandle stmt_{&fbkit::linkedClient()};
+    fbkit::StatementHandle stmt_ {&fbkit::linkedClient()};
 };
 
 } // namespace kordane

@@ -33,7 +33,10 @@ void monthArgument(const QString& text, Options& options)
 
 class ArgumentList {
 public:
-    explicit ArgumentList(const QStringList& arguments) : arguments_(arguments) {}
+    explicit ArgumentList(const QStringList& arguments)
+        : arguments_(arguments)
+    {
+    }
     bool atEnd() const { return next_ >= arguments_.size(); }
     QString take() { return arguments_[next_++]; }
     QString valueOf(const QString& option)
@@ -62,7 +65,7 @@ Options parseArguments(const QStringList& arguments)
     while (!args.atEnd()) {
         const QString arg = args.take();
         if (arg == u"--help" || arg == u"-h")
-            return Options{};
+            return Options {};
         if (arg == u"--csv")
             csv = true;
         else if (arg == u"--bom")
@@ -84,7 +87,7 @@ Options parseArguments(const QStringList& arguments)
     }
 
     if (command == u"--help" || command == u"-h" || command == u"help")
-        return Options{};
+        return Options {};
     if (command == u"day") {
         options.command = Command::Day;
         if (positional.size() != 1)
@@ -112,7 +115,8 @@ Options parseArguments(const QStringList& arguments)
         throw UsageError(QStringLiteral("--csv and --pdf exclude each other"));
     if (options.bom && !csv)
         throw UsageError(QStringLiteral("--bom goes with --csv"));
-    options.format = csv ? Format::Csv : options.pdfFile.isEmpty() ? Format::Table : Format::Pdf;
+    options.format = csv ? Format::Csv : options.pdfFile.isEmpty() ? Format::Table
+                                                                   : Format::Pdf;
     return options;
 }
 

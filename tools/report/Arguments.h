@@ -12,16 +12,21 @@ class UsageError : public Exception {
     using Exception::Exception;
 };
 
-enum class Command { Day, Month, Anomalies, Help };
-enum class Format { Table, Csv, Pdf };
+enum class Command { Day,
+                     Month,
+                     Anomalies,
+                     Help };
+enum class Format { Table,
+                    Csv,
+                    Pdf };
 
 struct Options {
     Command command = Command::Help;
     // Day: from == to. Month: the month's first and last date texts. All date texts.
     QString from;
     QString to;
-    QString month;           // YYYY/MM, for titles
-    QString employee;        // month only; empty for every employee
+    QString month; // YYYY/MM, for titles
+    QString employee; // month only; empty for every employee
     Format format = Format::Table;
     bool bom = false;
     QString pdfFile;

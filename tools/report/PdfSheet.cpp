@@ -23,7 +23,11 @@ double mm(double millimetres) { return millimetres * resolution / 25.4; }
 class PageDrawer {
 public:
     PageDrawer(QPdfWriter& writer, QPainter& painter, Progress& progress)
-        : writer_(writer), painter_(painter), progress_(progress), width_(writer.width()), height_(writer.height())
+        : writer_(writer)
+        , painter_(painter)
+        , progress_(progress)
+        , width_(writer.width())
+        , height_(writer.height())
     {
     }
 
@@ -145,7 +149,7 @@ private:
         y_ += mm(12);
         painter_.setPen(QPen(Qt::black, mm(0.2)));
         const double half = width_ / 2;
-        for (const auto& [label, x] : {std::pair{QStringLiteral("員工簽名"), 0.0}, std::pair{QStringLiteral("主管簽名"), half}}) {
+        for (const auto& [label, x] : {std::pair {QStringLiteral("員工簽名"), 0.0}, std::pair {QStringLiteral("主管簽名"), half}}) {
             painter_.drawText(QRectF(x, y_ - lineHeight, half, lineHeight), Qt::AlignLeft | Qt::AlignBottom, label);
             const double start = x + painter_.fontMetrics().horizontalAdvance(label) + mm(3);
             painter_.drawLine(QPointF(start, y_), QPointF(x + half - mm(10), y_));
@@ -193,7 +197,7 @@ void writePdf(const Sheet& sheet, const QString& file, const QStringList& lastNo
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 12),
                                      QPageLayout::Millimeter));
     writer.setCreator(QStringLiteral("kordane-report"));
-    const std::vector<Table> summaryOnly{sheet.summary};
+    const std::vector<Table> summaryOnly {sheet.summary};
     const std::vector<Table>& tables = sheet.pages.empty() ? summaryOnly : sheet.pages;
     writer.setTitle(sheet.summary.title);
     QPainter painter;

@@ -6,7 +6,11 @@
 
 namespace kordane::report {
 
-Progress::Progress() : enabled_(isatty(STDERR_FILENO) == 1) { timer_.start(); }
+Progress::Progress()
+    : enabled_(isatty(STDERR_FILENO) == 1)
+{
+    timer_.start();
+}
 
 void Progress::page(int done)
 {
@@ -22,7 +26,7 @@ void Progress::show()
         return;
     lastShown_ = now;
     const QByteArray line = pages_ > 0 ? QByteArray("\rkordane-report: ") + QByteArray::number(rows_) + " rows read, "
-                                             + QByteArray::number(pages_) + " pages drawn\033[K"
+            + QByteArray::number(pages_) + " pages drawn\033[K"
                                        : QByteArray("\rkordane-report: ") + QByteArray::number(rows_) + " rows read\033[K";
     write(line.constData());
     showing_ = true;

@@ -2,15 +2,21 @@
 
 #include "attendance/Catalogue.h"
 #include "attendance/DateConversion.h"
-#include "tools/report/Progress.h"
 #include "data/sql/SqlConnection.h"
 #include "data/sql/SqlStatement.h"
+#include "tools/report/Progress.h"
 
 namespace kordane::report {
 namespace {
 
 const QString columns = QStringLiteral("EMPLOYEE_ID, INI_DATE, TIME_IN, TIME_OUT, BILL_WEEK, EMPLOYEE_NAME, CARD_ID");
-enum Column { EmployeeId, Date, TimeIn, TimeOut, Weekday, Name, Card };
+enum Column { EmployeeId,
+              Date,
+              TimeIn,
+              TimeOut,
+              Weekday,
+              Name,
+              Card };
 const char* const columnNames[] = {"EMPLOYEE_ID", "INI_DATE", "TIME_IN", "TIME_OUT", "BILL_WEEK", "EMPLOYEE_NAME", "CARD_ID"};
 
 QString quoted(const QString& text) { return u'\'' + catalogue::literalText(text) + u'\''; }
@@ -40,7 +46,11 @@ QDate placedDate(const QString& dateText)
     }
 }
 
-Reader::Reader(SqlConnection& connection, Progress& progress) : connection_(connection), progress_(progress) {}
+Reader::Reader(SqlConnection& connection, Progress& progress)
+    : connection_(connection)
+    , progress_(progress)
+{
+}
 
 std::optional<QString> Reader::text(SqlQuery& query, int column, const char* name)
 {
@@ -62,7 +72,7 @@ void Reader::skip(const QString& rowName)
     skipped_ << QStringLiteral("%1: %2; skipped").arg(rowName, problem_);
 }
 
-template <class Keep>
+template<class Keep>
 void Reader::readRecords(SqlQuery& query, std::vector<Record>& into, Keep keep)
 {
     for (query.open(); !query.eof(); query.next()) {
@@ -130,7 +140,7 @@ Employees Reader::employees()
             skip(QStringLiteral("EMPLOYEE row %1").arg(escaped(query.rawText(0))));
         // A code that was read is still held: its records are not of an unknown employee.
         if (code)
-            employees.emplace(*code, Employee{name.value_or(QString()), card.value_or(QString()), name && card});
+            employees.emplace(*code, Employee {name.value_or(QString()), card.value_or(QString()), name && card});
     }
     return employees;
 }

@@ -13,7 +13,7 @@
 namespace kordane {
 class SqlConnection;
 class SqlQuery;
-}
+} // namespace kordane
 
 namespace kordane::report {
 
@@ -56,7 +56,7 @@ public:
 
 private:
     // Reads every row of the open query; `keep` may refuse a row.
-    template <class Keep>
+    template<class Keep>
     void readRecords(SqlQuery& query, std::vector<Record>& into, Keep keep);
     // The column's text, or nullopt with the row's first problem kept for its message.
     std::optional<QString> text(SqlQuery& query, int column, const char* name);

@@ -2,7 +2,6 @@
 
 #include "attendance/DateConversion.h"
 
-
 #include <algorithm>
 #include <numeric>
 #include <tuple>
@@ -84,7 +83,7 @@ std::optional<Spell> spellOf(const Record& record)
     if (!in || !out)
         return std::nullopt;
     const bool nextDay = *out < *in;
-    return Spell{*in, *out - *in + (nextDay ? day : 0), nextDay};
+    return Spell {*in, *out - *in + (nextDay ? day : 0), nextDay};
 }
 
 QString lengthText(int seconds)
@@ -153,7 +152,7 @@ std::vector<std::vector<Reason>> findAnomalies(const std::vector<Record>& record
     }
 
     std::vector<std::size_t> order(records.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::iota(order.begin(), order.end(), std::size_t {0});
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         return std::tie(records[a].employeeId, records[a].date) < std::tie(records[b].employeeId, records[b].date);
     });

@@ -5,15 +5,15 @@
 //   kordane-report day YYYY/MM/DD | month YYYY/MM [--employee CODE]
 //                  | anomalies --from YYYY/MM/DD --to YYYY/MM/DD
 //                  [--csv [--bom] | --pdf FILE] [--connections FILE]
+#include "data/sql/SqlConnection.h"
+#include "data/sql/TransactionScope.h"
 #include "tools/report/Arguments.h"
-#include "tools/sheet/SheetCsv.h"
 #include "tools/report/PdfSheet.h"
 #include "tools/report/Progress.h"
 #include "tools/report/Records.h"
 #include "tools/report/Reports.h"
-#include "data/sql/SqlConnection.h"
+#include "tools/sheet/SheetCsv.h"
 #include "tools/sheet/TextTable.h"
-#include "data/sql/TransactionScope.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -45,7 +45,7 @@ Sheet makeSheet(const Options& options, SqlConnection& connection, Reader& reade
 {
     // One snapshot for every query, so the figures agree with each other; the server
     // refuses any change in it.
-    const TransactionScope view(connection, TransactionScope::ReadOnly{});
+    const TransactionScope view(connection, TransactionScope::ReadOnly {});
     const QDate from = QDate::fromString(options.from, QStringLiteral("yyyy/MM/dd"));
     const QDate to = QDate::fromString(options.to, QStringLiteral("yyyy/MM/dd"));
     switch (options.command) {
@@ -97,7 +97,7 @@ int run(const QStringList& arguments)
         writeOut(csv(sheet.summary, options.bom));
         break;
     case Format::Pdf:
-        writePdf(sheet, options.pdfFile, last.isEmpty() ? QStringList() : QStringList{last}, progress);
+        writePdf(sheet, options.pdfFile, last.isEmpty() ? QStringList() : QStringList {last}, progress);
         break;
     }
     progress.clear();

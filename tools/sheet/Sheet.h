@@ -12,8 +12,8 @@ struct Table {
     QStringList headers;
     std::vector<bool> rightAligned; // one per header: figures line up on the right
     std::vector<QStringList> rows;
-    QStringList notes;              // lines under the table
-    bool signature = false;         // a line to sign under it (on paper)
+    QStringList notes; // lines under the table
+    bool signature = false; // a line to sign under it (on paper)
 };
 
 struct Sheet {

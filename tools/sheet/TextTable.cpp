@@ -52,7 +52,8 @@ int displayWidth(QStringView text)
             c = QChar::surrogateToUcs4(text[i], text[i + 1]);
             ++i;
         }
-        width += wide(c) ? 2 : zeroWidth(c) ? 0 : 1;
+        width += wide(c) ? 2 : zeroWidth(c) ? 0
+                                            : 1;
     }
     return width;
 }
