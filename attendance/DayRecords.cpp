@@ -13,14 +13,19 @@ QString rowText(const ClientDataSet& dataSet, const QString& column)
     return dataSet.fieldByName(column).asString();
 }
 
+// The result set opened again on the statement of `lines`.
+void reopen(ClientDataSet& dataSet, const QStringList& lines)
+{
+    dataSet.close();
+    dataSet.setCommandText(catalogue::joinLines(lines));
+    dataSet.open();
+}
+
 } // namespace
 
 void viewDay(ClientDataSet& dataSet, const QString& date)
 {
-    const QStringList lines = catalogue::daySelect(date);
-    dataSet.close();
-    dataSet.setCommandText(catalogue::joinLines(lines));
-    dataSet.open();
+    reopen(dataSet, catalogue::daySelect(date));
 }
 
 AttendanceRecord currentRecord(const ClientDataSet& dataSet, const QString& shownWeekday)
@@ -60,9 +65,7 @@ EmployeeLookup lookUpEmployee(ClientDataSet& dataSet, SqlQuery& query, const Att
     const QString& code = fields.employeeCode;
     if (code.isEmpty())
         return lookup;
-    dataSet.close();
-    dataSet.setCommandText(catalogue::joinLines(catalogue::employeeDaySelect(code, fields.date)));
-    dataSet.open();
+    reopen(dataSet, catalogue::employeeDaySelect(code, fields.date));
     dataSet.first();
     if (dataSet.recordCount() != 0) {
         lookup.found = EmployeeLookup::Found::OnTheDate;

@@ -37,7 +37,6 @@ public:
     ~DataGrid() override;
 
     void setDataSource(DataSource* source);
-    DataSource* dataSource() const { return source_; }
     void setTitleFont(const QFont& font);
     QFont titleFont() const;
     // Opened at the pointer by a right click, once the row under it is current.

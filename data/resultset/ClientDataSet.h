@@ -37,7 +37,6 @@ public:
     // Declared length in bytes for text, width of the text form otherwise.
     int size() const { return info_.size; }
     int scale() const { return info_.scale; }
-    bool isBlob() const { return info_.type == dbx::FieldType::Blob || info_.type == dbx::FieldType::Memo; }
     const dbx::ColumnInfo& info() const { return info_; }
 
     // The grid's title; the field name until set.
@@ -74,10 +73,7 @@ public:
     ClientDataSet(QString name, ComponentList& components, QObject* parent = nullptr);
     ~ClientDataSet() override;
 
-    const QString& providerName() const { return providerName_; }
     void setProviderName(const QString& name) { providerName_ = name; }
-    // Rows asked for at a time: always all of them.
-    int packetRecords() const { return -1; }
     const QString& commandText() const { return commandText_; }
     void setCommandText(const QString& text) { commandText_ = text; }
     // Runs after every successful open; what it throws reaches the caller of open().
@@ -101,8 +97,6 @@ public:
     void first() { moveTo(0); }
     void last() { moveTo(recordCount() - 1); }
     void next() { moveTo(current_ + 1); }
-    void prior() { moveTo(current_ - 1); }
-    bool bof() const { return current_ <= 0; }
     bool eof() const { return current_ < 0 || current_ >= recordCount() - 1; }
 
     int fieldCount() const { return static_cast<int>(fields_.size()); }

@@ -85,7 +85,6 @@ public:
     int changeCount() const { return static_cast<int>(log_.size()); }
     // The row a pending change belongs to, by its place in the log.
     std::uint32_t changedRow(int entry) const { return log_[static_cast<std::size_t>(entry)].row; }
-    bool isInserted(int row) const { return rows_[visible_[row]].original == none; }
     // The log in order; the views refer into the store.
     std::vector<DeltaRecord> delta() const;
     // After an apply: the changes marked applied become the rows' fetched values and

@@ -221,7 +221,6 @@ void SqlConnection::connectDriver()
     // Read once a connect, like the other parameters, rather than at every prepare.
     rowsetSize_ = rowsetSize();
     check(metaData_, metaData_->getTransactionsSupported(transactionsSupported_));
-    check(metaData_, metaData_->getMultipleTransactionsSupported(multipleTransactionsSupported_));
 }
 
 void SqlConnection::applyOptions()
@@ -383,23 +382,10 @@ void SqlConnection::bindBytes(dbx::ISQLCommand& command, int position, std::opti
     check(&command, bytes ? command.setTextParameter(position, bytes->data(), bytes->size()) : command.setNullParameter(position));
 }
 
-std::int64_t SqlConnection::execute(const QString& sql, const std::vector<std::optional<QString>>& values)
-{
-    const auto command = prepareCommand(sql, static_cast<int>(values.size()));
-    for (std::size_t i = 0; i < values.size(); ++i)
-        bind(*command, static_cast<int>(i) + 1, values[i]);
-    return run(*command);
-}
-
 std::int64_t SqlConnection::execute(dbx::ISQLCommand& command, const std::vector<std::optional<std::string_view>>& bytes)
 {
     for (std::size_t i = 0; i < bytes.size(); ++i)
         bindBytes(command, static_cast<int>(i) + 1, bytes[i]);
-    return run(command);
-}
-
-std::int64_t SqlConnection::run(dbx::ISQLCommand& command)
-{
     std::unique_ptr<dbx::ISQLCursor> cursor;
     check(&command, command.execute(cursor));
     cursor.reset();

@@ -79,10 +79,7 @@ public:
     // Known after connecting.
     const QString& quoteChar() const { return quoteChar_; }
     bool transactionsSupported() const { return transactionsSupported_; }
-    bool multipleTransactionsSupported() const { return multipleTransactionsSupported_; }
     dbx::Isolation isolation() const { return isolation_; }
-    int maxActiveStatements() const { return maxStatements_; }
-    int rowsetSize() const; // RowsetSize parameter, 20 when absent or not an integer
     int localeCode() const; // LocaleCode read as hexadecimal, 0 when absent
 
     // Explicit transactions (the provider's apply).
@@ -101,11 +98,9 @@ public:
     // As decode, but nullopt when the bytes are not text of the character set.
     std::optional<QString> decodeExactly(const char* data, std::size_t length) const;
 
-    // A prepared statement run once with its values bound by position ("?" markers
-    // already in the text); null values are bound as null. Gives the rows affected.
-    std::int64_t execute(const QString& sql, const std::vector<std::optional<QString>>& values);
     // A command prepared before, run with values that are already the connection's bytes,
-    // bound as they are: a value fetched goes back exactly as it was fetched.
+    // bound as they are: a value fetched goes back exactly as it was fetched. Gives the
+    // rows affected.
     std::int64_t execute(dbx::ISQLCommand& command, const std::vector<std::optional<std::string_view>>& bytes);
 
     // For statements of this connection. createCommand opens the connection on demand
@@ -131,8 +126,7 @@ public:
 
 private:
     [[noreturn]] void raiseDriverErrorText(dbx::Status status, bool gotText, const std::string& text);
-    // Runs a command with its values bound; gives the rows affected.
-    std::int64_t run(dbx::ISQLCommand& command);
+    int rowsetSize() const; // RowsetSize parameter, 20 when absent or not an integer
     void loadParams();
     void readDriverSettings();
     void connectDriver();
@@ -150,7 +144,6 @@ private:
     QString lastError_;
     QString quoteChar_;
     bool transactionsSupported_ = false;
-    bool multipleTransactionsSupported_ = false;
     dbx::Isolation isolation_ = dbx::Isolation::ReadCommitted;
     int maxStatements_ = 0;
     int rowsetSize_ = 20;

@@ -249,8 +249,8 @@ void TestStatements::executeForProvider()
 {
     TestDatabase db;
     auto connection = db.connection();
-    const auto rows = connection->execute(QStringLiteral("INSERT INTO EMPLOYEE VALUES (?, ?, ?)"),
-                                          {QStringLiteral("A01"), std::nullopt, QString()});
+    const auto command = connection->prepareCommand(QStringLiteral("INSERT INTO EMPLOYEE VALUES (?, ?, ?)"), 3);
+    const auto rows = connection->execute(*command, {std::string_view("A01"), std::nullopt, std::string_view("")});
     QCOMPARE(rows, std::int64_t {1});
     QCOMPARE(*db.scalar("SELECT COUNT(*) FROM EMPLOYEE WHERE EMPLOYEE_NAME IS NULL AND CARD_ID = ''"),
              std::string("1"));

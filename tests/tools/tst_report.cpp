@@ -288,7 +288,7 @@ void TestReport::changesRefused()
     {
         const TransactionScope view(*connection, TransactionScope::ReadOnly {});
         try {
-            connection->execute(QStringLiteral("DELETE FROM POS_DAY"), {});
+            connection->execute(*connection->prepareCommand(QStringLiteral("DELETE FROM POS_DAY"), 0), {});
             QFAIL("a change went through");
         } catch (const EDatabaseError& e) {
             QVERIFY2(e.message().contains(QStringLiteral("read-only")), qPrintable(e.message()));
