@@ -360,7 +360,8 @@ void DataGrid::dropEditorOfRemoved(int record)
 {
     // The model is about to show the next record in the removed one's row: an editor there
     // is for the removed record, and goes unwritten, as a view drops a removed row's editor.
-    if (model_->rowOf(record) >= 0 && currentIndex().row() == model_->rowOf(record))
+    const int row = model_->rowOf(record);
+    if (row >= 0 && currentIndex().row() == row)
         dropEditor();
 }
 

@@ -87,26 +87,21 @@ QByteArray TextCodec::encode(QStringView text) const
     // Every supported set is a superset of ASCII, which is most of what passes here.
     if (isAscii(text))
         return text.toLatin1();
-    if (cp950_) {
-        if (auto bytes = cp950::encode(text))
-            return *bytes;
-        raiseUnencodable(text);
-    }
+    if (auto bytes = tryEncode(text))
+        return *bytes;
+    raiseUnencodable(text);
+}
+
+std::optional<QByteArray> TextCodec::tryEncode(QStringView text) const
+{
+    if (cp950_)
+        return cp950::encode(text);
     // A fresh encoder each time: an ICU encoder's error flag survives resetState().
     QStringEncoder encoder(qtName_.constData());
     QByteArray bytes = encoder.encode(text);
     if (encoder.hasError())
-        raiseUnencodable(text);
+        return std::nullopt;
     return bytes;
-}
-
-bool TextCodec::encodes(QStringView text) const
-{
-    if (cp950_)
-        return cp950::encode(text).has_value();
-    QStringEncoder encoder(qtName_.constData());
-    (void)QByteArray(encoder.encode(text));
-    return !encoder.hasError();
 }
 
 void TextCodec::raiseUnencodable(QStringView text) const
@@ -114,10 +109,10 @@ void TextCodec::raiseUnencodable(QStringView text) const
     for (qsizetype i = 0; i < text.size();) {
         qsizetype n = (text[i].isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
         // A character read with a selector after it is written as one.
-        if (cp950_ && n == 1 && i + 1 < text.size() && text[i + 1].unicode() == 0xFE00 && encodes(text.sliced(i, 2)))
+        if (cp950_ && n == 1 && i + 1 < text.size() && text[i + 1].unicode() == 0xFE00 && tryEncode(text.sliced(i, 2)))
             n = 2;
         const QStringView one = text.sliced(i, n);
-        if (!encodes(one)) {
+        if (!tryEncode(one)) {
             const char32_t code = one[0].isHighSurrogate() && n == 2 ? QChar::surrogateToUcs4(one[0], one[1]) : one[0].unicode();
             throw EDatabaseError(QStringLiteral("Character '%1' (U+%2) cannot be represented in the character set %3")
                                      .arg(one.toString())

@@ -30,7 +30,8 @@ public:
     static QString encodingFor(const QString& serverCharSet);
 
 private:
-    bool encodes(QStringView text) const;
+    // The text's bytes, or nothing when the set cannot hold all of it.
+    std::optional<QByteArray> tryEncode(QStringView text) const;
     [[noreturn]] void raiseUnencodable(QStringView text) const;
 
     QString encodingName_;
