@@ -16,6 +16,7 @@
 #include <QPainterPath>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -32,6 +33,14 @@ public:
     explicit IndicatorHeader(QWidget* parent)
         : QHeaderView(Qt::Vertical, parent)
     {
+    }
+
+    void repaintRows(int first, int last)
+    {
+        if (first == last)
+            updateSection(first);
+        else
+            viewport()->update();
     }
 
 protected:
@@ -149,7 +158,9 @@ DataGrid::DataGrid(QWidget* parent)
 {
     setModel(model_);
     setItemDelegate(new CellDelegate(*this));
-    setVerticalHeader(new IndicatorHeader(this));
+    auto* indicators = new IndicatorHeader(this);
+    setVerticalHeader(indicators);
+    connect(model_, &DataSetModel::indicatorsChanged, indicators, &IndicatorHeader::repaintRows);
     // Mouse clicks open the editor through the grid's own press rules only.
     setEditTriggers(AnyKeyPressed | EditKeyPressed);
     setSelectionMode(SingleSelection);
@@ -343,10 +354,20 @@ void DataGrid::placeCurrentCell(bool follow)
     if (currentIndex().row() != row)
         dropEditor();
     const QScopedValueRollback<bool> keepRows(keepRows_, keepRows_ || !follow);
-    if (row < 0 || row >= model_->rowCount())
+    if (row < 0 || row >= model_->rowCount()) {
         selectionModel()->clear();
-    else
-        selectionModel()->setCurrentIndex(model_->index(row, column), QItemSelectionModel::ClearAndSelect);
+        return;
+    }
+    const QModelIndex cell = model_->index(row, column);
+    if (cell == currentIndex() && onlySelected(cell))
+        return; // as it is, which after a removal it usually is
+    selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect);
+}
+
+bool DataGrid::onlySelected(const QModelIndex& cell) const
+{
+    const QItemSelection selected = selectionModel()->selection();
+    return selected.size() == 1 && selected.first().topLeft() == cell && selected.first().bottomRight() == cell;
 }
 
 void DataGrid::dropEditor()
@@ -375,7 +396,15 @@ void DataGrid::showFrom(int first)
         model_->setTop(first_ - (model_->window() - page) / 2);
     const QScopedValueRollback<bool> syncing(syncingBar_, true);
     QScrollBar* bar = verticalScrollBar();
-    bar->setRange(0, std::max(model_->records() - page, 0));
+    const int last = std::max(model_->records() - page, 0);
+    if ((bar->maximum() > 0) == (last > 0) && bar->value() <= last) {
+        // The bar stays as shown or as hidden and keeps its value: the scroll area need
+        // not hear of it, and telling it costs a posted event a removal.
+        const QSignalBlocker quiet(bar);
+        bar->setRange(0, last);
+    } else {
+        bar->setRange(0, last);
+    }
     bar->setPageStep(page);
     bar->setSingleStep(1);
     bar->setValue(first_);

@@ -49,6 +49,7 @@ void DataSetModel::reset()
     top_ = 0;
     shown_ = wanted();
     endResetModel();
+    indicated_ = indicatorRow();
 }
 
 void DataSetModel::fill()
@@ -147,13 +148,33 @@ void DataSetModel::refreshRows(int first, int last)
     if (first > last)
         return;
     emit dataChanged(index(first, 0), index(last, columns_ - 1), {Qt::DisplayRole, Qt::EditRole});
-    emit headerDataChanged(Qt::Vertical, first, last);
+    emit indicatorsChanged(first, last);
+    indicated_ = indicatorRow();
 }
 
+int DataSetModel::indicatorRow() const
+{
+    const int row = active() ? rowOf(dataSet_->currentRow()) : -1;
+    return isRecord(row) ? row : -1;
+}
+
+// Only the row that showed the indicator and the row that shows it now: the current row
+// moves with every removal and every key.
 void DataSetModel::refreshIndicators()
 {
+    const int row = indicatorRow();
+    if (indicated_ >= 0 && indicated_ < shown_ && indicated_ != row)
+        emit indicatorsChanged(indicated_, indicated_);
+    if (row >= 0)
+        emit indicatorsChanged(row, row);
+    indicated_ = row;
+}
+
+void DataSetModel::refreshAllIndicators()
+{
     if (shown_ > 0)
-        emit headerDataChanged(Qt::Vertical, 0, shown_ - 1);
+        emit indicatorsChanged(0, shown_ - 1);
+    indicated_ = indicatorRow();
 }
 
 void DataSetModel::onRowChanged(int record)
@@ -182,6 +203,7 @@ void DataSetModel::onRowInserted(int record)
         endInsertRows();
     }
     fill();
+    refreshAllIndicators();
 }
 
 void DataSetModel::onRowRemoved(int record)
@@ -209,6 +231,7 @@ void DataSetModel::onRowRemoved(int record)
     beginRemoveRows({}, row, row);
     --shown_;
     endRemoveRows();
+    refreshAllIndicators();
 }
 
 void DataSetModel::onFieldChanged(int column)

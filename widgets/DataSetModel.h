@@ -51,6 +51,12 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+signals:
+    // The indicator of these rows is to be drawn again. Not told as a change of header
+    // data: views lay out every row again on that, which a move of the current row
+    // must not cost.
+    void indicatorsChanged(int first, int last);
+
 private:
     void reset();
     void onRowChanged(int record);
@@ -59,6 +65,9 @@ private:
     void onFieldChanged(int column);
     void refreshRows(int first, int last);
     void refreshIndicators();
+    // After rows moved under it: the indicator may have moved with them.
+    void refreshAllIndicators();
+    int indicatorRow() const; // -1 when no shown row is current
     // Rows added or dropped at the window's end until it holds what it should.
     void fill();
     int wanted() const;
@@ -69,6 +78,7 @@ private:
     int top_ = 0;
     int window_ = 256;
     int shown_ = 0; // rows of the window, as the views know them
+    int indicated_ = -1; // the row the header was last told shows the indicator
 };
 
 } // namespace kordane
