@@ -120,7 +120,7 @@ Status FbCommand::prepare(const std::string& sql, int parameterCount)
         isc_tr_handle* transaction = session().statementTransaction(own, readOnly_, status);
         if (!transaction)
             return error_.serverFail(*api_, status);
-        statement.output.resize(statement.output.capacity());
+        statement.output.clear();
         if (api_->prepare(status, transaction, statement.handle.out(), static_cast<unsigned short>(sql.size()),
                           sql.data(), static_cast<unsigned short>(session().options().sqlDialect), statement.output.get()))
             return error_.serverFail(*api_, status);

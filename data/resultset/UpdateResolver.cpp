@@ -3,6 +3,7 @@
 #include "data/sql/SqlConnection.h"
 #include "data/sql/TransactionScope.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace kordane {
@@ -208,12 +209,24 @@ GeneratedStatement generateStatement(const DeltaRecord& change, const std::vecto
 
 std::int64_t UpdateResolver::run(const GeneratedStatement& statement, Prepared& prepared)
 {
-    std::unique_ptr<dbx::ISQLCommand>& command = prepared[statement.text];
-    if (!command)
-        command = connection_.prepareCommand(statement.text, static_cast<int>(statement.values.size()));
+    auto it = std::find_if(prepared.begin(), prepared.end(), [&](const auto& p) { return p.first == statement.text; });
+    if (it == prepared.end()) {
+        prepared.emplace_back(statement.text, connection_.prepareCommand(statement.text, static_cast<int>(statement.values.size())));
+        it = prepared.end() - 1;
+    }
+    dbx::ISQLCommand& command = *it->second;
     // Old values as fetched, new ones as encoded when they were entered: never through a
     // decode and encode that could change them, which would miss the row they name.
-    return connection_.execute(*command, statement.values);
+    return connection_.execute(command, statement.values);
+}
+
+const QString& UpdateResolver::tableOf(const QString& commandText)
+{
+    if (commandText != tableSource_ || tableSource_.isNull()) {
+        table_ = tableNameOf(commandText);
+        tableSource_ = commandText;
+    }
+    return table_;
 }
 
 ApplyResult UpdateResolver::apply(const QString& commandText, const DeltaPacket& delta, int maxErrors)
@@ -228,7 +241,7 @@ ApplyResult UpdateResolver::apply(const QString& commandText, const DeltaPacket&
     if (!connection_.inTransaction() && connection_.transactionsSupported())
         transaction.emplace(connection_, 1);
 
-    const QString table = tableNameOf(commandText);
+    const QString table = tableOf(commandText);
     const QString quote = connection_.quoteChar();
     const QString quotedTable = quotedTableName(table, quote);
     Prepared prepared;

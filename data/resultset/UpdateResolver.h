@@ -8,7 +8,7 @@
 #include "drivers/api/dbx.h"
 
 #include <memory>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace kordane {
@@ -43,11 +43,16 @@ public:
     ApplyResult apply(const QString& commandText, const DeltaPacket& delta, int maxErrors);
 
 private:
-    // The commands of one apply, prepared once per text.
-    using Prepared = std::unordered_map<QString, std::unique_ptr<dbx::ISQLCommand>>;
+    // The commands of one apply, prepared once per text. An apply has few distinct texts
+    // (one for the usual removal), so a list searched in order serves.
+    using Prepared = std::vector<std::pair<QString, std::unique_ptr<dbx::ISQLCommand>>>;
     std::int64_t run(const GeneratedStatement& statement, Prepared& prepared);
+    // The source's table, found again only when its text changed.
+    const QString& tableOf(const QString& commandText);
 
     SqlConnection& connection_;
+    QString tableSource_;
+    QString table_;
 };
 
 } // namespace kordane

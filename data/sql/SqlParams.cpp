@@ -3,12 +3,26 @@
 namespace kordane::sqlparams {
 namespace {
 
-bool oneOf(QChar c, QStringView set) { return set.contains(c); }
+// Every statement text passes here, so each set is a test of its own, not a search.
+bool isQuote(QChar c) { return c == u'\'' || c == u'"' || c == u'`'; }
+
+// What ends a parameter's name.
+bool endsName(QChar c)
+{
+    return c == u' ' || c == u',' || c == u';' || c == u')' || c == u'\r' || c == u'\n';
+}
+
+// What may stand before a marker's colon.
+bool opensMarker(QChar c)
+{
+    return c == u' ' || c == u'\r' || c == u'\n' || c == u'(' || c == u')' || c == u',' || c == u'<' || c == u'='
+        || c == u'>';
+}
 
 // The end of a name starting at `from`.
-qsizetype nameEnd(QStringView text, qsizetype from, QStringView stops)
+qsizetype nameEnd(QStringView text, qsizetype from)
 {
-    while (from < text.size() && !oneOf(text[from], stops))
+    while (from < text.size() && !endsName(text[from]))
         ++from;
     return from;
 }
@@ -24,14 +38,14 @@ std::vector<Marker> namedMarkers(QStringView text)
         if (!literal.isNull()) {
             if (c == literal)
                 literal = QChar();
-        } else if (oneOf(c, u"'\"`")) {
+        } else if (isQuote(c)) {
             literal = c;
         } else if (c == u':') {
             if (i + 1 < text.size() && text[i + 1] == u':') {
                 ++i;
                 continue;
             }
-            const qsizetype end = nameEnd(text, i + 1, u" ,;)\r\n");
+            const qsizetype end = nameEnd(text, i + 1);
             if (end > i + 1)
                 markers.push_back({i, text.sliced(i + 1, end - i - 1).toString()});
             i = end - 1;
@@ -59,10 +73,10 @@ QString driverText(QStringView text, const QStringList& names, QStringView quote
             literal = c;
         } else if (c == u':' && i + 1 < text.size() && text[i + 1] == u':') {
             ++i; // a plain colon
-        } else if (c == u':' && (i == 0 || oneOf(text[i - 1], u" \r\n(),<=>"))) {
+        } else if (c == u':' && (i == 0 || opensMarker(text[i - 1]))) {
             // ';' ends a name here as it does for the parameter list, so both agree; and as
             // there, a quote or colon inside the name is part of it.
-            candidates.push_back({i, nameEnd(text, i + 1, u" \r\n),;"), false});
+            candidates.push_back({i, nameEnd(text, i + 1), false});
             i = candidates.back().end - 1;
         }
     }

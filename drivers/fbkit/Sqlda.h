@@ -3,10 +3,11 @@
 // statement of the program has, so that the first describe fills it in whole.
 #include "drivers/fbkit/Client.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 namespace fbkit {
 
@@ -19,23 +20,28 @@ public:
     {
     }
     explicit Sqlda(short variables) { resize(variables); }
+    // Room for `variables`, none described. The variables are left as they are: a
+    // describe fills in each one it counts, and every statement gets a descriptor.
     void resize(short variables)
     {
         const short room = variables < 1 ? 1 : variables;
-        const std::size_t bytes = XSQLDA_LENGTH(room);
-        storage_.assign((bytes + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t), 0);
+        const std::size_t words = (XSQLDA_LENGTH(room) + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t);
+        storage_ = std::make_unique_for_overwrite<std::uint64_t[]>(words);
+        std::memset(storage_.get(), 0, offsetof(XSQLDA, sqlvar));
         get()->version = SQLDA_VERSION1;
         get()->sqln = room;
     }
-    XSQLDA* get() { return reinterpret_cast<XSQLDA*>(storage_.data()); }
-    const XSQLDA* get() const { return reinterpret_cast<const XSQLDA*>(storage_.data()); }
+    // Before a statement is described into it again.
+    void clear() { get()->sqld = 0; }
+    XSQLDA* get() { return reinterpret_cast<XSQLDA*>(storage_.get()); }
+    const XSQLDA* get() const { return reinterpret_cast<const XSQLDA*>(storage_.get()); }
     short count() const { return get()->sqld; }
     short capacity() const { return get()->sqln; }
     XSQLVAR& operator[](int index) { return get()->sqlvar[index]; }
     const XSQLVAR& operator[](int index) const { return get()->sqlvar[index]; }
 
 private:
-    std::vector<std::uint64_t> storage_;
+    std::unique_ptr<std::uint64_t[]> storage_;
 };
 
 // After a prepare or describe that found more variables than `sqlda` has room for: makes
