@@ -277,6 +277,11 @@ ApplyResult UpdateResolver::apply(const QString& commandText, const DeltaPacket&
             break;
     }
 
+    // A command whose run failed may hold what its prepare began: it goes.
+    if (result.errorCount == 0)
+        for (auto& [text, command] : prepared)
+            connection_.recycle(std::move(command));
+
     bool durable = true;
     if (transaction) {
         durable = maxErrors < 0 || result.errorCount <= maxErrors;

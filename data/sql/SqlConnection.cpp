@@ -284,6 +284,7 @@ void SqlConnection::releaseDriver() noexcept
     // Statements first: their commands and cursors belong to the driver connection.
     for (SqlStatement* statement : statements_)
         statement->unprepare();
+    spareCommands_.clear();
     second_.reset();
     metaData_ = nullptr;
     if (connection_)
@@ -354,8 +355,22 @@ std::unique_ptr<dbx::ISQLCommand> SqlConnection::createCommand()
     open();
     SqlConnection& target = commandConnection();
     std::unique_ptr<dbx::ISQLCommand> command;
+    if (&target == this && !spareCommands_.empty()) {
+        command = std::move(spareCommands_.back());
+        spareCommands_.pop_back();
+        return command;
+    }
     check(target.connection_.get(), target.connection_->createCommand(command));
     return command;
+}
+
+void SqlConnection::recycle(std::unique_ptr<dbx::ISQLCommand> command)
+{
+    // Only where every command is this connection's own; a few cover every statement
+    // the program has at one time.
+    constexpr std::size_t kept = 4;
+    if (command && state_ == State::Open && maxStatements_ <= 0 && spareCommands_.size() < kept)
+        spareCommands_.push_back(std::move(command));
 }
 
 std::unique_ptr<dbx::ISQLCommand> SqlConnection::prepareCommand(const QString& sql, int parameterCount)

@@ -109,6 +109,9 @@ public:
     std::unique_ptr<dbx::ISQLCommand> createCommand();
     // A command given the rowset size and prepared with `sql` (already in "?" form).
     std::unique_ptr<dbx::ISQLCommand> prepareCommand(const QString& sql, int parameterCount);
+    // A command done with, kept to be prepared again by a later createCommand: a new one
+    // costs its allocations every statement. Dropped when the connection closes.
+    void recycle(std::unique_ptr<dbx::ISQLCommand> command);
     // Binds one value by position (from 1): a text with its byte length, or null.
     void bind(dbx::ISQLCommand& command, int position, const std::optional<QString>& value);
     // The same for bytes already in the connection's character set.
@@ -152,6 +155,7 @@ private:
     DriverLibrary* library_ = nullptr;
     std::unique_ptr<dbx::ISQLDriver> driver_;
     std::unique_ptr<dbx::ISQLConnection> connection_;
+    std::vector<std::unique_ptr<dbx::ISQLCommand>> spareCommands_; // of connection_, gone before it
     dbx::ISQLMetaData* metaData_ = nullptr;
     mutable std::unique_ptr<TextCodec> codec_;
     std::vector<SqlStatement*> statements_;

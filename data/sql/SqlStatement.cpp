@@ -25,7 +25,7 @@ QString SqlStatement::text() const { return commandText(); }
 void SqlStatement::unprepare()
 {
     close();
-    command_.reset();
+    connection_.recycle(std::move(command_));
 }
 
 std::unique_ptr<dbx::ISQLCursor> SqlStatement::execute()
@@ -36,7 +36,13 @@ std::unique_ptr<dbx::ISQLCursor> SqlStatement::execute()
             throw EDatabaseError(componentMessage(name_, QStringLiteral("No SQL statement available")));
         command_ = connection_.prepareCommand(preparedText(), parameterCount());
     }
-    bindParameters(*command_);
+    try {
+        bindParameters(*command_);
+    } catch (...) {
+        // Prepared but never run: not kept for another statement with what it began.
+        command_.reset();
+        throw;
+    }
     std::unique_ptr<dbx::ISQLCursor> cursor;
     connection_.check(command_.get(), command_->execute(cursor));
     return cursor;

@@ -236,6 +236,16 @@ void TestStatements::statementFailures()
     query.setSql(catalogue::insertRecord());
     query.paramByName(QStringLiteral("INI_DATE")).setAsString(QStringLiteral("2026/12/09"));
     QCOMPARE(error([&] { query.execSql(); }), QStringLiteral("No value for parameter 'EMPLOYEE_ID'"));
+    // What the prepare began does not outlive the failure, nor hide in a command kept
+    // for the next statement (the one asking is the only other attachment).
+    const auto openTransactions = [&] {
+        return *db.scalar("SELECT COUNT(*) FROM MON$TRANSACTIONS t JOIN MON$ATTACHMENTS a"
+                          " ON a.MON$ATTACHMENT_ID = t.MON$ATTACHMENT_ID"
+                          " WHERE a.MON$SYSTEM_FLAG = 0 AND a.MON$ATTACHMENT_ID <> CURRENT_CONNECTION");
+    };
+    QCOMPARE(openTransactions(), std::string("0"));
+    query.setSql(catalogue::daySelect(QStringLiteral("2026/12/09")));
+    QCOMPARE(openTransactions(), std::string("0"));
     query.setSql(catalogue::deleteByValues(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00")));
     QCOMPARE(error([&] { query.open(); }), QStringLiteral("SQLQuery1: Cursor not returned from Query"));
     query.setSql({QStringLiteral("SELECT * FROM NO_SUCH_TABLE")});
