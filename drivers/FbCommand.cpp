@@ -124,7 +124,7 @@ Status FbCommand::prepare(const std::string& sql, int parameterCount)
         if (api_->prepare(status, transaction, statement.handle.out(), static_cast<unsigned short>(sql.size()),
                           sql.data(), static_cast<unsigned short>(session().options().sqlDialect), statement.output.get()))
             return error_.serverFail(*api_, status);
-        if (const Status described = describe(status, parameterCount > 0))
+        if (const Status described = describe(status, sql, parameterCount > 0))
             return described;
         statement.own = std::move(own);
         statement.prepared = true;
@@ -135,33 +135,52 @@ Status FbCommand::prepare(const std::string& sql, int parameterCount)
 // One describe of each kind at most: the descriptors start with room for every statement
 // of the program, and only a wider one is described again, sized. A statement without
 // markers needs no describe of its parameters.
-Status FbCommand::describe(ISC_STATUS* status, bool parameters)
+Status FbCommand::describe(ISC_STATUS* status, const std::string& sql, bool parameters)
 {
     fbkit::Sqlda& output = statement_->output;
-    isc_stmt_handle* handle = statement_->handle.out();
-    if (!fbkit::describeWhole(*api_, status, handle, output, false))
-        return error_.serverFail(*api_, status);
-    input_.get()->sqld = 0;
-    if (parameters && api_->describeBind(status, handle, SQLDA_VERSION1, input_.get()))
-        return error_.serverFail(*api_, status);
-    if (!fbkit::describeWhole(*api_, status, handle, input_, true))
+    if (!fbkit::describeWhole(*api_, status, statement_->handle.out(), output, false))
         return error_.serverFail(*api_, status);
     // Only a statement with columns may give a cursor, and a query's text says it is one;
     // any other's type comes with its counts after the execute.
     statementType_ = readOnly_ && output.count() > 0 ? isc_info_sql_stmt_select : 0;
     if (!statementType_ && output.count() > 0 && !readStatementType(status))
         return error_.serverFail(*api_, status);
-
-    parameters_.assign(static_cast<std::size_t>(input_.count()), Parameter {});
-    for (int i = 0; i < input_.count(); ++i) {
-        Parameter& p = parameters_[static_cast<std::size_t>(i)];
-        p.type = static_cast<short>(input_[i].sqltype & ~1);
-        p.length = input_[i].sqllen;
-        // A text keeps the character set it was described with; any other value is
-        // sent as plain text for the server to convert.
-        p.subType = isText(p.type) ? input_[i].sqlsubtype : 0;
-    }
+    parameters_.clear();
+    input_.clear();
+    if (parameters)
+        if (const Status described = describeParameters(status, sql))
+            return described;
     layOutRow();
+    return DBXERR_NONE;
+}
+
+Status FbCommand::describeParameters(ISC_STATUS* status, const std::string& sql)
+{
+    const std::vector<ParameterShape>* shapes = session().describedParameters(sql);
+    if (!shapes) {
+        isc_stmt_handle* handle = statement_->handle.out();
+        if (api_->describeBind(status, handle, SQLDA_VERSION1, input_.get())
+            || !fbkit::describeWhole(*api_, status, handle, input_, true))
+            return error_.serverFail(*api_, status);
+        std::vector<ParameterShape> described(static_cast<std::size_t>(input_.count()));
+        for (int i = 0; i < input_.count(); ++i) {
+            ParameterShape& shape = described[static_cast<std::size_t>(i)];
+            shape.type = static_cast<short>(input_[i].sqltype & ~1);
+            shape.length = input_[i].sqllen;
+            // A text keeps the character set it was described with; any other value is
+            // sent as plain text for the server to convert.
+            shape.subType = isText(shape.type) ? input_[i].sqlsubtype : 0;
+        }
+        session().rememberParameters(sql, std::move(described));
+        shapes = session().describedParameters(sql);
+    }
+    const auto count = static_cast<short>(shapes->size());
+    if (input_.capacity() < count)
+        input_.resize(count);
+    input_.get()->sqld = count;
+    parameters_.resize(shapes->size());
+    for (std::size_t i = 0; i < shapes->size(); ++i)
+        parameters_[i].shape = (*shapes)[i];
     return DBXERR_NONE;
 }
 
@@ -254,7 +273,7 @@ Status FbCommand::setTextParameter(int index, const char* data, std::size_t leng
         Parameter* p = nullptr;
         if (const Status bad = parameter(index, p))
             return bad;
-        const std::size_t limit = isText(p->type) ? static_cast<std::size_t>(p->length) : maxTextLength;
+        const std::size_t limit = isText(p->shape.type) ? static_cast<std::size_t>(p->shape.length) : maxTextLength;
         if (length > limit)
             return error_.fail(DBXERR_INVALIDLEN, "Parameter " + std::to_string(index) + ": text of " + std::to_string(length) + " bytes is longer than " + std::to_string(limit));
         p->value.assign(data, length);
@@ -283,7 +302,7 @@ void FbCommand::bindParameters()
         Parameter& p = parameters_[static_cast<std::size_t>(i)];
         XSQLVAR& var = input_[i];
         var.sqltype = SQL_TEXT | 1;
-        var.sqlsubtype = p.subType;
+        var.sqlsubtype = p.shape.subType;
         var.sqlscale = 0;
         var.sqllen = static_cast<short>(p.value.size());
         var.sqldata = p.value.data();

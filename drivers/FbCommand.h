@@ -29,13 +29,12 @@ private:
         std::string value;
         short indicator = 0;
         bool set = false;
-        short type = 0; // as described, without the null flag
-        short length = 0; // as described
-        short subType = 0;
+        ParameterShape shape; // as described; the subtype is the one sent
     };
 
     FbSession& session() { return *statement_->session; }
-    [[nodiscard]] dbx::Status describe(ISC_STATUS* status, bool parameters);
+    [[nodiscard]] dbx::Status describe(ISC_STATUS* status, const std::string& sql, bool parameters);
+    [[nodiscard]] dbx::Status describeParameters(ISC_STATUS* status, const std::string& sql);
     void layOutRow();
     bool readStatementType(ISC_STATUS* status);
     bool readRowsAffected(ISC_STATUS* status);

@@ -134,6 +134,7 @@ Status FbSession::disconnect()
             if (const auto statement = tracked.lock())
                 statement->release();
         spareStatements_.clear();
+        parameterShapes_.clear();
         explicit_.reset();
         explicitActive_ = false;
         pending_.reset();
@@ -206,6 +207,21 @@ void FbSession::keepStatement(fbkit::StatementHandle statement)
     constexpr std::size_t kept = 8;
     if (connected() && statement && spareStatements_.size() < kept)
         spareStatements_.push_back(std::move(statement));
+}
+
+const std::vector<ParameterShape>* FbSession::describedParameters(const std::string& sql) const
+{
+    const auto it = parameterShapes_.find(sql);
+    return it == parameterShapes_.end() ? nullptr : &it->second;
+}
+
+void FbSession::rememberParameters(const std::string& sql, std::vector<ParameterShape> shapes)
+{
+    // Removals of rows with nulls in different places each have a text of their own.
+    constexpr std::size_t remembered = 64;
+    if (parameterShapes_.size() >= remembered)
+        parameterShapes_.clear();
+    parameterShapes_.emplace(sql, std::move(shapes));
 }
 
 Status FbSession::beginTransaction(int transactionId, Isolation isolation, Access access)

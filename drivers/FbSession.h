@@ -10,11 +10,20 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace dbxfb {
 
 struct FbStatement;
+
+// A parameter as the server described it: its type without the null flag, its length
+// and its subtype (a text's character set).
+struct ParameterShape {
+    short type = 0;
+    short length = 0;
+    short subType = 0;
+};
 
 struct ConnectionOptions {
     std::string hostName;
@@ -64,6 +73,12 @@ public:
     // again as it is, which saves allocating and freeing one for every statement.
     fbkit::StatementHandle takeStatement();
     void keepStatement(fbkit::StatementHandle statement);
+    // The parameters of a statement text described before on this attachment, if any:
+    // a text prepared again (every insert, every removal of a row without nulls) is not
+    // described again. A column altered meanwhile by another attachment is seen at the
+    // next connect.
+    const std::vector<ParameterShape>* describedParameters(const std::string& sql) const;
+    void rememberParameters(const std::string& sql, std::vector<ParameterShape> shapes);
 
 private:
     [[nodiscard]] dbx::Status applyOption(dbx::ConnectionOption option, std::int64_t value);
@@ -85,6 +100,7 @@ private:
     fbkit::TransactionHandle pending_;
     std::vector<std::weak_ptr<FbStatement>> statements_;
     std::vector<fbkit::StatementHandle> spareStatements_;
+    std::unordered_map<std::string, std::vector<ParameterShape>> parameterShapes_;
 };
 
 } // namespace dbxfb

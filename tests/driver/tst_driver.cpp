@@ -23,6 +23,7 @@ private slots:
     void explicitTransactions();
     void serverErrorsCarryTheServersText();
     void misuseGivesItsStatus();
+    void parametersDescribedPerDatabase();
     void valuesAsText_data();
     void valuesAsText();
     void trimCharTrimsFixedText();
@@ -266,6 +267,31 @@ void TestDriver::misuseGivesItsStatus()
     QCOMPARE(query.cursor->getText(2, data, length), dbx::DBXERR_OUTOFRANGE);
     dbx::ColumnInfo info;
     QCOMPARE(query.cursor->getColumnInfo(0, info), dbx::DBXERR_OUTOFRANGE);
+}
+
+// A text prepared again is not described again; what was described belongs to the
+// database it was described in, and a connection reopened elsewhere describes anew.
+void TestDriver::parametersDescribedPerDatabase()
+{
+    const std::string wider = (dir_.path() + QStringLiteral("/wider.fdb")).toStdString();
+    kordane::RawFirebird::create(wider, "SYSDBA", "masterkey")
+        .execute("CREATE TABLE T (ID INTEGER, TXT VARCHAR(20) CHARACTER SET NONE)");
+    const std::string insert = "INSERT INTO T (ID, TXT) VALUES ( ? , ? )";
+    const std::string fifteen = "012345678901234";
+    std::unique_ptr<dbx::ISQLConnection> connection = open();
+    QVERIFY(connection);
+    for (const auto& [database, status] : {std::pair {database_, dbx::DBXERR_INVALIDLEN}, std::pair {wider, dbx::DBXERR_NONE}}) {
+        if (database != database_) {
+            QCOMPARE(connection->disconnect(), dbx::DBXERR_NONE);
+            QCOMPARE(connection->connect(database, "SYSDBA", "masterkey"), dbx::DBXERR_NONE);
+        }
+        for (int again = 0; again < 2; ++again) {
+            std::unique_ptr<dbx::ISQLCommand> command;
+            QCOMPARE(connection->createCommand(command), dbx::DBXERR_NONE);
+            QCOMPARE(command->prepare(insert, 2), dbx::DBXERR_NONE);
+            QCOMPARE(command->setTextParameter(2, fifteen.data(), fifteen.size()), status);
+        }
+    }
 }
 
 void TestDriver::valuesAsText_data()
