@@ -359,15 +359,10 @@ void DataGrid::placeCurrentCell(bool follow)
         return;
     }
     const QModelIndex cell = model_->index(row, column);
-    if (cell == currentIndex() && onlySelected(cell))
-        return; // as it is, which after a removal it usually is
+    // As it is, which after a removal it usually is: the grid selects one cell at a time.
+    if (cell == currentIndex() && selectionModel()->isSelected(cell))
+        return;
     selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect);
-}
-
-bool DataGrid::onlySelected(const QModelIndex& cell) const
-{
-    const QItemSelection selected = selectionModel()->selection();
-    return selected.size() == 1 && selected.first().topLeft() == cell && selected.first().bottomRight() == cell;
 }
 
 void DataGrid::dropEditor()

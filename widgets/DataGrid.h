@@ -96,7 +96,6 @@ private:
     void syncCurrentCell();
     // Marks the current cell when the window holds it; `follow` scrolls to it.
     void placeCurrentCell(bool follow);
-    bool onlySelected(const QModelIndex& cell) const;
     // Closes an open editor without handing its text to the row.
     void dropEditor();
     void dropEditorOfRemoved(int record);

@@ -220,11 +220,13 @@ std::int64_t UpdateResolver::run(const GeneratedStatement& statement, Prepared& 
     return connection_.execute(command, statement.values);
 }
 
-const QString& UpdateResolver::tableOf(const QString& commandText)
+const UpdateResolver::Table& UpdateResolver::tableOf(const QString& commandText, const QString& quote)
 {
-    if (commandText != tableSource_ || tableSource_.isNull()) {
-        table_ = tableNameOf(commandText);
+    if (commandText != tableSource_ || quote != tableQuote_ || tableSource_.isNull()) {
+        table_.name = tableNameOf(commandText);
+        table_.quoted = quotedTableName(table_.name, quote);
         tableSource_ = commandText;
+        tableQuote_ = quote;
     }
     return table_;
 }
@@ -241,9 +243,8 @@ ApplyResult UpdateResolver::apply(const QString& commandText, const DeltaPacket&
     if (!connection_.inTransaction() && connection_.transactionsSupported())
         transaction.emplace(connection_, 1);
 
-    const QString table = tableOf(commandText);
     const QString quote = connection_.quoteChar();
-    const QString quotedTable = quotedTableName(table, quote);
+    const Table& table = tableOf(commandText, quote);
     Prepared prepared;
     std::vector<std::size_t> succeeded;
     bool rolledBack = false;
@@ -251,9 +252,9 @@ ApplyResult UpdateResolver::apply(const QString& commandText, const DeltaPacket&
     for (std::size_t i = 0; i < count; ++i) {
         std::optional<QString> error;
         try {
-            if (table.isEmpty())
+            if (table.name.isEmpty())
                 throw EDatabaseError(QStringLiteral("Unable to resolve records.  Table name not found."));
-            const std::int64_t rows = run(generateStatement(delta.changes[i], delta.columns, quotedTable, quote), prepared);
+            const std::int64_t rows = run(generateStatement(delta.changes[i], delta.columns, table.quoted, quote), prepared);
             if (rows > 1) {
                 // The extra rows must not survive, and nothing may run after the rollback
                 // outside a transaction, whatever the error allowance says.

@@ -47,12 +47,18 @@ private:
     // (one for the usual removal), so a list searched in order serves.
     using Prepared = std::vector<std::pair<QString, std::unique_ptr<dbx::ISQLCommand>>>;
     std::int64_t run(const GeneratedStatement& statement, Prepared& prepared);
-    // The source's table, found again only when its text changed.
-    const QString& tableOf(const QString& commandText);
+    // The source's table, bare and as statements name it; found again only when the
+    // source's text or the quote character changed.
+    struct Table {
+        QString name;
+        QString quoted;
+    };
+    const Table& tableOf(const QString& commandText, const QString& quote);
 
     SqlConnection& connection_;
     QString tableSource_;
-    QString table_;
+    QString tableQuote_;
+    Table table_;
 };
 
 } // namespace kordane
