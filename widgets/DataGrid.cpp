@@ -3,6 +3,7 @@
 #include "data/resultset/ClientDataSet.h"
 #include "data/resultset/DataSource.h"
 #include "widgets/DataSetModel.h"
+#include "widgets/GridHeaders.h"
 #include "widgets/MaskedEdit.h"
 
 #include <QApplication>
@@ -12,8 +13,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPainterPath>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -23,67 +22,6 @@
 #include <utility>
 
 namespace kordane {
-
-namespace {
-
-// The indicator column: a triangle beside the current row, an I-beam while it is
-// edited, an asterisk while it is a new row.
-class IndicatorHeader : public QHeaderView {
-public:
-    explicit IndicatorHeader(QWidget* parent)
-        : QHeaderView(Qt::Vertical, parent)
-    {
-    }
-
-    void repaintRows(int first, int last)
-    {
-        if (first == last)
-            updateSection(first);
-        else
-            viewport()->update();
-    }
-
-protected:
-    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override
-    {
-        painter->save();
-        QHeaderView::paintSection(painter, rect, logicalIndex);
-        painter->restore();
-        const auto kind = static_cast<DataSetModel::Indicator>(
-            model()->headerData(logicalIndex, Qt::Vertical, DataSetModel::IndicatorRole).toInt());
-        if (kind == DataSetModel::Indicator::None)
-            return;
-        painter->save();
-        painter->setRenderHint(QPainter::Antialiasing);
-        const QColor ink = palette().color(QPalette::WindowText);
-        const int s = std::max(3, std::min(rect.width(), rect.height()) / 3);
-        const QPoint c = rect.center();
-        switch (kind) {
-        case DataSetModel::Indicator::Current: {
-            QPainterPath triangle;
-            triangle.moveTo(c.x() - s / 2, c.y() - s);
-            triangle.lineTo(c.x() + s / 2 + 1, c.y());
-            triangle.lineTo(c.x() - s / 2, c.y() + s);
-            triangle.closeSubpath();
-            painter->fillPath(triangle, ink);
-            break;
-        }
-        case DataSetModel::Indicator::Edit:
-            painter->setPen(QPen(ink, 1));
-            painter->drawLine(c.x(), c.y() - s, c.x(), c.y() + s);
-            painter->drawLine(c.x() - s / 2, c.y() - s, c.x() + s / 2, c.y() - s);
-            painter->drawLine(c.x() - s / 2, c.y() + s, c.x() + s / 2, c.y() + s);
-            break;
-        default:
-            painter->setPen(ink);
-            painter->drawText(rect, Qt::AlignCenter, QStringLiteral("*"));
-            break;
-        }
-        painter->restore();
-    }
-};
-
-} // namespace
 
 // The in-place editor: a frameless line edit over the current cell. Enter keeps the
 // text in the row, Escape abandons it, Tab and Shift+Tab hand over to the grid.
@@ -158,6 +96,7 @@ DataGrid::DataGrid(QWidget* parent)
 {
     setModel(model_);
     setItemDelegate(new CellDelegate(*this));
+    setHorizontalHeader(new TitleHeader(this));
     auto* indicators = new IndicatorHeader(this);
     setVerticalHeader(indicators);
     connect(model_, &DataSetModel::indicatorsChanged, indicators, &IndicatorHeader::repaintRows);
