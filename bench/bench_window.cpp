@@ -56,8 +56,8 @@ using kordane::bench::timed;
 namespace {
 
 const std::string password = "quillbrex";
-constexpr int rounds = 7;
-constexpr int commandRounds = 15; // a command takes a millisecond or less: more rounds
+constexpr int rounds = 11;
+constexpr int commandRounds = 41; // a command takes a millisecond or less: more rounds
 
 std::string text(const QString& s) { return s.toStdString(); }
 
