@@ -20,9 +20,11 @@ bool isText(short type)
     return type == SQL_TEXT || type == SQL_VARYING;
 }
 
+// An ASCII letter: the words looked for are keywords, and the C locale's test costs a
+// call a character.
 bool isLetter(char c)
 {
-    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 bool sameWord(std::string_view word, std::string_view upper)

@@ -5,7 +5,8 @@
 
 namespace kordane {
 
-std::uint32_t ByteArena::add(const char* data, std::size_t length)
+// An empty value, a large one, or one that starts a new block.
+std::uint32_t ByteArena::addElsewhere(const char* data, std::size_t length)
 {
     if (length == 0)
         return 0;

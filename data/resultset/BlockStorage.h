@@ -4,6 +4,7 @@
 // keeps its rows in it.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -31,10 +32,23 @@ private:
 // Byte strings, each kept whole in one place and found again by a 32-bit locator.
 class ByteArena {
 public:
-    std::uint32_t add(const char* data, std::size_t length);
+    std::uint32_t add(const char* data, std::size_t length)
+    {
+        // The usual value, short and with room left in the block being filled, is stored
+        // here, without a call: every cell of a result passes.
+        if (length != 0 && length <= largeValue && used_ + length <= blockSize) {
+            std::memcpy(blocks_.back().get() + used_, data, length);
+            const auto locator = static_cast<std::uint32_t>(((blocks_.size() - 1) << blockBits) | used_);
+            used_ += length;
+            return locator;
+        }
+        return addElsewhere(data, length);
+    }
     std::string_view view(std::uint32_t locator, std::size_t length) const;
 
 private:
+    std::uint32_t addElsewhere(const char* data, std::size_t length);
+
     static constexpr unsigned blockBits = 20;
     static constexpr std::size_t blockSize = std::size_t {1} << blockBits;
     // Larger values get a block of their own, so that a block wastes little at its end.

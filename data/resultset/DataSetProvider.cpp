@@ -55,12 +55,10 @@ DataPacket DataSetProvider::getRecords(const QString& commandText)
         packet.rows = RecordStore(columns);
         for (; !source_.eof(); source_.next()) {
             for (int i = 0; i < columns; ++i) {
-                if (source_.isNull(i)) {
+                if (const std::optional<std::string_view> text = source_.rawValue(i))
+                    packet.rows.appendCell(text->data(), text->size());
+                else
                     packet.rows.appendNull();
-                } else {
-                    const std::string_view text = source_.rawText(i);
-                    packet.rows.appendCell(text.data(), text.size());
-                }
             }
             packet.rows.endRow();
         }

@@ -160,6 +160,19 @@ std::string_view SqlStatement::rawText(int index) const
     return {data, length};
 }
 
+std::optional<std::string_view> SqlStatement::rawValue(int index) const
+{
+    checkIndex(index);
+    bool null = false;
+    connection_.check(cursor_.get(), cursor_->isNull(index + 1, null));
+    if (null)
+        return std::nullopt;
+    const char* data = nullptr;
+    std::size_t length = 0;
+    connection_.check(cursor_.get(), cursor_->getText(index + 1, data, length));
+    return std::string_view(data, length);
+}
+
 QString SqlStatement::asString(int index) const
 {
     const std::string_view bytes = rawText(index);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -85,6 +86,8 @@ public:
     bool isNull(int index) const;
     QString asString(int index) const; // a null gives an empty text
     std::string_view rawText(int index) const; // bytes in the connection's character set
+    // Both at once, for a whole result read cell by cell: nullopt for a null.
+    std::optional<std::string_view> rawValue(int index) const;
 
 protected:
     // The text as the driver gets it, and the parameters to bind, by position.
