@@ -34,6 +34,14 @@ std::string dayBlock(const QDate& date, int rows, int first)
     return "EXECUTE BLOCK AS DECLARE i INTEGER = " + std::to_string(first) + "; BEGIN WHILE (i < " + std::to_string(first + rows) + ") DO BEGIN INSERT INTO POS_DAY VALUES ('E' || MOD(:i, " + std::to_string(employees) + "), '" + bench::dateText(date) + "', '08:00:00', '17:30:00', x'A454', " + name + ", 'C' || :i); i = i + 1; END END";
 }
 
+// Whether the database's dates are today's: today holds the big day's rows.
+bool madeToday(const std::string& database)
+{
+    RawFirebird db(database, "SYSDBA", password);
+    const auto today = db.query("SELECT COUNT(*) FROM POS_DAY WHERE INI_DATE = '" + bench::dateText(QDate::currentDate()) + "'");
+    return today.size() == 1 && today[0][0] == std::to_string(bigDayRows);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -47,8 +55,23 @@ int main(int argc, char** argv)
     const QString database = dir + QStringLiteral("/POSDATA.FDB");
     QDir().mkpath(dir);
     if (QFileInfo::exists(database)) {
-        std::printf("kept %s\n", qPrintable(database));
-        return 0;
+        try {
+            if (madeToday(database.toStdString())) {
+                std::printf("kept %s\n", qPrintable(database));
+                return 0;
+            }
+        } catch (const std::exception& e) {
+            // Kept: a database that cannot be read now may be in use.
+            std::fprintf(stderr, "%s\n", e.what());
+            return 1;
+        }
+        // Its dates count back from the day it was made: the scaling dates no longer hold
+        // their rows.
+        std::printf("made on an earlier day, made again: %s\n", qPrintable(database));
+        if (!QFile::remove(database)) {
+            std::fprintf(stderr, "cannot remove %s\n", qPrintable(database));
+            return 1;
+        }
     }
     try {
         QElapsedTimer timer;
