@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The benchmark report: makes the benchmark database once (kept in the data directory for
-# later runs; it takes minutes), prints the window's figures beside the tight raw client's
+# The benchmark report: makes the benchmark database once a day (kept in the data directory
+# for later runs that day; under a minute on a quiet machine), prints the window's figures beside the tight raw client's
 # (bench_window: interleaved rounds, ratio min and median, scaling, memory, client calls,
 # and at the end one line `ratio NAME min X median Y` a figure), the month report's and the
 # rules' costs, then the figures of each single-layer benchmark.
