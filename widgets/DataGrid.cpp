@@ -19,6 +19,7 @@
 #include <QStyledItemDelegate>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace kordane {
@@ -331,14 +332,13 @@ void DataGrid::showFrom(int first)
     const QScopedValueRollback<bool> syncing(syncingBar_, true);
     QScrollBar* bar = verticalScrollBar();
     const int last = std::max(model_->records() - page, 0);
-    if ((bar->maximum() > 0) == (last > 0) && bar->value() <= last) {
-        // The bar stays as shown or as hidden and keeps its value: the scroll area need
-        // not hear of it, and telling it costs a posted event a removal.
-        const QSignalBlocker quiet(bar);
-        bar->setRange(0, last);
-    } else {
-        bar->setRange(0, last);
-    }
+    // When the bar stays as shown or as hidden and keeps its value, the scroll area need
+    // not hear of it, and telling it costs a posted event a removal.
+    std::optional<QSignalBlocker> quiet;
+    if ((bar->maximum() > 0) == (last > 0) && bar->value() <= last)
+        quiet.emplace(bar);
+    bar->setRange(0, last);
+    quiet.reset();
     bar->setPageStep(page);
     bar->setSingleStep(1);
     bar->setValue(first_);

@@ -143,14 +143,6 @@ void SqlStatement::checkIndex(int index) const
         throw EDatabaseError(componentMessage(name_, QStringLiteral("Field index out of range")));
 }
 
-bool SqlStatement::isNull(int index) const
-{
-    checkIndex(index);
-    bool null = false;
-    connection_.check(cursor_.get(), cursor_->isNull(index + 1, null));
-    return null;
-}
-
 std::string_view SqlStatement::rawText(int index) const
 {
     checkIndex(index);

@@ -83,10 +83,9 @@ public:
     int fieldIndex(const QString& name) const; // -1 when absent
     // Fails with "Field '%s' not found" (component name in front).
     int fieldByName(const QString& name) const;
-    bool isNull(int index) const;
     QString asString(int index) const; // a null gives an empty text
     std::string_view rawText(int index) const; // bytes in the connection's character set
-    // Both at once, for a whole result read cell by cell: nullopt for a null.
+    // The bytes, or nullopt for a null: for a whole result read cell by cell.
     std::optional<std::string_view> rawValue(int index) const;
 
 protected:
