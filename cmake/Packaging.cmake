@@ -92,8 +92,7 @@ install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz DESTINATION ${kordane_
 set(prefix ${CMAKE_BINARY_DIR}/install-test)
 add_test(NAME install_layout COMMAND bash -c
   "rm -rf '${prefix}' && cmake --install '${CMAKE_BINARY_DIR}' --prefix '${prefix}' >/dev/null && bash '${PROJECT_SOURCE_DIR}/scripts/check-installed.sh' '${prefix}' '${prefix}/etc/kordane/dbxdrivers.ini' --name-drivers")
-set_tests_properties(install_layout PROPERTIES LABELS install TIMEOUT 300 ENVIRONMENT
-  "ASAN_OPTIONS=detect_leaks=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
+set_tests_properties(install_layout PROPERTIES LABELS install TIMEOUT 300 ENVIRONMENT "${KORDANE_SANITIZER_ENV}")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kordane)
