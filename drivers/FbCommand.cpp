@@ -180,6 +180,10 @@ Status FbCommand::describeParameters(ISC_STATUS* status, const std::string& sql)
     if (input_.capacity() < count)
         input_.resize(count);
     input_.get()->sqld = count;
+    // Cleared, as a fresh descriptor is: what a statement described before left here is
+    // not this one's, and the bind sets only what it sends.
+    for (short i = 0; i < count; ++i)
+        input_[i] = XSQLVAR {};
     parameters_.resize(shapes->size());
     for (std::size_t i = 0; i < shapes->size(); ++i)
         parameters_[i].shape = (*shapes)[i];

@@ -3,7 +3,6 @@
 // statement of the program has, so that the first describe fills it in whole.
 #include "drivers/fbkit/Client.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -20,14 +19,13 @@ public:
     {
     }
     explicit Sqlda(short variables) { resize(variables); }
-    // Room for `variables`, none described. The variables are left as they are: a
-    // describe fills in each one it counts, and every statement gets a descriptor.
+    // Room for `variables`, none described, every field zero: the client reads fields of
+    // a descriptor it is given that a caller may not have set.
     void resize(short variables)
     {
         const short room = variables < 1 ? 1 : variables;
         const std::size_t words = (XSQLDA_LENGTH(room) + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t);
-        storage_ = std::make_unique_for_overwrite<std::uint64_t[]>(words);
-        std::memset(storage_.get(), 0, offsetof(XSQLDA, sqlvar));
+        storage_ = std::make_unique<std::uint64_t[]>(words);
         get()->version = SQLDA_VERSION1;
         get()->sqln = room;
     }
