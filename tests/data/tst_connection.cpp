@@ -52,6 +52,7 @@ private slots:
     void opensOnceAndStaysOpen();
     void reloadAfterFailedConnect();
     void reloadAfterDisconnect();
+    void statementsAfterReconnect();
     void isolation_data();
     void isolation();
     void driverErrorMessages();
@@ -203,6 +204,24 @@ void TestConnection::reloadAfterDisconnect()
     QVERIFY(!openError(*connection).isEmpty()); // loaded mark kept: still the old parameters
     connection->close(); // closed already: does nothing
     QVERIFY(connection->paramsLoaded());
+}
+
+// Statements run as before once the connection has closed and opened again: no command
+// kept from the closed session serves the new one.
+void TestConnection::statementsAfterReconnect()
+{
+    TestDatabase db;
+    auto connection = db.connection();
+    SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
+    for (int round = 0; round < 2; ++round) {
+        for (const char* table : {"POS_DAY", "EMPLOYEE", "POS_DAY"}) {
+            query.setSql({QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1StringView(table))});
+            query.open();
+            QCOMPARE(query.asString(0), QStringLiteral("0"));
+        }
+        query.clearSql(); // its command is kept for the next statement
+        connection->close();
+    }
 }
 
 void TestConnection::isolation_data()

@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -98,6 +99,8 @@ private slots:
     void moveElsewhereDropsTheEditorText();
     void incompleteMaskedFieldKeepsThePress();
     void aLongSetScrollsThroughAWindow();
+    void theScreenFollowsTheRows();
+    void titlesFollowTheirFont();
 
 private:
     QPoint centre(int row, int column) const
@@ -491,6 +494,82 @@ void TestDataGrid::aLongSetScrollsThroughAWindow()
     QCOMPARE(bar->value(), 0);
     QCOMPARE(shown(w->grid->currentIndex().row()), QStringLiteral("L0000"));
     db_->raw().execute("DELETE FROM POS_DAY WHERE INI_DATE = '2026/11/30'");
+}
+
+// What reaches the screen, not what a fresh paint of the grid would give: the indicator
+// moves with the current row and leaves none behind, in a set longer than the grid's
+// window of rows as in a short one, turns into the edit mark without a move, and the
+// scroll bar goes once the rows fit.
+void TestDataGrid::theScreenFollowsTheRows()
+{
+    db_->raw().execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < 600) DO BEGIN "
+                       "INSERT INTO POS_DAY VALUES ('L' || LPAD(:i, 4, '0'), '2026/11/29', '08:00:00', "
+                       "'17:00:00', 'W', 'N' || :i, 'C' || :i); i = i + 1; END END");
+    QHeaderView* indicator = w->grid->verticalHeader();
+    // The row's indicator section as the screen shows it.
+    const auto section = [&](int row) {
+        QCoreApplication::processEvents();
+        const QPoint corner = indicator->mapTo(w.get(), QPoint(0, indicator->sectionViewportPosition(row)));
+        return w->screen()->grabWindow(w->winId()).toImage().copy(QRect(corner, QSize(indicator->width(), indicator->sectionSize(row))));
+    };
+    const auto marked = [&](int row) {
+        const QImage image = section(row);
+        int dark = 0;
+        for (int y = 2; y < image.height() - 2; ++y)
+            for (int x = 2; x < image.width() - 2; ++x)
+                dark += qGray(image.pixel(x, y)) < 80;
+        return dark > 4;
+    };
+    w->grid->setDeleteQuestion([] { return true; });
+    for (const QString& date : {QStringLiteral("2026/11/29"), day}) {
+        w->load(date);
+        QVERIFY(marked(0));
+        key(Qt::Key_Down);
+        QVERIFY(!marked(0));
+        QVERIFY(marked(1));
+        key(Qt::Key_Delete, Qt::ControlModifier);
+        QVERIFY(!marked(0));
+        QVERIFY(marked(1));
+        QVERIFY(!marked(2));
+        key(Qt::Key_Up);
+        QVERIFY(marked(0));
+        QVERIFY(!marked(1));
+    }
+    const QImage browsing = section(0);
+    type(QStringLiteral("X"));
+    QCOMPARE(w->dataSet.state(), ClientDataSet::State::Edit);
+    QVERIFY(section(0) != browsing);
+    key(Qt::Key_Escape);
+    key(Qt::Key_Escape);
+    QCOMPARE(w->dataSet.state(), ClientDataSet::State::Browse);
+    QCOMPARE(section(0), browsing);
+
+    QScrollBar* bar = w->grid->verticalScrollBar();
+    const int page = bar->pageStep();
+    db_->raw().execute("DELETE FROM POS_DAY WHERE INI_DATE = '2026/11/29' AND EMPLOYEE_ID > 'L" + QString::number(page).rightJustified(4, u'0').toStdString() + "'");
+    w->load(QStringLiteral("2026/11/29"));
+    QCOMPARE(w->dataSet.recordCount(), page + 1);
+    QCoreApplication::processEvents();
+    QVERIFY(bar->isVisible());
+    key(Qt::Key_Delete, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    QCOMPARE(bar->maximum(), 0);
+    QVERIFY(!bar->isVisible());
+    db_->raw().execute("DELETE FROM POS_DAY WHERE INI_DATE = '2026/11/29'");
+}
+
+// The titles' height is measured again when their font changes, not kept from before.
+void TestDataGrid::titlesFollowTheirFont()
+{
+    w->load(day);
+    QHeaderView* titles = w->grid->horizontalHeader();
+    const int before = titles->sizeHint().height();
+    QFont larger = w->grid->titleFont();
+    larger.setPointSizeF(larger.pointSizeF() * 2);
+    w->grid->setTitleFont(larger);
+    QVERIFY2(titles->sizeHint().height() > before, qPrintable(QString::number(titles->sizeHint().height())));
+    w->load(day);
+    QVERIFY(titles->height() > before);
 }
 
 QTEST_MAIN(TestDataGrid)
