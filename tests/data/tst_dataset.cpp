@@ -186,6 +186,14 @@ void TestDataSet::matchesNullWithIsNull()
     QCOMPARE(c.dataSet.cellText(1, 0), QStringLiteral("E03"));
     QCOMPARE(c.dataSet.applyUpdates(0), 0);
     QCOMPARE(rows("EMPLOYEE_ID = 'E02'").size(), std::size_t(0));
+
+    // An empty text is no null: the removal matches it as the value it is.
+    raw().execute("INSERT INTO POS_DAY VALUES ('E04', '2026/12/09', '08:00:00', '17:00:00', 'W', 'Dee', '')");
+    c.load(QStringLiteral("2026/12/09"));
+    c.go(QStringLiteral("E04"));
+    c.dataSet.deleteRecord();
+    QCOMPARE(c.dataSet.applyUpdates(0), 0);
+    QCOMPARE(rows("EMPLOYEE_ID = 'E04'").size(), std::size_t(0));
 }
 
 void TestDataSet::identicalRowsRemoveNothing()
