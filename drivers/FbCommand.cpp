@@ -4,7 +4,6 @@
 #include "drivers/fbkit/InfoBuffer.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string_view>
 
 namespace dbxfb {
@@ -30,7 +29,7 @@ bool isLetter(char c)
 bool sameWord(std::string_view word, std::string_view upper)
 {
     return word.size() == upper.size() && std::equal(word.begin(), word.end(), upper.begin(), [](char a, char b) {
-               return std::toupper(static_cast<unsigned char>(a)) == b;
+               return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
            });
 }
 

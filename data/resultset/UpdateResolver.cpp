@@ -67,31 +67,26 @@ bool usableInWhere(const TField& column, const CellValue& old)
     return !old || old->size() < whereValueLimit;
 }
 
-void appendWhere(QString& text, std::vector<CellValue>& values, const DeltaRecord& change,
-                 const std::vector<TField>& columns, const QString& quote)
+bool changed(const DeltaRecord& change, std::size_t column)
+{
+    return change.newValues[column] != change.oldValues[column];
+}
+
+// The where clause of the shape's columns, one line each.
+void appendWhere(QString& text, const StatementShape& shape, const std::vector<TField>& columns, const QString& quote)
 {
     text += QLatin1StringView("where");
     endLine(text);
     const qsizetype first = text.size();
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        const CellValue& old = change.oldValues[i];
-        if (!usableInWhere(columns[i], old))
-            continue;
-        if (old) {
+        if (shape.roles[i] & StatementShape::WhereValue)
             appendColumnLine(text, quote, columns[i].name, QLatin1StringView(" = ? and"));
-            values.push_back(old);
-        } else {
+        else if (shape.roles[i] & StatementShape::WhereNull)
             appendColumnLine(text, quote, columns[i].name, QLatin1StringView(" is null and"));
-        }
     }
     if (text.size() == first)
         throw EDatabaseError(QStringLiteral("Unable to find record.  No key specified"));
     chopLastLine(text, 4);
-}
-
-bool changed(const DeltaRecord& change, std::size_t column)
-{
-    return change.newValues[column] != change.oldValues[column];
 }
 
 } // namespace
@@ -157,39 +152,48 @@ QString quotedTableName(const QString& table, const QString& quote)
     return quote + table + quote;
 }
 
-GeneratedStatement generateStatement(const DeltaRecord& change, const std::vector<TField>& columns,
-                                     const QString& quotedTable, const QString& quote)
+StatementShape shapeOf(const DeltaRecord& change, const std::vector<TField>& columns)
 {
-    GeneratedStatement statement;
-    QString& text = statement.text;
+    StatementShape shape {change.kind, std::vector<std::uint8_t>(columns.size(), 0)};
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        std::uint8_t& role = shape.roles[i];
+        if (change.kind == ChangeKind::Modify ? changed(change, i) : change.kind == ChangeKind::Insert && change.newValues[i])
+            role |= StatementShape::Given;
+        const CellValue& old = change.oldValues.empty() ? CellValue() : change.oldValues[i];
+        if (change.kind != ChangeKind::Insert && usableInWhere(columns[i], old))
+            role |= old ? StatementShape::WhereValue : StatementShape::WhereNull;
+    }
+    return shape;
+}
+
+QString statementText(const StatementShape& shape, const std::vector<TField>& columns, const QString& quotedTable,
+                      const QString& quote)
+{
+    QString text;
     text.reserve(64 + static_cast<qsizetype>(columns.size()) * (32 + 2 * quote.size()));
-    switch (change.kind) {
+    switch (shape.kind) {
     case ChangeKind::Delete:
         text += QLatin1StringView("delete from ") + quotedTable + u' ';
         endLine(text);
-        appendWhere(text, statement.values, change, columns, quote);
+        appendWhere(text, shape, columns, quote);
         break;
     case ChangeKind::Modify:
         text += QLatin1StringView("update ") + quotedTable + QLatin1StringView("  set");
         endLine(text);
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            if (!changed(change, i))
-                continue;
-            appendColumnLine(text, quote, columns[i].name, QLatin1StringView(" = ?,"));
-            statement.values.push_back(change.newValues[i]);
-        }
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (shape.roles[i] & StatementShape::Given)
+                appendColumnLine(text, quote, columns[i].name, QLatin1StringView(" = ?,"));
         chopLastLine(text, 1);
-        appendWhere(text, statement.values, change, columns, quote);
+        appendWhere(text, shape, columns, quote);
         break;
     case ChangeKind::Insert: {
         QString names = QStringLiteral("  (");
         QString markers = QStringLiteral("  (");
         for (std::size_t i = 0; i < columns.size(); ++i) {
-            if (!change.newValues[i])
+            if (!(shape.roles[i] & StatementShape::Given))
                 continue;
             names += quote + columns[i].name + quote + QLatin1StringView(", ");
             markers += QLatin1StringView("?, ");
-            statement.values.push_back(change.newValues[i]);
         }
         names.chop(2);
         markers.chop(2);
@@ -204,7 +208,27 @@ GeneratedStatement generateStatement(const DeltaRecord& change, const std::vecto
         break;
     }
     }
-    return statement;
+    return text;
+}
+
+std::vector<CellValue> statementValues(const DeltaRecord& change, const StatementShape& shape)
+{
+    // In the order of the text's markers: the values given, then those the row is found by.
+    std::vector<CellValue> values;
+    for (std::size_t i = 0; i < shape.roles.size(); ++i)
+        if (shape.roles[i] & StatementShape::Given)
+            values.push_back(change.newValues[i]);
+    for (std::size_t i = 0; i < shape.roles.size(); ++i)
+        if (shape.roles[i] & StatementShape::WhereValue)
+            values.push_back(change.oldValues[i]);
+    return values;
+}
+
+GeneratedStatement generateStatement(const DeltaRecord& change, const std::vector<TField>& columns,
+                                     const QString& quotedTable, const QString& quote)
+{
+    const StatementShape shape = shapeOf(change, columns);
+    return {statementText(shape, columns, quotedTable, quote), statementValues(change, shape)};
 }
 
 std::int64_t UpdateResolver::run(const GeneratedStatement& statement, Prepared& prepared)
@@ -227,8 +251,35 @@ const UpdateResolver::Table& UpdateResolver::tableOf(const QString& commandText,
         table_.quoted = quotedTableName(table_.name, quote);
         tableSource_ = commandText;
         tableQuote_ = quote;
+        texts_.clear();
     }
     return table_;
+}
+
+GeneratedStatement UpdateResolver::statementOf(const DeltaRecord& change, const std::vector<TField>& columns,
+                                               const QString& quote)
+{
+    const bool sameColumns = textColumns_.size() == static_cast<qsizetype>(columns.size())
+        && std::equal(columns.begin(), columns.end(), textColumns_.begin(),
+                      [](const TField& column, const QString& name) { return column.name == name; });
+    if (!sameColumns) {
+        texts_.clear();
+        textColumns_.clear();
+        for (const TField& column : columns)
+            textColumns_.append(column.name);
+    }
+    StatementShape shape = shapeOf(change, columns);
+    auto known = std::find_if(texts_.begin(), texts_.end(), [&](const auto& text) { return text.first == shape; });
+    if (known == texts_.end()) {
+        // A few shapes cover an apply: removals with nulls in other places each have one.
+        constexpr std::size_t kept = 16;
+        if (texts_.size() == kept)
+            texts_.erase(texts_.begin());
+        QString text = statementText(shape, columns, table_.quoted, quote);
+        texts_.emplace_back(std::move(shape), std::move(text));
+        known = texts_.end() - 1;
+    }
+    return {known->second, statementValues(change, known->first)};
 }
 
 ApplyResult UpdateResolver::apply(const QString& commandText, const DeltaPacket& delta, int maxErrors)
@@ -254,7 +305,7 @@ ApplyResult UpdateResolver::apply(const QString& commandText, const DeltaPacket&
         try {
             if (table.name.isEmpty())
                 throw EDatabaseError(QStringLiteral("Unable to resolve records.  Table name not found."));
-            const std::int64_t rows = run(generateStatement(delta.changes[i], delta.columns, table.quoted, quote), prepared);
+            const std::int64_t rows = run(statementOf(delta.changes[i], delta.columns, quote), prepared);
             if (rows > 1) {
                 // The extra rows must not survive, and nothing may run after the rollback
                 // outside a transaction, whatever the error allowance says.

@@ -4,9 +4,11 @@
 #include "data/resultset/DataSetProvider.h"
 
 #include <QString>
+#include <QStringList>
 
 #include "drivers/api/dbx.h"
 
+#include <cstdint>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -27,8 +29,27 @@ struct GeneratedStatement {
     std::vector<CellValue> values; // bound by position
 };
 
+// What a change's statement says of each column, which with the table and the quote is
+// all its text depends on: the removals of rows without nulls share one text.
+struct StatementShape {
+    enum Role : std::uint8_t {
+        Given = 1, // set by a modification, given by an insertion
+        WhereValue = 2, // the row is found by its old value
+        WhereNull = 4, // the row is found by its being null
+    };
+    ChangeKind kind = ChangeKind::Delete;
+    std::vector<std::uint8_t> roles; // a column's roles, or none
+    bool operator==(const StatementShape&) const = default;
+};
+
+StatementShape shapeOf(const DeltaRecord& change, const std::vector<TField>& columns);
 // Fails with "Unable to find record.  No key specified" when no column can identify
 // the row of a deletion or modification.
+QString statementText(const StatementShape& shape, const std::vector<TField>& columns, const QString& quotedTable,
+                      const QString& quote);
+// In the order of the text's markers.
+std::vector<CellValue> statementValues(const DeltaRecord& change, const StatementShape& shape);
+// The three together.
 GeneratedStatement generateStatement(const DeltaRecord& change, const std::vector<TField>& columns,
                                      const QString& quotedTable, const QString& quote);
 
@@ -54,11 +75,16 @@ private:
         QString quoted;
     };
     const Table& tableOf(const QString& commandText, const QString& quote);
+    // A change's statement, its text written once for each shape of the columns given.
+    GeneratedStatement statementOf(const DeltaRecord& change, const std::vector<TField>& columns, const QString& quote);
 
     SqlConnection& connection_;
     QString tableSource_;
     QString tableQuote_;
     Table table_;
+    // The texts written, for the table, quote and column names they were written with.
+    std::vector<std::pair<StatementShape, QString>> texts_;
+    QStringList textColumns_;
 };
 
 } // namespace kordane

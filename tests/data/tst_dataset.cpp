@@ -40,6 +40,7 @@ private slots:
     void failedLoadStaysClosed();
     void removesOneRow();
     void matchesNullWithIsNull();
+    void removalsOfEveryShapeInOneApply();
     void identicalRowsRemoveNothing();
     void rowChangedElsewhereUndoesTheWholeApply();
     void sendsPendingChangesInOrderInOneTransaction();
@@ -194,6 +195,25 @@ void TestDataSet::matchesNullWithIsNull()
     c.dataSet.deleteRecord();
     QCOMPARE(c.dataSet.applyUpdates(0), 0);
     QCOMPARE(rows("EMPLOYEE_ID = 'E04'").size(), std::size_t(0));
+}
+
+// Removals whose rows have nulls in different places, one apply: each is sent with the
+// text of its own shape, a shape met again with the text written for it before.
+void TestDataSet::removalsOfEveryShapeInOneApply()
+{
+    Chain& c = *chain_;
+    for (int round = 0; round < 2; ++round) {
+        c.load(QStringLiteral("2026/12/09"));
+        c.dataSet.first();
+        while (c.dataSet.recordCount() > 0)
+            c.dataSet.deleteRecord();
+        QCOMPARE(c.dataSet.applyUpdates(0), 0);
+        QCOMPARE(rows("INI_DATE = '2026/12/09'").size(), std::size_t(0));
+        raw().execute({"INSERT INTO POS_DAY VALUES ('E01', '2026/12/09', '08:00:00', '17:00:00', 'W', 'Ann', 'C1')",
+                       "INSERT INTO POS_DAY VALUES ('E02', '2026/12/09', '09:00:00', '18:00:00', 'W', NULL, NULL)",
+                       "INSERT INTO POS_DAY VALUES ('E03', '2026/12/09', '10:00:00', '19:00:00', 'W', 'Cid', NULL)",
+                       "INSERT INTO POS_DAY VALUES ('E04', '2026/12/09', '11:00:00', '20:00:00', 'W', 'Dee', 'C4')"});
+    }
 }
 
 void TestDataSet::identicalRowsRemoveNothing()
