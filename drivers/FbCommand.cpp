@@ -68,11 +68,9 @@ FbCommand::FbCommand(std::shared_ptr<FbSession> session)
 
 FbCommand::~FbCommand()
 {
-    // A result still held is closed; the handle serves the session's next command.
-    statement_->closeResult();
-    statement_->own.reset();
-    statement_->prepared = false;
-    session().keepStatement(std::move(statement_->handle));
+    // A result still held is closed, and the handle goes with the command: the data layer
+    // keeps the commands it is done with for its next statements.
+    statement_->release();
 }
 
 bool FbCommand::endPreparedIn(ISC_STATUS* status)
@@ -108,8 +106,6 @@ Status FbCommand::prepare(const std::string& sql, int parameterCount)
         ISC_STATUS_ARRAY status;
         if (!endPreparedIn(status))
             return error_.serverFail(*api_, status);
-        if (!statement.handle)
-            statement.handle = session().takeStatement();
         if (!statement.handle && api_->allocateStatement(status, session().database(), statement.handle.out())) {
             statement.handle.forget();
             return error_.serverFail(*api_, status);
@@ -172,8 +168,7 @@ Status FbCommand::describeParameters(ISC_STATUS* status, const std::string& sql)
             // sent as plain text for the server to convert.
             shape.subType = isText(shape.type) ? input_[i].sqlsubtype : 0;
         }
-        session().rememberParameters(sql, std::move(described));
-        shapes = session().describedParameters(sql);
+        shapes = &session().rememberParameters(sql, std::move(described));
     }
     const auto count = static_cast<short>(shapes->size());
     if (input_.capacity() < count)

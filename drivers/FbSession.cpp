@@ -133,7 +133,6 @@ Status FbSession::disconnect()
         for (const std::weak_ptr<FbStatement>& tracked : statements_)
             if (const auto statement = tracked.lock())
                 statement->release();
-        spareStatements_.clear();
         parameterShapes_.clear();
         explicit_.reset();
         explicitActive_ = false;
@@ -192,36 +191,19 @@ void FbSession::track(const std::shared_ptr<FbStatement>& statement)
     statements_.push_back(statement);
 }
 
-fbkit::StatementHandle FbSession::takeStatement()
-{
-    if (spareStatements_.empty())
-        return fbkit::StatementHandle(api_.get());
-    fbkit::StatementHandle statement = std::move(spareStatements_.back());
-    spareStatements_.pop_back();
-    return statement;
-}
-
-void FbSession::keepStatement(fbkit::StatementHandle statement)
-{
-    // A few cover every statement the program has at one time.
-    constexpr std::size_t kept = 8;
-    if (connected() && statement && spareStatements_.size() < kept)
-        spareStatements_.push_back(std::move(statement));
-}
-
 const std::vector<ParameterShape>* FbSession::describedParameters(const std::string& sql) const
 {
     const auto it = parameterShapes_.find(sql);
     return it == parameterShapes_.end() ? nullptr : &it->second;
 }
 
-void FbSession::rememberParameters(const std::string& sql, std::vector<ParameterShape> shapes)
+const std::vector<ParameterShape>& FbSession::rememberParameters(const std::string& sql, std::vector<ParameterShape> shapes)
 {
     // Removals of rows with nulls in different places each have a text of their own.
     constexpr std::size_t remembered = 64;
     if (parameterShapes_.size() >= remembered)
         parameterShapes_.clear();
-    parameterShapes_.emplace(sql, std::move(shapes));
+    return parameterShapes_.insert_or_assign(sql, std::move(shapes)).first->second;
 }
 
 Status FbSession::beginTransaction(int transactionId, Isolation isolation, Access access)

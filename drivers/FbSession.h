@@ -69,16 +69,12 @@ public:
     isc_tr_handle* activeTransaction();
     // Each statement is released before a disconnect.
     void track(const std::shared_ptr<FbStatement>& statement);
-    // Statement handles of commands gone, kept for the next ones: a handle is prepared
-    // again as it is, which saves allocating and freeing one for every statement.
-    fbkit::StatementHandle takeStatement();
-    void keepStatement(fbkit::StatementHandle statement);
     // The parameters of a statement text described before on this attachment, if any:
     // a text prepared again (every insert, every removal of a row without nulls) is not
     // described again. A column altered meanwhile by another attachment is seen at the
     // next connect.
     const std::vector<ParameterShape>* describedParameters(const std::string& sql) const;
-    void rememberParameters(const std::string& sql, std::vector<ParameterShape> shapes);
+    const std::vector<ParameterShape>& rememberParameters(const std::string& sql, std::vector<ParameterShape> shapes);
 
 private:
     [[nodiscard]] dbx::Status applyOption(dbx::ConnectionOption option, std::int64_t value);
@@ -99,7 +95,6 @@ private:
     // With automatic commit off: the work done outside explicit transactions.
     fbkit::TransactionHandle pending_;
     std::vector<std::weak_ptr<FbStatement>> statements_;
-    std::vector<fbkit::StatementHandle> spareStatements_;
     std::unordered_map<std::string, std::vector<ParameterShape>> parameterShapes_;
 };
 

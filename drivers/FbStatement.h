@@ -35,7 +35,8 @@ struct FbStatement {
             own.forget();
         own.reset();
     }
-    // Before the session detaches: the result, the transaction and the handle go.
+    // When its command goes, or before the session detaches: the result, the
+    // transaction and the handle go.
     void release()
     {
         closeResult();

@@ -251,7 +251,6 @@ const UpdateResolver::Table& UpdateResolver::tableOf(const QString& commandText,
         table_.quoted = quotedTableName(table_.name, quote);
         tableSource_ = commandText;
         tableQuote_ = quote;
-        texts_.clear();
     }
     return table_;
 }
@@ -259,11 +258,15 @@ const UpdateResolver::Table& UpdateResolver::tableOf(const QString& commandText,
 GeneratedStatement UpdateResolver::statementOf(const DeltaRecord& change, const std::vector<TField>& columns,
                                                const QString& quote)
 {
-    const bool sameColumns = textColumns_.size() == static_cast<qsizetype>(columns.size())
+    // The texts hold the table, the quote and the columns' names they were written with.
+    const bool sameSource = textTable_ == table_.quoted && textQuote_ == quote
+        && textColumns_.size() == static_cast<qsizetype>(columns.size())
         && std::equal(columns.begin(), columns.end(), textColumns_.begin(),
                       [](const TField& column, const QString& name) { return column.name == name; });
-    if (!sameColumns) {
+    if (!sameSource) {
         texts_.clear();
+        textTable_ = table_.quoted;
+        textQuote_ = quote;
         textColumns_.clear();
         for (const TField& column : columns)
             textColumns_.append(column.name);

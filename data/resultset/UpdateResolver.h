@@ -82,8 +82,10 @@ private:
     QString tableSource_;
     QString tableQuote_;
     Table table_;
-    // The texts written, for the table, quote and column names they were written with.
+    // The texts written, and the table, quote and column names they were written with.
     std::vector<std::pair<StatementShape, QString>> texts_;
+    QString textTable_;
+    QString textQuote_;
     QStringList textColumns_;
 };
 

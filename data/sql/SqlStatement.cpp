@@ -154,18 +154,15 @@ std::string_view SqlStatement::rawText(int index) const
 
 std::optional<std::string_view> SqlStatement::rawValue(int index) const
 {
-    checkIndex(index);
-    const char* data = nullptr;
-    std::size_t length = 0;
-    connection_.check(cursor_.get(), cursor_->getText(index + 1, data, length));
+    const std::string_view text = rawText(index);
     // A null reads as an empty text: only an empty one needs asking which it is.
-    if (length == 0) {
+    if (text.empty()) {
         bool null = false;
         connection_.check(cursor_.get(), cursor_->isNull(index + 1, null));
         if (null)
             return std::nullopt;
     }
-    return std::string_view(data, length);
+    return text;
 }
 
 QString SqlStatement::asString(int index) const
