@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <string_view>
 #include <vector>
 
 namespace kordane {
@@ -29,35 +28,59 @@ private:
     std::size_t size_ = 0;
 };
 
-// Byte strings, each kept whole in one place and found again by a 32-bit locator.
+// Byte strings, each kept whole in one place and found again by a 32-bit locator. A
+// value is written at once (add) or in pieces (extend, then finish).
 class ByteArena {
 public:
+    // Room for `length` more bytes of the value being written. The usual piece, with
+    // room left where the value is, takes no call: every cell of a result passes.
+    char* extend(std::size_t length)
+    {
+        if (length <= room_) {
+            char* const at = end_;
+            end_ += length;
+            room_ -= length;
+            return at;
+        }
+        return extendElsewhere(length);
+    }
+    // Ends the value being written and gives its locator.
+    std::uint32_t finish();
+    // Forgets the value being written.
+    void discard();
     std::uint32_t add(const char* data, std::size_t length)
     {
-        // The usual value, short and with room left in the block being filled, is stored
-        // here, without a call: every cell of a result passes.
-        if (length != 0 && length <= largeValue && used_ + length <= blockSize) {
-            std::memcpy(blocks_.back().get() + used_, data, length);
-            const auto locator = static_cast<std::uint32_t>(((blocks_.size() - 1) << blockBits) | used_);
-            used_ += length;
-            return locator;
-        }
-        return addElsewhere(data, length);
+        if (length != 0)
+            std::memcpy(extend(length), data, length);
+        return finish();
     }
-    std::string_view view(std::uint32_t locator, std::size_t length) const;
+    // Where a value that is not empty starts.
+    const char* at(std::uint32_t locator) const
+    {
+        if (locator & largeFlag)
+            return large_[locator & ~largeFlag].get();
+        return blocks_[locator >> blockBits].get() + (locator & (blockSize - 1));
+    }
 
 private:
-    std::uint32_t addElsewhere(const char* data, std::size_t length);
+    char* extendElsewhere(std::size_t length);
+    void backToBlock();
 
     static constexpr unsigned blockBits = 20;
     static constexpr std::size_t blockSize = std::size_t {1} << blockBits;
-    // Larger values get a block of their own, so that a block wastes little at its end.
+    // Larger values get a place of their own, so that a block wastes little at its end.
     static constexpr std::size_t largeValue = std::size_t {1} << 16;
     static constexpr std::uint32_t largeFlag = 0x80000000u;
 
     std::vector<std::unique_ptr<char[]>> blocks_;
-    std::size_t used_ = blockSize; // in the last block
     std::vector<std::unique_ptr<char[]>> large_;
+    char* start_ = nullptr; // of the value being written
+    char* end_ = nullptr;
+    std::size_t room_ = 0; // after end_, where the value is
+    // While a large value is written in a place of its own, where the last block stands.
+    bool inLarge_ = false;
+    char* blockEnd_ = nullptr;
+    std::size_t blockRoom_ = 0;
 };
 
 } // namespace kordane

@@ -1,6 +1,9 @@
 #include "data/resultset/RecordStore.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
 
 namespace kordane {
 
@@ -9,19 +12,41 @@ RecordStore::RecordStore(int columnCount)
 {
 }
 
-void RecordStore::appendCell(const char* data, std::size_t length)
+CellValue RecordStore::readCell(const char*& at)
 {
-    cells_.push_back({arena_.add(data, length), static_cast<std::int32_t>(length)});
+    const auto first = static_cast<unsigned char>(*at++);
+    if (first == nullMark)
+        return std::nullopt;
+    std::uint32_t length = first;
+    if (first == longLength) {
+        std::memcpy(&length, at, sizeof length);
+        at += sizeof length;
+    }
+    const std::string_view bytes(at, length);
+    at += length;
+    return bytes;
 }
 
-void RecordStore::appendNull()
+void RecordStore::appendLongCell(const char* data, std::size_t length)
 {
-    cells_.push_back({0, -1});
+    if (length > std::numeric_limits<std::uint32_t>::max())
+        throw std::length_error("value too large to hold in memory");
+    const auto stored = static_cast<std::uint32_t>(length);
+    char* const at = arena_.extend(1 + sizeof stored + length);
+    *at = static_cast<char>(longLength);
+    std::memcpy(at + 1, &stored, sizeof stored);
+    std::memcpy(at + 1 + sizeof stored, data, length);
+}
+
+std::uint32_t RecordStore::endRecord()
+{
+    records_.push_back(arena_.finish());
+    return static_cast<std::uint32_t>(records_.size() - 1);
 }
 
 void RecordStore::endRow()
 {
-    const auto record = static_cast<std::uint32_t>(cells_.size() / static_cast<std::size_t>(columns_) - 1);
+    const std::uint32_t record = endRecord();
     visible_.push_back(static_cast<std::uint32_t>(rows_.size()));
     rows_.push_back({record, record});
     fetched_ = static_cast<std::uint32_t>(rows_.size());
@@ -29,10 +54,10 @@ void RecordStore::endRow()
 
 CellValue RecordStore::value(std::uint32_t record, int column) const
 {
-    const Cell& c = cells_[record * static_cast<std::size_t>(columns_) + static_cast<std::size_t>(column)];
-    if (c.length < 0)
-        return std::nullopt;
-    return arena_.view(c.locator, static_cast<std::size_t>(c.length));
+    const char* at = arena_.at(records_[record]);
+    for (int c = 0; c < column; ++c)
+        (void)readCell(at);
+    return readCell(at);
 }
 
 std::vector<CellValue> RecordStore::recordValues(std::uint32_t record) const
@@ -57,13 +82,18 @@ std::vector<CellBytes> RecordStore::rowValues(int row) const
 
 std::uint32_t RecordStore::addRecord(const std::vector<CellBytes>& values)
 {
-    for (const CellBytes& v : values) {
-        if (v)
-            appendCell(v->constData(), static_cast<std::size_t>(v->size()));
-        else
-            appendNull();
+    try {
+        for (const CellBytes& v : values) {
+            if (v)
+                appendCell(v->constData(), static_cast<std::size_t>(v->size()));
+            else
+                appendNull();
+        }
+    } catch (...) {
+        arena_.discard(); // the next record starts clean
+        throw;
     }
-    return static_cast<std::uint32_t>(cells_.size() / static_cast<std::size_t>(columns_) - 1);
+    return endRecord();
 }
 
 bool RecordStore::sameValues(std::uint32_t record, const std::vector<CellBytes>& values) const

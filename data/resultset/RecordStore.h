@@ -3,13 +3,16 @@
 // changed rows, and the ordered log of pending changes.
 //
 // Cell values are kept as the connection's bytes in a block arena, and decoded only
-// when read: a row costs its text plus one small record a cell.
+// when read. A record is its cells one after the other, each behind its length, in one
+// place in the arena: a row costs its text, a byte a cell and a locator. Loading then
+// writes little beyond the text, and reading a cell walks the few before it.
 #include "data/resultset/BlockStorage.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <optional>
 #include <string_view>
@@ -50,8 +53,18 @@ public:
     int columnCount() const { return columns_; }
 
     // Loading, one fetched row after the other: a cell at a time, then endRow().
-    void appendCell(const char* data, std::size_t length);
-    void appendNull();
+    void appendCell(const char* data, std::size_t length)
+    {
+        if (length >= longLength) {
+            appendLongCell(data, length);
+            return;
+        }
+        char* const at = arena_.extend(1 + length);
+        *at = static_cast<char>(length);
+        if (length != 0)
+            std::memcpy(at + 1, data, length);
+    }
+    void appendNull() { *arena_.extend(1) = static_cast<char>(nullMark); }
     void endRow();
 
     // The visible rows (deleted ones hidden), with their current values.
@@ -94,11 +107,10 @@ public:
 
 private:
     static constexpr std::uint32_t none = 0xffffffffu;
+    // A cell's first byte is its length, or one of these marks.
+    static constexpr unsigned char longLength = 0xfe; // four bytes of length follow
+    static constexpr unsigned char nullMark = 0xff;
 
-    struct Cell {
-        std::uint32_t locator; // in arena_
-        std::int32_t length; // -1: null
-    };
     struct Row {
         std::uint32_t original; // record as fetched (or last applied); none for an insert
         std::uint32_t current; // record as the changes left it
@@ -108,7 +120,12 @@ private:
         ChangeKind kind;
     };
 
+    void appendLongCell(const char* data, std::size_t length);
+    // The cell a record holds at `at`; `at` moves on to the next one.
+    static CellValue readCell(const char*& at);
     CellValue value(std::uint32_t record, int column) const;
+    // The cells appended since the last record, kept as the next record.
+    std::uint32_t endRecord();
     std::uint32_t addRecord(const std::vector<CellBytes>& values);
     bool sameValues(std::uint32_t record, const std::vector<CellBytes>& values) const;
     std::vector<CellValue> recordValues(std::uint32_t record) const;
@@ -116,7 +133,7 @@ private:
 
     int columns_;
     ByteArena arena_;
-    BlockVector<Cell> cells_; // columns_ cells a record
+    BlockVector<std::uint32_t> records_; // where each record starts in arena_
     std::vector<Row> rows_; // every row, hidden ones too
     // In view order. A deque moves the shorter side on a removal or insertion, so a
     // removal at the top of a million rows moves none of the others.
