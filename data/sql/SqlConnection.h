@@ -125,9 +125,15 @@ public:
     // Raises the driver error for a status other than success, asking `source` (the
     // driver object that gave it) for its text.
     template<class Source>
-    void check(Source* source, dbx::Status status);
+    void check(Source* source, dbx::Status status)
+    {
+        if (status != dbx::DBXERR_NONE)
+            raiseDriverError(source, status);
+    }
 
 private:
+    template<class Source>
+    [[noreturn]] void raiseDriverError(Source* source, dbx::Status status);
     [[noreturn]] void raiseDriverErrorText(dbx::Status status, bool gotText, const std::string& text);
     int rowsetSize() const; // RowsetSize parameter, 20 when absent or not an integer
     void loadParams();
@@ -163,10 +169,8 @@ private:
 };
 
 template<class Source>
-void SqlConnection::check(Source* source, dbx::Status status)
+void SqlConnection::raiseDriverError(Source* source, dbx::Status status)
 {
-    if (status == dbx::DBXERR_NONE)
-        return;
     std::string text;
     const bool got = source && source->getErrorMessage(text) == dbx::DBXERR_NONE;
     raiseDriverErrorText(status, got, text);
