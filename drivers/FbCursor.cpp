@@ -151,11 +151,8 @@ Status FbCursor::isNull(int column, bool& null)
     });
 }
 
-Status FbCursor::getText(int column, const char*& data, std::size_t& length)
+inline Status FbCursor::valueText(Column& c, const char*& data, std::size_t& length)
 {
-    if (column < 1 || static_cast<std::size_t>(column) > columns_.size() || !onRow())
-        return error_.guarded([&]() -> Status { return onRow() ? checkColumn(column) : error_.fail(DBXERR_EOF, "No current row"); });
-    Column& c = columns_[static_cast<std::size_t>(column - 1)];
     const XSQLVAR& var = *c.var;
     if (*var.sqlind < 0) {
         data = "";
@@ -173,6 +170,25 @@ Status FbCursor::getText(int column, const char*& data, std::size_t& length)
         return DBXERR_NONE;
     }
     return error_.guarded([&]() -> Status { return format(c, data, length); });
+}
+
+Status FbCursor::getText(int column, const char*& data, std::size_t& length)
+{
+    if (column < 1 || static_cast<std::size_t>(column) > columns_.size() || !onRow())
+        return error_.guarded([&]() -> Status { return onRow() ? checkColumn(column) : error_.fail(DBXERR_EOF, "No current row"); });
+    return valueText(columns_[static_cast<std::size_t>(column - 1)], data, length);
+}
+
+Status FbCursor::getRow(const char** data, std::size_t* lengths, bool* nulls)
+{
+    if (!onRow())
+        return error_.guarded([&]() -> Status { return error_.fail(DBXERR_EOF, "No current row"); });
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        nulls[i] = *columns_[i].var->sqlind < 0;
+        if (const Status bad = valueText(columns_[i], data[i], lengths[i]))
+            return bad;
+    }
+    return DBXERR_NONE;
 }
 
 Status FbCursor::format(Column& c, const char*& data, std::size_t& length)

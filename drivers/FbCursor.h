@@ -22,6 +22,7 @@ public:
     dbx::Status next() override;
     dbx::Status isNull(int column, bool& null) override;
     dbx::Status getText(int column, const char*& data, std::size_t& length) override;
+    dbx::Status getRow(const char** data, std::size_t* lengths, bool* nulls) override;
     dbx::Status getErrorMessage(std::string& text) override;
 
 private:
@@ -36,6 +37,8 @@ private:
     bool open() const { return statement_->resultOpen(number_); }
     bool onRow() const { return onRow_ && open(); }
     [[nodiscard]] dbx::Status checkColumn(int column);
+    // A column's value on the current row; a null is an empty text.
+    [[nodiscard]] dbx::Status valueText(Column& column, const char*& data, std::size_t& length);
     [[nodiscard]] dbx::Status readBlob(Column& column);
     [[nodiscard]] dbx::Status format(Column& column, const char*& data, std::size_t& length);
 

@@ -54,11 +54,12 @@ DataPacket DataSetProvider::getRecords(const QString& commandText)
             packet.columns.push_back(source_.field(i));
         packet.rows = RecordStore(columns);
         for (; !source_.eof(); source_.next()) {
+            const SqlStatement::RawRow row = source_.rawRow();
             for (int i = 0; i < columns; ++i) {
-                if (const std::optional<std::string_view> text = source_.rawValue(i))
-                    packet.rows.appendCell(text->data(), text->size());
-                else
+                if (row.nulls[i])
                     packet.rows.appendNull();
+                else
+                    packet.rows.appendCell(row.data[i], row.lengths[i]);
             }
             packet.rows.endRow();
         }

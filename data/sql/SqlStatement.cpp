@@ -4,6 +4,7 @@
 #include "data/sql/SqlParams.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace kordane {
 
@@ -97,7 +98,11 @@ void SqlStatement::readFields()
     int count = 0;
     connection_.check(cursor_.get(), cursor_->getColumnCount(count));
     fields_.clear();
-    fields_.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    const auto columns = static_cast<std::size_t>(std::max(count, 0));
+    fields_.reserve(columns);
+    rowData_.assign(columns, nullptr);
+    rowLengths_.assign(columns, 0);
+    rowNulls_ = std::make_unique<bool[]>(columns);
     for (int column = 1; column <= count; ++column) {
         TField field;
         connection_.check(cursor_.get(), cursor_->getColumnInfo(column, field.info));
@@ -135,34 +140,29 @@ int SqlStatement::fieldByName(const QString& name) const
     return index;
 }
 
-void SqlStatement::checkIndex(int index) const
+void SqlStatement::raiseNoCell() const
 {
     if (!cursor_ || eof_)
         throw EDatabaseError(componentMessage(name_, QStringLiteral("No current record")));
-    if (index < 0 || index >= fieldCount())
-        throw EDatabaseError(componentMessage(name_, QStringLiteral("Field index out of range")));
+    throw EDatabaseError(componentMessage(name_, QStringLiteral("Field index out of range")));
 }
 
 std::string_view SqlStatement::rawText(int index) const
 {
-    checkIndex(index);
+    if (!cursor_ || eof_ || index < 0 || index >= fieldCount())
+        raiseNoCell();
     const char* data = nullptr;
     std::size_t length = 0;
     connection_.check(cursor_.get(), cursor_->getText(index + 1, data, length));
     return {data, length};
 }
 
-std::optional<std::string_view> SqlStatement::rawValue(int index) const
+SqlStatement::RawRow SqlStatement::rawRow()
 {
-    const std::string_view text = rawText(index);
-    // A null reads as an empty text: only an empty one needs asking which it is.
-    if (text.empty()) {
-        bool null = false;
-        connection_.check(cursor_.get(), cursor_->isNull(index + 1, null));
-        if (null)
-            return std::nullopt;
-    }
-    return text;
+    if (!cursor_ || eof_)
+        raiseNoCell();
+    connection_.check(cursor_.get(), cursor_->getRow(rowData_.data(), rowLengths_.data(), rowNulls_.get()));
+    return {rowData_.data(), rowLengths_.data(), rowNulls_.get()};
 }
 
 QString SqlStatement::asString(int index) const

@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -85,8 +84,14 @@ public:
     int fieldByName(const QString& name) const;
     QString asString(int index) const; // a null gives an empty text
     std::string_view rawText(int index) const; // bytes in the connection's character set
-    // The bytes, or nullopt for a null: for a whole result read cell by cell.
-    std::optional<std::string_view> rawValue(int index) const;
+    // The current row, a cell a field: its bytes, and whether it is null. Valid until
+    // next(); for a whole result read row by row.
+    struct RawRow {
+        const char* const* data;
+        const std::size_t* lengths;
+        const bool* nulls;
+    };
+    RawRow rawRow();
 
 protected:
     // The text as the driver gets it, and the parameters to bind, by position.
@@ -104,13 +109,18 @@ private:
 
     std::unique_ptr<dbx::ISQLCursor> execute();
     void readFields();
-    void checkIndex(int index) const;
+    // For a cell asked for with no current row or out of the row.
+    [[noreturn]] void raiseNoCell() const;
 
     QString name_;
     SqlConnection& connection_;
     std::unique_ptr<dbx::ISQLCommand> command_;
     std::unique_ptr<dbx::ISQLCursor> cursor_;
     std::vector<TField> fields_;
+    // Where rawRow() has the driver put a row.
+    std::vector<const char*> rowData_;
+    std::vector<std::size_t> rowLengths_;
+    std::unique_ptr<bool[]> rowNulls_;
     bool eof_ = true;
     bool empty_ = true;
 };

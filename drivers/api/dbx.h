@@ -109,6 +109,9 @@ public:
     // The current row's value as text bytes (numbers and dates formatted by the driver);
     // valid until the next call of next(). A null gives an empty text.
     [[nodiscard]] virtual Status getText(int column, const char*& data, std::size_t& length) = 0;
+    // Every value of the current row at once, as getText and isNull give them: for a
+    // result read whole. Each array has a place a column.
+    [[nodiscard]] virtual Status getRow(const char** data, std::size_t* lengths, bool* nulls) = 0;
     [[nodiscard]] virtual Status getErrorMessage(std::string& text) = 0;
 };
 

@@ -97,7 +97,8 @@ inline Outcome run(dbx::ISQLConnection& connection, const std::string& sql,
     return outcome;
 }
 
-// Every row of a query as texts, null given as "<null>".
+// Every row of a query as texts, null given as "<null>". Each row is read both ways, a
+// value at a time and whole, and the two must agree.
 inline std::vector<std::vector<std::string>> rows(dbx::ISQLConnection& connection, const std::string& sql)
 {
     std::vector<std::vector<std::string>> result;
@@ -109,7 +110,15 @@ inline std::vector<std::vector<std::string>> rows(dbx::ISQLConnection& connectio
     int columns = 0;
     if (outcome.cursor->getColumnCount(columns) != dbx::DBXERR_NONE)
         QTest::qFail("no column count", __FILE__, __LINE__);
+    const auto width = static_cast<std::size_t>(columns);
+    std::vector<const char*> wholeData(width);
+    std::vector<std::size_t> wholeLengths(width);
+    const auto wholeNulls = std::make_unique<bool[]>(width);
     while (outcome.cursor->next() == dbx::DBXERR_NONE) {
+        if (outcome.cursor->getRow(wholeData.data(), wholeLengths.data(), wholeNulls.get()) != dbx::DBXERR_NONE) {
+            QTest::qFail("a row not read", __FILE__, __LINE__);
+            return result;
+        }
         std::vector<std::string>& row = result.emplace_back();
         for (int c = 1; c <= columns; ++c) {
             bool null = false;
@@ -121,6 +130,12 @@ inline std::vector<std::vector<std::string>> rows(dbx::ISQLConnection& connectio
                 return result;
             }
             row.push_back(null ? std::string("<null>") : std::string(data, length));
+            const auto i = static_cast<std::size_t>(c - 1);
+            const std::string whole = wholeNulls[i] ? std::string("<null>") : std::string(wholeData[i], wholeLengths[i]);
+            if (whole != row.back()) {
+                QTest::qFail(("the whole row reads " + whole + " for " + row.back()).c_str(), __FILE__, __LINE__);
+                return result;
+            }
         }
     }
     return result;

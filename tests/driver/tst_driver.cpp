@@ -26,6 +26,7 @@ private slots:
     void parametersDescribedPerDatabase();
     void valuesAsText_data();
     void valuesAsText();
+    void rowsReadWhole();
     void trimCharTrimsFixedText();
     void metaData();
     void optionsReachFirebird();
@@ -348,6 +349,30 @@ void TestDriver::valuesAsText()
     std::size_t length = 0;
     QCOMPARE(query.cursor->getText(1, data, length), dbx::DBXERR_NONE);
     QCOMPARE(QString::fromLatin1(data, qsizetype(length)), text);
+}
+
+// A row read whole gives every value at once: each formatted value keeps its own text
+// while the others are formatted, and there is no row before the first or after the last.
+void TestDriver::rowsReadWhole()
+{
+    const Texts expected {"-42", "7", "12.34", "2026-12-06", "08:05:09", "True", "long text", "ab  ", "<null>", "", "0.5"};
+    const std::string sql = "SELECT CAST(-42 AS INTEGER), CAST(7 AS SMALLINT), CAST(12.34 AS NUMERIC(9,2)),"
+                            " DATE '2026-12-06', TIME '08:05:09', TRUE, CAST('long text' AS BLOB SUB_TYPE TEXT),"
+                            " CAST('ab' AS CHAR(4)), CAST(NULL AS INTEGER), '', CAST(0.5 AS DOUBLE PRECISION)"
+                            " FROM RDB$DATABASE";
+    QCOMPARE(firstRow(*connection_, sql), expected);
+
+    auto query = run(*connection_, sql);
+    std::vector<const char*> data(expected.size());
+    std::vector<std::size_t> lengths(expected.size());
+    const auto nulls = std::make_unique<bool[]>(expected.size());
+    QCOMPARE(query.cursor->getRow(data.data(), lengths.data(), nulls.get()), dbx::DBXERR_EOF);
+    QCOMPARE(query.cursor->next(), dbx::DBXERR_NONE);
+    QCOMPARE(query.cursor->getRow(data.data(), lengths.data(), nulls.get()), dbx::DBXERR_NONE);
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        QCOMPARE(nulls[i] ? std::string("<null>") : std::string(data[i], lengths[i]), expected[i]);
+    QCOMPARE(query.cursor->next(), dbx::DBXERR_EOF);
+    QCOMPARE(query.cursor->getRow(data.data(), lengths.data(), nulls.get()), dbx::DBXERR_EOF);
 }
 
 void TestDriver::trimCharTrimsFixedText()
