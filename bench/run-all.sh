@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The benchmark report: makes the benchmark database once a day (kept in the data directory
-# for later runs that day; under a minute on a quiet machine), prints the window's figures beside the tight raw client's
-# (bench_window: interleaved rounds, ratio min and median, scaling, memory, client calls,
-# and at the end one line `ratio NAME min X median Y` a figure), the month report's and the
-# rules' costs, then the figures of each single-layer benchmark.
+# for later runs that day; under a minute on a quiet machine), prints the window's figures
+# beside the tight raw client's (bench_window: interleaved rounds, ratio min and median,
+# scaling, memory, client calls, and at the end one line `ratio NAME min X median Y` a
+# figure), the month report's and the rules' costs, then the figures of each single-layer
+# benchmark.
 #   bash bench/run-all.sh [build dir, default build] [data dir, default <build dir>/bench-data]
 set -euo pipefail
 cd "$(dirname "$0")/.."

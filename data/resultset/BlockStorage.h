@@ -4,7 +4,6 @@
 // keeps its rows in it.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -29,7 +28,7 @@ private:
 };
 
 // Byte strings, each kept whole in one place and found again by a 32-bit locator. A
-// value is written at once (add) or in pieces (extend, then finish).
+// value is written in pieces (extend, then finish).
 class ByteArena {
 public:
     // Room for `length` more bytes of the value being written. The usual piece, with
@@ -48,12 +47,6 @@ public:
     std::uint32_t finish();
     // Forgets the value being written.
     void discard();
-    std::uint32_t add(const char* data, std::size_t length)
-    {
-        if (length != 0)
-            std::memcpy(extend(length), data, length);
-        return finish();
-    }
     // Where a value that is not empty starts.
     const char* at(std::uint32_t locator) const
     {

@@ -62,10 +62,12 @@ CellValue RecordStore::value(std::uint32_t record, int column) const
 
 std::vector<CellValue> RecordStore::recordValues(std::uint32_t record) const
 {
+    // One walk along the record: each cell starts where the one before it ends.
     std::vector<CellValue> values;
     values.reserve(static_cast<std::size_t>(columns_));
+    const char* at = arena_.at(records_[record]);
     for (int column = 0; column < columns_; ++column)
-        values.push_back(value(record, column));
+        values.push_back(readCell(at));
     return values;
 }
 
@@ -73,10 +75,8 @@ std::vector<CellBytes> RecordStore::rowValues(int row) const
 {
     std::vector<CellBytes> values;
     values.reserve(static_cast<std::size_t>(columns_));
-    for (int column = 0; column < columns_; ++column) {
-        const CellValue v = cell(row, column);
+    for (const CellValue& v : recordValues(rows_[visible_[static_cast<std::size_t>(row)]].current))
         values.push_back(v ? CellBytes(QByteArray(v->data(), static_cast<qsizetype>(v->size()))) : std::nullopt);
-    }
     return values;
 }
 
@@ -98,8 +98,9 @@ std::uint32_t RecordStore::addRecord(const std::vector<CellBytes>& values)
 
 bool RecordStore::sameValues(std::uint32_t record, const std::vector<CellBytes>& values) const
 {
+    const char* at = arena_.at(records_[record]);
     for (int column = 0; column < columns_; ++column) {
-        const CellValue stored = value(record, column);
+        const CellValue stored = readCell(at);
         const CellBytes& given = values[static_cast<std::size_t>(column)];
         if (stored.has_value() != given.has_value())
             return false;

@@ -244,33 +244,24 @@ std::int64_t UpdateResolver::run(const GeneratedStatement& statement, Prepared& 
     return connection_.execute(command, statement.values);
 }
 
-const UpdateResolver::Table& UpdateResolver::tableOf(const QString& commandText, const QString& quote)
+void UpdateResolver::follow(const QString& commandText, const QString& quote, const std::vector<TField>& columns)
 {
-    if (commandText != tableSource_ || quote != tableQuote_ || tableSource_.isNull()) {
-        table_.name = tableNameOf(commandText);
-        table_.quoted = quotedTableName(table_.name, quote);
-        tableSource_ = commandText;
-        tableQuote_ = quote;
-    }
-    return table_;
+    const bool same = source_ && source_->commandText == commandText && source_->quote == quote
+        && source_->columns.size() == static_cast<qsizetype>(columns.size())
+        && std::equal(columns.begin(), columns.end(), source_->columns.begin(),
+                      [](const TField& column, const QString& name) { return column.name == name; });
+    if (same)
+        return;
+    source_.emplace(Source {commandText, quote, {}});
+    for (const TField& column : columns)
+        source_->columns.append(column.name);
+    tableName_ = tableNameOf(commandText);
+    quotedTable_ = quotedTableName(tableName_, quote);
+    texts_.clear();
 }
 
-GeneratedStatement UpdateResolver::statementOf(const DeltaRecord& change, const std::vector<TField>& columns,
-                                               const QString& quote)
+GeneratedStatement UpdateResolver::statementOf(const DeltaRecord& change, const std::vector<TField>& columns)
 {
-    // The texts hold the table, the quote and the columns' names they were written with.
-    const bool sameSource = textTable_ == table_.quoted && textQuote_ == quote
-        && textColumns_.size() == static_cast<qsizetype>(columns.size())
-        && std::equal(columns.begin(), columns.end(), textColumns_.begin(),
-                      [](const TField& column, const QString& name) { return column.name == name; });
-    if (!sameSource) {
-        texts_.clear();
-        textTable_ = table_.quoted;
-        textQuote_ = quote;
-        textColumns_.clear();
-        for (const TField& column : columns)
-            textColumns_.append(column.name);
-    }
     StatementShape shape = shapeOf(change, columns);
     auto known = std::find_if(texts_.begin(), texts_.end(), [&](const auto& text) { return text.first == shape; });
     if (known == texts_.end()) {
@@ -278,7 +269,7 @@ GeneratedStatement UpdateResolver::statementOf(const DeltaRecord& change, const 
         constexpr std::size_t kept = 16;
         if (texts_.size() == kept)
             texts_.erase(texts_.begin());
-        QString text = statementText(shape, columns, table_.quoted, quote);
+        QString text = statementText(shape, columns, quotedTable_, source_->quote);
         texts_.emplace_back(std::move(shape), std::move(text));
         known = texts_.end() - 1;
     }
@@ -297,8 +288,7 @@ ApplyResult UpdateResolver::apply(const QString& commandText, const DeltaPacket&
     if (!connection_.inTransaction() && connection_.transactionsSupported())
         transaction.emplace(connection_, 1);
 
-    const QString quote = connection_.quoteChar();
-    const Table& table = tableOf(commandText, quote);
+    follow(commandText, connection_.quoteChar(), delta.columns);
     Prepared prepared;
     std::vector<std::size_t> succeeded;
     bool rolledBack = false;
@@ -306,9 +296,9 @@ ApplyResult UpdateResolver::apply(const QString& commandText, const DeltaPacket&
     for (std::size_t i = 0; i < count; ++i) {
         std::optional<QString> error;
         try {
-            if (table.name.isEmpty())
+            if (tableName_.isEmpty())
                 throw EDatabaseError(QStringLiteral("Unable to resolve records.  Table name not found."));
-            const std::int64_t rows = run(statementOf(delta.changes[i], delta.columns, quote), prepared);
+            const std::int64_t rows = run(statementOf(delta.changes[i], delta.columns), prepared);
             if (rows > 1) {
                 // The extra rows must not survive, and nothing may run after the rollback
                 // outside a transaction, whatever the error allowance says.

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -68,25 +69,22 @@ private:
     // (one for the usual removal), so a list searched in order serves.
     using Prepared = std::vector<std::pair<QString, std::unique_ptr<dbx::ISQLCommand>>>;
     std::int64_t run(const GeneratedStatement& statement, Prepared& prepared);
-    // The source's table, bare and as statements name it; found again only when the
-    // source's text or the quote character changed.
-    struct Table {
-        QString name;
-        QString quoted;
-    };
-    const Table& tableOf(const QString& commandText, const QString& quote);
+    // The source, quote and columns that the table and the texts below were found and
+    // written for; looked at once an apply, and everything found again when one changed.
+    void follow(const QString& commandText, const QString& quote, const std::vector<TField>& columns);
     // A change's statement, its text written once for each shape of the columns given.
-    GeneratedStatement statementOf(const DeltaRecord& change, const std::vector<TField>& columns, const QString& quote);
+    GeneratedStatement statementOf(const DeltaRecord& change, const std::vector<TField>& columns);
 
     SqlConnection& connection_;
-    QString tableSource_;
-    QString tableQuote_;
-    Table table_;
-    // The texts written, and the table, quote and column names they were written with.
+    struct Source {
+        QString commandText;
+        QString quote;
+        QStringList columns;
+    };
+    std::optional<Source> source_;
+    QString tableName_;
+    QString quotedTable_; // as statements name it
     std::vector<std::pair<StatementShape, QString>> texts_;
-    QString textTable_;
-    QString textQuote_;
-    QStringList textColumns_;
 };
 
 } // namespace kordane

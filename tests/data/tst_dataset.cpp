@@ -41,6 +41,7 @@ private slots:
     void removesOneRow();
     void matchesNullWithIsNull();
     void removalsOfEveryShapeInOneApply();
+    void removalsFollowTheirSource();
     void identicalRowsRemoveNothing();
     void rowChangedElsewhereUndoesTheWholeApply();
     void sendsPendingChangesInOrderInOneTransaction();
@@ -214,6 +215,36 @@ void TestDataSet::removalsOfEveryShapeInOneApply()
                        "INSERT INTO POS_DAY VALUES ('E03', '2026/12/09', '10:00:00', '19:00:00', 'W', 'Cid', NULL)",
                        "INSERT INTO POS_DAY VALUES ('E04', '2026/12/09', '11:00:00', '20:00:00', 'W', 'Dee', 'C4')"});
     }
+}
+
+// The texts kept from one apply belong to its source: a removal after the result set
+// was opened on other columns, or on another table, names those.
+void TestDataSet::removalsFollowTheirSource()
+{
+    Chain& c = *chain_;
+    c.load(QStringLiteral("2026/12/09"));
+    c.go(QStringLiteral("E01"));
+    c.dataSet.deleteRecord();
+    QCOMPARE(c.dataSet.applyUpdates(0), 0);
+
+    const auto reopen = [&](const QString& text) {
+        c.dataSet.close();
+        c.dataSet.setCommandText(text);
+        c.dataSet.open();
+        c.dataSet.first();
+    };
+    reopen(QStringLiteral("select EMPLOYEE_ID from POS_DAY where EMPLOYEE_ID = 'E03'"));
+    c.dataSet.deleteRecord();
+    QCOMPARE(c.dataSet.applyUpdates(0), 0);
+    QCOMPARE(rows("INI_DATE = '2026/12/09'").size(), std::size_t(1));
+
+    // The journal has a line for each removal: the same column as the removal before,
+    // on another table.
+    reopen(QStringLiteral("select EMPLOYEE_ID from JOURNAL where EMPLOYEE_ID = 'E03'"));
+    c.dataSet.deleteRecord();
+    QCOMPARE(c.dataSet.applyUpdates(0), 0);
+    QCOMPARE(raw().query("SELECT EMPLOYEE_ID FROM JOURNAL"), (std::vector<RawFirebird::Row> {{"E01"}}));
+    QCOMPARE(rows("INI_DATE = '2026/12/09'").size(), std::size_t(1));
 }
 
 void TestDataSet::identicalRowsRemoveNothing()
