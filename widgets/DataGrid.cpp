@@ -342,8 +342,13 @@ void DataGrid::showFrom(int first)
     bar->setPageStep(page);
     bar->setSingleStep(1);
     bar->setValue(first_);
-    verticalHeader()->setOffsetToSectionPosition(model_->rowOf(first_));
-    viewport()->update();
+    // Drawn again only when other rows come into view: a changed row, or a window moved
+    // under the view, is the model's to tell, and a removal tells it already.
+    QHeaderView* rows = verticalHeader();
+    const int offset = rows->offset();
+    rows->setOffsetToSectionPosition(model_->rowOf(first_));
+    if (rows->offset() != offset)
+        viewport()->update();
 }
 
 void DataGrid::scrollTo(const QModelIndex& index, ScrollHint hint)

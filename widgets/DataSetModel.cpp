@@ -6,6 +6,17 @@
 
 namespace kordane {
 
+namespace {
+
+// Built once: a list made for every change would cost an allocation a removal.
+const QList<int>& shownRoles()
+{
+    static const QList<int> roles {Qt::DisplayRole, Qt::EditRole};
+    return roles;
+}
+
+} // namespace
+
 DataSetModel::DataSetModel(QObject* parent)
     : QAbstractTableModel(parent)
 {
@@ -49,7 +60,7 @@ void DataSetModel::reset()
     top_ = 0;
     shown_ = wanted();
     endResetModel();
-    indicated_ = indicatorRow();
+    noteIndicated();
 }
 
 void DataSetModel::fill()
@@ -121,13 +132,20 @@ QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int 
         return {};
     if (!isRecord(section) || recordAt(section) != dataSet_->currentRow())
         return static_cast<int>(Indicator::None);
+    return static_cast<int>(currentIndicator());
+}
+
+DataSetModel::Indicator DataSetModel::currentIndicator() const
+{
+    if (!active())
+        return Indicator::None;
     switch (dataSet_->state()) {
     case ClientDataSet::State::Edit:
-        return static_cast<int>(Indicator::Edit);
+        return Indicator::Edit;
     case ClientDataSet::State::Insert:
-        return static_cast<int>(Indicator::Insert);
+        return Indicator::Insert;
     default:
-        return static_cast<int>(Indicator::Current);
+        return Indicator::Current;
     }
 }
 
@@ -147,9 +165,15 @@ void DataSetModel::refreshRows(int first, int last)
     last = std::min(last, shown_ - 1);
     if (first > last)
         return;
-    emit dataChanged(index(first, 0), index(last, columns_ - 1), {Qt::DisplayRole, Qt::EditRole});
+    emit dataChanged(index(first, 0), index(last, columns_ - 1), shownRoles());
     emit indicatorsChanged(first, last);
+    noteIndicated();
+}
+
+void DataSetModel::noteIndicated()
+{
     indicated_ = indicatorRow();
+    indicatedKind_ = currentIndicator();
 }
 
 int DataSetModel::indicatorRow() const
@@ -159,22 +183,27 @@ int DataSetModel::indicatorRow() const
 }
 
 // Only the row that showed the indicator and the row that shows it now: the current row
-// moves with every removal and every key.
+// moves with every key. A removal usually leaves the indicator as it was drawn, in the
+// same row, and then nothing is told.
 void DataSetModel::refreshIndicators()
 {
     const int row = indicatorRow();
+    const Indicator kind = currentIndicator();
+    if (row == indicated_ && kind == indicatedKind_)
+        return;
     if (indicated_ >= 0 && indicated_ < shown_ && indicated_ != row)
         emit indicatorsChanged(indicated_, indicated_);
     if (row >= 0)
         emit indicatorsChanged(row, row);
     indicated_ = row;
+    indicatedKind_ = kind;
 }
 
 void DataSetModel::refreshAllIndicators()
 {
     if (shown_ > 0)
         emit indicatorsChanged(0, shown_ - 1);
-    indicated_ = indicatorRow();
+    noteIndicated();
 }
 
 void DataSetModel::onRowChanged(int record)
@@ -225,7 +254,7 @@ void DataSetModel::onRowRemoved(int record)
         // A record from below the window takes the freed place: the rows stay and show
         // the records that moved up, which spares the views a removal and an insertion.
         // The indicators follow with the current row, which every removal tells again.
-        emit dataChanged(index(row, 0), index(shown_ - 1, columns_ - 1), {Qt::DisplayRole, Qt::EditRole});
+        emit dataChanged(index(row, 0), index(shown_ - 1, columns_ - 1), shownRoles());
         return;
     }
     beginRemoveRows({}, row, row);

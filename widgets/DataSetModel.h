@@ -68,6 +68,8 @@ private:
     // After rows moved under it: the indicator may have moved with them.
     void refreshAllIndicators();
     int indicatorRow() const; // -1 when no shown row is current
+    Indicator currentIndicator() const; // what the current row shows
+    void noteIndicated(); // the header now shows the indicator as it stands
     // Rows added or dropped at the window's end until it holds what it should.
     void fill();
     int wanted() const;
@@ -79,6 +81,7 @@ private:
     int window_ = 256;
     int shown_ = 0; // rows of the window, as the views know them
     int indicated_ = -1; // the row the header was last told shows the indicator
+    Indicator indicatedKind_ = Indicator::None; // and what it shows there
 };
 
 } // namespace kordane

@@ -100,6 +100,7 @@ private slots:
     void incompleteMaskedFieldKeepsThePress();
     void aLongSetScrollsThroughAWindow();
     void theScreenFollowsTheRows();
+    void everyChangedRowIsTold();
     void titlesFollowTheirFont();
 
 private:
@@ -556,6 +557,70 @@ void TestDataGrid::theScreenFollowsTheRows()
     QCOMPARE(bar->maximum(), 0);
     QVERIFY(!bar->isVisible());
     db_->raw().execute("DELETE FROM POS_DAY WHERE INI_DATE = '2026/11/29'");
+}
+
+// A view that keeps what it drew hears of every shown row whose text changes: after a
+// removal in a long set (the rows stay, other records move into them), a removal in a
+// short one, a change of a record and a move of the window, what such a view holds is
+// what the model gives.
+void TestDataGrid::everyChangedRowIsTold()
+{
+    db_->raw().execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < 600) DO BEGIN "
+                       "INSERT INTO POS_DAY VALUES ('L' || LPAD(:i, 4, '0'), '2026/11/28', '08:00:00', "
+                       "'17:00:00', 'W', 'N' || :i, 'C' || :i); i = i + 1; END END");
+    QAbstractItemModel* model = w->grid->model();
+    const auto texts = [&] {
+        QList<QStringList> rows;
+        for (int r = 0; r < model->rowCount(); ++r) {
+            QStringList row;
+            for (int c = 0; c < model->columnCount(); ++c)
+                row << model->index(r, c).data().toString();
+            rows << row;
+        }
+        return rows;
+    };
+    const auto check = [&](const char* what, const std::function<void()>& change) {
+        QList<QStringList> held = texts();
+        QList<bool> stale(held.size(), false); // to be asked for again
+        QList<QMetaObject::Connection> heard;
+        heard << connect(model, &QAbstractItemModel::dataChanged, this, [&](const QModelIndex& from, const QModelIndex& to) {
+            for (int r = from.row(); r <= to.row(); ++r)
+                stale[r] = true;
+        });
+        heard << connect(model, &QAbstractItemModel::rowsRemoved, this, [&](const QModelIndex&, int first, int last) {
+            held.remove(first, last - first + 1);
+            stale.remove(first, last - first + 1);
+        });
+        heard << connect(model, &QAbstractItemModel::rowsInserted, this, [&](const QModelIndex&, int first, int last) {
+            for (int r = first; r <= last; ++r) {
+                held.insert(r, {});
+                stale.insert(r, true);
+            }
+        });
+        heard << connect(model, &QAbstractItemModel::modelReset, this, [&] { stale.fill(true, model->rowCount()); });
+        change();
+        for (const auto& c : heard)
+            disconnect(c);
+        const QList<QStringList> now = texts();
+        QCOMPARE(held.size(), now.size());
+        for (int r = 0; r < now.size(); ++r)
+            QVERIFY2(stale[r] || held[r] == now[r], qPrintable(QStringLiteral("%1: row %2").arg(QLatin1String(what)).arg(r)));
+    };
+    w->load(QStringLiteral("2026/11/28"));
+    w->dataSet.moveTo(2);
+    check("a removal in a long set", [&] { w->dataSet.deleteRecord(); });
+    check("a change", [&] {
+        w->dataSet.edit();
+        w->dataSet.setFieldText(5, QStringLiteral("changed"));
+        w->dataSet.post();
+    });
+    check("a move of the window", [&] { w->grid->verticalScrollBar()->setValue(400); });
+    check("a removal further down", [&] { w->dataSet.deleteRecord(); });
+    w->load(day);
+    QVERIFY(w->dataSet.recordCount() > 2);
+    w->dataSet.moveTo(1);
+    check("a removal in a short set", [&] { w->dataSet.deleteRecord(); });
+    db_->raw().execute("DELETE FROM POS_DAY WHERE INI_DATE = '2026/11/28'");
 }
 
 // The titles' height is measured again when their font changes, not kept from before.
