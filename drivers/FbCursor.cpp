@@ -139,15 +139,13 @@ Status FbCursor::next()
 
 Status FbCursor::isNull(int column, bool& null)
 {
-    // Asked for every cell of a result: the usual answer takes no error handling.
-    if (column >= 1 && static_cast<std::size_t>(column) <= columns_.size() && onRow()) {
-        null = *columns_[static_cast<std::size_t>(column - 1)].var->sqlind < 0;
-        return DBXERR_NONE;
-    }
     return error_.guarded([&]() -> Status {
         if (const Status bad = checkColumn(column))
             return bad;
-        return error_.fail(DBXERR_EOF, "No current row");
+        if (!onRow())
+            return error_.fail(DBXERR_EOF, "No current row");
+        null = *columns_[static_cast<std::size_t>(column - 1)].var->sqlind < 0;
+        return DBXERR_NONE;
     });
 }
 

@@ -224,13 +224,6 @@ std::vector<CellValue> statementValues(const DeltaRecord& change, const Statemen
     return values;
 }
 
-GeneratedStatement generateStatement(const DeltaRecord& change, const std::vector<TField>& columns,
-                                     const QString& quotedTable, const QString& quote)
-{
-    const StatementShape shape = shapeOf(change, columns);
-    return {statementText(shape, columns, quotedTable, quote), statementValues(change, shape)};
-}
-
 std::int64_t UpdateResolver::run(const GeneratedStatement& statement, Prepared& prepared)
 {
     auto it = std::find_if(prepared.begin(), prepared.end(), [&](const auto& p) { return p.first == statement.text; });

@@ -50,9 +50,6 @@ QString statementText(const StatementShape& shape, const std::vector<TField>& co
                       const QString& quote);
 // In the order of the text's markers.
 std::vector<CellValue> statementValues(const DeltaRecord& change, const StatementShape& shape);
-// The three together.
-GeneratedStatement generateStatement(const DeltaRecord& change, const std::vector<TField>& columns,
-                                     const QString& quotedTable, const QString& quote);
 
 class UpdateResolver {
 public:

@@ -33,6 +33,14 @@ RecordStore storeOf(std::initializer_list<std::initializer_list<const char*>> ro
     return store;
 }
 
+// A change's statement, as the resolver writes it: text by the shape, values by the change.
+GeneratedStatement generateStatement(const DeltaRecord& change, const std::vector<TField>& columns,
+                                     const QString& quotedTable, const QString& quote)
+{
+    const StatementShape shape = shapeOf(change, columns);
+    return {statementText(shape, columns, quotedTable, quote), statementValues(change, shape)};
+}
+
 QString text(const CellValue& v)
 {
     return v ? QString::fromUtf8(v->data(), static_cast<qsizetype>(v->size())) : QStringLiteral("<null>");

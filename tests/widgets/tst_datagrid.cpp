@@ -104,6 +104,13 @@ private slots:
     void titlesFollowTheirFont();
 
 private:
+    // `count` records L0000, L0001, ... on `date`, beside the fixture's own.
+    void fillDay(const QString& date, int count)
+    {
+        db_->raw().execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(count)
+                           + ") DO BEGIN INSERT INTO POS_DAY VALUES ('L' || LPAD(:i, 4, '0'), '" + date.toStdString()
+                           + "', '08:00:00', '17:00:00', 'W', 'N' || :i, 'C' || :i); i = i + 1; END END");
+    }
     QPoint centre(int row, int column) const
     {
         return w->grid->visualRect(w->grid->model()->index(row, column)).center();
@@ -456,9 +463,7 @@ void TestDataGrid::incompleteMaskedFieldKeepsThePress()
 void TestDataGrid::aLongSetScrollsThroughAWindow()
 {
     const QString longDay = QStringLiteral("2026/11/30");
-    db_->raw().execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < 3000) DO BEGIN "
-                       "INSERT INTO POS_DAY VALUES ('L' || LPAD(:i, 4, '0'), '2026/11/30', '08:00:00', "
-                       "'17:00:00', 'W', 'N' || :i, 'C' || :i); i = i + 1; END END");
+    fillDay(QStringLiteral("2026/11/30"), 3000);
     w->load(longDay);
     QCOMPARE(w->dataSet.recordCount(), 3000);
     QVERIFY(w->grid->model()->rowCount() < 3000);
@@ -503,9 +508,7 @@ void TestDataGrid::aLongSetScrollsThroughAWindow()
 // scroll bar goes once the rows fit.
 void TestDataGrid::theScreenFollowsTheRows()
 {
-    db_->raw().execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < 600) DO BEGIN "
-                       "INSERT INTO POS_DAY VALUES ('L' || LPAD(:i, 4, '0'), '2026/11/29', '08:00:00', "
-                       "'17:00:00', 'W', 'N' || :i, 'C' || :i); i = i + 1; END END");
+    fillDay(QStringLiteral("2026/11/29"), 600);
     QHeaderView* indicator = w->grid->verticalHeader();
     // The row's indicator section as the screen shows it.
     const auto section = [&](int row) {
@@ -565,9 +568,7 @@ void TestDataGrid::theScreenFollowsTheRows()
 // what the model gives.
 void TestDataGrid::everyChangedRowIsTold()
 {
-    db_->raw().execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < 600) DO BEGIN "
-                       "INSERT INTO POS_DAY VALUES ('L' || LPAD(:i, 4, '0'), '2026/11/28', '08:00:00', "
-                       "'17:00:00', 'W', 'N' || :i, 'C' || :i); i = i + 1; END END");
+    fillDay(QStringLiteral("2026/11/28"), 600);
     QAbstractItemModel* model = w->grid->model();
     const auto texts = [&] {
         QList<QStringList> rows;
