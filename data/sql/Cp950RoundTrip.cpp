@@ -109,9 +109,15 @@ std::optional<QByteArray> converterEncode(QStringView text)
     return bytes;
 }
 
+// Only what decode makes: a byte from 0x80, or a lead byte and a trail byte. Any other
+// value would write a byte below 0x80 that no character holds (a quote, a NUL) into a
+// statement, behind the back of the quoting done on the text.
 bool isEscape(char32_t code)
 {
-    return code >= escapeBase + 0x80 && code <= escapeBase + 0xFEFE;
+    if (code < escapeBase + 0x80 || code > escapeBase + 0xFEFE)
+        return false;
+    const std::uint32_t value = code - escapeBase;
+    return value <= 0xFF || (isLead(static_cast<unsigned char>(value >> 8)) && isTrail(static_cast<unsigned char>(value & 0xFF)));
 }
 
 } // namespace

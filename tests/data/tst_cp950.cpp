@@ -24,6 +24,7 @@ private slots:
     void duplicatesReadAsTheirCharacter();
     void sequencesComeBack();
     void typedTextAsTheConverterWritesIt();
+    void onlyAQuoteWritesAQuote();
 };
 
 void TestCp950::everyPairAndByteComesBack()
@@ -99,6 +100,35 @@ void TestCp950::typedTextAsTheConverterWritesIt()
         // A refusal leaves nothing behind for the next text.
         QCOMPARE(codec.encode(QStringLiteral("十═")), QByteArray("\xA4\x51\xF9\xF9"));
     }
+}
+
+// A statement's quoting is done on the text, so no character but the quote itself may
+// write the quote's byte, and none but U+0000 a NUL: every character there is, and every
+// private one, notably those standing for a pair that would end in such a byte.
+void TestCp950::onlyAQuoteWritesAQuote()
+{
+    const TextCodec codec(QString {});
+    int written = 0;
+    for (char32_t code = 0; code <= 0x10FFFF; ++code) {
+        if (code >= 0xD800 && code <= 0xDFFF)
+            continue;
+        const QString text = QString::fromUcs4(&code, 1);
+        QByteArray bytes;
+        try {
+            bytes = codec.encode(text);
+        } catch (const EDatabaseError&) {
+            continue;
+        }
+        ++written;
+        if (bytes.contains('\'') != (code == u'\'') || bytes.contains('\0') != (code == 0))
+            QFAIL(qPrintable(QStringLiteral("U+%1 writes %2").arg(uint(code), 4, 16).arg(QString::fromLatin1(bytes.toHex()))));
+    }
+    QVERIFY(written > 20000);
+    // What stands for stored bytes still writes them: a pair ending in a backslash's byte,
+    // which is a trail byte, and a lone lead byte before a quote.
+    QCOMPARE(codec.encode(QStringLiteral("\U000F815C")), QByteArray("\x81\x5C"));
+    QCOMPARE(codec.encode(QStringLiteral("\U000F0081'")), QByteArray("\x81'"));
+    QCOMPARE(codec.decode("\x81'", 2), QStringLiteral("\U000F0081'"));
 }
 
 QTEST_GUILESS_MAIN(TestCp950)
