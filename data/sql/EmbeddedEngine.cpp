@@ -1,6 +1,7 @@
 #include "data/sql/EmbeddedEngine.h"
 
 #include "data/Exceptions.h"
+#include "data/sql/FileLocks.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,7 @@ namespace {
 
 constexpr char lockDirectoryName[] = ".kordane-lock";
 constexpr char systemLockDirectory[] = "/tmp/firebird";
+constexpr char ownRootName[] = "/kordane/firebird"; // in the user's cache directory
 
 const QByteArray configText = "# Written by Kordane for its embedded engine; rewritten at each start.\n"
                               "# Shared mode: several programs may open one database file, each\n"
@@ -28,7 +30,8 @@ const QByteArray configText = "# Written by Kordane for its embedded engine; rew
 
 struct State {
     bool decided = false;
-    QString lockDirectory; // empty: the engine runs as the system configures it
+    QString lockDirectory; // where this process's engine keeps its locks; empty: not known
+    bool perDatabase = false; // ours, beside the database: one directory's databases only
 };
 
 State& state()
@@ -57,7 +60,7 @@ QString configurationRoot()
 {
     if (!QFileInfo::exists(installRoot() + QStringLiteral("/plugins")))
         return {};
-    const QString root = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/kordane/firebird");
+    const QString root = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QLatin1String(ownRootName);
     const QString conf = root + QStringLiteral("/firebird.conf");
     if (!QDir().mkpath(root))
         throw EDatabaseError(QStringLiteral("Cannot make the embedded engine's configuration directory %1").arg(root));
@@ -129,39 +132,100 @@ QString lockDirectoryFor(const QString& databaseFile)
     return (canonical.isEmpty() ? dir.absoluteFilePath() : canonical) + u'/' + QLatin1String(lockDirectoryName);
 }
 
+Setup setupFor(const QString& database)
+{
+    if (!isDatabaseFile(database))
+        return {};
+    QString siteLock = qEnvironmentVariable("FIREBIRD_LOCK");
+    QString siteRoot = qEnvironmentVariable("FIREBIRD");
+    // What a Kordane program set for itself reaches the programs it starts: not the site's.
+    if (QFileInfo(siteLock).fileName() == QLatin1String(lockDirectoryName)
+        && (siteRoot.isEmpty() || siteRoot.endsWith(QLatin1String(ownRootName)))) {
+        siteLock.clear();
+        siteRoot.clear();
+    }
+    // A site that set up the engine itself keeps its set-up, so that its other tools and
+    // this program share one lock directory.
+    if (!siteLock.isEmpty())
+        return {siteRoot.isEmpty() ? configurationRoot() : siteRoot, siteLock, false};
+    if (!siteRoot.isEmpty())
+        return {siteRoot, QLatin1String(systemLockDirectory), false};
+    const QString root = configurationRoot();
+    if (root.isEmpty())
+        return {{}, QLatin1String(systemLockDirectory), false};
+    return {root, lockDirectoryFor(database), true};
+}
+
 void configure(const QString& database)
 {
     State& s = state();
+    if (s.decided) {
+        refuseForeignEngines(database);
+        return;
+    }
     s.decided = true;
-    if (!isDatabaseFile(database))
+    const Setup setup = setupFor(database);
+    if (setup.lockDirectory.isEmpty())
         return;
-    const QString root = configurationRoot();
-    if (root.isEmpty())
-        return;
-    const QString lockDirectory = lockDirectoryFor(database);
-    makeLockDirectory(lockDirectory, database.trimmed());
-    qputenv("FIREBIRD", QFile::encodeName(root));
-    qputenv("FIREBIRD_LOCK", QFile::encodeName(lockDirectory));
-    s.lockDirectory = lockDirectory;
+    if (setup.perDatabase)
+        makeLockDirectory(setup.lockDirectory, database.trimmed());
+    if (!setup.root.isEmpty())
+        qputenv("FIREBIRD", QFile::encodeName(setup.root));
+    qputenv("FIREBIRD_LOCK", QFile::encodeName(setup.lockDirectory));
+    s.lockDirectory = setup.lockDirectory;
+    s.perDatabase = setup.perDatabase;
+    refuseForeignEngines(database);
 }
 
 void prepareForConnect(const QString& database, const QString& clientLibrary)
 {
     State& s = state();
     if (!s.decided) {
-        if (clientInUse(clientLibrary))
-            s.decided = true;
-        else
+        if (!clientInUse(clientLibrary)) {
             configure(database);
+            return;
+        }
+        // Set up before us, as the environment then said.
+        s.decided = true;
+        const QString lock = qEnvironmentVariable("FIREBIRD_LOCK");
+        s.lockDirectory = lock.isEmpty() ? QLatin1String(systemLockDirectory) : lock;
+    }
+    if (!s.perDatabase || !isDatabaseFile(database)) {
+        refuseForeignEngines(database);
         return;
     }
-    if (s.lockDirectory.isEmpty() || !isDatabaseFile(database))
-        return;
     const QString wanted = lockDirectoryFor(database);
     if (wanted != s.lockDirectory) {
         throw EDatabaseError(QStringLiteral("This program's embedded engine keeps its locks in %1, and %2 needs "
                                             "them in %3: start the program again to open it")
                                  .arg(s.lockDirectory, database.trimmed(), wanted));
+    }
+    refuseForeignEngines(database);
+}
+
+void refuseForeignEngines(const QString& database)
+{
+    const State& s = state();
+    if (s.lockDirectory.isEmpty() || !isDatabaseFile(database))
+        return;
+    const QString file = database.trimmed();
+    const std::set<pid_t> open = filelocks::holdersOf(file);
+    if (open.empty())
+        return;
+    const std::set<pid_t> sharing = filelocks::holdersIn(s.lockDirectory);
+    for (const pid_t pid : open) {
+        if (sharing.count(pid))
+            continue;
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+        throw EDatabaseError(
+            QStringLiteral("%1 is open in process %2%3, which keeps its locks elsewhere than in %4: two lock "
+                           "directories on one database file let each program overwrite the other's changes. End "
+                           "that program and start it again with this program's engine settings (kordane-admin env "
+                           "prints them; kordane-admin sql runs isql-fb with them), or reach the database through a "
+                           "server.")
+                .arg(file, QString::number(pid), name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name),
+                     s.lockDirectory));
     }
 }
 

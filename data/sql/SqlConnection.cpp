@@ -168,6 +168,7 @@ void SqlConnection::connectDriver()
 {
     const QString database = paramValue(QStringLiteral("Database")).value_or(QString()).trimmed();
     engine::prepareForConnect(database, vendorLib);
+    embeddedFile_ = engine::isDatabaseFile(database) ? database : QString();
     const QString libraryFile = libraryName.trimmed();
     if (!library_ || library_->fileName() != libraryFile) {
         library_ = DriverLibrary::load(libraryFile);
@@ -421,9 +422,22 @@ void SqlConnection::attach(SqlStatement* statement) { statements_.push_back(stat
 
 void SqlConnection::detach(SqlStatement* statement) { std::erase(statements_, statement); }
 
+void SqlConnection::refuseSharedWrite()
+{
+    if (embeddedFile_.isEmpty() || state_ != State::Open)
+        return;
+    try {
+        engine::refuseForeignEngines(embeddedFile_);
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
 void SqlConnection::startTransaction(int id)
 {
     open();
+    refuseSharedWrite();
     check(connection_.get(), connection_->beginTransaction(id, isolation_));
     ++transactionCount_;
 }

@@ -84,6 +84,11 @@ public:
 
     // Explicit transactions (the provider's apply).
     bool inTransaction() const { return transactionCount_ > 0; }
+    // Before a write outside a transaction (a transaction's start checks for its writes):
+    // throws when another program has the embedded database file open with its locks
+    // elsewhere, and drops this attachment first, so that nothing it cached before is
+    // written back.
+    void refuseSharedWrite();
     void startTransaction(int id);
     // A snapshot in which the server refuses every change: one consistent view for readers.
     void startReadOnlyTransaction(int id);
@@ -158,6 +163,7 @@ private:
     int rowsetSize_ = 20;
     int activeStatements_ = 0;
     int transactionCount_ = 0;
+    QString embeddedFile_; // the database, when it is a file the embedded engine opens
     DriverLibrary* library_ = nullptr;
     std::unique_ptr<dbx::ISQLDriver> driver_;
     std::unique_ptr<dbx::ISQLConnection> connection_;

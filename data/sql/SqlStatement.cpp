@@ -7,6 +7,19 @@
 #include <optional>
 
 namespace kordane {
+namespace {
+
+// A select, which changes nothing: told by its first word.
+bool readsOnly(QStringView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text[i].unicode() <= ' ')
+        ++i;
+    return text.sliced(i).startsWith(u"select", Qt::CaseInsensitive)
+        && (text.size() == i + 6 || text[i + 6].unicode() <= ' ' || text[i + 6] == u'*');
+}
+
+} // namespace
 
 SqlStatement::SqlStatement(QString name, SqlConnection& connection)
     : name_(std::move(name))
@@ -32,6 +45,8 @@ void SqlStatement::unprepare()
 std::unique_ptr<dbx::ISQLCursor> SqlStatement::execute()
 {
     connection_.open();
+    if (!connection_.inTransaction() && !readsOnly(commandText()))
+        connection_.refuseSharedWrite();
     if (!command_) {
         if (commandText().isEmpty())
             throw EDatabaseError(componentMessage(name_, QStringLiteral("No SQL statement available")));

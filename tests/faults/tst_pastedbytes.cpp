@@ -3,11 +3,11 @@
 // Either the text is refused by name before anything runs, or it is stored, found,
 // changed and deleted as exactly its bytes; no other row is ever touched.
 #include "data/resultset/ClientDataSet.h"
-#include "tests/support/DialogAnswers.h"
 #include "data/sql/TextCodec.h"
+#include "tests/support/DialogAnswers.h"
 #include "tests/support/WindowFixture.h"
-#include "widgets/LineEdit.h"
 #include "tests/tools/ReportFixture.h"
+#include "widgets/LineEdit.h"
 #include "widgets/MaskedEdit.h"
 
 #include <QApplication>
@@ -211,8 +211,7 @@ void TestPastedBytes::reportRefusesThem()
     f.db().release();
     for (const int trail : {0x27, 0x00}) {
         for (const int lead : {0x01, 0x27, 0x81, 0xA4, 0xFE}) {
-            const ReportRun run = runReport(f.db(), {QStringLiteral("month"), QStringLiteral("2026/12"), QStringLiteral("--employee"),
-                                                     standIn(lead, trail) + attack});
+            const ReportRun run = runReport(f.db(), {QStringLiteral("month"), QStringLiteral("2026/12"), QStringLiteral("--employee"), standIn(lead, trail) + attack});
             QVERIFY2(run.exitCode == 1, qPrintable(run.err));
             QVERIFY2(run.err.contains(u"cannot be represented"), qPrintable(run.err));
             QVERIFY2(!run.out.contains("E2"), run.out.constData());

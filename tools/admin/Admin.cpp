@@ -20,6 +20,8 @@ const char usage[] = "Usage: kordane-admin COMMAND [ARGS]\n"
                      "  clerk remove NAME         take a clerk's account and rights away\n"
                      "  rules install|remove|status  checks the database enforces, and an audit trail\n"
                      "  audit                     list the audit trail\n"
+                     "  env                       the settings another Firebird program needs beside the site's\n"
+                     "  sql [-- ARGS]             isql-fb on the site's database, with those settings\n"
                      "\n"
                      "Each command takes --help. The database is the one the program finds (the settings\n"
                      "store, beside the program, /etc/kordane), or the one --connections FILE names. On a\n"
@@ -102,6 +104,10 @@ int run(int argc, char** argv, const char* impliedCommand)
             return rules(rest);
         if (command == u"audit")
             return audit(rest);
+        if (command == u"env")
+            return env(rest);
+        if (command == u"sql")
+            return sql(rest);
         if (command.isEmpty() || command == u"--help" || command == u"-h") {
             std::fputs(usage, command.isEmpty() ? stderr : stdout);
             return command.isEmpty() ? 2 : 0;

@@ -32,5 +32,7 @@ int employees(const QStringList& arguments);
 int clerk(const QStringList& arguments);
 int rules(const QStringList& arguments);
 int audit(const QStringList& arguments);
+int env(const QStringList& arguments);
+int sql(const QStringList& arguments);
 
 } // namespace kordane::admin

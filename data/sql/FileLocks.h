@@ -1,0 +1,20 @@
+#pragma once
+// Who holds a file lock on what, as the kernel lists it in /proc/locks. An embedded
+// Firebird engine holds a lock on the database file and on its lock table in the
+// directory it keeps its locks in, for as long as it has the database open; so the
+// holders of both tell which processes share a lock directory for a file.
+#include <QString>
+
+#include <sys/types.h>
+
+#include <set>
+
+namespace kordane::filelocks {
+
+// The processes other than this one holding a lock on `file`; empty when it is not there.
+std::set<pid_t> holdersOf(const QString& file);
+
+// The processes other than this one holding a lock on a file in `directory`.
+std::set<pid_t> holdersIn(const QString& directory);
+
+} // namespace kordane::filelocks
