@@ -1,12 +1,14 @@
 // What the tools write as CSV, opened by a spreadsheet: no cell starts a formula, in the
 // employee export, the audit listing and the reports; the employee export still gives
-// back the stored bytes through the import.
+// back the stored bytes through the import. What the import refuses to store: control
+// characters, and a code with a blank at either end.
 #include "data/sql/EmbeddedEngine.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/ToolRun.h"
 #include "tools/rawfb/RawFirebird.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -46,6 +48,9 @@ private slots:
     void employeeExport();
     void auditCsv();
     void reportCsv();
+    void refusedTexts_data();
+    void refusedTexts();
+    void textsThatStay();
 
 private:
     QString newSite(const QString& name, const QStringList& options = {});
@@ -179,6 +184,60 @@ void TestCsvSafety::reportCsv()
                                      "'-A1,\"'=HYPERLINK(\"\"http://x.y\"\",\"\"z\"\")\",'+886,二,08:00:00,17:00:00,9:00,\r\n"
                                      "A2,'\tTab,'@c,二,08:00:00,12:00:00,4:00,\r\n"
                                      "A3,\"'\rCR\",''-3,二,13:00:00,17:00:00,4:00,\r\n"));
+}
+
+void TestCsvSafety::refusedTexts_data()
+{
+    QTest::addColumn<QByteArray>("line3"); // after a valid new employee
+    QTest::addColumn<QString>("reason");
+    const auto control = [](const char* column, const char* code) {
+        return QStringLiteral("%1 holds a control character (U+%2)").arg(QLatin1String(column), QLatin1String(code));
+    };
+    QTest::newRow("NUL") << QByteArray("B1,a\0b,1\n", 9) << control("EMPLOYEE_NAME", "0000");
+    QTest::newRow("line feed") << QByteArray("B1,\"a\nb\",1\n") << control("EMPLOYEE_NAME", "000A");
+    QTest::newRow("tab") << QByteArray("B1,a,1\t2\n") << control("CARD_ID", "0009");
+    QTest::newRow("escape") << QByteArray("B1\x1b,a,1\n") << control("EMPLOYEE_ID", "001B");
+    QTest::newRow("DEL") << QByteArray("B1,a,\x7f\n") << control("CARD_ID", "007F");
+    QTest::newRow("first C1") << QByteArray("B1,a\xc2\x80,1\n") << control("EMPLOYEE_NAME", "0080");
+    QTest::newRow("last C1") << QByteArray("B1,a,\xc2\x9f\n") << control("CARD_ID", "009F");
+    // The apostrophe that guards a formula comes off; what is left is still refused.
+    QTest::newRow("guarded tab") << QByteArray("B1,'\tx,1\n") << control("EMPLOYEE_NAME", "0009");
+    QTest::newRow("guarded carriage return") << QByteArray("B1,\"'\rx\",1\n") << control("EMPLOYEE_NAME", "000D");
+    QTest::newRow("blank before a code") << QByteArray(" XF01,a,1\n") << QStringLiteral("EMPLOYEE_ID ' XF01' starts or ends with a blank");
+    QTest::newRow("ideographic blank") << QStringLiteral("XF01\u3000,a,1\n").toUtf8() << QStringLiteral("EMPLOYEE_ID 'XF01\u3000' starts or ends with a blank");
+}
+
+// Refused with the line and the reason, and nothing written.
+void TestCsvSafety::refusedTexts()
+{
+    QFETCH(QByteArray, line3);
+    QFETCH(QString, reason);
+    const QString site = dir_.filePath(QStringLiteral("refusing"));
+    if (!QFile::exists(site))
+        newSite(QStringLiteral("refusing"));
+    const QString file = dir_.filePath(QStringLiteral("refused.csv"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QVERIFY(out.write(header.toUtf8() + "A1,ok,1\n" + line3) > 0);
+    out.close();
+    const auto run = admin(site, {QStringLiteral("employees"), QStringLiteral("import"), file});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QStringLiteral("added 1, changed 0, unchanged 0, refused 1\n"));
+    QCOMPARE(run.err, QStringLiteral("line 3: ") + reason + QStringLiteral("\nkordane-admin: nothing written: 1 line refused\n"));
+    RawFirebird db = attach(QStringLiteral("refusing"));
+    QCOMPARE(db.query("SELECT COUNT(*) FROM EMPLOYEE")[0][0], std::optional<std::string>("0"));
+}
+
+// Blanks inside a code, at the ends of a name, and what lies just past the control ranges.
+void TestCsvSafety::textsThatStay()
+{
+    const QString site = newSite(QStringLiteral("staying"));
+    const QString file = dir_.filePath(QStringLiteral("staying.csv"));
+    QVERIFY(test::writeTextFile(file, header + QStringLiteral("X F,\" 陳 \",~\nB1,°,\" \"\n")));
+    const auto run = admin(site, {QStringLiteral("employees"), QStringLiteral("import"), file});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    RawFirebird db = attach(QStringLiteral("staying"));
+    QCOMPARE(storedEmployees(db), (QByteArrayList {QByteArray("B1|") + QByteArray::fromStdString(cp950(QStringLiteral("°"))) + "| ", QByteArray("X F| ") + QByteArray::fromStdString(cp950(QStringLiteral("陳"))) + " |~"}));
 }
 
 QTEST_GUILESS_MAIN(TestCsvSafety)

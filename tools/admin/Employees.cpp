@@ -63,6 +63,16 @@ QByteArray bytesOf(const RawFirebird::Value& value)
     return value ? QByteArray::fromStdString(*value) : QByteArray();
 }
 
+// A control character, which the window would show as a blank: C0, DEL and C1.
+std::optional<char16_t> controlCharacter(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F))
+            return c.unicode();
+    }
+    return std::nullopt;
+}
+
 struct Counts {
     int added = 0;
     int changed = 0;
@@ -128,6 +138,13 @@ private:
         const QString& id = texts[0];
         if (id.isEmpty())
             return QStringLiteral("no EMPLOYEE_ID");
+        for (int i = 0; i < columns.size(); ++i) {
+            if (const auto c = controlCharacter(texts[i]))
+                return QStringLiteral("%1 holds a control character (U+%2)").arg(columns[i], QString::number(*c, 16).toUpper().rightJustified(4, u'0'));
+        }
+        // Codes are matched byte for byte: one with a blank at an end is never keyed in.
+        if (id.front().isSpace() || id.back().isSpace())
+            return QStringLiteral("EMPLOYEE_ID '%1' starts or ends with a blank").arg(id);
         const auto [first, isNew] = seen_.emplace(id, record.line);
         if (!isNew)
             return QStringLiteral("EMPLOYEE_ID '%1' repeated (first on line %2)").arg(id).arg(first->second);
