@@ -77,7 +77,7 @@ int audit(const QStringList& arguments)
                        {QStringLiteral("date"), QStringLiteral("Only entries of records of date D (YYYY/MM/DD), before or after the change."), QStringLiteral("D")},
                        {QStringLiteral("employee"), QStringLiteral("Only entries of records of the employee CODE."), QStringLiteral("CODE")},
                        {QStringLiteral("since"), QStringLiteral("Only entries from TIMESTAMP on (YYYY-MM-DD [HH:MM[:SS]])."), QStringLiteral("TIMESTAMP")},
-                       {QStringLiteral("csv"), QStringLiteral("UTF-8 CSV with each value before and after in a column of its own.")}});
+                       {QStringLiteral("csv"), QStringLiteral("UTF-8 CSV with each value before and after in a column of its own; a cell that would start a spreadsheet formula gets an apostrophe in front.")}});
     if (!parseCommand(parser, arguments))
         return 0;
     if (!parser.positionalArguments().isEmpty())

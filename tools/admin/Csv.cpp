@@ -1,5 +1,7 @@
 #include "tools/admin/Csv.h"
 
+#include "tools/sheet/CsvCell.h"
+
 #include <algorithm>
 
 namespace kordane::admin::csv {
@@ -130,13 +132,11 @@ std::vector<Record> parse(const QString& text, const std::vector<int>& badLines)
     return records;
 }
 
-QString line(const QStringList& fields)
+QString line(const QStringList& fields, Formulas formulas)
 {
     QStringList out;
-    for (const QString& field : fields) {
-        const bool quote = field.contains(u',') || field.contains(u'"') || field.contains(u'\n') || field.contains(u'\r');
-        out.append(quote ? u'"' + QString(field).replace(u'"', QStringLiteral("\"\"")) + u'"' : field);
-    }
+    for (const QString& field : fields)
+        out.append(report::quotedField(formulas == Formulas::Guarded ? report::guarded(field) : field));
     return out.join(u',') + u'\n';
 }
 

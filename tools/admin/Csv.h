@@ -19,7 +19,13 @@ struct Record {
 // malformed.
 std::vector<Record> parse(const QString& text, const std::vector<int>& badLines = {});
 
+// What a written field does with a text a spreadsheet would run as a formula.
+enum class Formulas {
+    Guarded, // one more leading apostrophe (tools/sheet/CsvCell.h), which reading takes off
+    AsStored, // as it is: for programs, not for spreadsheets
+};
+
 // One record, quoting the fields that need it, with a line feed at the end.
-QString line(const QStringList& fields);
+QString line(const QStringList& fields, Formulas formulas);
 
 } // namespace kordane::admin::csv

@@ -1,9 +1,12 @@
 // employees import / export: the EMPLOYEE table as a CSV file with the header
-// EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID, texts stored as the program reads them.
+// EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID, texts stored as the program reads them. The export
+// guards cells against spreadsheet formulas and the import takes the guard off, so that
+// export then import gives back the stored bytes.
 #include "data/Exceptions.h"
 #include "tools/admin/Admin.h"
 #include "tools/admin/Csv.h"
 #include "tools/admin/Site.h"
+#include "tools/sheet/CsvCell.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -60,6 +63,16 @@ QByteArray bytesOf(const RawFirebird::Value& value)
     return value ? QByteArray::fromStdString(*value) : QByteArray();
 }
 
+// A control character, which the window would show as a blank: C0, DEL and C1.
+std::optional<char16_t> controlCharacter(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F))
+            return c.unicode();
+    }
+    return std::nullopt;
+}
+
 struct Counts {
     int added = 0;
     int changed = 0;
@@ -69,8 +82,9 @@ struct Counts {
 
 class Import {
 public:
-    Import(const Site& site, RawFirebird& db)
+    Import(const Site& site, RawFirebird& db, csv::Formulas formulas)
         : site_(site)
+        , formulas_(formulas)
         , widths_(columnWidths(db, "EMPLOYEE", columns))
     {
         for (const auto& row : db.query("SELECT EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID FROM EMPLOYEE"))
@@ -115,15 +129,28 @@ private:
             return QStringLiteral("malformed CSV: ") + record.malformed;
         if (record.fields.size() != columns.size())
             return QStringLiteral("malformed CSV: %1 fields, not %2").arg(record.fields.size()).arg(columns.size());
-        const QString id = record.fields[position_[0]];
+        // The texts to store: a guarded export's apostrophe comes off first.
+        QString texts[3];
+        for (int i = 0; i < columns.size(); ++i) {
+            const QString& field = record.fields[position_[i]];
+            texts[i] = formulas_ == csv::Formulas::Guarded ? report::unguarded(field) : field;
+        }
+        const QString& id = texts[0];
         if (id.isEmpty())
             return QStringLiteral("no EMPLOYEE_ID");
+        for (int i = 0; i < columns.size(); ++i) {
+            if (const auto c = controlCharacter(texts[i]))
+                return QStringLiteral("%1 holds a control character (U+%2)").arg(columns[i], QString::number(*c, 16).toUpper().rightJustified(4, u'0'));
+        }
+        // Codes are matched byte for byte: one with a blank at an end is never keyed in.
+        if (id.front().isSpace() || id.back().isSpace())
+            return QStringLiteral("EMPLOYEE_ID '%1' starts or ends with a blank").arg(id);
         const auto [first, isNew] = seen_.emplace(id, record.line);
         if (!isNew)
             return QStringLiteral("EMPLOYEE_ID '%1' repeated (first on line %2)").arg(id).arg(first->second);
         QByteArray values[3];
         for (int i = 0; i < columns.size(); ++i) {
-            const QString& text = record.fields[position_[i]];
+            const QString& text = texts[i];
             try {
                 values[i] = site_.codec().encode(text);
             } catch (const EDatabaseError& e) {
@@ -153,6 +180,7 @@ private:
     }
 
     const Site& site_;
+    const csv::Formulas formulas_;
     const std::map<QString, Width> widths_;
     std::map<QByteArray, Stored> stored_;
     std::map<QString, int> seen_; // code -> line
@@ -166,11 +194,14 @@ int importFile(const QStringList& arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Adds or updates employees by EMPLOYEE_ID from a CSV file whose header names EMPLOYEE_ID, "
-                       "EMPLOYEE_NAME and CARD_ID in any order. All or nothing: when a line is refused, nothing "
-                       "is written and the exit status is 1."));
+                       "EMPLOYEE_NAME and CARD_ID in any order. A cell that starts with apostrophes followed by "
+                       "= + - @, a tab or a carriage return loses one apostrophe: the one export adds against "
+                       "spreadsheet formulas. All or nothing: when a line is refused, nothing is written and the "
+                       "exit status is 1."));
     const QCommandLineOption encodingOption(QStringLiteral("encoding"), QStringLiteral("The file's encoding: utf-8 (default) or big5."), QStringLiteral("NAME"), QStringLiteral("utf-8"));
     const QCommandLineOption dryRunOption(QStringLiteral("dry-run"), QStringLiteral("Check and count, write nothing."));
-    parser.addOptions({connectionsOption(), encodingOption, dryRunOption});
+    const QCommandLineOption rawOption(QStringLiteral("raw"), QStringLiteral("Take every cell as it is, as export --raw writes it: no apostrophe comes off."));
+    parser.addOptions({connectionsOption(), encodingOption, dryRunOption, rawOption});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The CSV file."));
     if (!parseCommand(parser, arguments))
         return 0;
@@ -187,7 +218,7 @@ int importFile(const QStringList& arguments)
         throw std::runtime_error(path.toStdString() + " is empty: it needs at least the header line");
     const Site site(parser);
     RawFirebird db = site.attach();
-    Import import(site, db);
+    Import import(site, db, parser.isSet(rawOption) ? csv::Formulas::AsStored : csv::Formulas::Guarded);
     import.header(records.front(), path);
     for (std::size_t i = 1; i < records.size(); ++i)
         import.add(records[i]);
@@ -210,9 +241,13 @@ int importFile(const QStringList& arguments)
 int exportFile(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Writes the EMPLOYEE table as a UTF-8 CSV file with the header "
-                                                    "EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID (standard output by default)."));
-    parser.addOption(connectionsOption());
+    parser.setApplicationDescription(
+        QStringLiteral("Writes the EMPLOYEE table as a UTF-8 CSV file with the header EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID "
+                       "(standard output by default). A cell that a spreadsheet would run as a formula (one that "
+                       "starts with apostrophes, or none, followed by = + - @, a tab or a carriage return) gets one "
+                       "more leading apostrophe; import takes it off again."));
+    const QCommandLineOption rawOption(QStringLiteral("raw"), QStringLiteral("The texts as stored, with no apostrophe added: for programs, not for spreadsheets, which may run such a cell as a formula."));
+    parser.addOptions({connectionsOption(), rawOption});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Where to write (default: standard output)."), QStringLiteral("[FILE]"));
     if (!parseCommand(parser, arguments))
         return 0;
@@ -221,7 +256,8 @@ int exportFile(const QStringList& arguments)
 
     const Site site(parser);
     RawFirebird db = site.attach();
-    QString text = csv::line(columns);
+    const csv::Formulas formulas = parser.isSet(rawOption) ? csv::Formulas::AsStored : csv::Formulas::Guarded;
+    QString text = csv::line(columns, formulas);
     for (const auto& row : db.query("SELECT EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID FROM EMPLOYEE ORDER BY EMPLOYEE_ID")) {
         QStringList fields;
         for (std::size_t i = 0; i < row.size(); ++i) {
@@ -237,7 +273,7 @@ int exportFile(const QStringList& arguments)
             }
             fields.append(*decoded);
         }
-        text += csv::line(fields);
+        text += csv::line(fields, formulas);
     }
     const QByteArray bytes = text.toUtf8();
     if (parser.positionalArguments().isEmpty()) {
@@ -257,7 +293,7 @@ int exportFile(const QStringList& arguments)
 
 int employees(const QStringList& arguments)
 {
-    return dispatch(arguments, "import FILE [--encoding utf-8|big5] [--dry-run] | export [FILE]",
+    return dispatch(arguments, "import FILE [--encoding utf-8|big5] [--dry-run] [--raw] | export [FILE] [--raw]",
                     {{"import", importFile}, {"export", exportFile}});
 }
 

@@ -141,6 +141,7 @@ QString usageText()
         "\n"
         "Options:\n"
         "  --csv               CSV in UTF-8 with a header row instead of the table\n"
+        "                      (a cell that would start a formula gets an apostrophe in front)\n"
         "  --bom               with --csv: begin with a byte order mark, for spreadsheets\n"
         "  --pdf FILE          an A4 PDF into FILE instead of the table\n"
         "  --connections FILE  the connections file to use (default: as the program finds it)\n"

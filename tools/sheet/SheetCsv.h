@@ -1,5 +1,5 @@
 #pragma once
-// CSV for spreadsheets: UTF-8, a header row, every line ended by CR LF.
+// CSV for spreadsheets: UTF-8, a header row, every line ended by CR LF, no cell a formula.
 #include "tools/sheet/Sheet.h"
 
 #include <QByteArray>
