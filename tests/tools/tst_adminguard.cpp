@@ -1,0 +1,102 @@
+// Admin commands that would leave a site wrong, on embedded databases: audit refuses a
+// date or time that does not exist instead of reading it as another.
+#include "data/sql/EmbeddedEngine.h"
+#include "tests/support/ToolRun.h"
+#include "tools/rawfb/RawFirebird.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kordane;
+using test::runTool;
+
+class TestAdminGuard : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void auditRefusesImpossibleTimes_data();
+    void auditRefusesImpossibleTimes();
+    void auditTakesRealTimes();
+
+private:
+    test::ToolRun init(const QString& site, const QString& database, const QStringList& more = {});
+    test::ToolRun audit(const QStringList& arguments);
+
+    QTemporaryDir dir_;
+};
+
+void TestAdminGuard::initTestCase()
+{
+    QVERIFY(dir_.isValid());
+    engine::configure(dir_.filePath(QStringLiteral("any.fdb")));
+    const auto run = init(dir_.filePath(QStringLiteral("audited")), dir_.filePath(QStringLiteral("audited.FDB")), {QStringLiteral("--rules")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    RawFirebird db(dir_.filePath(QStringLiteral("audited.FDB")).toStdString(), "SYSDBA", "x");
+    db.execute({"INSERT INTO POS_DAY VALUES ('A001', '2026/12/07', '08:00:00', '', '', 'Amy', 'C1')",
+                "UPDATE POS_DAY SET TIME_OUT = '17:00:00' WHERE EMPLOYEE_ID = 'A001'"});
+}
+
+test::ToolRun TestAdminGuard::init(const QString& site, const QString& database, const QStringList& more)
+{
+    return runTool(QStringLiteral("kordane-admin"),
+                   QStringList {QStringLiteral("init"), QStringLiteral("--dir"), site, QStringLiteral("--database"), database,
+                                QStringLiteral("--no-demo-rows")}
+                       + more);
+}
+
+test::ToolRun TestAdminGuard::audit(const QStringList& arguments)
+{
+    return runTool(QStringLiteral("kordane-admin"), QStringList {QStringLiteral("audit")} + arguments + QStringList {QStringLiteral("--connections"), dir_.filePath(QStringLiteral("audited/dbxconnections.ini"))});
+}
+
+void TestAdminGuard::auditRefusesImpossibleTimes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error");
+    const auto row = [](const char* tag, const QStringList& arguments, const QString& error) {
+        QTest::newRow(tag) << arguments << QStringLiteral("kordane-admin: ") + error + u'\n';
+    };
+    const QString since = QStringLiteral("--since");
+    const QString date = QStringLiteral("--date");
+    row("hour 25", {since, QStringLiteral("2026-12-10 25:00")}, QStringLiteral("--since 2026-12-10 25:00 is no real date and time"));
+    row("minute 60", {since, QStringLiteral("2026-12-10T08:60:00")}, QStringLiteral("--since 2026-12-10T08:60:00 is no real date and time"));
+    row("second 60", {since, QStringLiteral("2026-12-10 08:00:60")}, QStringLiteral("--since 2026-12-10 08:00:60 is no real date and time"));
+    row("February 29", {since, QStringLiteral("2026-02-29")}, QStringLiteral("--since 2026-02-29 is no real date and time"));
+    row("month 13", {since, QStringLiteral("2026-13-01 08:00")}, QStringLiteral("--since 2026-13-01 08:00 is no real date and time"));
+    row("trailing text", {since, QStringLiteral("2026-12-10 08:00 or so")}, QStringLiteral("--since takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not 2026-12-10 08:00 or so"));
+    row("time zone", {since, QStringLiteral("2026-12-10T08:00:00Z")}, QStringLiteral("--since takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not 2026-12-10T08:00:00Z"));
+    row("date 2024/13/45", {date, QStringLiteral("2024/13/45")}, QStringLiteral("--date 2024/13/45 is no real date"));
+    row("date 2026/02/29", {date, QStringLiteral("2026/02/29")}, QStringLiteral("--date 2026/02/29 is no real date"));
+    row("date 0000/01/01", {date, QStringLiteral("0000/01/01")}, QStringLiteral("--date 0000/01/01 is no real date"));
+    row("date with dashes", {date, QStringLiteral("2026-12-07")}, QStringLiteral("--date takes YYYY/MM/DD, not 2026-12-07"));
+    row("date and a time", {date, QStringLiteral("2026/12/07 08:00")}, QStringLiteral("--date takes YYYY/MM/DD, not 2026/12/07 08:00"));
+}
+
+// One line and exit status 2, and nothing listed.
+void TestAdminGuard::auditRefusesImpossibleTimes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+    const auto run = audit(arguments);
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.err, error);
+    QCOMPARE(run.out, QString());
+}
+
+void TestAdminGuard::auditTakesRealTimes()
+{
+    const auto title = [&](const QStringList& arguments) {
+        const auto run = audit(arguments);
+        return run.exitCode == 0 ? run.out.section(u'\n', 0, 0) : run.err;
+    };
+    const QString two = QStringLiteral("Audit trail of POS_DAY: 2 entries");
+    const QString none = QStringLiteral("Audit trail of POS_DAY: 0 entries");
+    QCOMPARE(title({QStringLiteral("--since"), QStringLiteral("2000-02-29 23:59:59")}), two);
+    QCOMPARE(title({QStringLiteral("--since"), QStringLiteral("2000-01-01T00:00")}), two);
+    QCOMPARE(title({QStringLiteral("--since"), QStringLiteral("2999-12-31")}), none);
+    QCOMPARE(title({QStringLiteral("--date"), QStringLiteral("2026/12/07")}), two);
+    QCOMPARE(title({QStringLiteral("--date"), QStringLiteral("2024/02/29")}), none);
+}
+
+QTEST_GUILESS_MAIN(TestAdminGuard)
+#include "tst_adminguard.moc"
