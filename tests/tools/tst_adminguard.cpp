@@ -1,19 +1,34 @@
-// Admin commands that would leave a site wrong, on embedded databases: audit refuses a
-// date or time that does not exist instead of reading it as another.
+// Admin commands that would leave a site wrong, on embedded databases: init never leaves
+// a connections file naming another database (and makes nothing when it cannot finish),
+// and audit refuses a date or time that does not exist instead of reading it as another.
 #include "data/sql/EmbeddedEngine.h"
 #include "tests/support/ToolRun.h"
 #include "tools/rawfb/RawFirebird.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace kordane;
 using test::runTool;
 
+namespace {
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+} // namespace
+
 class TestAdminGuard : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void initKeepsTheSiteItNames();
+    void initMakesNothingItCannotFinish();
     void auditRefusesImpossibleTimes_data();
     void auditRefusesImpossibleTimes();
     void auditTakesRealTimes();
@@ -47,6 +62,65 @@ test::ToolRun TestAdminGuard::init(const QString& site, const QString& database,
 test::ToolRun TestAdminGuard::audit(const QStringList& arguments)
 {
     return runTool(QStringLiteral("kordane-admin"), QStringList {QStringLiteral("audit")} + arguments + QStringList {QStringLiteral("--connections"), dir_.filePath(QStringLiteral("audited/dbxconnections.ini"))});
+}
+
+// A second init into a site's folder names the database its connections file names, by
+// any path, or says to replace the file: otherwise nothing is made and the file stays.
+void TestAdminGuard::initKeepsTheSiteItNames()
+{
+    const QString site = dir_.filePath(QStringLiteral("site"));
+    const QString first = dir_.filePath(QStringLiteral("first.FDB"));
+    const QString second = dir_.filePath(QStringLiteral("second.FDB"));
+    const QString connections = site + QStringLiteral("/dbxconnections.ini");
+    auto run = init(site, first);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QByteArray written = bytesOf(connections);
+
+    run = init(site, second);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: %1 names the database %2, not %3; nothing made (--replace-connections replaces the file)\n").arg(connections, first, second));
+    QVERIFY(!QFile::exists(second));
+    QCOMPARE(bytesOf(connections), written);
+
+    // The same database by another path is the site's own: kept without a word.
+    run = init(site, dir_.path() + QStringLiteral("/site/../first.FDB"));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out, QStringLiteral("database %1 exists; left as it is\n").arg(first));
+    QCOMPARE(bytesOf(connections), written);
+
+    // A file that names no database is no site's either.
+    const QString blank = dir_.filePath(QStringLiteral("blank"));
+    QDir().mkpath(blank);
+    QFile file(blank + QStringLiteral("/dbxconnections.ini"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[Varnok]\nDriverName=Interbase\n") > 0);
+    file.close();
+    run = init(blank, second);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("/blank/dbxconnections.ini names no database, not ") + second), qPrintable(run.err));
+    QVERIFY(!QFile::exists(second));
+
+    // Told to replace it, init writes it for the new database, for its owner only.
+    run = init(site, second, {QStringLiteral("--replace-connections")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out, QStringLiteral("created %1\nreplaced %2 (it named %3)\n").arg(second, connections, first));
+    QVERIFY(bytesOf(connections).contains("\nDatabase=" + second.toUtf8() + '\n'));
+    QCOMPARE(QFile::permissions(connections), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    QCOMPARE(QDir(site).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary left
+}
+
+// A folder that cannot take the files stops init before it makes the database, so that
+// running it again where it can does not find a database without its files.
+void TestAdminGuard::initMakesNothingItCannotFinish()
+{
+    const QString plain = dir_.filePath(QStringLiteral("plain"));
+    QFile file(plain);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString database = dir_.filePath(QStringLiteral("unfinished.FDB"));
+    const auto run = init(plain + QStringLiteral("/site"), database);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: cannot make the directory %1/site\n").arg(plain));
+    QVERIFY(!QFile::exists(database));
 }
 
 void TestAdminGuard::auditRefusesImpossibleTimes_data()

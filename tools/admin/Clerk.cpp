@@ -94,8 +94,9 @@ int add(const QStringList& arguments)
     db.execute("CREATE USER " + t.user.toStdString() + " PASSWORD '" + clerk.password.toStdString() + "' USING PLUGIN Srp");
     try {
         db.executeTogether(grants(t.user));
-        writeIfAbsent(output, connectionsFileText(t.site.database(), clerk, t.site.serverCharSet()),
-                      QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        StagedFile(output, connectionsFileText(t.site.database(), clerk, t.site.serverCharSet()),
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+            .commit();
     } catch (...) {
         db.execute("DROP USER " + t.user.toStdString() + " USING PLUGIN Srp");
         throw;
