@@ -1,7 +1,7 @@
 // The clerk commands on the private server touch clerks only and leave nothing half-done:
 // no rights for everyone, the admin, a role or another's account; an output that cannot
 // be written stops `clerk add` before the server changes; rights a dropped account left
-// are cleaned.
+// are cleaned; a removed clerk's open session ends.
 #include "tests/support/TestDatabase.h"
 #include "tests/support/ToolRun.h"
 #include "tools/rawfb/RawFirebird.h"
@@ -13,6 +13,21 @@
 using namespace kordane;
 using test::runTool;
 
+namespace {
+
+QString fileText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString entry(const QString& text, const QString& name)
+{
+    return text.section(u'\n' + name + u'=', 1).section(u'\n', 0, 0);
+}
+
+} // namespace
+
 class TestClerkGuard : public QObject {
     Q_OBJECT
 private slots:
@@ -21,6 +36,7 @@ private slots:
     void noRightsForWhoIsNoClerk();
     void addIsAllOrNothing();
     void leftRightsAreCleaned();
+    void removeEndsOpenSessions();
 
 private:
     test::ToolRun clerk(const QStringList& arguments);
@@ -83,7 +99,7 @@ void TestClerkGuard::initTestCase()
 void TestClerkGuard::cleanupTestCase()
 {
     RawFirebird db = sysdba();
-    QStringList users = {name("A"), name("B"), name("C"), name("O")};
+    QStringList users = {name("A"), name("B"), name("C"), name("D"), name("O")};
     if (!publicUserBefore_)
         users << QStringLiteral("PUBLIC");
     for (const QString& user : users) {
@@ -183,6 +199,25 @@ void TestClerkGuard::leftRightsAreCleaned()
     run = clerk({QStringLiteral("remove"), gone});
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.err, QStringLiteral("kordane-admin: the server has no user %1\n").arg(gone));
+}
+
+// A window still attached as the clerk would go on writing with the rights just revoked.
+void TestClerkGuard::removeEndsOpenSessions()
+{
+    const QString user = name("D");
+    auto run = clerk({QStringLiteral("add"), user, QStringLiteral("--output"), output(user)});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    RawFirebird desk(database_.toStdString(), user.toStdString(), entry(fileText(output(user)), QStringLiteral("Password")).toStdString());
+    QCOMPARE(desk.query("SELECT COUNT(*) FROM POS_DAY")[0][0], std::optional<std::string>("0"));
+    RawFirebird admin = sysdba(); // the admin's own attachment is not ended
+
+    run = clerk({QStringLiteral("remove"), user});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out, QStringLiteral("removed clerk %1; ended 1 open session\n").arg(user));
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, desk.execute("INSERT INTO POS_DAY (EMPLOYEE_ID, INI_DATE) VALUES ('x', '2026/12/07')"));
+    QCOMPARE(admin.query("SELECT COUNT(*) FROM POS_DAY")[0][0], std::optional<std::string>("0"));
+    QVERIFY(!userExists(user));
+    QCOMPARE(rights(user), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestClerkGuard)

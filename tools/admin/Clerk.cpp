@@ -192,7 +192,8 @@ int remove(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Revokes the rights of the clerk's server account NAME and drops it."));
+        QStringLiteral("Revokes the rights of the clerk's server account NAME, drops it and ends its open sessions on "
+                       "this database."));
     parser.addOption(connectionsOption());
     parser.addPositionalArgument(QStringLiteral("NAME"), QStringLiteral("The clerk's user name."));
     if (!parseCommand(parser, arguments))
@@ -213,7 +214,15 @@ int remove(const QStringList& arguments)
     if (!clerk)
         throw std::runtime_error(user + " is a user of the server but not a clerk of this site; left as it is");
     db.executeTogether(dropUser(t.user));
-    std::printf("removed clerk %s\n", user.c_str());
+    // A window still attached would keep its rights until it disconnects.
+    const std::string others = " FROM MON$ATTACHMENTS WHERE MON$USER = '" + user + "' AND MON$ATTACHMENT_ID <> CURRENT_CONNECTION";
+    const std::string open = db.query("SELECT COUNT(*)" + others).at(0).at(0).value_or("0");
+    try {
+        db.execute("DELETE" + others);
+    } catch (const std::exception& e) {
+        throw std::runtime_error("removed clerk " + user + ", but could not end its " + open + " open sessions: " + e.what());
+    }
+    std::printf("removed clerk %s; ended %s open session%s\n", user.c_str(), open.c_str(), open == "1" ? "" : "s");
     return 0;
 }
 
