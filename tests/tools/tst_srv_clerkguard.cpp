@@ -1,7 +1,8 @@
 // The clerk commands on the private server touch clerks only and leave nothing half-done:
 // no rights for everyone, the admin, a role or another's account; an output that cannot
 // be written stops `clerk add` before the server changes; rights a dropped account left
-// are cleaned; a removed clerk's open session ends.
+// are cleaned; a removed clerk's open session ends; a clerk's file names the server as
+// the desks reach it.
 #include "tests/support/TestDatabase.h"
 #include "tests/support/ToolRun.h"
 #include "tools/rawfb/RawFirebird.h"
@@ -37,6 +38,7 @@ private slots:
     void addIsAllOrNothing();
     void leftRightsAreCleaned();
     void removeEndsOpenSessions();
+    void hostAsTheDesksReachIt();
 
 private:
     test::ToolRun clerk(const QStringList& arguments);
@@ -99,7 +101,7 @@ void TestClerkGuard::initTestCase()
 void TestClerkGuard::cleanupTestCase()
 {
     RawFirebird db = sysdba();
-    QStringList users = {name("A"), name("B"), name("C"), name("D"), name("O")};
+    QStringList users = {name("A"), name("B"), name("C"), name("D"), name("H"), name("O")};
     if (!publicUserBefore_)
         users << QStringLiteral("PUBLIC");
     for (const QString& user : users) {
@@ -218,6 +220,37 @@ void TestClerkGuard::removeEndsOpenSessions()
     QCOMPARE(admin.query("SELECT COUNT(*) FROM POS_DAY")[0][0], std::optional<std::string>("0"));
     QVERIFY(!userExists(user));
     QCOMPARE(rights(user), QStringList());
+}
+
+// The admin's file may name the server as this machine does; the clerk's names it as the
+// desks do, and says so when it cannot.
+void TestClerkGuard::hostAsTheDesksReachIt()
+{
+    const QString user = name("H");
+    const QString path = database_.section(u':', 1);
+    const QString port = database_.section(u':', 0, 0).section(u'/', 1);
+    auto run = clerk({QStringLiteral("add"), user, QStringLiteral("--output"), output(user), QStringLiteral("--host"), QStringLiteral("bad host")});
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: --host takes a host name or address, not bad host\n"));
+    QVERIFY(!userExists(user));
+
+    run = clerk({QStringLiteral("add"), user, QStringLiteral("--output"), output(user), QStringLiteral("--host"), QStringLiteral("db-1.example.org")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(!run.out.contains(QStringLiteral("note:")), qPrintable(run.out));
+    const QString text = fileText(output(user));
+    QCOMPARE(entry(text, QStringLiteral("Database")), QStringLiteral("db-1.example.org/%1:%2").arg(port, path));
+    QCOMPARE(entry(text, QStringLiteral("User_Name")), user);
+
+    // Without --host the file names the server as the site's file does: here, this machine.
+    run = clerk({QStringLiteral("remove"), user});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QFile::remove(output(user));
+    run = clerk({QStringLiteral("add"), user, QStringLiteral("--output"), output(user)});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(entry(fileText(output(user)), QStringLiteral("Database")), database_);
+    QVERIFY2(run.out.endsWith(QStringLiteral("note: the file names the server 127.0.0.1, which reaches it from the server itself only; "
+                                             "--host names it as the desks reach it\n")),
+             qPrintable(run.out));
 }
 
 QTEST_GUILESS_MAIN(TestClerkGuard)

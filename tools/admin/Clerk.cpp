@@ -94,6 +94,36 @@ QString generatedPassword()
     return password;
 }
 
+// "HOST[/PORT]:PATH" in its three parts; no match for a file or an inet:// address.
+QRegularExpressionMatch serverParts(const QString& database)
+{
+    static const QRegularExpression parts(QStringLiteral("^([^:/\\[]+|\\[[^\\]]*\\])(/[^:]*)?:(?!//)(.+)$"));
+    return parts.match(database.trimmed());
+}
+
+// The clerk's Database: the admin's, or with `host` for the server as the desks reach it
+// (the admin's may name it localhost, which reaches it from the server only).
+QString deskDatabase(const QString& database, const QString& host)
+{
+    if (host.isEmpty())
+        return database;
+    static const QRegularExpression hostName(QStringLiteral("^([A-Za-z0-9]([A-Za-z0-9.-]*[A-Za-z0-9])?|\\[[0-9A-Fa-f:.]+\\])$"));
+    if (!hostName.match(host).hasMatch())
+        throw UsageError("--host takes a host name or address, not " + host.toStdString());
+    const QRegularExpressionMatch parts = serverParts(database);
+    if (!parts.hasMatch())
+        throw std::runtime_error("--host needs a Database written HOST:PATH or HOST/PORT:PATH, not " + database.toStdString());
+    return host + parts.captured(2) + u':' + parts.captured(3);
+}
+
+// The server's name in `database` when it is this machine's own; empty otherwise.
+QString localHost(const QString& database)
+{
+    static const QRegularExpression local(QStringLiteral("^(localhost|127\\.[0-9.]+|\\[::1\\])$"), QRegularExpression::CaseInsensitiveOption);
+    const QString host = serverParts(database).captured(1);
+    return local.match(host).hasMatch() ? host : QString();
+}
+
 struct Target {
     Site site;
     Account admin;
@@ -154,18 +184,20 @@ int add(const QStringList& arguments)
                        "(POS_DAY: select, insert, update, delete; EMPLOYEE: select) and writes the connections file "
                        "for the clerk's desk, readable by its owner only. All or nothing."));
     const QCommandLineOption outputOption(QStringLiteral("output"), QStringLiteral("The clerk's connections file (default: NAME.dbxconnections.ini in the current directory)."), QStringLiteral("FILE"));
-    parser.addOptions({connectionsOption(), outputOption});
+    const QCommandLineOption hostOption(QStringLiteral("host"), QStringLiteral("The server as the desks reach it, in the clerk's Database (default: as in the site's connections file)."), QStringLiteral("HOST"));
+    parser.addOptions({connectionsOption(), outputOption, hostOption});
     parser.addPositionalArgument(QStringLiteral("NAME"), QStringLiteral("The clerk's user name."));
     if (!parseCommand(parser, arguments))
         return 0;
     const Target t = target(parser, "add");
+    const QString database = deskDatabase(t.site.database(), parser.value(hostOption));
     const QString output = QDir().absoluteFilePath(parser.isSet(outputOption) ? parser.value(outputOption)
                                                                               : t.user.toLower() + QStringLiteral(".dbxconnections.ini"));
     if (QFileInfo::exists(output))
         throw std::runtime_error(output.toStdString() + " exists; remove it or name another with --output");
     const Account clerk {t.user, generatedPassword()};
     // Written first: an output that cannot be written stops the command before the server changes.
-    StagedFile file(output, connectionsFileText(t.site.database(), clerk, t.site.serverCharSet()), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    StagedFile file(output, connectionsFileText(database, clerk, t.site.serverCharSet()), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     RawFirebird db = t.site.attach();
     refuseRole(db, t.user);
@@ -185,6 +217,9 @@ int add(const QStringList& arguments)
                 qPrintable(t.user), qPrintable(output));
     if (leftOver)
         std::printf("the rights an earlier account %s left on this database were taken away first\n", qPrintable(t.user));
+    const QString host = localHost(database);
+    if (!host.isEmpty())
+        std::printf("note: the file names the server %s, which reaches it from the server itself only; --host names it as the desks reach it\n", qPrintable(host));
     return 0;
 }
 
@@ -230,7 +265,7 @@ int remove(const QStringList& arguments)
 
 int clerk(const QStringList& arguments)
 {
-    return dispatch(arguments, "add NAME [--output FILE] | remove NAME", {{"add", add}, {"remove", remove}});
+    return dispatch(arguments, "add NAME [--output FILE] [--host HOST] | remove NAME", {{"add", add}, {"remove", remove}});
 }
 
 } // namespace kordane::admin
