@@ -4,16 +4,22 @@
 # loads the employees, adds a clerk and checks what the clerk may and may not do.
 #
 #   ISC_PASSWORD=... server-site.sh --dir DIR --employees FILE --clerk NAME
-#       [--bind ADDRESS] [--port PORT] [--host HOST] [--database PATH] [--no-configure]
+#       [--bind ADDRESS] [--port PORT] [--host HOST] [--desk-host HOST] [--database PATH]
+#       [--no-configure]
 #
 # --bind (default 0.0.0.0) and --port (default 3050) go into /etc/firebird/3.0/firebird.conf
-# (the old file kept as firebird.conf.orig), SYSDBA's password is set to ISC_PASSWORD and
-# the server restarted: that part needs root (or sudo). --no-configure skips it, for a
-# server already set up (the tests run it against their private server this way).
+# (the old file kept as firebird.conf.orig), SYSDBA's password is set to ISC_PASSWORD (in
+# the security database and in Debian's /etc/firebird/3.0/SYSDBA.password) and the server
+# restarted: that part needs root (or sudo). --no-configure skips it, for a server already
+# set up. --host (default localhost) is the server as this machine reaches it, for the
+# admin's file and the checks; --desk-host (default this machine's name) as the desks do,
+# for the clerk's file.
 set -euo pipefail
+here=$PWD
 cd "$(dirname "$0")/.."
 admin=${KORDANE_ADMIN:-build/bin/kordane-admin}
-bind=0.0.0.0; port=3050; host=localhost; database=/var/lib/firebird/3.0/data/kordane.fdb
+bind=0.0.0.0; port=3050; host=localhost; desk_host=$(hostname -f 2>/dev/null || hostname)
+database=/var/lib/firebird/3.0/data/kordane.fdb
 dir=""; employees=""; clerk=""; configure=yes
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -23,6 +29,7 @@ while [ $# -gt 0 ]; do
   --bind) bind=$2; shift 2 ;;
   --port) port=$2; shift 2 ;;
   --host) host=$2; shift 2 ;;
+  --desk-host) desk_host=$2; shift 2 ;;
   --database) database=$2; shift 2 ;;
   --no-configure) configure=""; shift ;;
   *) echo "server-site.sh: unknown argument $1" >&2; exit 2 ;;
@@ -30,6 +37,9 @@ while [ $# -gt 0 ]; do
 done
 fail() { echo "server-site.sh: $*" >&2; exit 1; }
 [ -n "$dir" ] && [ -n "$employees" ] && [ -n "$clerk" ] || fail "--dir, --employees and --clerk are needed"
+# Named from where the script was run, not from the repository it runs in.
+case "$dir" in /*) ;; *) dir=$here/$dir ;; esac
+case "$employees" in /*) ;; *) employees=$here/$employees ;; esac
 [ -n "${ISC_PASSWORD:-}" ] || fail "set ISC_PASSWORD to SYSDBA's password (kept out of the process list)"
 export ISC_USER=${ISC_USER:-SYSDBA} ISC_PASSWORD
 
@@ -49,6 +59,12 @@ if [ -n "$configure" ]; then
   printf "create or alter user SYSDBA password '%s' using plugin Srp;\ncommit;\n" "${ISC_PASSWORD//\'/\'\'}" \
     | $sudo isql-fb -q -user SYSDBA /var/lib/firebird/3.0/system/security3.fdb >/dev/null
   $sudo service firebird3.0 restart >/dev/null
+  # Debian's record of the password, which its maintenance scripts source (sh quoting).
+  record=/etc/firebird/3.0/SYSDBA.password
+  if $sudo test -f "$record"; then
+    { $sudo grep -v '^[[:space:]]*ISC_PASSWORD=' "$record" || true; printf "ISC_PASSWORD='%s'\n" "${ISC_PASSWORD//\'/\'\\\'\'}"; } \
+      | $sudo sh -c 'umask 077 && cat > "$1.new" && mv "$1.new" "$1"' sh "$record"
+  fi
   for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.2; done
   echo "server: listening on $bind port $port"
 fi
@@ -57,7 +73,7 @@ target="$host/$port:$database"
 "$admin" init --dir "$dir" --database "$target" --no-demo-rows
 "$admin" employees import "$employees" --connections "$dir/dbxconnections.ini"
 clerk_file="$dir/$(echo "$clerk" | tr 'A-Z' 'a-z').dbxconnections.ini"
-"$admin" clerk add "$clerk" --connections "$dir/dbxconnections.ini" --output "$clerk_file"
+"$admin" clerk add "$clerk" --connections "$dir/dbxconnections.ini" --output "$clerk_file" --host "$desk_host"
 
 # The clerk's rights, through the account in the clerk's file.
 clerk_password=$(sed -n 's/^Password=//p' "$clerk_file")

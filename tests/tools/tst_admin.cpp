@@ -313,7 +313,7 @@ void TestAdmin::auditListing()
     QCOMPARE(audit({QStringLiteral("--since"), QStringLiteral("2000-01-01")}).out.section(u'\n', 0, 0),
              QStringLiteral("Audit trail of POS_DAY: 4 entries"));
     run = audit({QStringLiteral("--since"), QStringLiteral("yesterday")});
-    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.exitCode, 2);
     QCOMPARE(run.err, QStringLiteral("kordane-admin: --since takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not yesterday\n"));
     run = admin(newSite(QStringLiteral("unaudited")), {QStringLiteral("audit")});
     QCOMPARE(run.err, QStringLiteral("kordane-admin: the database keeps no audit trail (kordane-admin rules install starts one)\n"));

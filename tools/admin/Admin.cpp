@@ -115,8 +115,8 @@ int run(int argc, char** argv, const char* impliedCommand)
         throw std::runtime_error("unknown command " + command.toStdString() + " (kordane-admin --help lists them)");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kordane-admin: %s\n", oneLine(e.what()).c_str());
+        return dynamic_cast<const UsageError*>(&e) ? 2 : 1;
     }
-    return 1;
 }
 
 } // namespace kordane::admin

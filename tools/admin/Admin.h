@@ -1,13 +1,20 @@
 #pragma once
 // The admin tool's commands. Each failure is one line on standard error and exit status
-// 1, with nothing half-done.
+// 1, with nothing half-done; a command line the command cannot take, exit status 2.
 #include <QStringList>
 
 #include <initializer_list>
+#include <stdexcept>
 
 class QCommandLineParser;
 
 namespace kordane::admin {
+
+// An argument a command refuses before it looks at the site: exit status 2.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // Parses a command's arguments with --help added; false when it printed the help.
 // Throws for an argument it does not know.

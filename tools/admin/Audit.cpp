@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QDateTime>
+#include <QRegularExpression>
 
 #include <cstdio>
 #include <stdexcept>
@@ -25,22 +26,53 @@ std::string literal(const QByteArray& bytes)
     return "'" + QByteArray(bytes).replace('\'', "''").toStdString() + "'";
 }
 
-// "YYYY-MM-DD", with " HH:MM" or " HH:MM:SS" (or a T) after it.
+// "YYYY-MM-DD", with " HH:MM" or " HH:MM:SS" (or a T) after it, a real date and time.
 QDateTime sinceTime(const QString& text)
 {
-    QString iso = text.trimmed();
-    iso.replace(u' ', u'T');
-    QDateTime time = QDateTime::fromString(iso, Qt::ISODate);
-    if (!time.isValid()) {
-        const QDate day = QDate::fromString(iso, Qt::ISODate);
-        time = day.isValid() ? day.startOfDay() : QDateTime();
-    }
-    if (!time.isValid())
-        throw std::runtime_error("--since takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not " + text.toStdString());
-    return time;
+    static const QRegularExpression shape(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})(?:[ T](\\d{2}):(\\d{2})(?::(\\d{2}))?)?$"));
+    const QRegularExpressionMatch parts = shape.match(text.trimmed());
+    if (!parts.hasMatch())
+        throw UsageError("--since takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not " + text.toStdString());
+    const auto number = [&](int i) { return parts.captured(i).toInt(); };
+    const QDate day(number(1), number(2), number(3));
+    const QTime time(number(4), number(5), number(6));
+    if (!day.isValid() || !time.isValid())
+        throw UsageError("--since " + text.toStdString() + " is no real date and time");
+    return {day, time};
 }
 
-std::string query(const QCommandLineParser& parser, const Site& site)
+// A date as the records hold one, YYYY/MM/DD (or without the leading zeros), a real date.
+QString dateArgument(const QString& text)
+{
+    static const QRegularExpression shape(QStringLiteral("^(\\d{4})/(\\d{1,2})/(\\d{1,2})$"));
+    const QRegularExpressionMatch parts = shape.match(text);
+    if (!parts.hasMatch())
+        throw UsageError("--date takes YYYY/MM/DD, not " + text.toStdString());
+    if (!QDate(parts.captured(1).toInt(), parts.captured(2).toInt(), parts.captured(3).toInt()).isValid())
+        throw UsageError("--date " + text.toStdString() + " is no real date");
+    return text;
+}
+
+// What the entries are kept by; empty for no condition.
+struct Filter {
+    QString date;
+    QString employee;
+    QString since; // as the server reads a timestamp
+};
+
+// The options' values, checked before the site is looked at.
+Filter filter(const QCommandLineParser& parser)
+{
+    Filter only;
+    if (parser.isSet(QStringLiteral("date")))
+        only.date = dateArgument(parser.value(QStringLiteral("date")));
+    only.employee = parser.value(QStringLiteral("employee"));
+    if (parser.isSet(QStringLiteral("since")))
+        only.since = sinceTime(parser.value(QStringLiteral("since"))).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return only;
+}
+
+std::string query(const Filter& only, const Site& site)
 {
     std::string sql = "SELECT SUBSTRING(CAST(CHANGED_AT AS VARCHAR(24)) FROM 1 FOR 19), USER_NAME, CLIENT_ADDRESS,"
                       " CLIENT_PROCESS, TRANSACTION_ID, ACTION";
@@ -54,14 +86,12 @@ std::string query(const QCommandLineParser& parser, const Site& site)
         const std::string bytes = literal(site.codec().encode(text));
         sql += " AND (OLD_" + column.toStdString() + " = " + bytes + " OR NEW_" + column.toStdString() + " = " + bytes + ")";
     };
-    if (parser.isSet(QStringLiteral("date")))
-        either(QStringLiteral("INI_DATE"), parser.value(QStringLiteral("date")));
-    if (parser.isSet(QStringLiteral("employee")))
-        either(QStringLiteral("EMPLOYEE_ID"), parser.value(QStringLiteral("employee")));
-    if (parser.isSet(QStringLiteral("since"))) {
-        sql += " AND CHANGED_AT >= TIMESTAMP '"
-            + sinceTime(parser.value(QStringLiteral("since"))).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString() + "'";
-    }
+    if (!only.date.isEmpty())
+        either(QStringLiteral("INI_DATE"), only.date);
+    if (!only.employee.isEmpty())
+        either(QStringLiteral("EMPLOYEE_ID"), only.employee);
+    if (!only.since.isEmpty())
+        sql += " AND CHANGED_AT >= TIMESTAMP '" + only.since.toStdString() + "'";
     return sql + " ORDER BY AUDIT_ID";
 }
 
@@ -81,12 +111,13 @@ int audit(const QStringList& arguments)
     if (!parseCommand(parser, arguments))
         return 0;
     if (!parser.positionalArguments().isEmpty())
-        throw std::runtime_error("audit takes no arguments (kordane-admin audit --help)");
+        throw UsageError("audit takes no arguments (kordane-admin audit --help)");
+    const Filter only = filter(parser);
     const Site site(parser);
     RawFirebird db = site.attach();
     if (db.query("SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = 'POS_DAY_AUDIT'").empty())
         throw std::runtime_error("the database keeps no audit trail (kordane-admin rules install starts one)");
-    const auto rows = db.query(query(parser, site));
+    const auto rows = db.query(query(only, site));
 
     const bool csv = parser.isSet(QStringLiteral("csv"));
     report::Table table;

@@ -1,10 +1,12 @@
 // init: creates a site's database with the program's two tables (and, unless told
 // otherwise, a few employees with records of recent days, some lacking a name so that
 // the start-up backfill has work), and writes the configuration files when they are
-// absent. A user's files are never overwritten.
+// absent. A user's files are never overwritten, unless the admin says to replace a
+// connections file that names another database.
 #include "attendance/DateConversion.h"
 #include "attendance/RegionalSettings.h"
 #include "data/config/ConfigLocation.h"
+#include "data/config/IniFile.h"
 #include "data/sql/EmbeddedEngine.h"
 #include "tools/admin/Admin.h"
 #include "tools/admin/Rules.h"
@@ -19,6 +21,7 @@
 #include <QStringEncoder>
 
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 
 namespace kordane::admin {
@@ -82,7 +85,40 @@ std::vector<std::string> demoRows(const QDate& today)
     return sql;
 }
 
-const QByteArray driversFile = "[Interbase]\n"
+// One database by two names: the same file however its path is written, or the same
+// server text.
+bool sameDatabase(const QString& a, const QString& b)
+{
+    if (engine::isServerDatabase(a) || engine::isServerDatabase(b))
+        return a.trimmed() == b.trimmed();
+    const QFileInfo x(a.trimmed());
+    const QFileInfo y(b.trimmed());
+    if (x.exists() && y.exists())
+        return x.canonicalFilePath() == y.canonicalFilePath();
+    return QDir::cleanPath(x.absoluteFilePath()) == QDir::cleanPath(y.absoluteFilePath());
+}
+
+// The database a connections file already at `path` names (empty when it names none);
+// nullopt when there is no such file. Kept as it is while it names another database, it
+// would leave the site pointing there: that is refused, before anything is made, unless
+// the file is to be replaced.
+std::optional<QString> earlierDatabase(const QString& path, const QString& database, bool replace)
+{
+    if (!QFileInfo::exists(path))
+        return std::nullopt;
+    const auto ini = IniFile::load(path);
+    if (!ini)
+        throw std::runtime_error("cannot read " + path.toStdString());
+    const QString earlier = ini->value(u"Varnok", u"Database").trimmed();
+    if (!replace && !sameDatabase(earlier, database)) {
+        throw std::runtime_error(path.toStdString()
+                                 + (earlier.isEmpty() ? std::string(" names no database") : " names the database " + earlier.toStdString())
+                                 + ", not " + database.toStdString() + "; nothing made (--replace-connections replaces the file)");
+    }
+    return earlier;
+}
+
+const QByteArray driversText = "[Interbase]\n"
                                "LibraryName=libdbxfb.so\n"
                                "VendorLib=libfbclient.so.2\n"
                                "GetDriverFunc=getSQLDriverINTERBASE\n";
@@ -97,7 +133,8 @@ int init(const QStringList& arguments)
     const QCommandLineOption databaseOption(QStringLiteral("database"), QStringLiteral("The database: a file, or HOST:PATH or HOST/PORT:PATH on a server (default: DIR/demo/POSDATA.FDB)."), QStringLiteral("PATH"));
     const QCommandLineOption emptyOption(QStringLiteral("no-demo-rows"), QStringLiteral("Create the tables only."));
     const QCommandLineOption rulesOption(QStringLiteral("rules"), QStringLiteral("Also install the checks and the audit trail (see rules install)."));
-    parser.addOptions({dirOption, databaseOption, emptyOption, rulesOption});
+    const QCommandLineOption replaceOption(QStringLiteral("replace-connections"), QStringLiteral("Write DIR/dbxconnections.ini for the new database although one exists (it may name another)."));
+    parser.addOptions({dirOption, databaseOption, emptyOption, rulesOption, replaceOption});
     if (!parseCommand(parser, arguments))
         return 0;
     if (!parser.positionalArguments().isEmpty())
@@ -108,6 +145,21 @@ int init(const QStringList& arguments)
     const bool remote = engine::isServerDatabase(named);
     const QString database = remote ? named : QFileInfo(named).absoluteFilePath();
     const Account login = adminAccount(remote);
+    const QString connections = dir + u'/' + QLatin1String(config::connectionsFileName);
+    const bool replace = parser.isSet(replaceOption);
+    const std::optional<QString> earlier = earlierDatabase(connections, database, replace);
+    // The files are written before the database is made and put in place after it, so that
+    // a directory that takes no files stops init before it makes anything.
+    if (!QDir().mkpath(dir))
+        throw std::runtime_error("cannot make the directory " + dir.toStdString());
+    std::optional<StagedFile> connectionsFile;
+    if (!earlier || replace)
+        connectionsFile.emplace(connections, connectionsFileText(database, login), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QString drivers = dir + u'/' + QLatin1String(config::driversFileName);
+    std::optional<StagedFile> driversFile;
+    if (!QFileInfo::exists(drivers))
+        driversFile.emplace(drivers, driversText, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+
     if (!remote && QFileInfo::exists(database)) {
         std::printf("database %s exists; left as it is%s\n", qPrintable(database),
                     parser.isSet(rulesOption) ? " (rules install adds the rules to it)" : "");
@@ -124,14 +176,17 @@ int init(const QStringList& arguments)
             installRules(db, TextCodec(QString()));
         std::printf("created %s\n", qPrintable(database));
     }
-    if (!QDir().mkpath(dir))
-        throw std::runtime_error("cannot make the directory " + dir.toStdString());
-    const QString connections = dir + u'/' + QLatin1String(config::connectionsFileName);
-    if (writeIfAbsent(connections, connectionsFileText(database, login), QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        std::printf("wrote %s\n", qPrintable(connections));
-    const QString drivers = dir + u'/' + QLatin1String(config::driversFileName);
-    if (writeIfAbsent(drivers, driversFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther))
+    if (connectionsFile) {
+        connectionsFile->commit();
+        if (earlier)
+            std::printf("replaced %s (it named %s)\n", qPrintable(connections), qPrintable(earlier->isEmpty() ? QStringLiteral("no database") : *earlier));
+        else
+            std::printf("wrote %s\n", qPrintable(connections));
+    }
+    if (driversFile) {
+        driversFile->commit();
         std::printf("wrote %s\n", qPrintable(drivers));
+    }
     return 0;
 }
 

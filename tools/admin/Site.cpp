@@ -6,7 +6,6 @@
 
 #include <QCommandLineParser>
 #include <QFile>
-#include <QFileInfo>
 
 #include <stdexcept>
 
@@ -60,20 +59,25 @@ QByteArray connectionsFileText(const QString& database, const Account& login, co
         .toUtf8();
 }
 
-bool writeIfAbsent(const QString& path, const QByteArray& text, QFileDevice::Permissions permissions)
+StagedFile::StagedFile(const QString& path, const QByteArray& text, QFileDevice::Permissions permissions)
+    : path_(path)
+    , file_(path)
 {
-    if (QFileInfo::exists(path))
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw std::runtime_error("cannot write " + path.toStdString() + ": " + file.errorString().toStdString());
-    // Before the first byte: the file may hold a password.
-    file.setPermissions(permissions);
-    if (file.write(text) != text.size() || !file.flush()) {
-        file.remove();
-        throw std::runtime_error("cannot write " + path.toStdString());
-    }
-    return true;
+    // The mode before the first byte: the file may hold a password.
+    if (!file_.open(QIODevice::WriteOnly) || !file_.setPermissions(permissions) || file_.write(text) != text.size()
+        || !file_.flush())
+        fail();
+}
+
+void StagedFile::commit()
+{
+    if (!file_.commit())
+        fail();
+}
+
+void StagedFile::fail()
+{
+    throw std::runtime_error("cannot write " + path_.toStdString() + ": " + file_.errorString().toStdString());
 }
 
 std::map<QString, Width> columnWidths(RawFirebird& db, const char* table, const QStringList& needed)

@@ -6,6 +6,7 @@
 
 #include <QCommandLineOption>
 #include <QFileDevice>
+#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 
@@ -27,8 +28,21 @@ Account adminAccount(bool onServer);
 // The [Varnok] section the program reads, for `database` and `login`.
 QByteArray connectionsFileText(const QString& database, const Account& login, const QString& serverCharSet = {});
 
-// Writes `text` unless the file exists; false when it exists. Throws when it cannot.
-bool writeIfAbsent(const QString& path, const QByteArray& text, QFileDevice::Permissions permissions);
+// A file put in place whole or not at all: its bytes go to a file without a name until
+// commit() gives it `path` (replacing a file of that name); dropped if never committed.
+// Written when made, so that a file that cannot be written stops a command before the
+// work whose result it holds. Throws when it cannot be written.
+class StagedFile {
+public:
+    StagedFile(const QString& path, const QByteArray& text, QFileDevice::Permissions permissions);
+    void commit();
+
+private:
+    [[noreturn]] void fail();
+
+    QString path_;
+    QSaveFile file_;
+};
 
 // How much a text column takes: bytes for a column without a character set (the
 // program's bytes go in as they are), characters for one with a set; `stored` is its
