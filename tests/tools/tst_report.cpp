@@ -23,59 +23,6 @@ int columns(const QString& text)
     return n;
 }
 
-// RFC 4180, as a spreadsheet reads it.
-QList<QStringList> parseCsv(const QString& text)
-{
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
-                field += text[++i];
-            else if (c == u'"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == u'"') {
-            quoted = true;
-        } else if (c == u',') {
-            row << field;
-            field.clear();
-        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            row << field;
-            rows << row;
-            row.clear();
-            field.clear();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    if (!row.isEmpty() || !field.isEmpty())
-        rows << (row << field);
-    return rows;
-}
-
-QString tool(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(60000);
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-// The text of pages of a PDF, each run of blanks as one.
-QString pdfText(const QString& file, int first, int last)
-{
-    return tool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(first), QStringLiteral("-l"), QString::number(last), file, QStringLiteral("-")})
-        .simplified();
-}
-
-QStringList nonEmptyLines(const QString& text) { return text.split(u'\n', Qt::SkipEmptyParts); }
-
 } // namespace
 
 class TestReport : public QObject {
