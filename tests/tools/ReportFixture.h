@@ -169,6 +169,12 @@ inline QString pdfText(const QString& file, int first, int last)
 
 inline QStringList nonEmptyLines(const QString& text) { return text.split(u'\n', Qt::SkipEmptyParts); }
 
+// Every name in a directory, hidden ones too: what a failed write may have left.
+inline QStringList entriesOf(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
 // The month's summary as the test works it out: code, name, days, spells, time, open, anomalies.
 inline const QList<QStringList>& marchSummary()
 {

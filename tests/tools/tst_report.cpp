@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace kordane;
 using namespace kordane::test;
 
@@ -36,6 +38,7 @@ private slots:
     void pdf();
     void errors_data();
     void errors();
+    void pdfWholeOrNothing();
     void changesRefused();
     void whileWindowHoldsIt();
 
@@ -226,6 +229,38 @@ void TestReport::errors()
         QCOMPARE(missing.err.count(u'\n'), 1);
         QVERIFY2(missing.err.contains(QStringLiteral("none.fdb")), qPrintable(missing.err));
     }
+}
+
+// A PDF is there whole, or nothing of it is: onto a device that takes no more, onto a
+// directory, and through a link to an earlier report.
+void TestReport::pdfWholeOrNothing()
+{
+    const QStringList march = {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--pdf")};
+    const ReportRun full = runReport(*db_, march + QStringList {QStringLiteral("/dev/full")});
+    QCOMPARE(full.exitCode, 1);
+    QCOMPARE(full.err, QStringLiteral("kordane-report: cannot write /dev/full: No space left on device\n"));
+    QVERIFY(!QFileInfo(QStringLiteral("/dev/full")).isFile());
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("taken.pdf")));
+    const ReportRun onDirectory = runReport(*db_, march + QStringList {dir.filePath(QStringLiteral("taken.pdf"))});
+    QCOMPARE(onDirectory.exitCode, 1);
+    QVERIFY2(onDirectory.err.endsWith(QStringLiteral("taken.pdf: Is a directory\n")), qPrintable(onDirectory.err));
+    QCOMPARE(entriesOf(dir.path()), QStringList {QStringLiteral("taken.pdf")});
+    QVERIFY(QDir(dir.filePath(QStringLiteral("taken.pdf"))).isEmpty());
+
+    // Replaced where the link points, the link kept; readable as a new file would be.
+    const QString earlier = dir.filePath(QStringLiteral("earlier.pdf"));
+    QVERIFY(writeTextFile(earlier, QStringLiteral("last month's")));
+    QVERIFY(QFile(earlier).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    QVERIFY(QFile::link(earlier, dir.filePath(QStringLiteral("link.pdf"))));
+    QCOMPARE(runReport(*db_, march + QStringList {dir.filePath(QStringLiteral("link.pdf"))}).exitCode, 3);
+    QCOMPARE(entriesOf(dir.path()), QStringList({QStringLiteral("earlier.pdf"), QStringLiteral("link.pdf"), QStringLiteral("taken.pdf")}));
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("link.pdf"))).isSymLink());
+    struct stat replaced { };
+    QCOMPARE(::stat(QFile::encodeName(earlier).constData(), &replaced), 0);
+    QCOMPARE(replaced.st_mode & 0777, 0640u);
+    QVERIFY(tool(QStringLiteral("pdfinfo"), {earlier}).contains(QRegularExpression(QStringLiteral("Pages:\\s+4\\n"))));
 }
 
 void TestReport::changesRefused()

@@ -1,6 +1,7 @@
 #include "tools/report/PdfSheet.h"
 
 #include "data/Exceptions.h"
+#include "tools/report/OutputFile.h"
 #include "tools/report/Progress.h"
 
 #include <QFontDatabase>
@@ -192,7 +193,10 @@ void writePdf(const Sheet& sheet, const QString& file, const QStringList& lastNo
     if (!QFontDatabase::families().contains(QString::fromLatin1(pdfFontFamily)))
         throw Exception(QStringLiteral("the font %1 is not installed (Debian package fonts-arphic-uming)")
                             .arg(QString::fromLatin1(pdfFontFamily)));
-    QPdfWriter writer(file);
+    // Before the writer and the painter, so that they have let go of it when it removes
+    // what was written, whatever ends the drawing.
+    OutputFile out(file);
+    QPdfWriter writer(&out);
     writer.setResolution(resolution);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 12),
                                      QPageLayout::Millimeter));
@@ -209,6 +213,7 @@ void writePdf(const Sheet& sheet, const QString& file, const QStringList& lastNo
     draw.finish();
     if (!painter.end())
         throw Exception(QStringLiteral("cannot write %1").arg(file));
+    out.commit();
 }
 
 } // namespace kordane::report
