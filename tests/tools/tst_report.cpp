@@ -25,6 +25,16 @@ int columns(const QString& text)
     return n;
 }
 
+// How far right the furthest word of a PDF reaches, in points from the paper's left edge.
+double rightmostWord(const QString& file)
+{
+    static const QRegularExpression xMax(QStringLiteral("<word [^>]*xMax=\"([0-9.]+)\""));
+    double right = 0;
+    for (const auto& m : xMax.globalMatch(tool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), file, QStringLiteral("-")})))
+        right = std::max(right, m.captured(1).toDouble());
+    return right;
+}
+
 } // namespace
 
 class TestReport : public QObject {
@@ -39,6 +49,7 @@ private slots:
     void errors_data();
     void errors();
     void pdfWholeOrNothing();
+    void pdfHeadingShowsValuesWhole();
     void changesRefused();
     void whileWindowHoldsIt();
 
@@ -261,6 +272,34 @@ void TestReport::pdfWholeOrNothing()
     QCOMPARE(::stat(QFile::encodeName(earlier).constData(), &replaced), 0);
     QCOMPARE(replaced.st_mode & 0777, 0640u);
     QVERIFY(tool(QStringLiteral("pdfinfo"), {earlier}).contains(QRegularExpression(QStringLiteral("Pages:\\s+4\\n"))));
+}
+
+// The heading of an employee's page holds the code, the name and the card whole, however
+// long they are: in a smaller type, and on a second line when even that is too wide (a
+// site's older tables may hold longer names than Kordane's).
+void TestReport::pdfHeadingShowsValuesWhole()
+{
+    TestDatabase db;
+    db.raw().execute({"ALTER TABLE EMPLOYEE ALTER COLUMN EMPLOYEE_NAME TYPE VARCHAR(80)",
+                      "ALTER TABLE POS_DAY ALTER COLUMN EMPLOYEE_NAME TYPE VARCHAR(80)"});
+    const char* const longest = "陳林張王李黃吳劉蔡楊許鄭謝郭洪曾邱廖賴周徐蘇葉莊呂江何蕭羅高潘簡朱鍾彭游詹胡施沈";
+    insertEmployees(db.raw(), {{"A001", "歐陽志明德華文雄國強建宏俊傑家豪志偉明哲", "0012345680"}, {"B0000000000000000002", longest, "98765432109876543210"}});
+    const RowText rows[] = {
+        {"2024/03/04", "A001", "08:00:00", "17:00:00", "一", "歐陽志明德華文雄國強建宏俊傑家豪志偉明哲", "0012345680"},
+        {"2024/03/04", "B0000000000000000002", "08:00:00", "17:00:00", "一", longest, "98765432109876543210"},
+    };
+    insertRecords(db.raw(), rows);
+    db.release();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("month.pdf"));
+    QCOMPARE(runReport(db, {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--pdf"), file}).exitCode, 0);
+    const auto unspaced = [](QString text) { return text.remove(QRegularExpression(QStringLiteral("\\s"))); };
+    QVERIFY2(unspaced(pdfText(file, 1, 1)).contains(QStringLiteral("出勤月報2024/03A001歐陽志明德華文雄國強建宏俊傑家豪志偉明哲卡號0012345680")),
+             qPrintable(pdfText(file, 1, 1)));
+    QVERIFY2(unspaced(pdfText(file, 2, 2)).contains(QStringLiteral("出勤月報2024/03B0000000000000000002") + QString::fromUtf8(longest) + QStringLiteral("卡號98765432109876543210")),
+             qPrintable(pdfText(file, 2, 2)));
+    // Within the right margin: A4 is 595.3 points wide, the margin 15 mm.
+    QVERIFY2(rightmostWord(file) <= 595.3 - 15 / 25.4 * 72 + 0.5, qPrintable(QString::number(rightmostWord(file))));
 }
 
 void TestReport::changesRefused()

@@ -18,6 +18,8 @@ namespace {
 constexpr int resolution = 300;
 constexpr double bodyPoints = 10;
 constexpr double smallestPoints = 6;
+constexpr double headingPoints = 14;
+constexpr double smallestHeadingPoints = 8;
 
 double mm(double millimetres) { return millimetres * resolution / 25.4; }
 
@@ -106,13 +108,22 @@ private:
         return widths;
     }
 
+    // The title holds values (an employee's code, name and card) that are never cut: a
+    // title too wide for the paper gets a smaller type, and below a size still readable
+    // goes on over more lines.
     void heading(const QString& title)
     {
-        const QFont f = font(14);
+        QFont f = font(headingPoints);
+        const double natural = QFontMetricsF(f, &writer_).horizontalAdvance(title);
+        // A little short of the width, so that rounding in the smaller type breaks no line.
+        if (natural > width_)
+            f = font(std::max(smallestHeadingPoints, headingPoints * width_ * 0.98 / natural));
         painter_.setFont(f);
-        const double h = QFontMetricsF(f, &writer_).height() * 1.8;
+        const QFontMetricsF metrics(f, &writer_);
+        const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
+        const double h = metrics.boundingRect(QRectF(0, 0, width_, 0), flags, title).height() + metrics.height() * 0.8;
         painter_.setPen(Qt::black);
-        painter_.drawText(QRectF(0, y_, width_, h), Qt::AlignLeft | Qt::AlignVCenter, title);
+        painter_.drawText(QRectF(0, y_, width_, h), flags, title);
         y_ += h;
     }
 
