@@ -1,6 +1,6 @@
 #pragma once
 // What the report tests share: the month of records they are about, worked out by hand
-// below, and kordane-report run as a user runs it.
+// below, kordane-report run as a user runs it, and its CSV and PDF read back.
 //
 // March 2024 (the 1st a Friday). A001 is the clean employee; A002 has every kind of
 // trouble with times and dates; A003's name and card differ from EMPLOYEE; Z999 is not in
@@ -10,9 +10,14 @@
 #include "tests/support/TestDatabase.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+
+#include <array>
+#include <functional>
+#include <span>
 
 using namespace Qt::StringLiterals;
 
@@ -58,17 +63,27 @@ inline std::string big5(const char* utf8)
     return QByteArray(encoder.encode(QString::fromUtf8(utf8))).toStdString();
 }
 
-inline void fillReportRows(RawFirebird& db)
+inline void insertEmployees(RawFirebird& db, std::initializer_list<std::array<const char*, 3>> employees)
 {
-    const char* const employees[][3] = {{"A001", "陳志明", "C001"}, {"A002", "林美玲", "C002"}, {"A003", "張家豪", "C003"}, {"A004", "王淑芬", "C004"}};
     for (const auto& e : employees)
         db.executePrepared("INSERT INTO EMPLOYEE VALUES (?, ?, ?)", {big5(e[0]), big5(e[1]), big5(e[2])});
-    const std::string insert = "INSERT INTO POS_DAY (INI_DATE, EMPLOYEE_ID, TIME_IN, TIME_OUT, BILL_WEEK,"
-                               " EMPLOYEE_NAME, CARD_ID) VALUES (?, ?, ?, ?, ?, ?, ?)";
-    for (const RowText& r : reportRows)
-        db.executePrepared(insert, {big5(r.date), big5(r.code), big5(r.in), big5(r.out), big5(r.weekday), big5(r.name), big5(r.card)});
+}
+
+inline const std::string insertRecord = "INSERT INTO POS_DAY (INI_DATE, EMPLOYEE_ID, TIME_IN, TIME_OUT, BILL_WEEK,"
+                                        " EMPLOYEE_NAME, CARD_ID) VALUES (?, ?, ?, ?, ?, ?, ?)";
+
+inline void insertRecords(RawFirebird& db, std::span<const RowText> rows)
+{
+    for (const RowText& r : rows)
+        db.executePrepared(insertRecord, {big5(r.date), big5(r.code), big5(r.in), big5(r.out), big5(r.weekday), big5(r.name), big5(r.card)});
+}
+
+inline void fillReportRows(RawFirebird& db)
+{
+    insertEmployees(db, {{"A001", "陳志明", "C001"}, {"A002", "林美玲", "C002"}, {"A003", "張家豪", "C003"}, {"A004", "王淑芬", "C004"}});
+    insertRecords(db, reportRows);
     // A lead byte with nothing after it.
-    db.executePrepared(insert, {std::string("2024/03/05"), std::string("A004"), std::string("08:00:00"), std::string("17:00:00"), big5("二"), std::string("\xA4"), std::string("C004")});
+    db.executePrepared(insertRecord, {std::string("2024/03/05"), std::string("A004"), std::string("08:00:00"), std::string("17:00:00"), big5("二"), std::string("\xA4"), std::string("C004")});
 }
 
 struct ReportRun {
@@ -78,8 +93,9 @@ struct ReportRun {
 };
 
 // kordane-report with `arguments` (and db's connections file unless they name one), the
-// drivers file named in a settings store of its own.
-inline ReportRun runReport(const TestDatabase& db, QStringList arguments)
+// drivers file named in a settings store of its own; `inChild` runs in the child before
+// the program starts.
+inline ReportRun runReport(const TestDatabase& db, QStringList arguments, const std::function<void()>& inChild = {})
 {
     QTemporaryDir settings;
     QDir().mkpath(settings.filePath(QStringLiteral("Kordane")));
@@ -89,6 +105,8 @@ inline ReportRun runReport(const TestDatabase& db, QStringList arguments)
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), settings.path());
     QProcess process;
     process.setProcessEnvironment(env);
+    if (inChild)
+        process.setChildProcessModifier(inChild);
     if (!arguments.contains(QStringLiteral("--connections")))
         arguments << QStringLiteral("--connections") << db.connectionsFile();
     process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/kordane-report"), arguments);
@@ -96,6 +114,65 @@ inline ReportRun runReport(const TestDatabase& db, QStringList arguments)
         return {};
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAllStandardOutput(),
             QString::fromUtf8(process.readAllStandardError())};
+}
+
+// RFC 4180, as a spreadsheet reads it.
+inline QList<QStringList> parseCsv(const QString& text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
+                field += text[++i];
+            else if (c == u'"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            row << field;
+            field.clear();
+        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            row << field;
+            rows << row;
+            row.clear();
+            field.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    if (!row.isEmpty() || !field.isEmpty())
+        rows << (row << field);
+    return rows;
+}
+
+inline QString tool(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(60000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The text of pages of a PDF, each run of blanks as one.
+inline QString pdfText(const QString& file, int first, int last)
+{
+    return tool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(first), QStringLiteral("-l"), QString::number(last), file, QStringLiteral("-")})
+        .simplified();
+}
+
+inline QStringList nonEmptyLines(const QString& text) { return text.split(u'\n', Qt::SkipEmptyParts); }
+
+// Every name in a directory, hidden ones too: what a failed write may have left.
+inline QStringList entriesOf(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // The month's summary as the test works it out: code, name, days, spells, time, open, anomalies.

@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace kordane;
 using namespace kordane::test;
 
@@ -23,58 +25,15 @@ int columns(const QString& text)
     return n;
 }
 
-// RFC 4180, as a spreadsheet reads it.
-QList<QStringList> parseCsv(const QString& text)
+// How far right the furthest word of a PDF reaches, in points from the paper's left edge.
+double rightmostWord(const QString& file)
 {
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
-                field += text[++i];
-            else if (c == u'"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == u'"') {
-            quoted = true;
-        } else if (c == u',') {
-            row << field;
-            field.clear();
-        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            row << field;
-            rows << row;
-            row.clear();
-            field.clear();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    if (!row.isEmpty() || !field.isEmpty())
-        rows << (row << field);
-    return rows;
+    static const QRegularExpression xMax(QStringLiteral("<word [^>]*xMax=\"([0-9.]+)\""));
+    double right = 0;
+    for (const auto& m : xMax.globalMatch(tool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), file, QStringLiteral("-")})))
+        right = std::max(right, m.captured(1).toDouble());
+    return right;
 }
-
-QString tool(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(60000);
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-// The text of pages of a PDF, each run of blanks as one.
-QString pdfText(const QString& file, int first, int last)
-{
-    return tool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-f"), QString::number(first), QStringLiteral("-l"), QString::number(last), file, QStringLiteral("-")})
-        .simplified();
-}
-
-QStringList nonEmptyLines(const QString& text) { return text.split(u'\n', Qt::SkipEmptyParts); }
 
 } // namespace
 
@@ -89,6 +48,8 @@ private slots:
     void pdf();
     void errors_data();
     void errors();
+    void pdfWholeOrNothing();
+    void pdfHeadingShowsValuesWhole();
     void changesRefused();
     void whileWindowHoldsIt();
 
@@ -279,6 +240,66 @@ void TestReport::errors()
         QCOMPARE(missing.err.count(u'\n'), 1);
         QVERIFY2(missing.err.contains(QStringLiteral("none.fdb")), qPrintable(missing.err));
     }
+}
+
+// A PDF is there whole, or nothing of it is: onto a device that takes no more, onto a
+// directory, and through a link to an earlier report.
+void TestReport::pdfWholeOrNothing()
+{
+    const QStringList march = {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--pdf")};
+    const ReportRun full = runReport(*db_, march + QStringList {QStringLiteral("/dev/full")});
+    QCOMPARE(full.exitCode, 1);
+    QCOMPARE(full.err, QStringLiteral("kordane-report: cannot write /dev/full: No space left on device\n"));
+    QVERIFY(!QFileInfo(QStringLiteral("/dev/full")).isFile());
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("taken.pdf")));
+    const ReportRun onDirectory = runReport(*db_, march + QStringList {dir.filePath(QStringLiteral("taken.pdf"))});
+    QCOMPARE(onDirectory.exitCode, 1);
+    QVERIFY2(onDirectory.err.endsWith(QStringLiteral("taken.pdf: Is a directory\n")), qPrintable(onDirectory.err));
+    QCOMPARE(entriesOf(dir.path()), QStringList {QStringLiteral("taken.pdf")});
+    QVERIFY(QDir(dir.filePath(QStringLiteral("taken.pdf"))).isEmpty());
+
+    // Replaced where the link points, the link kept; readable as a new file would be.
+    const QString earlier = dir.filePath(QStringLiteral("earlier.pdf"));
+    QVERIFY(writeTextFile(earlier, QStringLiteral("last month's")));
+    QVERIFY(QFile(earlier).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    QVERIFY(QFile::link(earlier, dir.filePath(QStringLiteral("link.pdf"))));
+    QCOMPARE(runReport(*db_, march + QStringList {dir.filePath(QStringLiteral("link.pdf"))}).exitCode, 3);
+    QCOMPARE(entriesOf(dir.path()), QStringList({QStringLiteral("earlier.pdf"), QStringLiteral("link.pdf"), QStringLiteral("taken.pdf")}));
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("link.pdf"))).isSymLink());
+    struct stat replaced { };
+    QCOMPARE(::stat(QFile::encodeName(earlier).constData(), &replaced), 0);
+    QCOMPARE(replaced.st_mode & 0777, 0640u);
+    QVERIFY(tool(QStringLiteral("pdfinfo"), {earlier}).contains(QRegularExpression(QStringLiteral("Pages:\\s+4\\n"))));
+}
+
+// The heading of an employee's page holds the code, the name and the card whole, however
+// long they are: in a smaller type, and on a second line when even that is too wide (a
+// site's older tables may hold longer names than Kordane's).
+void TestReport::pdfHeadingShowsValuesWhole()
+{
+    TestDatabase db;
+    db.raw().execute({"ALTER TABLE EMPLOYEE ALTER COLUMN EMPLOYEE_NAME TYPE VARCHAR(80)",
+                      "ALTER TABLE POS_DAY ALTER COLUMN EMPLOYEE_NAME TYPE VARCHAR(80)"});
+    const char* const longest = "陳林張王李黃吳劉蔡楊許鄭謝郭洪曾邱廖賴周徐蘇葉莊呂江何蕭羅高潘簡朱鍾彭游詹胡施沈";
+    insertEmployees(db.raw(), {{"A001", "歐陽志明德華文雄國強建宏俊傑家豪志偉明哲", "0012345680"}, {"B0000000000000000002", longest, "98765432109876543210"}});
+    const RowText rows[] = {
+        {"2024/03/04", "A001", "08:00:00", "17:00:00", "一", "歐陽志明德華文雄國強建宏俊傑家豪志偉明哲", "0012345680"},
+        {"2024/03/04", "B0000000000000000002", "08:00:00", "17:00:00", "一", longest, "98765432109876543210"},
+    };
+    insertRecords(db.raw(), rows);
+    db.release();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("month.pdf"));
+    QCOMPARE(runReport(db, {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--pdf"), file}).exitCode, 0);
+    const auto unspaced = [](QString text) { return text.remove(QRegularExpression(QStringLiteral("\\s"))); };
+    QVERIFY2(unspaced(pdfText(file, 1, 1)).contains(QStringLiteral("出勤月報2024/03A001歐陽志明德華文雄國強建宏俊傑家豪志偉明哲卡號0012345680")),
+             qPrintable(pdfText(file, 1, 1)));
+    QVERIFY2(unspaced(pdfText(file, 2, 2)).contains(QStringLiteral("出勤月報2024/03B0000000000000000002") + QString::fromUtf8(longest) + QStringLiteral("卡號98765432109876543210")),
+             qPrintable(pdfText(file, 2, 2)));
+    // Within the right margin: A4 is 595.3 points wide, the margin 15 mm.
+    QVERIFY2(rightmostWord(file) <= 595.3 - 15 / 25.4 * 72 + 0.5, qPrintable(QString::number(rightmostWord(file))));
 }
 
 void TestReport::changesRefused()

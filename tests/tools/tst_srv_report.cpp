@@ -9,6 +9,9 @@
 
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace kordane;
 using namespace kordane::test;
 
@@ -16,6 +19,7 @@ class TestServerReport : public QObject {
     Q_OBJECT
 private slots:
     void whileWindowHoldsIt();
+    void pdfOntoAFullDisk();
 };
 
 void TestServerReport::whileWindowHoldsIt()
@@ -39,6 +43,40 @@ void TestServerReport::whileWindowHoldsIt()
     QVERIFY(QString::fromUtf8(month.out).contains(QStringLiteral("員工 4 人　紀錄 17 筆")));
     QVERIFY(fixture.errors().isEmpty());
     QVERIFY(w.SQLConnection1.connected());
+}
+
+// A disk that fills while the PDF is written, as a limit on the size of the files the
+// report may write (the server's own files are not the report's): one line, exit 1, and
+// nothing left, neither a part of the new file nor in place of an earlier one.
+void TestServerReport::pdfOntoAFullDisk()
+{
+    TestDatabase db(TestDatabase::Where::Server);
+    fillReportRows(db.raw());
+    const auto fullAt8K = [] {
+        const rlimit limit {8192, 8192};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_IGN);
+    };
+    const QStringList march = {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--pdf")};
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("month.pdf"));
+    const ReportRun run = runReport(db, march + QStringList {file}, fullAt8K);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, QStringLiteral("kordane-report: cannot write %1: File too large\n").arg(file));
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(entriesOf(dir.path()), QStringList());
+
+    QVERIFY(writeTextFile(file, QStringLiteral("last month's")));
+    QCOMPARE(runReport(db, march + QStringList {file}, fullAt8K).exitCode, 1);
+    QCOMPARE(entriesOf(dir.path()), QStringList {QStringLiteral("month.pdf")});
+    QFile kept(file);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("last month's"));
+
+    // Without the limit the same report is written, with nothing beside it.
+    QCOMPARE(runReport(db, march + QStringList {file}).exitCode, 3);
+    QCOMPARE(entriesOf(dir.path()), QStringList {QStringLiteral("month.pdf")});
+    QVERIFY(QFileInfo(file).size() > 8192);
 }
 
 QTEST_MAIN(TestServerReport)

@@ -1,6 +1,7 @@
 #include "tools/report/PdfSheet.h"
 
 #include "data/Exceptions.h"
+#include "tools/report/OutputFile.h"
 #include "tools/report/Progress.h"
 
 #include <QFontDatabase>
@@ -17,6 +18,8 @@ namespace {
 constexpr int resolution = 300;
 constexpr double bodyPoints = 10;
 constexpr double smallestPoints = 6;
+constexpr double headingPoints = 14;
+constexpr double smallestHeadingPoints = 8;
 
 double mm(double millimetres) { return millimetres * resolution / 25.4; }
 
@@ -105,13 +108,22 @@ private:
         return widths;
     }
 
+    // The title holds values (an employee's code, name and card) that are never cut: a
+    // title too wide for the paper gets a smaller type, and below a size still readable
+    // goes on over more lines.
     void heading(const QString& title)
     {
-        const QFont f = font(14);
+        QFont f = font(headingPoints);
+        const double natural = QFontMetricsF(f, &writer_).horizontalAdvance(title);
+        // A little short of the width, so that rounding in the smaller type breaks no line.
+        if (natural > width_)
+            f = font(std::max(smallestHeadingPoints, headingPoints * width_ * 0.98 / natural));
         painter_.setFont(f);
-        const double h = QFontMetricsF(f, &writer_).height() * 1.8;
+        const QFontMetricsF metrics(f, &writer_);
+        const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap;
+        const double h = metrics.boundingRect(QRectF(0, 0, width_, 0), flags, title).height() + metrics.height() * 0.8;
         painter_.setPen(Qt::black);
-        painter_.drawText(QRectF(0, y_, width_, h), Qt::AlignLeft | Qt::AlignVCenter, title);
+        painter_.drawText(QRectF(0, y_, width_, h), flags, title);
         y_ += h;
     }
 
@@ -192,7 +204,10 @@ void writePdf(const Sheet& sheet, const QString& file, const QStringList& lastNo
     if (!QFontDatabase::families().contains(QString::fromLatin1(pdfFontFamily)))
         throw Exception(QStringLiteral("the font %1 is not installed (Debian package fonts-arphic-uming)")
                             .arg(QString::fromLatin1(pdfFontFamily)));
-    QPdfWriter writer(file);
+    // Before the writer and the painter, so that they have let go of it when it removes
+    // what was written, whatever ends the drawing.
+    OutputFile out(file);
+    QPdfWriter writer(&out);
     writer.setResolution(resolution);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 12),
                                      QPageLayout::Millimeter));
@@ -209,6 +224,7 @@ void writePdf(const Sheet& sheet, const QString& file, const QStringList& lastNo
     draw.finish();
     if (!painter.end())
         throw Exception(QStringLiteral("cannot write %1").arg(file));
+    out.commit();
 }
 
 } // namespace kordane::report

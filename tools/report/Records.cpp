@@ -5,6 +5,10 @@
 #include "data/sql/SqlConnection.h"
 #include "data/sql/SqlStatement.h"
 #include "tools/report/Progress.h"
+#include "tools/report/Spells.h"
+
+#include <algorithm>
+#include <iterator>
 
 namespace kordane::report {
 namespace {
@@ -35,15 +39,37 @@ QString escaped(std::string_view bytes)
     return text;
 }
 
+bool asciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+
+const QString monthFormat = QStringLiteral("yyyy/MM");
+
 } // namespace
 
 QDate placedDate(const QString& dateText)
 {
+    // Most texts are complete: read without an exception.
+    if (const QDate exact = exactDate(dateText); exact.isValid())
+        return exact;
     try {
         return strToDate(dateText, RegionalSettings::current());
     } catch (const EConvertError&) {
         return {};
     }
+}
+
+QString namedMonth(const QString& dateText)
+{
+    if (dateText.size() < 8 || dateText[4] != u'/' || dateText[7] != u'/')
+        return {};
+    for (const int i : {0, 1, 2, 3, 5, 6}) {
+        if (!asciiDigit(dateText[i]))
+            return {};
+    }
+    const QString month = dateText.left(7);
+    if (!QDate::fromString(month, monthFormat).isValid())
+        return {};
+    const QStringView day = QStringView(dateText).sliced(7);
+    return day >= u"/00" && day <= u"/99" ? month : QString();
 }
 
 Reader::Reader(SqlConnection& connection, Progress& progress)
@@ -72,22 +98,32 @@ void Reader::skip(const QString& rowName)
     skipped_ << QStringLiteral("%1: %2; skipped").arg(rowName, problem_);
 }
 
-template<class Keep>
-void Reader::readRecords(SqlQuery& query, std::vector<Record>& into, Keep keep)
+template<class Place>
+void Reader::readRecords(SqlQuery& query, Stretch& into, Place place)
 {
     for (query.open(); !query.eof(); query.next()) {
         progress_.row();
         problem_.clear();
         Record r;
         QString* const fields[] = {&r.employeeId, &r.date, &r.timeIn, &r.timeOut, &r.weekday, &r.name, &r.card};
+        bool dateRead = true;
         for (int c = EmployeeId; c <= Card; ++c) {
             if (auto value = text(query, c, columnNames[c]))
                 *fields[c] = std::move(*value);
+            else if (c == Date)
+                dateRead = false;
         }
-        if (!problem_.isEmpty())
-            skip(QStringLiteral("POS_DAY row of %1, employee %2").arg(escaped(query.rawText(Date)), escaped(query.rawText(EmployeeId))));
-        else if (keep(r))
-            into.push_back(std::move(r));
+        // A row that cannot be read is named where it would be reported, and wherever it
+        // turns up when not even its date can be placed.
+        const Fate fate = dateRead ? place(r) : Fate::Reported;
+        if (!problem_.isEmpty()) {
+            if (fate == Fate::Reported)
+                skip(QStringLiteral("POS_DAY row of %1, employee %2").arg(escaped(query.rawText(Date)), escaped(query.rawText(EmployeeId))));
+        } else if (fate == Fate::Reported) {
+            into.records.push_back(std::move(r));
+        } else if (fate == Fate::Compared) {
+            into.neighbours.push_back(std::move(r));
+        }
     }
     query.close();
 }
@@ -98,32 +134,64 @@ std::vector<Record> Reader::day(const QString& date)
     QStringList lines = catalogue::daySelect(date);
     lines.front() = QStringLiteral("select ") + columns + QStringLiteral(" from POS_DAY ");
     query.setSql(lines);
-    std::vector<Record> records;
-    readRecords(query, records, [](const Record&) { return true; });
-    return records;
+    Stretch day;
+    readRecords(query, day, [](const Record&) { return Fate::Reported; });
+    return std::move(day.records);
 }
 
-std::vector<Record> Reader::range(const QString& fromText, const QString& toText, const QDate& first, const QDate& last,
-                                  const QString& employee, bool unplaced)
+std::vector<Record> Reader::around(const QDate& day)
 {
-    const QString ofEmployee = employee.isEmpty() ? QString() : QStringLiteral(" AND EMPLOYEE_ID = ") + quoted(employee);
-    SqlQuery query(QStringLiteral("SQLQuery1"), connection_);
-    // Date texts of the right shape sort as their dates do, so the index finds them.
-    query.setSql({QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM POS_DAY"),
-                  QStringLiteral(" WHERE INI_DATE BETWEEN ") + quoted(fromText) + QStringLiteral(" AND ") + quoted(toText) + ofEmployee});
-    std::vector<Record> records;
-    readRecords(query, records, [](const Record&) { return true; });
+    Stretch stretch = read(day, day, QString(), Undated::None, formatDate(day, RegionalSettings::current()));
+    std::move(stretch.records.begin(), stretch.records.end(), std::back_inserter(stretch.neighbours));
+    return std::move(stretch.neighbours);
+}
 
-    // The others sort anywhere: found by their shape, placed by their figures.
-    query.setSql({QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM POS_DAY"),
-                  QStringLiteral(" WHERE (INI_DATE IS NULL OR INI_DATE NOT SIMILAR TO '[0-9]{4}/[0-9]{2}/[0-9]{2}')") + ofEmployee});
-    readRecords(query, records, [&](const Record& r) {
-        if (r.date >= fromText && r.date <= toText)
-            return false; // read by the first query already
-        const QDate placed = placedDate(r.date);
-        return placed.isValid() ? placed >= first && placed <= last : unplaced;
-    });
-    return records;
+Stretch Reader::range(const QDate& first, const QDate& last, const QString& employee, Undated undated)
+{
+    return read(first, last, employee, undated, QString());
+}
+
+Stretch Reader::read(const QDate& first, const QDate& last, const QString& employee, Undated undated, const QString& leftOut)
+{
+    const RegionalSettings& regional = RegionalSettings::current();
+    const QDate before = first.addDays(-1);
+    const QDate after = last.addDays(1);
+    const QString firstMonth = first.toString(monthFormat);
+    const QString lastMonth = last.toString(monthFormat);
+    // Date texts of the right shape sort as their dates do, so the index finds the
+    // stretch's, its neighbours' and those of its months' days that do not exist.
+    QString low = formatDate(before, regional);
+    QString high = formatDate(after, regional);
+    if (undated != Undated::None) {
+        low = std::min(low, firstMonth + QStringLiteral("/00"));
+        high = std::max(high, lastMonth + QStringLiteral("/99"));
+    }
+    const auto place = [&](const Record& r) {
+        const QDate day = placedDate(r.date);
+        if (day.isValid())
+            return day >= first && day <= last ? Fate::Reported : day == before || day == after ? Fate::Compared
+                                                                                                : Fate::Left;
+        const QString month = namedMonth(r.date);
+        const bool held = month.isEmpty() ? undated == Undated::Everywhere
+                                          : undated != Undated::None && month >= firstMonth && month <= lastMonth;
+        return held ? Fate::Reported : Fate::Left;
+    };
+    const QString select = QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM POS_DAY");
+    const QString span = QStringLiteral("INI_DATE BETWEEN ") + quoted(low) + QStringLiteral(" AND ") + quoted(high);
+    const QString ofEmployee = employee.isEmpty() ? QString() : QStringLiteral(" AND EMPLOYEE_ID = ") + quoted(employee);
+    const QString notLeftOut = leftOut.isEmpty() ? QString() : QStringLiteral(" AND INI_DATE <> ") + quoted(leftOut);
+    Stretch stretch;
+    SqlQuery query(QStringLiteral("SQLQuery1"), connection_);
+    query.setSql({select, QStringLiteral(" WHERE ") + span + notLeftOut + ofEmployee});
+    readRecords(query, stretch, place);
+
+    // The others sort anywhere: those out of shape may be placed in the stretch by their
+    // figures, and those of no month's shape are in no month.
+    const QString noMonthsShape = QStringLiteral("(INI_DATE NOT SIMILAR TO '[0-9]{4}/(0[1-9]|1[0-2])/[0-9]{2}'"
+                                                 " OR INI_DATE STARTING WITH '0000')");
+    query.setSql({select, QStringLiteral(" WHERE (INI_DATE IS NULL OR NOT (") + span + QStringLiteral(") AND ") + noMonthsShape + QStringLiteral(")") + ofEmployee});
+    readRecords(query, stretch, place);
+    return stretch;
 }
 
 Employees Reader::employees()

@@ -37,27 +37,48 @@ struct Employee {
 };
 using Employees = std::map<QString, Employee>;
 
+// Which records whose figures make no date a stretch holds besides those placed in it.
+enum class Undated {
+    None,
+    InTheirMonth, // those whose text names a month the stretch touches: what a month counts
+    Everywhere, // those, and those whose text names no month, which no month counts
+};
+
+// The records of a stretch of dates as the month places them: on the date their figures
+// make, or, when they make none, in the month their text names (namedMonth).
+struct Stretch {
+    std::vector<Record> records;
+    // Placed on the day before or the day after: their spells may run into the stretch's.
+    // Compared with its records, never reported.
+    std::vector<Record> neighbours;
+};
+
 class Reader {
 public:
     Reader(SqlConnection& connection, Progress& progress);
 
     // The records of a date in the order the window's view lists them.
     std::vector<Record> day(const QString& date);
-    // The records whose date texts lie from `fromText` to `toText` as texts (which is the
-    // order of dates for texts of the right shape), of one employee when `employee` is
-    // not empty. A date text out of shape counts when its figures make a date from
-    // `first` to `last`; with `unplaced`, also when they make no date at all. In no set order.
-    std::vector<Record> range(const QString& fromText, const QString& toText, const QDate& first, const QDate& last,
-                              const QString& employee, bool unplaced);
+    // The records a day's view leaves out that its spells may overlap: placed on the day
+    // under another text, or on the day before or after.
+    std::vector<Record> around(const QDate& day);
+    // Of one employee when `employee` is not empty. In no set order.
+    Stretch range(const QDate& first, const QDate& last, const QString& employee, Undated undated);
     Employees employees();
 
     // One line for each row skipped, naming its date and employee code.
     const QStringList& skipped() const { return skipped_; }
 
 private:
-    // Reads every row of the open query; `keep` may refuse a row.
-    template<class Keep>
-    void readRecords(SqlQuery& query, std::vector<Record>& into, Keep keep);
+    // What becomes of a row read.
+    enum class Fate { Reported,
+                      Compared,
+                      Left };
+    // Reads every row of the open query into `into` as `place` says.
+    template<class Place>
+    void readRecords(SqlQuery& query, Stretch& into, Place place);
+    // The stretch's records but those whose date text is `leftOut`.
+    Stretch read(const QDate& first, const QDate& last, const QString& employee, Undated undated, const QString& leftOut);
     // The column's text, or nullopt with the row's first problem kept for its message.
     std::optional<QString> text(SqlQuery& query, int column, const char* name);
     void skip(const QString& rowName);
@@ -72,5 +93,9 @@ private:
 // The date a date text's figures stand for, read as the window reads a typed date;
 // null when they make no date.
 QDate placedDate(const QString& dateText);
+
+// The month YYYY/MM whose texts, from YYYY/MM/00 to YYYY/MM/99 as texts sort, hold
+// `dateText`; empty when it lies in no real month's.
+QString namedMonth(const QString& dateText);
 
 } // namespace kordane::report

@@ -35,13 +35,6 @@ void sortBy(std::vector<Record>& records, bool dateFirst)
     });
 }
 
-// The date a record counts on: its own when complete, else where its figures put it.
-QDate dayOf(const Record& record)
-{
-    const QDate exact = exactDate(record.date);
-    return exact.isValid() ? exact : placedDate(record.date);
-}
-
 // One employee's month: what the summary line and the page's notes say.
 struct Totals {
     std::set<QString> days;
@@ -118,9 +111,10 @@ Table monthPage(const QString& month, const QString& code, const QString& name, 
 
 } // namespace
 
-Sheet dayReport(const QString& date, const std::vector<Record>& records, const Employees& employees)
+Sheet dayReport(const QString& date, const std::vector<Record>& records, const std::vector<Record>& around,
+                const Employees& employees)
 {
-    const auto reasons = findAnomalies(records, employees);
+    const auto reasons = findAnomalies(records, around, employees);
     Sheet sheet;
     Table& t = sheet.summary;
     t.title = QStringLiteral("出勤日報 %1（%2）").arg(date, weekdayCharacter(dayOfWeek(exactDate(date))));
@@ -138,10 +132,11 @@ Sheet dayReport(const QString& date, const std::vector<Record>& records, const E
     return sheet;
 }
 
-Sheet monthReport(const QString& month, std::vector<Record> records, const Employees& employees, bool paper)
+Sheet monthReport(const QString& month, Stretch stretch, const Employees& employees, bool paper)
 {
+    std::vector<Record>& records = stretch.records;
     sortBy(records, false);
-    const auto reasons = findAnomalies(records, employees);
+    const auto reasons = findAnomalies(records, stretch.neighbours, employees);
     Sheet sheet;
     Table& t = sheet.summary;
     t.title = QStringLiteral("出勤月報 %1").arg(month);
@@ -154,7 +149,7 @@ Sheet monthReport(const QString& month, std::vector<Record> records, const Emplo
         std::size_t end = begin;
         for (; end < records.size() && records[end].employeeId == code; ++end) {
             m.records.push_back(&records[end]);
-            m.days.push_back(dayOf(records[end]));
+            m.days.push_back(placedDate(records[end].date));
             m.reasons.push_back(&reasons[end]);
             m.totals.add(records[end], m.days.back(), reasons[end]);
         }
@@ -174,10 +169,11 @@ Sheet monthReport(const QString& month, std::vector<Record> records, const Emplo
     return sheet;
 }
 
-Sheet anomaliesReport(const QString& from, const QString& to, std::vector<Record> records, const Employees& employees)
+Sheet anomaliesReport(const QString& from, const QString& to, Stretch stretch, const Employees& employees)
 {
+    std::vector<Record>& records = stretch.records;
     sortBy(records, true);
-    const auto reasons = findAnomalies(records, employees);
+    const auto reasons = findAnomalies(records, stretch.neighbours, employees);
     Sheet sheet;
     Table& t = sheet.summary;
     t.title = QStringLiteral("需要查看的紀錄 %1 至 %2").arg(from, to);

@@ -9,7 +9,7 @@
 namespace kordane::report {
 namespace {
 
-constexpr int day = 24 * 60 * 60;
+constexpr int dayLength = 24 * 60 * 60;
 
 bool digitsAt(const QString& text, std::initializer_list<int> positions)
 {
@@ -18,9 +18,8 @@ bool digitsAt(const QString& text, std::initializer_list<int> positions)
 
 int number(const QString& text, int at, int length) { return QStringView(text).sliced(at, length).toInt(); }
 
-// Same employee and date; the identity of a record is its date, code and two times.
-bool sameDay(const Record& a, const Record& b) { return a.employeeId == b.employeeId && a.date == b.date; }
-bool identical(const Record& a, const Record& b) { return sameDay(a, b) && a.timeIn == b.timeIn && a.timeOut == b.timeOut; }
+// The identity of a record is its date, code and two times.
+auto identity(const Record& r) { return std::tie(r.employeeId, r.date, r.timeIn, r.timeOut); }
 
 void add(std::vector<Reason>& reasons, Reason reason)
 {
@@ -28,25 +27,71 @@ void add(std::vector<Reason>& reasons, Reason reason)
         reasons.push_back(reason);
 }
 
-// Compares the spells of one employee on one date, `group` holding their indices.
-void compareSpells(const std::vector<Record>& records, const std::vector<std::size_t>& group,
-                   std::vector<std::vector<Reason>>& found)
+// Every record that has a twin, whatever their order.
+void flagIdentical(const std::vector<Record>& records, std::vector<std::vector<Reason>>& found)
 {
-    for (std::size_t i = 0; i < group.size(); ++i) {
-        const Record& a = records[group[i]];
-        const auto spellA = spellOf(a);
-        for (std::size_t j = i + 1; j < group.size(); ++j) {
-            const Record& b = records[group[j]];
-            if (identical(a, b)) {
-                add(found[group[i]], Reason::Identical);
-                add(found[group[j]], Reason::Identical);
-                continue;
-            }
-            const auto spellB = spellOf(b);
-            if (spellA && spellB && spellA->start < spellB->start + spellB->seconds
-                && spellB->start < spellA->start + spellA->seconds) {
-                add(found[group[i]], Reason::Overlap);
-                add(found[group[j]], Reason::Overlap);
+    std::vector<std::size_t> order(records.size());
+    std::iota(order.begin(), order.end(), std::size_t {0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return identity(records[a]) < identity(records[b]); });
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        if (identity(records[order[k - 1]]) == identity(records[order[k]])) {
+            add(found[order[k - 1]], Reason::Identical);
+            add(found[order[k]], Reason::Identical);
+        }
+    }
+}
+
+// A closed spell where the month places it, in seconds on its employee's line of time.
+// A record whose figures make no date is on a line of its own date text.
+struct PlacedSpell {
+    const Record* record;
+    bool dated;
+    qint64 start;
+    qint64 end;
+    std::optional<std::size_t> reported; // its index among the records; none for a neighbour
+};
+
+auto line(const PlacedSpell& s)
+{
+    return std::tuple(QStringView(s.record->employeeId), s.dated, s.dated ? QStringView() : QStringView(s.record->date));
+}
+
+void place(const std::vector<Record>& records, bool reported, std::vector<PlacedSpell>& spells)
+{
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const auto spell = spellOf(records[i]);
+        if (!spell)
+            continue;
+        const QDate date = placedDate(records[i].date);
+        const qint64 origin = date.isValid() ? date.toJulianDay() * dayLength : 0;
+        spells.push_back({&records[i], date.isValid(), origin + spell->start, origin + spell->start + spell->seconds,
+                          reported ? std::optional(i) : std::nullopt});
+    }
+}
+
+// Spells of one employee that share time, across midnight and whatever texts their
+// dates are keyed in; twins are identical rather than overlapping.
+void flagOverlaps(const std::vector<Record>& records, const std::vector<Record>& neighbours,
+                  std::vector<std::vector<Reason>>& found)
+{
+    std::vector<PlacedSpell> spells;
+    place(records, true, spells);
+    place(neighbours, false, spells);
+    std::sort(spells.begin(), spells.end(), [](const PlacedSpell& a, const PlacedSpell& b) {
+        return std::tuple_cat(line(a), std::tuple(a.start)) < std::tuple_cat(line(b), std::tuple(b.start));
+    });
+    const auto flag = [&](const PlacedSpell& s) {
+        if (s.reported)
+            add(found[*s.reported], Reason::Overlap);
+    };
+    for (std::size_t i = 0; i < spells.size(); ++i) {
+        const PlacedSpell& a = spells[i];
+        // Sorted by start: the first spell that starts after this one ends closes the search.
+        for (std::size_t j = i + 1; j < spells.size() && line(spells[j]) == line(a) && spells[j].start < a.end; ++j) {
+            const PlacedSpell& b = spells[j];
+            if (a.start < b.end && identity(*a.record) != identity(*b.record)) {
+                flag(a);
+                flag(b);
             }
         }
     }
@@ -83,7 +128,7 @@ std::optional<Spell> spellOf(const Record& record)
     if (!in || !out)
         return std::nullopt;
     const bool nextDay = *out < *in;
-    return Spell {*in, *out - *in + (nextDay ? day : 0), nextDay};
+    return Spell {*in, *out - *in + (nextDay ? dayLength : 0), nextDay};
 }
 
 QString lengthText(int seconds)
@@ -121,7 +166,8 @@ QString reasonText(Reason reason)
     return {};
 }
 
-std::vector<std::vector<Reason>> findAnomalies(const std::vector<Record>& records, const Employees& employees)
+std::vector<std::vector<Reason>> findAnomalies(const std::vector<Record>& records, const std::vector<Record>& neighbours,
+                                               const Employees& employees)
 {
     std::vector<std::vector<Reason>> found(records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
@@ -151,20 +197,8 @@ std::vector<std::vector<Reason>> findAnomalies(const std::vector<Record>& record
         }
     }
 
-    std::vector<std::size_t> order(records.size());
-    std::iota(order.begin(), order.end(), std::size_t {0});
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return std::tie(records[a].employeeId, records[a].date) < std::tie(records[b].employeeId, records[b].date);
-    });
-    std::vector<std::size_t> group;
-    for (std::size_t k = 0; k < order.size(); ++k) {
-        group.push_back(order[k]);
-        if (k + 1 == order.size() || !sameDay(records[order[k]], records[order[k + 1]])) {
-            if (group.size() > 1)
-                compareSpells(records, group, found);
-            group.clear();
-        }
-    }
+    flagIdentical(records, found);
+    flagOverlaps(records, neighbours, found);
     // In the order of the list above, whatever order they were found in.
     for (auto& reasons : found)
         std::sort(reasons.begin(), reasons.end());

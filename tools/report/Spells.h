@@ -44,8 +44,10 @@ enum class Reason {
 };
 QString reasonText(Reason reason);
 
-// For each record, in order, the reasons it needs a look. Records of one employee on
-// one date are compared with each other, whatever their order.
-std::vector<std::vector<Reason>> findAnomalies(const std::vector<Record>& records, const Employees& employees);
+// For each record, in order, the reasons it needs a look. The spells of one employee are
+// compared where the month places them, with each other and with the neighbours' (which
+// get no reasons of their own), whatever their order.
+std::vector<std::vector<Reason>> findAnomalies(const std::vector<Record>& records, const std::vector<Record>& neighbours,
+                                               const Employees& employees);
 
 } // namespace kordane::report

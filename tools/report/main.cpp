@@ -51,18 +51,13 @@ Sheet makeSheet(const Options& options, SqlConnection& connection, Reader& reade
     switch (options.command) {
     case Command::Day: {
         const auto records = reader.day(options.from);
-        return dayReport(options.from, records, reader.employees());
+        return dayReport(options.from, records, reader.around(from), reader.employees());
     }
-    case Command::Month: {
-        // Every date text of the month's shape, a day that does not exist included.
-        auto records = reader.range(options.month + QStringLiteral("/00"), options.month + QStringLiteral("/99"), from, to,
-                                    options.employee, false);
-        return monthReport(options.month, std::move(records), reader.employees(), options.format == Format::Pdf);
-    }
-    case Command::Anomalies: {
-        auto records = reader.range(options.from, options.to, from, to, QString(), true);
-        return anomaliesReport(options.from, options.to, std::move(records), reader.employees());
-    }
+    case Command::Month:
+        return monthReport(options.month, reader.range(from, to, options.employee, Undated::InTheirMonth), reader.employees(),
+                           options.format == Format::Pdf);
+    case Command::Anomalies:
+        return anomaliesReport(options.from, options.to, reader.range(from, to, QString(), Undated::Everywhere), reader.employees());
     case Command::Help:
         break;
     }
