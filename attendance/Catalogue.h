@@ -16,21 +16,21 @@ QString literalText(const QString& fieldText);
 // The date 35 days before `today` as a date text.
 QString cutOffDateText(const QDate& today);
 
-// S1: fills in missing employee names of the records on or after the cut-off date.
+// The name backfill: fills in missing employee names of the records on or after the cut-off date.
 QStringList backfillNames(const QString& cutOffDate);
-// S2: the records of a date, by employee and time in.
+// The day's records: those of a date, by employee and time in.
 QStringList daySelect(const QString& date);
-// S3: the records of one employee on a date.
+// The employee's day: the records of one employee on a date.
 QStringList employeeDaySelect(const QString& employeeId, const QString& date);
-// S4: the employee's name and card number.
+// The employee lookup: the employee's name and card number.
 QStringList employeeSelect(const QString& employeeId);
-// S5: a record with exactly these four values.
+// The duplicate check: a record with exactly these four values.
 QStringList duplicateCheck(const QString& date, const QString& employeeId, const QString& timeIn,
                            const QString& timeOut);
-// S6: deletes every record with exactly these four values.
+// The delete by values: deletes every record with exactly these four values.
 QStringList deleteByValues(const QString& date, const QString& employeeId, const QString& timeIn,
                            const QString& timeOut);
-// S7: inserts one record from its seven named parameters (insertParamNames, in order).
+// The insert: inserts one record from its seven named parameters (insertParamNames, in order).
 QStringList insertRecord();
 const QStringList& insertParamNames();
 

@@ -12,7 +12,7 @@ class SqlQuery;
 
 namespace attendance {
 
-// S2: the records of `date`, by employee and time in, into the result set.
+// The day's records: those of `date`, by employee and time in, into the result set.
 void viewDay(ClientDataSet& dataSet, const QString& date);
 
 // The current row as a record; a row without a weekday takes `shownWeekday`.
@@ -34,12 +34,12 @@ struct EmployeeLookup {
 // current; the failed change is out of the log, so the next removal stands on its own.
 void removeCurrentRecord(ClientDataSet& dataSet);
 
-// Leaving the employee field: first the employee's records on the date (S3, into the
-// result set, whose first row counts), then the employee alone (S4 through SQLQuery1).
+// Leaving the employee field: first the employee's records on the date (into the
+// result set, whose first row counts), then the employee alone (through the statement).
 EmployeeLookup lookUpEmployee(ClientDataSet& dataSet, SqlQuery& query, const AttendanceRecord& fields);
 
 // At start-up: the missing employee names of the records of the last 35 days before
-// `today` are filled in from the employees (S1).
+// `today` are filled in from the employees (the name backfill).
 void fillInMissingNames(SqlQuery& query, const QDate& today);
 
 } // namespace attendance

@@ -24,22 +24,23 @@ class Refusal : public Exception {
 using WeekdayKnown = std::function<void(const QString& weekday)>;
 
 // Add: the checks of a record to be written, then a refusal when the very record is
-// stored already (S5). Returns the record with the weekday of its date.
+// stored already (the duplicate check). Returns the record with the weekday of its date.
 AttendanceRecord checkAdd(SqlQuery& query, AttendanceRecord record, const WeekdayKnown& weekdayKnown);
 // Modify: the checks of a record to be written. Returns the record with its weekday.
 AttendanceRecord checkModify(AttendanceRecord record, const WeekdayKnown& weekdayKnown);
-// Modify: the records with the same four values (S6) give way to this one (S7), together
+// Modify: the records with the same four values (the delete by values) give way to this one (the
+// insert), together
 // or not at all, so a failing insert never loses the record it was meant to replace.
 void modify(SqlConnection& connection, SqlQuery& query, const AttendanceRecord& record);
 // Delete: the checks of a record to be looked for, which may hold blanks to reach any
 // stored record.
 void checkDelete(const AttendanceRecord& record);
 
-// S5: whether a record with the same date, employee and times is stored.
+// The duplicate check: whether a record with the same date, employee and times is stored.
 bool recordExists(SqlQuery& query, const AttendanceRecord& record);
-// S6: deletes every record with the same date, employee and times.
+// The delete by values: deletes every record with the same date, employee and times.
 void deleteByValues(SqlQuery& query, const AttendanceRecord& record);
-// S7: inserts the record.
+// The insert of the record.
 void insertRecord(SqlQuery& query, const AttendanceRecord& record);
 
 } // namespace attendance

@@ -1,4 +1,4 @@
-// What a site's rules and audit trail cost the window's start-up: the name backfill (S1)
+// What a site's rules and audit trail cost the window's start-up: the name backfill
 // updates every record of the last 35 days that misses its name, and with the rules each
 // of those updates writes an audit entry. Two copies of the benchmark database, one with
 // the rules, each start-up on its own copy with the names missing again, in interleaved
@@ -95,12 +95,12 @@ int main(int argc, char** argv)
         std::vector<double> ratios;
         for (int r = 0; r < rounds; ++r)
             ratios.push_back(copies[1].ms[std::size_t(r)] / copies[0].ms[std::size_t(r)]);
-        std::printf("| start-up, S1, window shown        | without rules | with rules and audit |\n");
+        std::printf("| start-up, backfill, window shown  | without rules | with rules and audit |\n");
         std::printf("| min / median ms                   | %6.0f / %6.0f | %6.0f / %6.0f |\n",
                     *std::min_element(copies[0].ms.begin(), copies[0].ms.end()), median(copies[0].ms),
                     *std::min_element(copies[1].ms.begin(), copies[1].ms.end()), median(copies[1].ms));
-        // Each round's names taken away again are audited too: half the entries are S1's.
-        std::printf("audit entries written by S1 in %d start-ups: %lld\n", rounds, std::stoll(audited) / 2);
+        // Each round's names taken away again are audited too: half the entries are the backfill's.
+        std::printf("audit entries written by the backfill in %d start-ups: %lld\n", rounds, std::stoll(audited) / 2);
         std::printf("ratio startup-rules min %.2f median %.2f\n", *std::min_element(ratios.begin(), ratios.end()),
                     median(ratios));
     } catch (const std::exception& e) {

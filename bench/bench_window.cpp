@@ -295,8 +295,8 @@ int main(int argc, char** argv)
             holder.execute("UPDATE POS_DAY SET EMPLOYEE_NAME = NULL WHERE INI_DATE >= '" + text(cutOff) + "' AND CARD_ID LIKE '%0'");
             (void)holder.query("SELECT COUNT(*) FROM POS_DAY WHERE INI_DATE >= '" + text(cutOff) + "'");
         };
-        row("start-up: S1 and the window shown", interleaved(
-                                                     startupRounds, [&](int) { (void)shownWindow(); }, [&](int) {
+        row("start-up: name backfill and the window shown", interleaved(
+                                                                startupRounds, [&](int) { (void)shownWindow(); }, [&](int) {
                                                                TightClient raw(database, "SYSDBA", password);
                                                                raw.execute(backfill, {}, false);
                                                                QWidget bare;
@@ -456,7 +456,7 @@ int main(int argc, char** argv)
             };
         };
 
-        row("add (S5, then S7)", checked(2 * commandRounds, "the add", [&] { return interleaved(commandRounds, kordaneAdd, rawAdd); }),
+        row("add (duplicate check, then insert)", checked(2 * commandRounds, "the add", [&] { return interleaved(commandRounds, kordaneAdd, rawAdd); }),
             "add");
         row("  with its confirmation", checked(2 * askedRounds, "the add", [&] {
                 return interleaved(
@@ -464,7 +464,7 @@ int main(int argc, char** argv)
                     [&](int k) { command(commandRounds + k, QStringLiteral("Bench"), &TFormKordane::SpeedButton3Click, w->SpeedButton3); },
                     [&](int k) { askFirst(rawAdd)(commandRounds + k); });
             }));
-        row("modify (S6 and S7 together)",
+        row("modify (delete by values and insert together)",
             checked(0, "the modify", [&] { return interleaved(commandRounds, kordaneModify, rawModify); }), "modify");
         row("  with its confirmation", checked(0, "the modify", [&] {
                 return interleaved(

@@ -32,7 +32,7 @@ struct Lock {
 
 bool idOf(const QString& path, FileId& id)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return false;
     id = {::major(st.st_dev), ::minor(st.st_dev), static_cast<unsigned long long>(st.st_ino)};

@@ -55,32 +55,32 @@ void TestStatements::catalogueLines_data()
 {
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("S1") << catalogue::backfillNames(QStringLiteral("2026/11/04"))
-                        << QStringList {QStringLiteral("UPDATE POS_DAY SET "),
-                                        QStringLiteral("EMPLOYEE_NAME=(SELECT EMPLOYEE_NAME FROM EMPLOYEE WHERE EMPLOYEE_ID = POS_DAY.EMPLOYEE_ID)"),
-                                        QStringLiteral("WHERE (EMPLOYEE_NAME IS NULL OR EMPLOYEE_NAME = '' )"),
-                                        QStringLiteral("  AND INI_DATE >= '2026/11/04'")};
-    QTest::newRow("S2") << catalogue::daySelect(QStringLiteral("2026/12/09"))
-                        << QStringList {QStringLiteral("select * from POS_DAY "), QStringLiteral("where INI_DATE = '2026/12/09'"),
-                                        QStringLiteral("ORDER BY EMPLOYEE_ID,TIME_IN ")};
-    QTest::newRow("S2 blank date") << catalogue::daySelect(QStringLiteral("    /  /  "))
-                                   << QStringList {QStringLiteral("select * from POS_DAY "), QStringLiteral("where INI_DATE = '    /  /  '"),
+    QTest::newRow("name backfill") << catalogue::backfillNames(QStringLiteral("2026/11/04"))
+                                   << QStringList {QStringLiteral("UPDATE POS_DAY SET "),
+                                                   QStringLiteral("EMPLOYEE_NAME=(SELECT EMPLOYEE_NAME FROM EMPLOYEE WHERE EMPLOYEE_ID = POS_DAY.EMPLOYEE_ID)"),
+                                                   QStringLiteral("WHERE (EMPLOYEE_NAME IS NULL OR EMPLOYEE_NAME = '' )"),
+                                                   QStringLiteral("  AND INI_DATE >= '2026/11/04'")};
+    QTest::newRow("day's records") << catalogue::daySelect(QStringLiteral("2026/12/09"))
+                                   << QStringList {QStringLiteral("select * from POS_DAY "), QStringLiteral("where INI_DATE = '2026/12/09'"),
                                                    QStringLiteral("ORDER BY EMPLOYEE_ID,TIME_IN ")};
-    QTest::newRow("S3") << catalogue::employeeDaySelect(QStringLiteral("A01"), QStringLiteral("2026/12/09"))
-                        << QStringList {QStringLiteral("select * from POS_DAY "), QStringLiteral("where EMPLOYEE_ID = 'A01'"),
-                                        QStringLiteral("  AND INI_DATE    = '2026/12/09'")};
-    QTest::newRow("S4 quote doubled") << catalogue::employeeSelect(QStringLiteral("O'Neil "))
-                                      << QStringList {QStringLiteral("SELECT EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID FROM EMPLOYEE "),
-                                                      QStringLiteral(" where EMPLOYEE_ID = 'O''Neil '")};
+    QTest::newRow("day's records, blank date") << catalogue::daySelect(QStringLiteral("    /  /  "))
+                                               << QStringList {QStringLiteral("select * from POS_DAY "), QStringLiteral("where INI_DATE = '    /  /  '"),
+                                                               QStringLiteral("ORDER BY EMPLOYEE_ID,TIME_IN ")};
+    QTest::newRow("employee's day") << catalogue::employeeDaySelect(QStringLiteral("A01"), QStringLiteral("2026/12/09"))
+                                    << QStringList {QStringLiteral("select * from POS_DAY "), QStringLiteral("where EMPLOYEE_ID = 'A01'"),
+                                                    QStringLiteral("  AND INI_DATE    = '2026/12/09'")};
+    QTest::newRow("employee lookup, quote doubled") << catalogue::employeeSelect(QStringLiteral("O'Neil "))
+                                                    << QStringList {QStringLiteral("SELECT EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID FROM EMPLOYEE "),
+                                                                    QStringLiteral(" where EMPLOYEE_ID = 'O''Neil '")};
     const QStringList where {QStringLiteral(" WHERE INI_DATE   = '2026/12/09'"), QStringLiteral("  AND EMPLOYEE_ID = 'A01'"),
                              QStringLiteral("  AND TIME_IN     = '08:00:00'"), QStringLiteral("  AND TIME_OUT    = '17:30:00'")};
-    QTest::newRow("S5") << catalogue::duplicateCheck(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"))
-                        << QStringList {QStringLiteral("SELECT a.INI_DATE, a.EMPLOYEE_ID, a.TIME_IN, a.TIME_OUT FROM POS_DAY a ")} + where;
-    QTest::newRow("S6") << catalogue::deleteByValues(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"))
-                        << QStringList {QStringLiteral("DELETE  FROM POS_DAY  ")} + where;
-    QTest::newRow("S7") << catalogue::insertRecord()
-                        << QStringList {QStringLiteral("INSERT INTO POS_DAY(INI_DATE,EMPLOYEE_ID,TIME_IN,TIME_OUT,CARD_ID,EMPLOYEE_NAME,BILL_WEEK) "),
-                                        QStringLiteral(" VALUES(:INI_DATE,:EMPLOYEE_ID,:TIME_IN,:TIME_OUT,:CARD_ID,:EMPLOYEE_NAME,:BILL_WEEK)")};
+    QTest::newRow("duplicate check") << catalogue::duplicateCheck(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"))
+                                     << QStringList {QStringLiteral("SELECT a.INI_DATE, a.EMPLOYEE_ID, a.TIME_IN, a.TIME_OUT FROM POS_DAY a ")} + where;
+    QTest::newRow("delete by values") << catalogue::deleteByValues(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"))
+                                      << QStringList {QStringLiteral("DELETE  FROM POS_DAY  ")} + where;
+    QTest::newRow("insert") << catalogue::insertRecord()
+                            << QStringList {QStringLiteral("INSERT INTO POS_DAY(INI_DATE,EMPLOYEE_ID,TIME_IN,TIME_OUT,CARD_ID,EMPLOYEE_NAME,BILL_WEEK) "),
+                                            QStringLiteral(" VALUES(:INI_DATE,:EMPLOYEE_ID,:TIME_IN,:TIME_OUT,:CARD_ID,:EMPLOYEE_NAME,:BILL_WEEK)")};
 }
 
 void TestStatements::catalogueLines()

@@ -34,8 +34,8 @@ void TestParams::derivation_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("names");
-    QTest::newRow("S7 values") << " VALUES(:INI_DATE,:EMPLOYEE_ID,:TIME_IN)\r\n"
-                               << QStringList {QStringLiteral("INI_DATE"), QStringLiteral("EMPLOYEE_ID"), QStringLiteral("TIME_IN")};
+    QTest::newRow("insert values") << " VALUES(:INI_DATE,:EMPLOYEE_ID,:TIME_IN)\r\n"
+                                   << QStringList {QStringLiteral("INI_DATE"), QStringLiteral("EMPLOYEE_ID"), QStringLiteral("TIME_IN")};
     QTest::newRow("single-quoted literal") << QStringLiteral("WHERE A = ':NOT' AND B = :YES") << QStringList {QStringLiteral("YES")};
     QTest::newRow("doubled quote stays inside") << QStringLiteral("WHERE A = 'it'':s :NOT' AND B=:YES") << QStringList {QStringLiteral("YES")};
     QTest::newRow("double-quoted literal") << QStringLiteral("SELECT \":NOT\" FROM T WHERE X=:YES") << QStringList {QStringLiteral("YES")};
@@ -61,9 +61,9 @@ void TestParams::driverText_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("quote");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("S7") << " VALUES(:INI_DATE,:EMPLOYEE_ID,:TIME_IN)\r\n"
-                        << "\""
-                        << " VALUES( ? , ? , ? )\r\n";
+    QTest::newRow("insert") << " VALUES(:INI_DATE,:EMPLOYEE_ID,:TIME_IN)\r\n"
+                            << "\""
+                            << " VALUES( ? , ? , ? )\r\n";
     QTest::newRow("after each allowed character") << "X :A\r:B\n:C\n(:D)\n):E\n,:F\n<:G\n=:H\n>:I"
                                                   << "\""
                                                   << "X  ? \r ? \n ? \n( ? )\n) ? \n, ? \n< ? \n= ? \n> ? ";

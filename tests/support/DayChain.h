@@ -1,6 +1,6 @@
 #pragma once
 // The window's chain behind the day grid, on a connection of the test's own: source
-// query, provider, result set; loads S2 and removes rows as the grid's menu does.
+// query, provider, result set; loads the day's records and removes rows as the grid's menu does.
 #include "data/resultset/ClientDataSet.h"
 #include "data/resultset/Components.h"
 #include "data/resultset/DataSetProvider.h"
@@ -14,7 +14,7 @@ namespace kordane::test {
 struct DayChain {
     explicit DayChain(std::unique_ptr<SqlConnection> owner);
 
-    // S2 for `date`, into the result set.
+    // The day's records of `date`, into the result set.
     void load(const QString& date);
     // Makes the row with this employee code current; a test failure when there is none.
     void go(const QString& employee);

@@ -1,5 +1,5 @@
 // Clerks' accounts on the private server, on a site with the rules: a clerk added by the
-// admin tool runs what the window runs (S1 to S7, a removal from the grid) through the
+// admin tool runs what the window runs (every statement of its own, a removal from the grid) through the
 // program's connection and nothing more, each write audited in the clerk's name, the audit
 // trail out of the clerk's reach; removed, the account and its rights are gone. Failures
 // leave nothing.
@@ -121,7 +121,7 @@ void TestServerAdmin::clerkRunsTheWindowAndNoMore()
     test::DayChain chain(clerkConnection());
     SqlQuery query(QStringLiteral("SQLQuery1"), chain.connection);
     const QString date = QStringLiteral("2026/01/05");
-    const auto insert = [&] { // S7
+    const auto insert = [&] {
         query.setSql(catalogue::insertRecord());
         const QStringList values = {date, QStringLiteral("A001"), QStringLiteral("08:00:00"), QStringLiteral("17:00:00"),
                                     QStringLiteral("0012345678"), QString(), QStringLiteral("一")};
@@ -130,21 +130,21 @@ void TestServerAdmin::clerkRunsTheWindowAndNoMore()
         return query.execSql();
     };
     QCOMPARE(insert(), 1);
-    query.setSql(catalogue::backfillNames(QStringLiteral("2000/01/01"))); // S1
+    query.setSql(catalogue::backfillNames(QStringLiteral("2000/01/01")));
     QCOMPARE(query.execSql(), 1);
-    query.setSql(catalogue::employeeSelect(QStringLiteral("A001"))); // S4
+    query.setSql(catalogue::employeeSelect(QStringLiteral("A001")));
     query.open();
     QCOMPARE(query.asString(1), QStringLiteral("陳志明"));
-    query.setSql(catalogue::duplicateCheck(date, QStringLiteral("A001"), QStringLiteral("08:00:00"), QStringLiteral("17:00:00"))); // S5
+    query.setSql(catalogue::duplicateCheck(date, QStringLiteral("A001"), QStringLiteral("08:00:00"), QStringLiteral("17:00:00")));
     query.open();
     QVERIFY(!query.isEmpty());
-    chain.dataSet.setCommandText(catalogue::joinLines(catalogue::employeeDaySelect(QStringLiteral("A001"), date))); // S3
+    chain.dataSet.setCommandText(catalogue::joinLines(catalogue::employeeDaySelect(QStringLiteral("A001"), date)));
     chain.dataSet.open();
     QCOMPARE(chain.dataSet.recordCount(), 1);
-    query.setSql(catalogue::deleteByValues(date, QStringLiteral("A001"), QStringLiteral("08:00:00"), QStringLiteral("17:00:00"))); // S6
+    query.setSql(catalogue::deleteByValues(date, QStringLiteral("A001"), QStringLiteral("08:00:00"), QStringLiteral("17:00:00")));
     QCOMPARE(query.execSql(), 1);
     QCOMPARE(insert(), 1);
-    chain.load(date); // S2, then a removal from the grid
+    chain.load(date); // then a removal from the grid
     chain.go(QStringLiteral("A001"));
     chain.dataSet.deleteRecord();
     QCOMPARE(chain.dataSet.applyUpdates(0), 0);
