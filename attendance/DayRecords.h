@@ -1,5 +1,5 @@
 #pragma once
-// The records of a day as the window's ClientDataSet1 holds them: the view of a date,
+// The records of a day as a result set holds them: the view of a date,
 // the record of the current row, and the two-step employee lookup that goes through it.
 #include "attendance/AttendanceRecord.h"
 

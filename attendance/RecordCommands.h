@@ -1,6 +1,6 @@
 #pragma once
 // The add, modify and delete commands on a record: their checks in a fixed order, then
-// the catalogue's statements through the window's SQLQuery1. A check that does not pass
+// the catalogue's statements through a statement object. A check that does not pass
 // throws a Refusal; the confirmations between check and statements are the window's.
 #include "attendance/AttendanceRecord.h"
 #include "data/Exceptions.h"

@@ -77,10 +77,8 @@ int main(int argc, char** argv)
                              QStringLiteral("SQLDialect=3")};
         SqlDataSet source(QStringLiteral("SQLDataSet1"), connection);
         DataSetProvider provider(QStringLiteral("DataSetProvider1"), source);
-        ComponentList components;
-        components.add(provider);
-        ClientDataSet dataSet(QStringLiteral("ClientDataSet1"), components);
-        dataSet.setProviderName(QStringLiteral("DataSetProvider1"));
+        ClientDataSet dataSet(QStringLiteral("ClientDataSet1"));
+        dataSet.setProvider(&provider);
         dataSet.setCommandText(QString::fromLatin1(query));
         connection.open();
 

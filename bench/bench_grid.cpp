@@ -77,10 +77,8 @@ int main(int argc, char** argv)
     auto connection = db.connection();
     SqlDataSet sql(QStringLiteral("SQLDataSet1"), *connection);
     DataSetProvider provider(QStringLiteral("DataSetProvider1"), sql);
-    ComponentList components;
-    components.add(provider);
-    ClientDataSet dataSet(QStringLiteral("ClientDataSet1"), components);
-    dataSet.setProviderName(QStringLiteral("DataSetProvider1"));
+    ClientDataSet dataSet(QStringLiteral("ClientDataSet1"));
+    dataSet.setProvider(&provider);
     dataSet.setCommandText(QStringLiteral("select * from POS_DAY \r\nwhere INI_DATE = '2026/12/07'\r\nORDER BY EMPLOYEE_ID,TIME_IN \r\n"));
     DataSource source(QStringLiteral("DataSource1"), dataSet);
 

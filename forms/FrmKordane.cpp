@@ -25,7 +25,7 @@ TFormKordane::TFormKordane(QWidget* parent)
     , SQLQuery1(QStringLiteral("SQLQuery1"), SQLConnection1)
     , SQLDataSet1(QStringLiteral("SQLDataSet1"), SQLConnection1)
     , DataSetProvider1(QStringLiteral("DataSetProvider1"), SQLDataSet1)
-    , ClientDataSet1(QStringLiteral("ClientDataSet1"), components_)
+    , ClientDataSet1(QStringLiteral("ClientDataSet1"))
     , DataSource1(QStringLiteral("DataSource1"), ClientDataSet1)
 {
     setObjectName(QStringLiteral("FormKordane"));
@@ -46,8 +46,7 @@ TFormKordane::~TFormKordane()
 
 void TFormKordane::createComponents()
 {
-    components_.add(DataSetProvider1);
-    ClientDataSet1.setProviderName(QStringLiteral("DataSetProvider1"));
+    ClientDataSet1.setProvider(&DataSetProvider1);
 }
 
 void TFormKordane::wireHandlers()

@@ -94,7 +94,6 @@ private:
     // The fields as a record, their texts as they stand.
     AttendanceRecord fieldsRecord() const;
 
-    ComponentList components_;
     double scale_ = 1.0;
 };
 

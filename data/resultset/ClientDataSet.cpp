@@ -39,10 +39,9 @@ QString DataField::asString() const
 
 // ---- ClientDataSet ----
 
-ClientDataSet::ClientDataSet(QString name, ComponentList& components, QObject* parent)
+ClientDataSet::ClientDataSet(QString name, QObject* parent)
     : QObject(parent)
     , Component(std::move(name))
-    , components_(components)
 {
     setObjectName(this->name());
 }
@@ -52,11 +51,6 @@ ClientDataSet::~ClientDataSet() = default;
 void ClientDataSet::fail(const QString& message) const
 {
     throw EDatabaseError(componentMessage(name(), message));
-}
-
-DataSetProvider* ClientDataSet::findProvider() const
-{
-    return dynamic_cast<DataSetProvider*>(components_.find(providerName_));
 }
 
 void ClientDataSet::requireActive() const
@@ -91,10 +85,9 @@ void ClientDataSet::open()
 {
     if (active())
         return;
-    DataSetProvider* provider = findProvider();
-    if (!provider)
+    if (!provider_)
         fail(QStringLiteral("Missing data provider or data packet"));
-    DataPacket packet = provider->getRecords(commandText_);
+    DataPacket packet = provider_->getRecords(commandText_);
 
     columns_ = std::move(packet.columns);
     store_ = std::make_unique<RecordStore>(std::move(packet.rows));
@@ -126,8 +119,8 @@ void ClientDataSet::close()
     localeId_ = 0;
     current_ = -1;
     state_ = State::Inactive;
-    if (DataSetProvider* provider = findProvider())
-        provider->reset();
+    if (provider_)
+        provider_->reset();
     emit rowsReset();
     emit stateChanged(state_);
     emit currentRowChanged(current_);
@@ -375,10 +368,9 @@ int ClientDataSet::applyUpdates(int maxErrors)
     checkBrowseMode();
     if (store_->changeCount() == 0)
         return 0;
-    DataSetProvider* provider = findProvider();
-    if (!provider)
+    if (!provider_)
         fail(QStringLiteral("Missing data provider or data packet"));
-    const ApplyResult result = provider->applyUpdates(DeltaPacket {columns_, store_->delta()}, maxErrors);
+    const ApplyResult result = provider_->applyUpdates(DeltaPacket {columns_, store_->delta()}, maxErrors);
     std::vector<RowId> failed;
     applyErrors_.clear();
     for (const UpdateError& error : result.errors) {

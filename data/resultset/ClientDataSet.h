@@ -1,6 +1,6 @@
 #pragma once
-// ClientDataSet1: the day result set. Opening asks the provider named by providerName
-// (among the window's components) for every row of the command text; from then on the
+// A client result set: its rows in memory. Opening asks its provider for every row of
+// the command text; from then on the
 // rows live in memory. Deletions, edits and inserts are kept as pending changes until
 // applyUpdates sends them, in the order they were made, in one transaction.
 #include "data/Exceptions.h"
@@ -70,10 +70,11 @@ public:
     using RowId = std::uint32_t;
     static constexpr RowId noRow = 0xffffffffu;
 
-    ClientDataSet(QString name, ComponentList& components, QObject* parent = nullptr);
+    explicit ClientDataSet(QString name, QObject* parent = nullptr);
     ~ClientDataSet() override;
 
-    void setProviderName(const QString& name) { providerName_ = name; }
+    // Not owned; none: open and apply fail, naming this result set.
+    void setProvider(DataSetProvider* provider) { provider_ = provider; }
     const QString& commandText() const { return commandText_; }
     void setCommandText(const QString& text) { commandText_ = text; }
     // Runs after every successful open; what it throws reaches the caller of open().
@@ -159,7 +160,6 @@ signals:
 private:
     friend class DataField;
 
-    DataSetProvider* findProvider() const;
     void requireActive() const;
     void requireEditing() const;
     void setState(State state);
@@ -171,8 +171,7 @@ private:
     std::optional<std::string_view> value(int row, int column) const;
     [[noreturn]] void fail(const QString& message) const;
 
-    ComponentList& components_;
-    QString providerName_;
+    DataSetProvider* provider_ = nullptr;
     QString commandText_;
     std::function<void(ClientDataSet&)> afterOpen_;
 

@@ -1,6 +1,6 @@
 #pragma once
-// DataSetProvider1: packs the rows of SQLDataSet1 for the day result set, and sends
-// the result set's pending changes back to the database as generated statements.
+// A result set's provider: packs the rows of its source query for the result set, and
+// sends the result set's pending changes back to the database as generated statements.
 #include "data/resultset/Components.h"
 #include "data/resultset/RecordStore.h"
 #include "data/sql/SqlStatement.h"

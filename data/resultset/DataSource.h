@@ -1,5 +1,5 @@
 #pragma once
-// DataSource1: the link between the day result set and the grid.
+// The link between a result set and the controls that show it.
 #include "data/resultset/Components.h"
 
 #include <QObject>

@@ -1,5 +1,5 @@
 #pragma once
-// SQLConnection1: the one connection to the database, through a driver library loaded
+// A connection to the database, through a driver library loaded
 // by name. It opens itself on the first demand and stays open until it is destroyed.
 #include "data/Exceptions.h"
 

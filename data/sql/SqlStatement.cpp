@@ -186,7 +186,7 @@ QString SqlStatement::asString(int index) const
     return connection_.decode(bytes.data(), bytes.size());
 }
 
-// --- SQLQuery1 ---
+// --- SqlQuery ---
 
 QString joinLines(const QStringList& lines)
 {
@@ -284,7 +284,7 @@ void SqlQuery::bindParameters(dbx::ISQLCommand& command)
     }
 }
 
-// --- SQLDataSet1 ---
+// --- SqlDataSet ---
 
 SqlDataSet::SqlDataSet(QString name, SqlConnection& connection)
     : SqlStatement(std::move(name), connection)

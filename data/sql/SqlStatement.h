@@ -1,7 +1,7 @@
 #pragma once
-// The statement objects that run on SQLConnection1: SQLQuery1 (lines of text with
-// named parameters, executed or opened) and SQLDataSet1 (the day result set's source
-// query, driven by the provider). Both read their result forward only.
+// The statement objects that run on a connection: a query (lines of text with named
+// parameters, executed or opened) and a result set's source query (driven by its
+// provider). Both read their result forward only.
 #include "data/Exceptions.h"
 
 #include "drivers/api/dbx.h"
@@ -128,7 +128,7 @@ private:
 // A statement's text from its lines: every line followed by CR LF.
 QString joinLines(const QStringList& lines);
 
-// SQLQuery1: lines of text with named parameters.
+// A query: lines of text with named parameters.
 class SqlQuery : public SqlStatement {
 public:
     SqlQuery(QString name, SqlConnection& connection);
@@ -165,7 +165,7 @@ private:
     std::int64_t rowsAffected_ = 0;
 };
 
-// SQLDataSet1: the source of the day result set; the provider gives it its command text.
+// The source query of a result set; the provider gives it its command text.
 class SqlDataSet : public SqlStatement {
 public:
     SqlDataSet(QString name, SqlConnection& connection);

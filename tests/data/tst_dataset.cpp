@@ -158,7 +158,7 @@ void TestDataSet::failedLoadStaysClosed()
     QVERIFY(!c.source.active());
     QCOMPARE(c.afterOpenRuns, 0);
 
-    c.components.remove(c.provider);
+    c.dataSet.setProvider(nullptr);
     QCOMPARE(message([&] { c.dataSet.open(); }), QStringLiteral("ClientDataSet1: Missing data provider or data packet"));
 }
 

@@ -8,8 +8,7 @@ DayChain::DayChain(std::unique_ptr<SqlConnection> owner)
     : connectionOwner(std::move(owner))
     , connection(*connectionOwner)
 {
-    components.add(provider);
-    dataSet.setProviderName(QStringLiteral("DataSetProvider1"));
+    dataSet.setProvider(&provider);
     dataSet.setAfterOpen([this](ClientDataSet&) { ++afterOpenRuns; });
 }
 

@@ -23,8 +23,7 @@ struct DayChain {
     SqlConnection& connection;
     SqlDataSet source {QStringLiteral("SQLDataSet1"), connection};
     DataSetProvider provider {QStringLiteral("DataSetProvider1"), source};
-    ComponentList components;
-    ClientDataSet dataSet {QStringLiteral("ClientDataSet1"), components};
+    ClientDataSet dataSet {QStringLiteral("ClientDataSet1")};
     int afterOpenRuns = 0;
 };
 

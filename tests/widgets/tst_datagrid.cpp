@@ -31,8 +31,7 @@ struct Window : QWidget {
     explicit Window(const test::TestDatabase& db)
         : connectionOwner(db.connection())
     {
-        components.add(provider);
-        dataSet.setProviderName(QStringLiteral("DataSetProvider1"));
+        dataSet.setProvider(&provider);
         auto* layout = new QVBoxLayout(this);
         field = new MaskedEdit(this);
         field->setEditMask(QStringLiteral("!90:00:00;1;_"));
@@ -65,8 +64,7 @@ struct Window : QWidget {
     std::unique_ptr<SqlConnection> connectionOwner;
     SqlDataSet sql {QStringLiteral("SQLDataSet1"), *connectionOwner};
     DataSetProvider provider {QStringLiteral("DataSetProvider1"), sql};
-    ComponentList components;
-    ClientDataSet dataSet {QStringLiteral("ClientDataSet1"), components};
+    ClientDataSet dataSet {QStringLiteral("ClientDataSet1")};
     DataSource source {QStringLiteral("DataSource1"), dataSet};
     QMenu menu;
     MaskedEdit* field;

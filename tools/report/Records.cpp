@@ -105,7 +105,7 @@ void Reader::readRecords(SqlQuery& query, Stretch& into, Place place)
         progress_.row();
         problem_.clear();
         Record r;
-        QString* const fields[] = {&r.employeeId, &r.date, &r.timeIn, &r.timeOut, &r.weekday, &r.name, &r.card};
+        QString* const fields[] = {&r.employeeCode, &r.date, &r.timeIn, &r.timeOut, &r.weekday, &r.name, &r.card};
         bool dateRead = true;
         for (int c = EmployeeId; c <= Card; ++c) {
             if (auto value = text(query, c, columnNames[c]))
@@ -130,7 +130,7 @@ void Reader::readRecords(SqlQuery& query, Stretch& into, Place place)
 
 std::vector<Record> Reader::day(const QString& date)
 {
-    SqlQuery query(QStringLiteral("SQLQuery1"), connection_);
+    SqlQuery query(QStringLiteral("DayRecords"), connection_);
     QStringList lines = catalogue::daySelect(date);
     lines.front() = QStringLiteral("select ") + columns + QStringLiteral(" from POS_DAY ");
     query.setSql(lines);
@@ -181,7 +181,7 @@ Stretch Reader::read(const QDate& first, const QDate& last, const QString& emplo
     const QString ofEmployee = employee.isEmpty() ? QString() : QStringLiteral(" AND EMPLOYEE_ID = ") + quoted(employee);
     const QString notLeftOut = leftOut.isEmpty() ? QString() : QStringLiteral(" AND INI_DATE <> ") + quoted(leftOut);
     Stretch stretch;
-    SqlQuery query(QStringLiteral("SQLQuery1"), connection_);
+    SqlQuery query(QStringLiteral("RangeRecords"), connection_);
     query.setSql({select, QStringLiteral(" WHERE ") + span + notLeftOut + ofEmployee});
     readRecords(query, stretch, place);
 
@@ -196,7 +196,7 @@ Stretch Reader::read(const QDate& first, const QDate& last, const QString& emplo
 
 Employees Reader::employees()
 {
-    SqlQuery query(QStringLiteral("SQLQuery1"), connection_);
+    SqlQuery query(QStringLiteral("Employees"), connection_);
     query.setSql({QStringLiteral("SELECT EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID FROM EMPLOYEE")});
     Employees employees;
     for (query.open(); !query.eof(); query.next()) {

@@ -2,6 +2,8 @@
 // The rows the reports are made of, read through the program's connection. Every text is
 // decoded exactly: a row with bytes that are no text of the connection's character set
 // is skipped and named, never shown with made-up characters.
+#include "attendance/AttendanceRecord.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -19,16 +21,9 @@ namespace kordane::report {
 
 class Progress;
 
-// One POS_DAY row. A null reads as an empty text, as the window shows it.
-struct Record {
-    QString employeeId;
-    QString date;
-    QString timeIn;
-    QString timeOut;
-    QString weekday;
-    QString name;
-    QString card;
-};
+// One POS_DAY row, the record the window's commands work with. A null reads as an empty
+// text, as the window shows it.
+using Record = AttendanceRecord;
 
 struct Employee {
     QString name;

@@ -30,8 +30,8 @@ QString spellText(const Record& record)
 void sortBy(std::vector<Record>& records, bool dateFirst)
 {
     std::stable_sort(records.begin(), records.end(), [dateFirst](const Record& a, const Record& b) {
-        return dateFirst ? std::tie(a.date, a.employeeId, a.timeIn) < std::tie(b.date, b.employeeId, b.timeIn)
-                         : std::tie(a.employeeId, a.date, a.timeIn) < std::tie(b.employeeId, b.date, b.timeIn);
+        return dateFirst ? std::tie(a.date, a.employeeCode, a.timeIn) < std::tie(b.date, b.employeeCode, b.timeIn)
+                         : std::tie(a.employeeCode, a.date, a.timeIn) < std::tie(b.employeeCode, b.date, b.timeIn);
     });
 }
 
@@ -126,7 +126,7 @@ Sheet dayReport(const QString& date, const std::vector<Record>& records, const s
         const Record& r = records[i];
         if (const auto spell = spellOf(r))
             seconds += spell->seconds;
-        t.rows.push_back({r.employeeId, r.name, r.card, r.weekday, r.timeIn, r.timeOut, spellText(r), reasonsText(reasons[i])});
+        t.rows.push_back({r.employeeCode, r.name, r.card, r.weekday, r.timeIn, r.timeOut, spellText(r), reasonsText(reasons[i])});
     }
     t.notes << QStringLiteral("紀錄 %1 筆　時數合計 %2").arg(records.size()).arg(lengthText(seconds));
     return sheet;
@@ -144,10 +144,10 @@ Sheet monthReport(const QString& month, Stretch stretch, const Employees& employ
                  QStringLiteral("工時"), QStringLiteral("未下班"), QStringLiteral("異常")};
     t.rightAligned = {false, false, true, true, true, true, true};
     for (std::size_t begin = 0; begin < records.size();) {
-        const QString& code = records[begin].employeeId;
+        const QString& code = records[begin].employeeCode;
         EmployeeMonth m;
         std::size_t end = begin;
-        for (; end < records.size() && records[end].employeeId == code; ++end) {
+        for (; end < records.size() && records[end].employeeCode == code; ++end) {
             m.records.push_back(&records[end]);
             m.days.push_back(placedDate(records[end].date));
             m.reasons.push_back(&reasons[end]);
@@ -185,7 +185,7 @@ Sheet anomaliesReport(const QString& from, const QString& to, Stretch stretch, c
         const Record& r = records[i];
         flagged += reasons[i].empty() ? 0 : 1;
         for (const Reason reason : reasons[i])
-            t.rows.push_back({r.date, r.weekday, r.employeeId, r.name, r.timeIn, r.timeOut, reasonText(reason)});
+            t.rows.push_back({r.date, r.weekday, r.employeeCode, r.name, r.timeIn, r.timeOut, reasonText(reason)});
     }
     t.notes << QStringLiteral("需要查看 %1 筆紀錄　原因 %2 項　查過 %3 筆").arg(flagged).arg(t.rows.size()).arg(records.size());
     return sheet;

@@ -19,7 +19,7 @@ bool digitsAt(const QString& text, std::initializer_list<int> positions)
 int number(const QString& text, int at, int length) { return QStringView(text).sliced(at, length).toInt(); }
 
 // The identity of a record is its date, code and two times.
-auto identity(const Record& r) { return std::tie(r.employeeId, r.date, r.timeIn, r.timeOut); }
+auto identity(const Record& r) { return std::tie(r.employeeCode, r.date, r.timeIn, r.timeOut); }
 
 void add(std::vector<Reason>& reasons, Reason reason)
 {
@@ -53,7 +53,7 @@ struct PlacedSpell {
 
 auto line(const PlacedSpell& s)
 {
-    return std::tuple(QStringView(s.record->employeeId), s.dated, s.dated ? QStringView() : QStringView(s.record->date));
+    return std::tuple(QStringView(s.record->employeeCode), s.dated, s.dated ? QStringView() : QStringView(s.record->date));
 }
 
 void place(const std::vector<Record>& records, bool reported, std::vector<PlacedSpell>& spells)
@@ -186,7 +186,7 @@ std::vector<std::vector<Reason>> findAnomalies(const std::vector<Record>& record
             add(reasons, Reason::BadTimeOut);
         else if (const auto spell = spellOf(r); spell && spell->nextDay)
             add(reasons, Reason::OutBeforeIn);
-        const auto employee = employees.find(r.employeeId);
+        const auto employee = employees.find(r.employeeCode);
         if (employee == employees.end()) {
             add(reasons, Reason::UnknownEmployee);
         } else if (employee->second.readable) {
