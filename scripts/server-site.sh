@@ -5,7 +5,7 @@
 #
 #   ISC_PASSWORD=... server-site.sh --dir DIR --employees FILE --clerk NAME
 #       [--bind ADDRESS] [--port PORT] [--host HOST] [--desk-host HOST] [--database PATH]
-#       [--no-configure]
+#       [--no-configure] [--no-rules]
 #
 # --bind (default 0.0.0.0) and --port (default 3050) go into /etc/firebird/3.0/firebird.conf
 # (the old file kept as firebird.conf.orig), SYSDBA's password is set to ISC_PASSWORD (in
@@ -14,13 +14,15 @@
 # set up. --host (default localhost) is the server as this machine reaches it, for the
 # admin's file and the checks; --desk-host (default this machine's name) as the desks do,
 # for the clerk's file.
+# The database gets the rules (kordane-admin init --rules): with several desks, two adding
+# the same record at once would otherwise both store it. --no-rules leaves them out.
 set -euo pipefail
 here=$PWD
 cd "$(dirname "$0")/.."
 admin=${KORDANE_ADMIN:-build/bin/kordane-admin}
 bind=0.0.0.0; port=3050; host=localhost; desk_host=$(hostname -f 2>/dev/null || hostname)
 database=/var/lib/firebird/3.0/data/kordane.fdb
-dir=""; employees=""; clerk=""; configure=yes
+dir=""; employees=""; clerk=""; configure=yes; rules=--rules
 while [ $# -gt 0 ]; do
   case "$1" in
   --dir) dir=$2; shift 2 ;;
@@ -32,6 +34,7 @@ while [ $# -gt 0 ]; do
   --desk-host) desk_host=$2; shift 2 ;;
   --database) database=$2; shift 2 ;;
   --no-configure) configure=""; shift ;;
+  --no-rules) rules=""; shift ;;
   *) echo "server-site.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -70,7 +73,7 @@ if [ -n "$configure" ]; then
 fi
 
 target="$host/$port:$database"
-"$admin" init --dir "$dir" --database "$target" --no-demo-rows
+"$admin" init --dir "$dir" --database "$target" --no-demo-rows $rules
 "$admin" employees import "$employees" --connections "$dir/dbxconnections.ini"
 clerk_file="$dir/$(echo "$clerk" | tr 'A-Z' 'a-z').dbxconnections.ini"
 "$admin" clerk add "$clerk" --connections "$dir/dbxconnections.ini" --output "$clerk_file" --host "$desk_host"
@@ -79,7 +82,8 @@ clerk_file="$dir/$(echo "$clerk" | tr 'A-Z' 'a-z').dbxconnections.ini"
 clerk_password=$(sed -n 's/^Password=//p' "$clerk_file")
 # isql-fb ends with status 1 after a refused statement: the text tells.
 as_clerk() { ISC_USER=$clerk ISC_PASSWORD=$clerk_password isql-fb -q "$target" 2>&1 || true; }
-out=$(printf "SELECT COUNT(*) FROM EMPLOYEE;\nINSERT INTO POS_DAY (EMPLOYEE_ID, INI_DATE) VALUES ('x', '2000/01/01');\nDELETE FROM POS_DAY WHERE EMPLOYEE_ID = 'x';\nCOMMIT;\n" | as_clerk)
+# A record the rules take, removed again.
+out=$(printf "SELECT COUNT(*) FROM EMPLOYEE;\nINSERT INTO POS_DAY (EMPLOYEE_ID, INI_DATE, TIME_IN, TIME_OUT) VALUES ('x', '2000/01/01', '00:00:00', '');\nDELETE FROM POS_DAY WHERE EMPLOYEE_ID = 'x';\nCOMMIT;\n" | as_clerk)
 ! grep -q "Statement failed" <<<"$out" || fail "the clerk cannot work: $out"
 for refused in "ALTER TABLE POS_DAY ADD NOTE VARCHAR(10);" "DROP TABLE EMPLOYEE;" \
                "CREATE USER INTRUDER PASSWORD 'x';" "INSERT INTO EMPLOYEE VALUES ('Z', 'z', 'z');"; do

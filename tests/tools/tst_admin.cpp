@@ -34,6 +34,7 @@ QByteArray cp950(const QString& text)
 }
 
 const QString header = QStringLiteral("EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID\n");
+const QString keyLine = QStringLiteral("one record per INI_DATE, EMPLOYEE_ID, TIME_IN, TIME_OUT: ");
 
 } // namespace
 
@@ -48,6 +49,7 @@ private slots:
     void fileErrors();
     void helpOnEachCommand();
     void rulesOnAnExistingSite();
+    void duplicatesOnAnExistingSite();
     void auditListing();
     void twoProgramsOneDatabase();
     void deskWithoutRoot();
@@ -233,7 +235,7 @@ void TestAdmin::rulesOnAnExistingSite()
         "-----------  ----------  --------  --------  ---------  -----------------\n"
         "A002         2026/12/07  08:00:00  17:00:00  二         BILL_WEEK\n"
         "A003         2026/2/7    8:00                           INI_DATE, TIME_IN\n");
-    const QString notInstalled = QStringLiteral("checks: not installed\naudit trail: not installed\n");
+    const QString notInstalled = QStringLiteral("checks: not installed\n%1not installed\naudit trail: not installed\n").arg(keyLine);
 
     auto run = rules({QStringLiteral("install"), QStringLiteral("--check")});
     QCOMPARE(run.exitCode, 1);
@@ -249,10 +251,10 @@ void TestAdmin::rulesOnAnExistingSite()
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QVERIFY(run.out.startsWith(listing));
         QVERIFY(run.out.endsWith(QStringLiteral("2 stored records break the rules and stays as it is; the rules hold for new writes\n")));
-        db.execute("INSERT INTO POS_DAY VALUES ('A004', '2026/12/08', '08:00:00', '', '', 'Di', 'C4')");
+        db.execute("INSERT INTO POS_DAY VALUES ('A004', '2026/12/08', '0" + std::to_string(8 + time) + ":00:00', '', '', 'Di', 'C4')");
     }
     QCOMPARE(rules({QStringLiteral("status")}).out,
-             QStringLiteral("checks: installed\naudit trail: installed, POS_DAY_AUDIT with 2 entries\n"));
+             QStringLiteral("checks: installed\n%1installed\naudit trail: installed, POS_DAY_AUDIT with 2 entries\n").arg(keyLine));
     QCOMPARE(db.query("SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$RELATION_NAME = 'POS_DAY'")[0][0], std::optional<std::string>("2"));
     QCOMPARE(db.query("SELECT COUNT(*) FROM POS_DAY WHERE INI_DATE = '2026/2/7' AND TIME_IN = '8:00'")[0][0], std::optional<std::string>("1"));
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.execute("INSERT INTO POS_DAY VALUES ('A005', '2026/12/08', '8:00', '', '', '', '')"));
@@ -267,10 +269,52 @@ void TestAdmin::rulesOnAnExistingSite()
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QCOMPARE(run.out, QStringLiteral("rules removed; POS_DAY_AUDIT kept with 4 entries\n"));
     QCOMPARE(rules({QStringLiteral("status")}).out,
-             QStringLiteral("checks: not installed\naudit trail: not installed, POS_DAY_AUDIT with 4 entries\n"));
+             QStringLiteral("checks: not installed\n%1not installed\naudit trail: not installed, POS_DAY_AUDIT with 4 entries\n").arg(keyLine));
     QCOMPARE(rules({QStringLiteral("remove")}).out, QStringLiteral("no rules installed; nothing to remove\n"));
     db.execute("INSERT INTO POS_DAY VALUES ('A005', '2026/12/08', '8:00', '', '', '', '')");
     QCOMPARE(db.query("SELECT COUNT(*) FROM POS_DAY_AUDIT")[0][0], std::optional<std::string>("4"));
+}
+
+// Records stored twice (as the window's check compares them: trailing blanks aside, no null
+// equal to another) are listed and stop an install unless forced; forced, the other rules
+// hold for them, and the unique key waits until each is stored once.
+void TestAdmin::duplicatesOnAnExistingSite()
+{
+    const QString site = newSite(QStringLiteral("duplicates"));
+    RawFirebird db(dir_.filePath(QStringLiteral("duplicates.FDB")).toStdString(), "SYSDBA", "x");
+    const std::string amy = "INSERT INTO POS_DAY VALUES ('A001', '2026/12/07', '08:00:00', '17:00:00', '', 'Amy', 'C1')";
+    db.execute({amy, "INSERT INTO POS_DAY VALUES ('A001 ', '2026/12/07', '08:00:00', '17:00:00', '', NULL, 'C1')",
+                "INSERT INTO POS_DAY VALUES ('A002', '2026/12/07', '08:00:00', NULL, '', 'Bob', 'C2')",
+                "INSERT INTO POS_DAY VALUES ('A002', '2026/12/07', '08:00:00', NULL, '', 'Bob', 'C2')",
+                "INSERT INTO POS_DAY VALUES ('A002', '2026/12/07', '08:00:00', '', '', 'Bob', 'C2')"});
+    const auto rules = [&](const QStringList& arguments) { return admin(site, QStringList {QStringLiteral("rules")} + arguments); };
+    const QString twice = QStringLiteral("A001         2026/12/07  08:00:00  17:00:00             DUPLICATE\n");
+    auto run = rules({QStringLiteral("install"), QStringLiteral("--check")});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QStringLiteral("Stored records that break the rules:\n"
+                                     "EMPLOYEE_ID  INI_DATE    TIME_IN   TIME_OUT  BILL_WEEK  BREAKS\n"
+                                     "-----------  ----------  --------  --------  ---------  ---------\n")
+                 + twice + twice);
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: 2 stored records break the rules\n"));
+    QCOMPARE(rules({QStringLiteral("install")}).exitCode, 1);
+
+    run = rules({QStringLiteral("install"), QStringLiteral("--force")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.out.contains(keyLine + QStringLiteral("not installed while stored records are duplicates")), qPrintable(run.out));
+    QCOMPARE(rules({QStringLiteral("status")}).out,
+             QStringLiteral("checks: installed\n%1not installed, 2 stored records are duplicates (rules install --check lists "
+                            "them)\naudit trail: installed, POS_DAY_AUDIT with 0 entries\n")
+                 .arg(keyLine));
+    db.execute("UPDATE POS_DAY SET EMPLOYEE_NAME = 'Amy' WHERE EMPLOYEE_NAME IS NULL"); // as the start-up's backfill
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.execute(amy));
+
+    db.execute("DELETE FROM POS_DAY WHERE OCTET_LENGTH(EMPLOYEE_ID) = 5");
+    run = rules({QStringLiteral("install")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY(rules({QStringLiteral("status")}).out.contains(u'\n' + keyLine + QStringLiteral("installed\n")));
+    QCOMPARE(rules({QStringLiteral("remove")}).exitCode, 0);
+    QVERIFY(rules({QStringLiteral("status")}).out.contains(u'\n' + keyLine + QStringLiteral("not installed\n")));
+    db.execute(amy);
 }
 
 void TestAdmin::auditListing()

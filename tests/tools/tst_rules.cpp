@@ -34,7 +34,7 @@ void click(SpeedButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 void withRules(WindowFixture& f)
 {
     f.db().raw().execute({"INSERT INTO EMPLOYEE VALUES ('E1', 'Amy', 'C1')", "INSERT INTO EMPLOYEE VALUES ('E2', 'Bob', 'C2')"});
-    admin::installRules(f.db().raw(), TextCodec(QString()));
+    QVERIFY(admin::installRules(f.db().raw(), TextCodec(QString()))); // with the unique key
 }
 
 std::string count(WindowFixture& f, const std::string& where = "1=1")

@@ -9,7 +9,9 @@
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace kordane::admin {
 namespace {
@@ -17,12 +19,17 @@ namespace {
 const QStringList recordColumns = {QStringLiteral("EMPLOYEE_ID"), QStringLiteral("INI_DATE"), QStringLiteral("TIME_IN"),
                                    QStringLiteral("TIME_OUT"), QStringLiteral("BILL_WEEK")};
 const QStringList auditedColumns = recordColumns + QStringList {QStringLiteral("EMPLOYEE_NAME"), QStringLiteral("CARD_ID")};
+// The values the window's duplicate check compares, in its order.
+const QStringList keyColumns = {QStringLiteral("INI_DATE"), QStringLiteral("EMPLOYEE_ID"), QStringLiteral("TIME_IN"),
+                                QStringLiteral("TIME_OUT")};
+const std::string keyIndex = "POS_DAY_UNIQUE_RECORD";
+const char* const keyName = "one record per INI_DATE, EMPLOYEE_ID, TIME_IN, TIME_OUT";
 
 // A rule is a condition on a record, true when it holds; "@" stands for the record
 // ("NEW." in the trigger, "POS_DAY." when stored records are examined). It is looked at
 // when a write gives one of `columns` a new value.
 struct Rule {
-    QString column; // the one it names
+    QString column; // the one it names, or DUPLICATE
     std::vector<std::string> columns;
     std::string holds;
     std::string message;
@@ -53,6 +60,20 @@ std::string weekdayOfDate(const TextCodec& codec)
     return decode + ")";
 }
 
+// The window's duplicate check asked again at the write itself, so that a record another
+// desk stored after that check is seen: no other record whose four values equal these as
+// the check compares them.
+Rule storedOnce()
+{
+    Rule rule {QStringLiteral("DUPLICATE"), {}, "NOT EXISTS (SELECT 1 FROM POS_DAY s WHERE ", "POS_DAY already holds a record of this INI_DATE, EMPLOYEE_ID, TIME_IN and TIME_OUT"};
+    for (const QString& column : keyColumns) {
+        rule.columns.push_back(column.toStdString());
+        rule.holds += "s." + rule.columns.back() + " = @" + rule.columns.back() + " AND ";
+    }
+    rule.holds += "s.RDB$DB_KEY IS DISTINCT FROM @RDB$DB_KEY)";
+    return rule;
+}
+
 std::vector<Rule> ruleList(const TextCodec& codec)
 {
     return {
@@ -60,6 +81,7 @@ std::vector<Rule> ruleList(const TextCodec& codec)
         {QStringLiteral("TIME_IN"), {"TIME_IN"}, "COALESCE(@TIME_IN, '') SIMILAR TO '" + time + "'", "TIME_IN must be a time HH:MM:SS from 00:00:00 to 23:59:59"},
         {QStringLiteral("TIME_OUT"), {"TIME_OUT"}, "COALESCE(@TIME_OUT, '') = '' OR @TIME_OUT SIMILAR TO '" + time + "'", "TIME_OUT must be a time HH:MM:SS from 00:00:00 to 23:59:59, or empty"},
         {QStringLiteral("BILL_WEEK"), {"BILL_WEEK", "INI_DATE"}, "COALESCE(@BILL_WEEK, '') = '' OR CASE WHEN " + realDate() + " THEN CAST(@BILL_WEEK AS VARCHAR(8) CHARACTER SET OCTETS) = " + weekdayOfDate(codec) + " ELSE FALSE END", "BILL_WEEK must be the weekday character of INI_DATE, or empty"},
+        storedOnce(),
     };
 }
 
@@ -138,6 +160,71 @@ std::optional<bool> triggerActive(RawFirebird& db, const char* trigger)
     return rows[0][0].value_or("0") == "0";
 }
 
+// The four values as one text, each padded to its column's width: values the duplicate
+// check takes for equal (trailing blanks aside) make one text and no others do; null when
+// one is null, as the check finds no null equal to anything. A unique index on it refuses a
+// second record even while the first is not yet committed, which no trigger can see.
+std::string recordKey(RawFirebird& db)
+{
+    const auto widths = columnWidths(db, "POS_DAY", keyColumns);
+    std::string key;
+    for (const QString& column : keyColumns) {
+        const Width& width = widths.at(column);
+        const int length = width.bytes >= 0 ? width.bytes : width.characters;
+        if (length < 0)
+            throw std::runtime_error("POS_DAY." + column.toStdString() + " is not a text column");
+        key += (key.empty() ? "RPAD(" : " || ' ' || RPAD(") + column.toStdString() + ", " + std::to_string(length) + ")";
+    }
+    return "(" + key + ")";
+}
+
+// The stored records that share their key with another, as "FROM ... GROUP BY".
+std::string sharedKeys(const std::string& key)
+{
+    return " FROM POS_DAY WHERE " + key + " IS NOT NULL GROUP BY " + key + " HAVING COUNT(*) > 1";
+}
+
+// The key's index: its expression and whether it is active, or nullopt when absent.
+std::optional<std::pair<std::string, bool>> keyIndexState(RawFirebird& db)
+{
+    const auto rows = db.query("SELECT RDB$EXPRESSION_SOURCE, COALESCE(RDB$INDEX_INACTIVE, 0) FROM RDB$INDICES"
+                               " WHERE RDB$INDEX_NAME = '"
+                               + keyIndex + "'");
+    if (rows.empty())
+        return std::nullopt;
+    return std::make_pair(rows[0][0].value_or(""), rows[0][1].value_or("0") == "0");
+}
+
+// Adds to `sql` what builds the key when it is missing, inactive or made for other widths;
+// false when stored records share a key, which leaves it out.
+bool keyStatements(RawFirebird& db, std::vector<std::string>& sql)
+{
+    const std::string key = recordKey(db);
+    const auto index = keyIndexState(db);
+    if (index && index->first == key && index->second)
+        return true;
+    if (exists(db, "SELECT FIRST 1 1" + sharedKeys(key)))
+        return false;
+    if (index)
+        sql.push_back("DROP INDEX " + keyIndex);
+    sql.push_back("CREATE UNIQUE INDEX " + keyIndex + " ON POS_DAY COMPUTED BY " + key);
+    return true;
+}
+
+std::string keyStatus(RawFirebird& db)
+{
+    const auto index = keyIndexState(db);
+    if (index && index->second)
+        return "installed";
+    std::string state = index ? "installed, inactive" : "not installed";
+    if (tableExists(db, "POS_DAY")) {
+        const std::string shared = db.query("SELECT COALESCE(SUM(n), 0) FROM (SELECT COUNT(*) AS n" + sharedKeys(recordKey(db)) + ")")[0][0].value_or("0");
+        if (shared != "0")
+            state += ", " + shared + " stored records are duplicates (rules install --check lists them)";
+    }
+    return state;
+}
+
 std::string auditEntries(RawFirebird& db)
 {
     return db.query("SELECT COUNT(*) FROM POS_DAY_AUDIT")[0][0].value_or("0");
@@ -162,12 +249,14 @@ int installCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Makes the database refuse records with an impossible date, time or weekday, and keep an audit "
-                       "trail of every change to POS_DAY in POS_DAY_AUDIT. In one transaction; running it again brings "
-                       "the rules up to date and keeps the audit trail. Stored records that break a rule stop it unless "
-                       "--force is given; they are never changed."));
+        QStringLiteral("Makes the database refuse records with an impossible date, time or weekday, and a second "
+                       "record with the date, code and times of one already stored; and keep an audit trail of every "
+                       "change to POS_DAY in POS_DAY_AUDIT. In one transaction; running it again brings the rules up to "
+                       "date and keeps the audit trail. Stored records that break a rule (duplicates among them) stop it "
+                       "unless --force is given; they are never changed."));
     const QCommandLineOption checkOption(QStringLiteral("check"), QStringLiteral("List the stored records that break a rule; install nothing."));
-    const QCommandLineOption forceOption(QStringLiteral("force"), QStringLiteral("Install although stored records break a rule: they stay, and the rules hold for new writes."));
+    const QCommandLineOption forceOption(QStringLiteral("force"), QStringLiteral("Install although stored records break a rule: they stay, and the rules hold for new writes; "
+                                                                                 "the unique key waits until no stored record is a duplicate."));
     parser.addOptions({connectionsOption(), checkOption, forceOption});
     if (!parseCommand(parser, arguments))
         return 0;
@@ -192,10 +281,14 @@ int installCommand(const QStringList& arguments)
         throw std::runtime_error(count + " the rules; nothing installed (--force installs them for new writes, "
                                          "and leaves those records as they are)");
     }
-    installRules(db, site.codec());
+    const bool keyed = installRules(db, site.codec());
     std::printf("rules installed on %s: checks on POS_DAY, audit trail in POS_DAY_AUDIT\n", qPrintable(site.database()));
     if (!found.empty())
         std::printf("%s the rules and stays as it is; the rules hold for new writes\n", count.c_str());
+    if (!keyed)
+        std::printf("%s: not installed while stored records are duplicates; until then two desks adding one record at "
+                    "the same moment may both store it (remove the duplicates, then rules install again)\n",
+                    keyName);
     return 0;
 }
 
@@ -219,6 +312,8 @@ int removeCommand(const QStringList& arguments)
     }
     if (exists(db, "SELECT 1 FROM RDB$EXCEPTIONS WHERE RDB$EXCEPTION_NAME = 'POS_DAY_RULE'"))
         drops.push_back("DROP EXCEPTION POS_DAY_RULE");
+    if (keyIndexState(db))
+        drops.push_back("DROP INDEX " + keyIndex);
     if (drops.empty()) {
         std::printf("no rules installed; nothing to remove\n");
         return 0;
@@ -234,7 +329,7 @@ int removeCommand(const QStringList& arguments)
 int statusCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Says whether the checks and the audit trail are installed."));
+    parser.setApplicationDescription(QStringLiteral("Says whether the checks, the unique key and the audit trail are installed."));
     parser.addOption(connectionsOption());
     if (!parseCommand(parser, arguments))
         return 0;
@@ -248,6 +343,7 @@ int statusCommand(const QStringList& arguments)
                                                    : "installed, inactive";
     };
     std::printf("checks: %s\n", state("POS_DAY_CHECK"));
+    std::printf("%s: %s\n", keyName, keyStatus(db).c_str());
     std::printf("audit trail: %s", state("POS_DAY_AUDITED"));
     if (tableExists(db, "POS_DAY_AUDIT"))
         std::printf(", POS_DAY_AUDIT with %s entries", auditEntries(db).c_str());
@@ -284,7 +380,7 @@ std::vector<RuleBreach> ruleBreaches(RawFirebird& db, const TextCodec& codec)
     return found;
 }
 
-void installRules(RawFirebird& db, const TextCodec& codec)
+bool installRules(RawFirebird& db, const TextCodec& codec)
 {
     std::vector<std::string> sql = {
         "CREATE OR ALTER EXCEPTION POS_DAY_RULE 'a POS_DAY record breaks a rule'",
@@ -297,13 +393,16 @@ void installRules(RawFirebird& db, const TextCodec& codec)
         sql.push_back("ALTER TABLE POS_DAY_AUDIT DROP CONSTRAINT \"" + row[0].value_or("") + "\"");
     if (!exists(db, "SELECT 1 FROM RDB$GENERATORS WHERE RDB$GENERATOR_NAME = 'POS_DAY_AUDIT_ID'"))
         sql.push_back("CREATE SEQUENCE POS_DAY_AUDIT_ID");
+    const bool keyed = keyStatements(db, sql);
     sql.push_back(checkTrigger(codec));
     sql.push_back(auditTrigger());
     // The triggers' own rights: a clerk's account has none on these.
     sql.push_back("GRANT USAGE ON EXCEPTION POS_DAY_RULE TO TRIGGER POS_DAY_CHECK");
+    sql.push_back("GRANT SELECT ON POS_DAY TO TRIGGER POS_DAY_CHECK");
     sql.push_back("GRANT INSERT ON POS_DAY_AUDIT TO TRIGGER POS_DAY_AUDITED");
     sql.push_back("GRANT USAGE ON SEQUENCE POS_DAY_AUDIT_ID TO TRIGGER POS_DAY_AUDITED");
     db.executeTogether(sql);
+    return keyed;
 }
 
 int rules(const QStringList& arguments)

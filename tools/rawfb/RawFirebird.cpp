@@ -42,9 +42,9 @@ void throwOnError(const ISC_STATUS* status)
         throw std::runtime_error(client().statusText(status));
 }
 
-RawTransaction::RawTransaction(isc_db_handle* db, bool readOnly)
+RawTransaction::RawTransaction(isc_db_handle* db, bool readOnly, bool wait)
 {
-    const auto tpb = fbkit::transactionParameters(readOnly, false, true);
+    const auto tpb = fbkit::transactionParameters(readOnly, false, wait);
     ISC_STATUS_ARRAY status;
     client().startTransaction(status, tr_.out(), 1, db, tpb.size(), tpb.data());
     throwOnError(status);

@@ -52,11 +52,11 @@ private:
 // Throws the status vector's text when `status` holds an error.
 void throwOnError(const ISC_STATUS* status);
 
-// An owned read committed transaction that waits on locks: rolled back when it goes
-// uncommitted.
+// An owned read committed transaction, waiting on locks unless told not to: rolled back
+// when it goes uncommitted.
 class RawTransaction {
 public:
-    explicit RawTransaction(isc_db_handle* db, bool readOnly = false);
+    explicit RawTransaction(isc_db_handle* db, bool readOnly = false, bool wait = true);
     void commit();
     isc_tr_handle* handle() { return tr_.out(); }
 
