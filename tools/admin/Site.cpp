@@ -16,7 +16,7 @@ Site::File Site::read(const QCommandLineParser& parser)
 {
     const bool named = parser.isSet(connectionsOption());
     File site {named ? parser.value(connectionsOption()) : config::connectionsFilePath(), {}, {}};
-    const auto ini = IniFile::load(site.path);
+    const auto ini = IniFile::load(site.path, QString::fromLatin1(config::connectionsFileRole));
     if (!ini) {
         throw std::runtime_error("connections file " + site.path.toStdString() + " not found"
                                  + (named ? std::string() : " (" + config::connectionsSearchReport().toStdString() + ")"));

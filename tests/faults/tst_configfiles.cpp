@@ -1,0 +1,103 @@
+// What may stand in place of the three files the program reads (a FIFO, a link to
+// /dev/zero, a file over the limit): the window's start-up, kordane-report and
+// kordane-admin each say which file and why.
+#include "tests/support/TestDatabase.h"
+#include "tests/support/ToolRun.h"
+#include "tests/support/UnusableFile.h"
+#include "tests/support/WindowFixture.h"
+
+#include <QSettings>
+#include <QTest>
+
+using namespace kordane;
+using namespace kordane::test;
+
+namespace {
+
+const QString window = QStringLiteral("the window");
+const QString report = QStringLiteral("kordane-report");
+const QString admin = QStringLiteral("kordane-admin");
+const QString connections = QStringLiteral("The connections file");
+const QString drivers = QStringLiteral("The drivers file");
+const QString settings = QStringLiteral("The settings store");
+
+QStringList argumentsOf(const QString& tool)
+{
+    return tool == report ? QStringList {QStringLiteral("day"), QStringLiteral("2024/03/05")}
+                          : QStringList {QStringLiteral("employees"), QStringLiteral("export")};
+}
+
+// A database and a settings store of a tool's own, the store naming the database's files.
+struct ToolSite {
+    TestDatabase db;
+    QTemporaryDir storeDir;
+    ToolSite()
+    {
+        db.release();
+        pointSettingsAt(storeDir.path(), db.connectionsFile(), db.driversFile());
+    }
+    QString storeFile() const { return storeDir.filePath(QStringLiteral("Kordane/dbExpress.conf")); }
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), storeDir.path());
+        return env;
+    }
+};
+
+} // namespace
+
+class TestConfigFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void saysWhichFile_data();
+    void saysWhichFile();
+};
+
+void TestConfigFiles::saysWhichFile_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<Unusable>("kind");
+    for (const QString& where : {window, report, admin}) {
+        // The admin tool reads no drivers file.
+        for (const QString& file : where == admin ? QStringList {connections, settings} : QStringList {connections, drivers, settings}) {
+            const QByteArray row = (where + u',' + file.toLower().mid(3)).toUtf8();
+            QTest::addRow("%s a FIFO", row.constData()) << where << file << Unusable::Fifo;
+            QTest::addRow("%s a link to /dev/zero", row.constData()) << where << file << Unusable::Zero;
+            QTest::addRow("%s 1 MB and a byte", row.constData()) << where << file << Unusable::OverLimit;
+        }
+    }
+}
+
+// In the window the error reaches the one error display as any failed connect does; a
+// tool prints it as its one line.
+void TestConfigFiles::saysWhichFile()
+{
+    QFETCH(QString, where);
+    QFETCH(QString, file);
+    QFETCH(Unusable, kind);
+    const auto pathOf = [&](const TestDatabase& db, const QString& storeFile) {
+        return file == connections ? db.connectionsFile() : file == drivers ? db.driversFile()
+                                                                            : storeFile;
+    };
+    if (where == window) {
+        WindowFixture f;
+        // Where the fixture has pointed the store.
+        const QString path = pathOf(f.db(), QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kordane"), QStringLiteral("dbExpress")).fileName());
+        QVERIFY(makeUnusable(path, kind));
+        f.window();
+        QCOMPARE(f.errors(), QStringList {QStringLiteral("%1 %2 %3.").arg(file, path, refusalOf(kind))});
+        return;
+    }
+    ToolSite site;
+    const QString path = pathOf(site.db, site.storeFile());
+    QVERIFY(makeUnusable(path, kind));
+    const ToolRun run = runTool(where, argumentsOf(where), site.environment());
+    QCOMPARE(run.err, QStringLiteral("%1: %2 %3 %4\n").arg(where, file, path, refusalOf(kind)));
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.isEmpty());
+}
+
+QTEST_MAIN(TestConfigFiles)
+#include "tst_configfiles.moc"
