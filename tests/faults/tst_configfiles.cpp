@@ -1,6 +1,8 @@
 // What may stand in place of the three files the program reads (a FIFO, a link to
-// /dev/zero, a file over the limit): the window's start-up, kordane-report and
-// kordane-admin each say which file and why.
+// /dev/zero, a file over the limit), and a server that takes the connection and never
+// answers: the window's start-up, kordane-report and kordane-admin each say which file or
+// server and why.
+#include "tests/support/SilentServer.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/ToolRun.h"
 #include "tests/support/UnusableFile.h"
@@ -37,13 +39,21 @@ struct ToolSite {
         pointSettingsAt(storeDir.path(), db.connectionsFile(), db.driversFile());
     }
     QString storeFile() const { return storeDir.filePath(QStringLiteral("Kordane/dbExpress.conf")); }
+    // With an admin's password, which a server's database needs.
     QProcessEnvironment environment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), storeDir.path());
+        env.insert(QStringLiteral("ISC_PASSWORD"), QStringLiteral("x"));
         return env;
     }
 };
+
+QString silentServerText(const SilentServer& server, int timeout)
+{
+    return TestDatabase::connectionsTextFor(server.database(), QStringLiteral("x"))
+        + (timeout ? QStringLiteral("Connection Timeout=%1\n").arg(timeout) : QString());
+}
 
 } // namespace
 
@@ -52,6 +62,8 @@ class TestConfigFiles : public QObject {
 private slots:
     void saysWhichFile_data();
     void saysWhichFile();
+    void unansweredServer_data();
+    void unansweredServer();
 };
 
 void TestConfigFiles::saysWhichFile_data()
@@ -97,6 +109,39 @@ void TestConfigFiles::saysWhichFile()
     QCOMPARE(run.err, QStringLiteral("%1: %2 %3 %4\n").arg(where, file, path, refusalOf(kind)));
     QCOMPARE(run.exitCode, 1);
     QVERIFY(run.out.isEmpty());
+}
+
+void TestConfigFiles::unansweredServer_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<int>("timeout"); // 0: no Connection Timeout in the file
+    QTest::newRow("the window's start-up") << window << 1;
+    QTest::newRow("kordane-report") << report << 1;
+    QTest::newRow("kordane-admin") << admin << 1;
+    QTest::newRow("kordane-report, by default") << report << 0;
+}
+
+// Given up on after the connections file's Connection Timeout (15 s without one), and
+// said so, instead of the client's own 180 s and its "connection rejected by remote
+// interface".
+void TestConfigFiles::unansweredServer()
+{
+    QFETCH(QString, where);
+    QFETCH(int, timeout);
+    SilentServer server;
+    const QString said = QStringLiteral("The server %1 did not answer within %2 s").arg(server.address()).arg(timeout ? timeout : 15);
+    if (where == window) {
+        WindowFixture f;
+        f.db().writeConnectionsFile(silentServerText(server, timeout));
+        f.window();
+        QCOMPARE(f.errors(), QStringList {said + u'.'});
+        return;
+    }
+    ToolSite site;
+    site.db.writeConnectionsFile(silentServerText(server, timeout));
+    const ToolRun run = runTool(where, argumentsOf(where), site.environment());
+    QCOMPARE(run.err, where + QStringLiteral(": ") + said + u'\n');
+    QCOMPARE(run.exitCode, 1);
 }
 
 QTEST_MAIN(TestConfigFiles)

@@ -65,6 +65,7 @@ private:
         QString path;
         QString database;
         QString serverCharSet;
+        int connectTimeout;
     };
     static File read(const QCommandLineParser& parser);
     explicit Site(const File& file);
@@ -72,6 +73,7 @@ private:
     QString connectionsFile_;
     QString database_;
     QString serverCharSet_;
+    int connectTimeout_;
     TextCodec codec_;
 };
 
