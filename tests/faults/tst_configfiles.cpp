@@ -1,15 +1,18 @@
 // What may stand in place of the three files the program reads (a FIFO, a link to
 // /dev/zero, a file over the limit), and a server that takes the connection and never
 // answers: the window's start-up, kordane-report and kordane-admin each say which file or
-// server and why.
+// server and why, and a termination signal ends a tool while it waits for the server.
 #include "tests/support/SilentServer.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/ToolRun.h"
 #include "tests/support/UnusableFile.h"
 #include "tests/support/WindowFixture.h"
 
+#include <QCoreApplication>
 #include <QSettings>
 #include <QTest>
+
+#include <csignal>
 
 using namespace kordane;
 using namespace kordane::test;
@@ -64,6 +67,8 @@ private slots:
     void saysWhichFile();
     void unansweredServer_data();
     void unansweredServer();
+    void signalEndsToolWaitingForServer_data();
+    void signalEndsToolWaitingForServer();
 };
 
 void TestConfigFiles::saysWhichFile_data()
@@ -142,6 +147,31 @@ void TestConfigFiles::unansweredServer()
     const ToolRun run = runTool(where, argumentsOf(where), site.environment());
     QCOMPARE(run.err, where + QStringLiteral(": ") + said + u'\n');
     QCOMPARE(run.exitCode, 1);
+}
+
+void TestConfigFiles::signalEndsToolWaitingForServer_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::newRow("kordane-report") << report;
+    QTest::newRow("kordane-admin") << admin;
+}
+
+// The Firebird client takes SIGTERM for itself: the tool waited out the whole timeout and
+// then went on as if nothing had come.
+void TestConfigFiles::signalEndsToolWaitingForServer()
+{
+    QFETCH(QString, tool);
+    SilentServer server;
+    ToolSite site;
+    site.db.writeConnectionsFile(silentServerText(server, 120));
+    QProcess process;
+    process.setProcessEnvironment(site.environment());
+    process.start(QCoreApplication::applicationDirPath() + u'/' + tool, argumentsOf(tool));
+    QVERIFY(process.waitForStarted());
+    QVERIFY(server.waitForClient());
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    QVERIFY2(process.waitForFinished(20000), "still running after the signal");
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
 }
 
 QTEST_MAIN(TestConfigFiles)
