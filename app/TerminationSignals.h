@@ -1,10 +1,17 @@
 #pragma once
-// SIGTERM (the session ending, `kill`) and SIGINT (Ctrl+C in a terminal) end the program
-// as closing its window does: the event loops return and every attachment is detached.
-// The Firebird client catches both signals to shut its engine down and leaves the process
-// running; it passes them on to the handlers that were there before it, so these are
-// installed before the first connection.
+// SIGTERM (the session ending, `kill`), SIGINT (Ctrl+C in a terminal) and SIGHUP (the
+// terminal gone) end the program as closing its window does: the event loops return and
+// every attachment is detached, and the program exits with status 0. Where that cannot
+// happen in time (no event loop runs yet, or a database call blocks: a connect to a
+// server that does not answer, a wait on another program's lock), the signal ends the
+// process itself, as it would a program that does not handle it, once orderlyEndMs have
+// passed without the orderly end being over.
+// The Firebird client catches SIGTERM and SIGINT to shut its engine down and leaves the
+// process running; it passes them on to the handlers that were there before it, so these
+// are installed before the first connection.
 #include <QObject>
+
+#include <thread>
 
 class QSocketNotifier;
 
@@ -12,7 +19,12 @@ namespace kordane {
 
 class TerminationSignals : public QObject {
 public:
+    // From a signal to the end of the orderly end: far more than the loops take to return
+    // and the attachments to detach.
+    static constexpr int orderlyEndMs = 3000;
+
     explicit TerminationSignals(QObject* parent);
+    // The orderly end is over: a signal no longer ends the process.
     ~TerminationSignals() override;
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;
@@ -24,6 +36,7 @@ public:
 
 private:
     QSocketNotifier* notifier_ = nullptr;
+    std::thread deadline_;
 };
 
 } // namespace kordane

@@ -111,16 +111,18 @@ Status FbSession::connect(const std::string& database, const std::string& user, 
         if (!fits)
             return error_.fail(DBXERR_INVALIDLEN, "A login value is longer than 255 bytes");
         dpb.addByte(isc_dpb_sql_dialect, static_cast<char>(options_.sqlDialect));
-        if (options_.connectTimeout > 0)
-            dpb.addInteger(isc_dpb_connect_timeout, static_cast<std::uint32_t>(options_.connectTimeout));
+        fbkit::addConnectTimeout(dpb, options_.connectTimeout);
 
         const std::string name = attachmentName(database);
         if (name.size() > 32767)
             return error_.fail(DBXERR_INVALIDLEN, "The database name is too long");
         ISC_STATUS_ARRAY status;
+        const auto started = std::chrono::steady_clock::now();
         if (api_->attachDatabase(status, static_cast<short>(name.size()), name.c_str(),
                                  attachment_.out(), static_cast<short>(dpb.size()), dpb.data())) {
             attachment_.forget();
+            if (fbkit::unanswered(status, std::chrono::steady_clock::now() - started, options_.connectTimeout))
+                return error_.fail(DBXERR_SERVER, fbkit::unansweredText(name, options_.connectTimeout));
             return error_.serverFail(*api_, status);
         }
         return DBXERR_NONE;

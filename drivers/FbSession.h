@@ -6,6 +6,7 @@
 #include "drivers/FbApi.h"
 #include "drivers/FbError.h"
 #include "drivers/api/dbx.h"
+#include "drivers/fbkit/ConnectTimeout.h"
 #include "drivers/fbkit/Handle.h"
 
 #include <memory>
@@ -36,7 +37,7 @@ struct ConnectionOptions {
     bool trimChar = false;
     dbx::Isolation isolation = dbx::Isolation::ReadCommitted;
     int sqlDialect = 3;
-    int connectTimeout = 0;
+    int connectTimeout = fbkit::defaultConnectTimeout;
     std::int64_t blobSize = -1;
 };
 

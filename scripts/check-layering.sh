@@ -13,9 +13,10 @@ rules=(
   "forms widgets attendance data drivers/api"
   "app forms widgets attendance data drivers/api"
   "tools/sheet"
+  "tools/process"
   "tools/rawfb drivers/fbkit"
-  "tools/admin tools/sheet tools/rawfb attendance data drivers/api drivers/fbkit"
-  "tools/report tools/sheet attendance data drivers/api"
+  "tools/admin tools/sheet tools/process tools/rawfb attendance data drivers/api drivers/fbkit"
+  "tools/report tools/sheet tools/process attendance data drivers/api"
 )
 status=0
 for rule in "${rules[@]}"; do

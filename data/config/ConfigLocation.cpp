@@ -1,5 +1,7 @@
 #include "data/config/ConfigLocation.h"
 
+#include "data/config/ConfigFile.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSettings>
@@ -15,6 +17,28 @@ namespace {
 // Where the installation keeps its system-wide configuration files.
 QString systemConfigDir() { return QStringLiteral(KORDANE_SYSCONFDIR); }
 
+// Where QSettings keeps a scope's files (QSettings::setPath may have moved them), as it
+// names them for a store no file holds.
+QString settingsDirectory(QSettings::Scope scope)
+{
+    const QSettings probe(QSettings::NativeFormat, scope, QStringLiteral("kordane-no-such-store"), QStringLiteral("none"));
+    return QFileInfo(QFileInfo(probe.fileName()).path()).path();
+}
+
+// The files QSettings reads for the store, in its order: the application's and the
+// organisation's, the user's and then the system's.
+QStringList settingsStoreFiles()
+{
+    const QString organization = QString::fromLatin1(settingsOrganization);
+    QStringList files;
+    for (const QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope}) {
+        const QString dir = settingsDirectory(scope);
+        files << dir + u'/' + organization + u'/' + QString::fromLatin1(settingsApplication) + QStringLiteral(".conf")
+              << dir + u'/' + organization + QStringLiteral(".conf");
+    }
+    return files;
+}
+
 struct LookUp {
     QString path;
     QStringList places; // every place looked in, in order
@@ -22,6 +46,9 @@ struct LookUp {
 
 LookUp lookUp(const char* key, const char* fileName)
 {
+    // QSettings would open a FIFO and wait, or read a device without end, before any check.
+    for (const QString& file : settingsStoreFiles())
+        checkConfigFile(file, QString::fromLatin1(settingsStoreRole));
     const QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
                              QString::fromLatin1(settingsOrganization), QString::fromLatin1(settingsApplication));
     if (settings.status() != QSettings::NoError)

@@ -6,7 +6,8 @@
 // usable entry the file lies next to the executable; an installed program has none there,
 // so a file of that name in the system configuration directory (/etc/kordane for a
 // package) stands in, and when neither exists the path beside the executable is the
-// answer (and the one an error names). A hand-written store:
+// answer (and the one an error names). Every file of the store is checked before QSettings
+// opens it, as readConfigFile checks a file it reads. A hand-written store:
 //   [General]
 //   Connection Registry File=/etc/kordane/dbxconnections.ini
 #include <QString>
@@ -19,8 +20,13 @@ inline constexpr char connectionsKey[] = "Connection Registry File";
 inline constexpr char driversKey[] = "Driver Registry File";
 inline constexpr char connectionsFileName[] = "dbxconnections.ini";
 inline constexpr char driversFileName[] = "dbxdrivers.ini";
+// How errors name the files.
+inline constexpr char connectionsFileRole[] = "The connections file";
+inline constexpr char driversFileRole[] = "The drivers file";
+inline constexpr char settingsStoreRole[] = "The settings store";
 
-// Empty when the settings store cannot be read.
+// Empty when the settings store cannot be read. Throws EDatabaseError naming the file
+// when a file of the store is no regular file of at most maxConfigFileBytes.
 QString connectionsFilePath();
 QString driversFilePath();
 

@@ -1,6 +1,6 @@
 #include "data/config/IniFile.h"
 
-#include <QFile>
+#include "data/config/ConfigFile.h"
 
 namespace kordane {
 
@@ -28,12 +28,12 @@ IniFile IniFile::parse(QStringView text)
     return ini;
 }
 
-std::optional<IniFile> IniFile::load(const QString& path)
+std::optional<IniFile> IniFile::load(const QString& path, const QString& role)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    const auto bytes = config::readConfigFile(path, role);
+    if (!bytes)
         return std::nullopt;
-    QString text = QString::fromUtf8(file.readAll());
+    QString text = QString::fromUtf8(*bytes);
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     return parse(text);

@@ -22,8 +22,9 @@ public:
     };
 
     static IniFile parse(QStringView text);
-    // Reads a file as UTF-8; nullopt when it does not exist or cannot be read.
-    static std::optional<IniFile> load(const QString& path);
+    // Reads a file as UTF-8; nullopt when it does not exist. Throws EDatabaseError naming
+    // `role` ("The drivers file") and the path when it is no file to read (readConfigFile).
+    static std::optional<IniFile> load(const QString& path, const QString& role);
 
     const std::vector<Section>& sections() const { return sections_; }
     // The first section of that name, or null.

@@ -54,7 +54,6 @@ QStringList storedParams()
 
 SqlConnection::SqlConnection(QString name)
     : name_(std::move(name))
-    , connectionsFile_(config::connectionsFilePath())
 {
 }
 
@@ -140,11 +139,13 @@ void SqlConnection::loadParams()
     if (!paramsLoaded_) {
         if (connectionName.isEmpty())
             throw EDatabaseError(QStringLiteral("Connection name missing"));
-        const auto ini = IniFile::load(connectionsFile_);
+        const bool lookedUp = !connectionsFileOverride_;
+        const QString path = lookedUp ? config::connectionsFilePath() : *connectionsFileOverride_;
+        const auto ini = IniFile::load(path, QString::fromLatin1(config::connectionsFileRole));
         if (!ini) {
-            QString message = QStringLiteral("Driver/Connection Registry File '%1' not found").arg(connectionsFile_);
+            QString message = QStringLiteral("Driver/Connection Registry File '%1' not found").arg(path);
             // A file found by the look-up, not one set by hand: say where it was looked for.
-            if (connectionsFileLookedUp_)
+            if (lookedUp)
                 message += u'\n' + config::connectionsSearchReport();
             throw EDatabaseError(message);
         }
@@ -158,7 +159,7 @@ void SqlConnection::loadParams()
 
 void SqlConnection::readDriverSettings()
 {
-    const IniFile drivers = IniFile::load(driversFilePath()).value_or(IniFile());
+    const IniFile drivers = IniFile::load(driversFilePath(), QString::fromLatin1(config::driversFileRole)).value_or(IniFile());
     libraryName = drivers.value(driverName, u"LibraryName");
     vendorLib = drivers.value(driverName, u"VendorLib").trimmed();
     getDriverFunc = drivers.value(driverName, u"GetDriverFunc");

@@ -49,15 +49,9 @@ public:
     bool busyPointer = true;
     QStringList params = storedParams(); // Name=Value lines, looked up without regard to case
 
-    // Path of the connections file, found when the connection object is created.
-    const QString& connectionsFilePath() const { return connectionsFile_; }
-    // Tests and the installer may point the look-up elsewhere.
-    void setConnectionsFilePath(const QString& path)
-    {
-        connectionsFile_ = path;
-        connectionsFileLookedUp_ = false;
-    }
-    // The drivers file is looked up at each connect unless a path is set here.
+    // Both files are looked up at each connect unless a path is set here (tests, the
+    // tools' --connections).
+    void setConnectionsFilePath(const QString& path) { connectionsFileOverride_ = path; }
     void setDriversFilePath(const QString& path) { driversFileOverride_ = path; }
     QString driversFilePath() const;
     // Whether the parameters were loaded from the connections file since the last disconnect.
@@ -150,8 +144,7 @@ private:
     SqlConnection& commandConnection();
 
     QString name_;
-    QString connectionsFile_;
-    bool connectionsFileLookedUp_ = true;
+    std::optional<QString> connectionsFileOverride_;
     QString driversFileOverride_;
     State state_ = State::Closed;
     bool paramsLoaded_ = false;

@@ -1,4 +1,6 @@
-// The built program as a process: where its libraries come from, and how a signal ends it.
+// The built program as a process: where its libraries come from, and how a signal ends it,
+// also while a database call blocks.
+#include "tests/support/SilentServer.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/WindowFixture.h"
 
@@ -99,6 +101,7 @@ class TestProgram : public QObject {
 private slots:
     void noLibraryFromWorkingDirectory();
     void signalEndsStartupErrorBox();
+    void signalEndsUnansweredConnect();
 };
 
 void TestProgram::noLibraryFromWorkingDirectory()
@@ -132,6 +135,23 @@ void TestProgram::signalEndsStartupErrorBox()
     QVERIFY2(program.process().waitForFinished(20000), "still running after the signal");
     QCOMPARE(program.process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.process().exitCode(), 0);
+}
+
+// The connect to a server that never answers blocks the start-up in the Firebird client;
+// the signal still ends the program, by itself once the orderly end has had its time.
+void TestProgram::signalEndsUnansweredConnect()
+{
+    test::SilentServer server;
+    test::TestDatabase db;
+    db.writeConnectionsFile(test::TestDatabase::connectionsTextFor(server.database(), QStringLiteral("x"))
+                            + QStringLiteral("Connection Timeout=120\n"));
+    QTemporaryDir work;
+    Program program(db, work.path());
+    QVERIFY(program.process().waitForStarted());
+    QVERIFY(server.waitForClient());
+    ::kill(static_cast<pid_t>(program.pid()), SIGTERM);
+    QVERIFY2(program.process().waitForFinished(20000), "still running after the signal");
+    QCOMPARE(program.process().exitStatus(), QProcess::CrashExit);
 }
 
 QTEST_GUILESS_MAIN(TestProgram)

@@ -1,6 +1,6 @@
-// SIGTERM ends the program's event loops, a modal dialog's among them, even after the
-// Firebird client has put its own handler in front of ours by connecting; and the client
-// does not shut its engine down under the program's own orderly end.
+// SIGTERM, SIGINT and SIGHUP end the program's event loops, a modal dialog's among them,
+// even after the Firebird client has put its own handler in front of ours by connecting;
+// and the client does not shut its engine down under the program's own orderly end.
 #include "app/TerminationSignals.h"
 #include "data/sql/SqlConnection.h"
 #include "data/sql/SqlStatement.h"
@@ -18,11 +18,21 @@ using namespace kordane;
 class TestTerminationSignals : public QObject {
     Q_OBJECT
 private slots:
+    void endModalLoop_data();
     void endModalLoop();
 };
 
+void TestTerminationSignals::endModalLoop_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
 void TestTerminationSignals::endModalLoop()
 {
+    QFETCH(int, number);
     TerminationSignals signals_(nullptr);
     test::TestDatabase db;
     auto connection = db.connection();
@@ -38,7 +48,7 @@ void TestTerminationSignals::endModalLoop()
     QTimer::singleShot(0, &dialog, [&] {
         QTimer::singleShot(0, &dialog, [&] {
             raisedInDialog = dialog.isVisible();
-            std::raise(SIGTERM);
+            std::raise(number);
         });
         QTimer::singleShot(5000, &dialog, [&] {
             guarded = true;

@@ -1,6 +1,8 @@
-// Where a configuration file is looked for when the settings store names none, and the
-// places an error names when none is found.
+// Where a configuration file is looked for when the settings store names none, the
+// places an error names when none is found, and a store that is no file to read.
+#include "data/Exceptions.h"
 #include "data/config/ConfigLocation.h"
+#include "tests/support/UnusableFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,6 +19,7 @@ private slots:
     void fallback_data();
     void fallback();
     void searchReportNamesEveryPlace();
+    void refusesUnusableOrganisationFile();
 
 private:
     QTemporaryDir config_;
@@ -77,6 +80,23 @@ void TestConfigFallback::searchReportNamesEveryPlace()
     file.close();
     QCOMPARE(config::connectionsFilePath(), QStringLiteral("/srv/kordane/dbxconnections.ini"));
     QCOMPARE(config::connectionsSearchReport(), QStringLiteral("Looked in: the settings store %1, which names it").arg(store));
+}
+
+// QSettings reads the organisation's file beside the store's own (which the window's tests
+// try); a FIFO there would hold it for ever.
+void TestConfigFallback::refusesUnusableOrganisationFile()
+{
+    const QString path = config_.filePath(QStringLiteral("Kordane.conf"));
+    QVERIFY(test::makeUnusable(path, test::Unusable::Fifo));
+    for (const auto& lookUp : {config::connectionsFilePath, config::driversFilePath}) {
+        try {
+            lookUp();
+            QFAIL("the store was read");
+        } catch (const EDatabaseError& e) {
+            QCOMPARE(e.message(), QStringLiteral("The settings store %1 is a FIFO, not a regular file").arg(path));
+        }
+    }
+    QVERIFY(QFile::remove(path));
 }
 
 QTEST_GUILESS_MAIN(TestConfigFallback)

@@ -1,8 +1,11 @@
 // The configuration files' format, and where the two files are looked for.
+#include "data/config/ConfigFile.h"
 #include "data/config/ConfigLocation.h"
 #include "data/config/IniFile.h"
+#include "tests/support/UnusableFile.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +20,7 @@ private slots:
     void parse();
     void caseInsensitiveLookUp();
     void missingFile();
+    void readsUpToTheLimit();
     void location();
 
 private:
@@ -72,8 +76,27 @@ void TestIniFile::caseInsensitiveLookUp()
 
 void TestIniFile::missingFile()
 {
-    QVERIFY(!IniFile::load(QStringLiteral("/nonexistent/dbxconnections.ini")));
-    QVERIFY(!IniFile::load(QString()));
+    QVERIFY(!IniFile::load(QStringLiteral("/nonexistent/dbxconnections.ini"), QStringLiteral("The file")));
+    QVERIFY(!IniFile::load(QString(), QStringLiteral("The file")));
+}
+
+// What is refused is tried through the window and the tools; here, what is still read:
+// a file of exactly the limit, also through a symbolic link.
+void TestIniFile::readsUpToTheLimit()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("dbxdrivers.ini"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(test::paddedText("[Interbase]\nLibraryName=libdbxfb.so\n", config::maxConfigFileBytes)), config::maxConfigFileBytes);
+    file.close();
+    const QString link = dir.filePath(QStringLiteral("linked.ini"));
+    QVERIFY(QFile::link(path, link));
+    for (const QString& name : {path, link}) {
+        const auto ini = IniFile::load(name, QStringLiteral("The drivers file"));
+        QVERIFY(ini);
+        QCOMPARE(ini->value(u"Interbase", u"LibraryName"), QStringLiteral("libdbxfb.so"));
+    }
 }
 
 void TestIniFile::location()

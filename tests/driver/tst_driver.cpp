@@ -1,5 +1,6 @@
 // The driver module against an embedded database: what the data layer relies on.
 #include "tests/driver/DriverHarness.h"
+#include "tests/support/SilentServer.h"
 #include "tools/rawfb/RawFirebird.h"
 
 #include <QTemporaryDir>
@@ -30,6 +31,8 @@ private slots:
     void trimCharTrimsFixedText();
     void metaData();
     void optionsReachFirebird();
+    void unansweredServerIsNamed_data();
+    void unansweredServerIsNamed();
     void objectsOutlivingTheirParts();
     void resultOutlivingItsCommand();
     void autoCommitOffKeepsWorkPending();
@@ -426,6 +429,41 @@ void TestDriver::optionsReachFirebird()
     QCOMPARE(quote, "");
     QCOMPARE(c->setOption(dbx::ConnectionOption::SqlDialect, 2), dbx::DBXERR_INVALIDPARAM);
     QCOMPARE(c->setOption(dbx::ConnectionOption::TransIsolation, 7), dbx::DBXERR_INVALIDXISOLEVEL);
+}
+
+void TestDriver::unansweredServerIsNamed_data()
+{
+    QTest::addColumn<QString>("database"); // %1: the port
+    QTest::addColumn<QString>("hostName");
+    QTest::addColumn<QString>("server");
+    QTest::newRow("host/port:path") << "127.0.0.1/%1:/srv/x.fdb"
+                                    << ""
+                                    << "127.0.0.1/%1";
+    QTest::newRow("host and port as options") << "/srv/x.fdb"
+                                              << "127.0.0.1"
+                                              << "127.0.0.1/%1";
+    QTest::newRow("inet URL") << "inet://127.0.0.1:%1//srv/x.fdb"
+                              << ""
+                              << "127.0.0.1:%1";
+}
+
+// The client reports giving up as the server's refusal; the driver says what happened.
+void TestDriver::unansweredServerIsNamed()
+{
+    QFETCH(QString, database);
+    QFETCH(QString, hostName);
+    QFETCH(QString, server);
+    kordane::test::SilentServer silent;
+    const QString port = silent.address().section(u'/', 1);
+    std::unique_ptr<dbx::ISQLConnection> c;
+    QCOMPARE(driver_->getConnection(c), dbx::DBXERR_NONE);
+    QCOMPARE(c->setOption(dbx::ConnectionOption::ConnectTimeout, 1), dbx::DBXERR_NONE);
+    if (!hostName.isEmpty()) {
+        QCOMPARE(c->setOption(dbx::ConnectionOption::HostName, hostName.toStdString()), dbx::DBXERR_NONE);
+        QCOMPARE(c->setOption(dbx::ConnectionOption::ServerPort, port.toStdString()), dbx::DBXERR_NONE);
+    }
+    QCOMPARE(c->connect(database.arg(port).toStdString(), "SYSDBA", "x"), dbx::DBXERR_SERVER);
+    QCOMPARE(errorOf(*c), "The server " + server.arg(port).toStdString() + " did not answer within 1 s");
 }
 
 void TestDriver::objectsOutlivingTheirParts()

@@ -1,4 +1,5 @@
 #include "tools/admin/Admin.h"
+#include "tools/process/SignalDeath.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -87,6 +88,7 @@ int dispatch(const QStringList& arguments, const char* usage, std::initializer_l
 
 int run(int argc, char** argv, const char* impliedCommand)
 {
+    tools::dieOnTerminationSignals();
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments();
     if (impliedCommand)

@@ -106,7 +106,7 @@ std::optional<QString> earlierDatabase(const QString& path, const QString& datab
 {
     if (!QFileInfo::exists(path))
         return std::nullopt;
-    const auto ini = IniFile::load(path);
+    const auto ini = IniFile::load(path, QString::fromLatin1(config::connectionsFileRole));
     if (!ini)
         throw std::runtime_error("cannot read " + path.toStdString());
     const QString earlier = ini->value(u"Varnok", u"Database").trimmed();

@@ -14,8 +14,8 @@ namespace kordane::admin {
 Site::File Site::read(const QCommandLineParser& parser)
 {
     const bool named = parser.isSet(connectionsOption());
-    File site {named ? parser.value(connectionsOption()) : config::connectionsFilePath(), {}, {}};
-    const auto ini = IniFile::load(site.path);
+    File site {named ? parser.value(connectionsOption()) : config::connectionsFilePath(), {}, {}, fbkit::defaultConnectTimeout};
+    const auto ini = IniFile::load(site.path, QString::fromLatin1(config::connectionsFileRole));
     if (!ini) {
         throw std::runtime_error("connections file " + site.path.toStdString() + " not found"
                                  + (named ? std::string() : " (" + config::connectionsSearchReport().toStdString() + ")"));
@@ -24,6 +24,14 @@ Site::File Site::read(const QCommandLineParser& parser)
     if (site.database.isEmpty())
         throw std::runtime_error(site.path.toStdString() + " names no Database in [Varnok]");
     site.serverCharSet = ini->value(u"Varnok", u"ServerCharSet").trimmed();
+    // As the program takes it: seconds, the default when empty.
+    const QString timeout = ini->value(u"Varnok", u"Connection Timeout").trimmed();
+    if (!timeout.isEmpty()) {
+        bool ok = false;
+        site.connectTimeout = timeout.toInt(&ok);
+        if (!ok || site.connectTimeout < 0)
+            throw std::runtime_error(site.path.toStdString() + ": Connection Timeout=" + timeout.toStdString() + " is no number of seconds");
+    }
     return site;
 }
 
@@ -122,6 +130,7 @@ Site::Site(const File& file)
     : connectionsFile_(file.path)
     , database_(file.database)
     , serverCharSet_(file.serverCharSet)
+    , connectTimeout_(file.connectTimeout)
     , codec_(serverCharSet_)
 {
 }
@@ -136,7 +145,7 @@ RawFirebird Site::attach() const
     const Account admin = adminAccount(onServer());
     engine::configure(database_);
     return RawFirebird(QFile::encodeName(database_).toStdString(), admin.user.toStdString(),
-                       admin.password.toStdString(), serverCharSet_.toStdString());
+                       admin.password.toStdString(), serverCharSet_.toStdString(), connectTimeout_);
 }
 
 } // namespace kordane::admin

@@ -79,6 +79,7 @@ private:
         QString path;
         QString database;
         QString serverCharSet;
+        int connectTimeout;
     };
     static File read(const QCommandLineParser& parser);
     explicit Site(const File& file);
@@ -86,6 +87,7 @@ private:
     QString connectionsFile_;
     QString database_;
     QString serverCharSet_;
+    int connectTimeout_;
     TextCodec codec_;
 };
 

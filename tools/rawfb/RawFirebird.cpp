@@ -1,9 +1,11 @@
 #include "tools/rawfb/RawFirebird.h"
 
 #include "drivers/fbkit/Blob.h"
+#include "drivers/fbkit/ConnectTimeout.h"
 #include "drivers/fbkit/ParameterBuffer.h"
 #include "drivers/fbkit/Sqlda.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -66,16 +68,20 @@ RawStatement::RawStatement(isc_db_handle* db)
 }
 
 RawFirebird::RawFirebird(const std::string& database, const std::string& user, const std::string& password,
-                         const std::string& charset)
+                         const std::string& charset, int connectTimeout)
 {
     fbkit::ParameterBuffer dpb(isc_dpb_version1);
     addText(dpb, isc_dpb_user_name, user);
     addText(dpb, isc_dpb_password, password);
     if (!charset.empty())
         addText(dpb, isc_dpb_lc_ctype, charset);
+    fbkit::addConnectTimeout(dpb, connectTimeout);
     ISC_STATUS_ARRAY status;
+    const auto started = std::chrono::steady_clock::now();
     client().attachDatabase(status, static_cast<short>(database.size()), database.c_str(), db_.out(),
                             static_cast<short>(dpb.size()), dpb.data());
+    if (fbkit::unanswered(status, std::chrono::steady_clock::now() - started, connectTimeout))
+        throw std::runtime_error(fbkit::unansweredText(database, connectTimeout));
     throwOnError(status);
 }
 

@@ -2,6 +2,7 @@
 // The Firebird client used directly, for tools, tests and benchmarks: create and drop
 // databases, run statements, read rows back as the bytes the server holds.
 // Every failure throws std::runtime_error with the server's text.
+#include "drivers/fbkit/ConnectTimeout.h"
 #include "drivers/fbkit/Handle.h"
 
 #include <initializer_list>
@@ -17,9 +18,11 @@ public:
     using Row = std::vector<Value>;
 
     // Attaches to an existing database: a file path (engine in-process) or
-    // "host[/port]:path". An empty charset leaves the connection's character set unset.
+    // "host[/port]:path". An empty charset leaves the connection's character set unset; a
+    // server that has not answered within connectTimeout seconds is given up on (0: the
+    // client's own limit).
     RawFirebird(const std::string& database, const std::string& user, const std::string& password,
-                const std::string& charset = {});
+                const std::string& charset = {}, int connectTimeout = fbkit::defaultConnectTimeout);
 
     // Creates a database and attaches to it.
     static RawFirebird create(const std::string& database, const std::string& user, const std::string& password,

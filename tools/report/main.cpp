@@ -7,6 +7,7 @@
 //                  [--csv [--bom] | --pdf FILE] [--connections FILE]
 #include "data/sql/SqlConnection.h"
 #include "data/sql/TransactionScope.h"
+#include "tools/process/SignalDeath.h"
 #include "tools/report/Arguments.h"
 #include "tools/report/PdfSheet.h"
 #include "tools/report/Progress.h"
@@ -118,6 +119,7 @@ void quietQt(QtMsgType type, const QMessageLogContext&, const QString& message)
 
 int main(int argc, char** argv)
 {
+    tools::dieOnTerminationSignals();
     // Drawing a PDF needs the fonts of a graphical application, but never a screen.
     std::unique_ptr<QCoreApplication> app;
     qInstallMessageHandler(quietQt);
