@@ -41,7 +41,6 @@ public:
     QFont titleFont() const;
     // Opened at the pointer by a right click, once the row under it is current.
     void setPopupMenu(QMenu* menu) { popupMenu_ = menu; }
-    QMenu* popupMenu() const { return popupMenu_; }
     // Asked by Ctrl+Delete; true deletes. Without one, Ctrl+Delete deletes nothing.
     void setDeleteQuestion(std::function<bool()> question) { deleteQuestion_ = std::move(question); }
     // Receives what the result set raised during a mouse or key event; by default the
