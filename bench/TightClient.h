@@ -26,11 +26,6 @@ public:
         ends_.clear();
         nulls_.clear();
     }
-    void reserve(std::size_t rows, std::size_t columns)
-    {
-        ends_.reserve(rows * columns);
-        nulls_.reserve(rows * columns);
-    }
     void add(const char* data, std::size_t length, bool null)
     {
         bytes_.insert(bytes_.end(), data, data + length);
@@ -44,7 +39,6 @@ public:
         return {bytes_.data() + begin, ends_[i] - begin};
     }
     bool null(std::size_t i) const { return nulls_[i]; }
-    void shrink() { bytes_.shrink_to_fit(); }
 
 private:
     std::vector<char> bytes_;

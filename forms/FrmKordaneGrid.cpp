@@ -6,6 +6,7 @@
 #include "widgets/Dialogs.h"
 #include "widgets/LineEdit.h"
 #include "widgets/MaskedEdit.h"
+#include "widgets/MessageDialog.h"
 
 namespace kordane {
 
@@ -40,7 +41,7 @@ void TFormKordane::N1Click(QObject*)
 {
     if (ClientDataSet1.isEmpty())
         silentAbort();
-    if (confirmationDialog(QStringLiteral("確定刪除該筆資料.?")) != 6)
+    if (confirmationDialog(QStringLiteral("確定刪除該筆資料.?")) != MessageDialog::ResultYes)
         return;
     attendance::removeCurrentRecord(ClientDataSet1);
 }

@@ -8,6 +8,7 @@
 #include "widgets/ErrorDisplay.h"
 #include "widgets/LineEdit.h"
 #include "widgets/MaskedEdit.h"
+#include "widgets/MessageDialog.h"
 #include "widgets/SpeedButton.h"
 
 #include <QApplication>
@@ -152,7 +153,7 @@ void TFormKordane::createControls()
     N1 = PopupMenu1->addAction(QStringLiteral("刪除資料"));
     N1->setObjectName(QStringLiteral("N1"));
     DBGrid1->setPopupMenu(PopupMenu1);
-    DBGrid1->setDeleteQuestion([] { return gridDeleteQuestion(QStringLiteral("Delete record?")) != 2; });
+    DBGrid1->setDeleteQuestion([] { return gridDeleteQuestion(QStringLiteral("Delete record?")) == MessageDialog::ResultOk; });
     DBGrid1->setErrorHandler([](std::exception_ptr error) { showError(error); });
 
     // Tab reaches the fields in their tab order; the grey fields only by a click.

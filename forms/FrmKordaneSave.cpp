@@ -7,6 +7,7 @@
 #include "widgets/Dialogs.h"
 #include "widgets/LineEdit.h"
 #include "widgets/MaskedEdit.h"
+#include "widgets/MessageDialog.h"
 
 #include <QDate>
 
@@ -36,7 +37,7 @@ attendance::WeekdayKnown shownIn(LineEdit* field)
 void TFormKordane::SpeedButton3Click(QObject*)
 {
     const AttendanceRecord record = checked([&] { return attendance::checkAdd(SQLQuery1, fieldsRecord(), shownIn(Edit7)); });
-    if (confirmationDialog(QStringLiteral("確定要新增資料?")) != 6)
+    if (confirmationDialog(QStringLiteral("確定要新增資料?")) != MessageDialog::ResultYes)
         return;
     attendance::insertRecord(SQLQuery1, record);
 }
@@ -44,7 +45,7 @@ void TFormKordane::SpeedButton3Click(QObject*)
 void TFormKordane::SpeedButton1Click(QObject*)
 {
     const AttendanceRecord record = checked([&] { return attendance::checkModify(fieldsRecord(), shownIn(Edit7)); });
-    if (confirmationDialog(QStringLiteral("是否要修改原資料?")) != 6)
+    if (confirmationDialog(QStringLiteral("是否要修改原資料?")) != MessageDialog::ResultYes)
         return;
     attendance::modify(SQLConnection1, SQLQuery1, record);
 }
@@ -53,10 +54,10 @@ void TFormKordane::SpeedButton4Click(QObject*)
 {
     const AttendanceRecord record = fieldsRecord();
     checked([&] { attendance::checkDelete(record); });
-    if (confirmationDialog(QStringLiteral("確定要刪除資料?")) != 6)
+    if (confirmationDialog(QStringLiteral("確定要刪除資料?")) != MessageDialog::ResultYes)
         return;
     attendance::deleteByValues(SQLQuery1, record);
-    if (confirmationDialog(QStringLiteral("要清畫面嗎?")) != 6)
+    if (confirmationDialog(QStringLiteral("要清畫面嗎?")) != MessageDialog::ResultYes)
         return;
     MaskEdit1->assignText(formatDate(QDate::currentDate(), RegionalSettings::current()));
     Edit1->clear();

@@ -12,6 +12,8 @@ run=(
 )
 tests=(
   clang libclang-rt-14-dev clang-format
+  # the index scripts/check-unused.sh reads (c-index-test)
+  clang-tools
   firebird3.0-server firebird3.0-utils
   xvfb xauth desktop-file-utils
   # the report tests read the PDFs back

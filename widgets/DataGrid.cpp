@@ -13,14 +13,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <optional>
-#include <utility>
 
 namespace kordane {
 
@@ -228,13 +226,9 @@ int DataGrid::defaultColumnWidth(int column) const
 
 void DataGrid::onRowsReset()
 {
-    // The focus is already named ours while the field it leaves is told, and that field's
-    // handler reloaded the rows.
-    if (QApplication::focusWidget() == this && !focused_)
-        pressVoid_ = true;
+    interaction_.rowsReloaded(QApplication::focusWidget() == this);
     column_ = 0;
     first_ = 0;
-    clickArmed_ = false;
     applyColumnLayout();
     syncCurrentCell();
 }
@@ -293,7 +287,9 @@ void DataGrid::placeCurrentCell(bool follow)
     // its text is for a row that is no longer current.
     if (currentIndex().row() != row)
         dropEditor();
-    const QScopedValueRollback<bool> keepRows(keepRows_, keepRows_ || !follow);
+    std::optional<GridInteraction::During> keepRows;
+    if (!follow)
+        keepRows.emplace(interaction_, GridInteraction::Work::KeepingRows);
     if (row < 0 || row >= model_->rowCount()) {
         selectionModel()->clear();
         return;
@@ -329,7 +325,7 @@ void DataGrid::showFrom(int first)
     // either side, so that moving in the page never moves the window.
     if (first_ < model_->top() || first_ + page + 1 > model_->top() + model_->window())
         model_->setTop(first_ - (model_->window() - page) / 2);
-    const QScopedValueRollback<bool> syncing(syncingBar_, true);
+    const GridInteraction::During syncing(interaction_, GridInteraction::Work::SyncingScrollBar);
     QScrollBar* bar = verticalScrollBar();
     const int last = std::max(model_->records() - page, 0);
     // When the bar stays as shown or as hidden and keeps its value, the scroll area need
@@ -353,7 +349,7 @@ void DataGrid::showFrom(int first)
 
 void DataGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
 {
-    if (index.isValid() && active() && !keepRows_) {
+    if (index.isValid() && active() && !interaction_.inWork(GridInteraction::Work::KeepingRows)) {
         const int row = model_->recordAt(index.row());
         const int page = visibleRows();
         if (hint == PositionAtTop || (hint == EnsureVisible && row < first_))
@@ -365,7 +361,7 @@ void DataGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
     }
     {
         // The view's own scrolling places the columns; the rows stay where they are.
-        const QScopedValueRollback<bool> syncing(syncingBar_, true);
+        const GridInteraction::During syncing(interaction_, GridInteraction::Work::SyncingScrollBar);
         QTableView::scrollTo(index, hint);
     }
     showFrom(first_);
@@ -373,7 +369,7 @@ void DataGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
 
 void DataGrid::scrollContentsBy(int dx, int dy)
 {
-    if (dy != 0 && !syncingBar_) {
+    if (dy != 0 && !interaction_.inWork(GridInteraction::Work::SyncingScrollBar)) {
         // Scrolled by the user: an open editor hands its text to its row first.
         const int first = verticalScrollBar()->value();
         if (closeOpenEditor()) {
@@ -392,7 +388,7 @@ void DataGrid::scrollContentsBy(int dx, int dy)
 void DataGrid::updateGeometries()
 {
     {
-        const QScopedValueRollback<bool> syncing(syncingBar_, true);
+        const GridInteraction::During syncing(interaction_, GridInteraction::Work::SyncingScrollBar);
         QTableView::updateGeometries();
     }
     showFrom(first_);
@@ -442,16 +438,13 @@ bool DataGrid::focusNextPrevChild(bool next)
 
 void DataGrid::focusInEvent(QFocusEvent* e)
 {
-    focused_ = true;
-    // Only a press can be void; the keyboard brings no press with it.
-    if (e->reason() != Qt::MouseFocusReason)
-        pressVoid_ = false;
+    interaction_.focusIn(e->reason() == Qt::MouseFocusReason);
     QTableView::focusInEvent(e);
 }
 
 void DataGrid::focusOutEvent(QFocusEvent* e)
 {
-    focused_ = false;
+    interaction_.focusOut();
     QTableView::focusOutEvent(e);
 }
 
@@ -459,7 +452,7 @@ void DataGrid::focusOutEvent(QFocusEvent* e)
 bool DataGrid::eventFilter(QObject* watched, QEvent* e)
 {
     if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick)
-        pressVoid_ = false;
+        interaction_.pressedElsewhere();
     return QTableView::eventFilter(watched, e);
 }
 
@@ -488,13 +481,12 @@ void DataGrid::mouseDoubleClickEvent(QMouseEvent* e)
 void DataGrid::pressCell(QMouseEvent* e, bool doubleClick)
 {
     e->accept();
-    clickArmed_ = false;
-    menuArmed_ = false;
-    if (std::exchange(pressVoid_, false))
+    if (!interaction_.pressBegins())
         return;
     if (!mayTakeFocusFromField())
         return;
-    menuArmed_ = e->button() == Qt::RightButton;
+    if (e->button() == Qt::RightButton)
+        interaction_.armMenu();
     if (!active())
         return;
     const QModelIndex index = indexAt(e->position().toPoint());
@@ -510,7 +502,7 @@ void DataGrid::pressCell(QMouseEvent* e, bool doubleClick)
     if (onCurrent && !doubleClick)
         openEditor();
     else
-        clickArmed_ = true;
+        interaction_.armClick();
 }
 
 void DataGrid::mouseMoveEvent(QMouseEvent* e)
@@ -522,9 +514,8 @@ void DataGrid::mouseMoveEvent(QMouseEvent* e)
 void DataGrid::mouseReleaseEvent(QMouseEvent* e)
 {
     e->accept();
-    if (e->button() != Qt::LeftButton || !clickArmed_)
+    if (e->button() != Qt::LeftButton || !interaction_.takeClick())
         return;
-    clickArmed_ = false;
     if (!indexAt(e->position().toPoint()).isValid() || editorOpen())
         return;
     const int column = column_;
@@ -536,9 +527,8 @@ void DataGrid::contextMenuEvent(QContextMenuEvent* e)
     e->accept();
     if (e->reason() == QContextMenuEvent::Mouse) {
         // Only a right press the grid took (not one a masked field refused).
-        if (!menuArmed_)
+        if (!interaction_.takeMenu())
             return;
-        menuArmed_ = false;
     }
     if (!popupMenu_)
         return;
@@ -579,13 +569,13 @@ bool DataGrid::writeCell(int column, const QString& text)
     ClientDataSet* set = dataSet();
     // A refusal shown in a dialog takes the focus from the editor, which hands its text
     // over once more; that second attempt is no news.
-    if (writing_)
+    if (interaction_.inWork(GridInteraction::Work::WritingCell))
         return false;
     if (!active() || column >= set->fieldCount() || set->currentRow() < 0)
         return true;
     if (text == set->cellText(set->currentRow(), column))
         return true;
-    const QScopedValueRollback<bool> writing(writing_, true);
+    const GridInteraction::During writing(interaction_, GridInteraction::Work::WritingCell);
     return guarded([&] {
         if (set->state() == ClientDataSet::State::Browse)
             set->edit();

@@ -17,6 +17,8 @@
 //
 // What the result set raises inside the grid's own event handling goes to the error
 // handler, so nothing escapes a Qt event.
+#include "widgets/GridInteraction.h"
+
 #include <QTableView>
 
 #include <exception>
@@ -41,7 +43,6 @@ public:
     QFont titleFont() const;
     // Opened at the pointer by a right click, once the row under it is current.
     void setPopupMenu(QMenu* menu) { popupMenu_ = menu; }
-    QMenu* popupMenu() const { return popupMenu_; }
     // Asked by Ctrl+Delete; true deletes. Without one, Ctrl+Delete deletes nothing.
     void setDeleteQuestion(std::function<bool()> question) { deleteQuestion_ = std::move(question); }
     // Receives what the result set raised during a mouse or key event; by default the
@@ -125,14 +126,8 @@ private:
     std::function<bool()> deleteQuestion_;
     std::function<void(std::exception_ptr)> errorHandler_;
     int column_ = 0;
-    bool clickArmed_ = false; // a left press on a data cell waits for its release
-    bool menuArmed_ = false; // a right press reached the grid
-    bool focused_ = false; // the focus-in has arrived (the focus may be named ours before)
-    bool pressVoid_ = false; // the rows were reloaded while a press brought the focus here
-    bool writing_ = false;
     int first_ = 0; // the first record shown
-    bool syncingBar_ = false; // the scroll bar follows the rows shown, not the other way
-    bool keepRows_ = false; // the current cell is marked where the user scrolled
+    GridInteraction interaction_;
 };
 
 } // namespace kordane

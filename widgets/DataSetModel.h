@@ -31,7 +31,6 @@ public:
     void setDataSet(ClientDataSet* dataSet);
     ClientDataSet* dataSet() const { return dataSet_; }
     bool active() const;
-    bool isPlaceholder(int row) const { return active() && records_ == 0 && row == 0; }
     // Of a row of the model.
     bool isRecord(int row) const { return active() && row >= 0 && row < shown_ && top_ + row < records_; }
     int recordAt(int row) const { return top_ + row; }

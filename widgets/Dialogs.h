@@ -8,10 +8,10 @@ namespace kordane {
 // "Warning" with one OK button; the result does not matter to anyone.
 void warningDialog(const QString& text);
 
-// "Confirm" with Yes and No: 6 for Yes, 7 for No, 2 when closed otherwise.
+// "Confirm" with Yes and No: ResultYes, ResultNo, or ResultCancel when closed otherwise.
 int confirmationDialog(const QString& text);
 
-// The grid's delete question, "Confirm" with OK and Cancel: 1 for OK, 2 otherwise.
+// The grid's delete question, "Confirm" with OK and Cancel: ResultOk, or ResultCancel otherwise.
 int gridDeleteQuestion(const QString& text);
 
 // Shows the warning, then ends the command with the silent abort.

@@ -15,7 +15,6 @@ LineEdit::LineEdit(QWidget* parent)
 
 void LineEdit::setGrey(bool grey)
 {
-    grey_ = grey;
     setReadOnly(grey);
     setFocusPolicy(grey ? Qt::ClickFocus : Qt::StrongFocus);
     QPalette p = palette();

@@ -13,7 +13,6 @@ public:
     // Read-only with a silver background; still focused by a click (not by Tab), so its
     // text can be selected and copied.
     void setGrey(bool grey);
-    bool isGrey() const { return grey_; }
 
 signals:
     // Before the field's own handling of the key; the key is not consumed.
@@ -31,7 +30,6 @@ protected:
     static bool isLeaveReason(Qt::FocusReason reason);
 
 private:
-    bool grey_ = false;
     // A focus-out without a focus-in happens when a field takes the focus straight back
     // during the move; that is no leave.
     bool entered_ = false;

@@ -116,8 +116,8 @@ int MessageDialog::show(Kind kind, const QString& text, Buttons buttons)
     if (active)
         active->activateWindow();
     // Every way out but a button (close box, Alt+F4, the application quitting) rejects
-    // or ends the loop, which gives 0.
-    return result == 0 ? ResultCancel : result;
+    // or ends the loop, which gives Rejected.
+    return result == QDialog::Rejected ? ResultCancel : result;
 }
 
 void MessageDialog::keyPressEvent(QKeyEvent* event)

@@ -15,12 +15,10 @@ public:
 
     ClientDataSet& dataSet() const { return dataSet_; }
     // Typing in a bound control starts an edit of the current row.
-    bool autoEdit() const { return autoEdit_; }
-    void setAutoEdit(bool on) { autoEdit_ = on; }
+    bool autoEdit() const { return true; }
 
 private:
     ClientDataSet& dataSet_;
-    bool autoEdit_ = true;
 };
 
 } // namespace kordane
