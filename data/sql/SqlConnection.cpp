@@ -39,7 +39,7 @@ QStringList storedParams()
         QStringLiteral("Database=localhost:/var/lib/kordane/POSDATA.FDB"),
         QStringLiteral("RoleName=RoleName"),
         QStringLiteral("User_Name=SYSDBA"),
-        QStringLiteral("Password=quillbrex"),
+        QStringLiteral("Password=") + storedPassword,
         QStringLiteral("ServerCharSet="),
         QStringLiteral("SQLDialect=3"),
         QStringLiteral("BlobSize=-1"),
@@ -50,6 +50,17 @@ QStringList storedParams()
         QStringLiteral("Interbase TransIsolation=ReadCommited"),
         QStringLiteral("Trim Char=False"),
     };
+}
+
+QByteArray connectionsFileText(const QStringList& values)
+{
+    QString text = u'[' + connectionSection + QStringLiteral("]\n");
+    for (const QString& line : storedParams()) {
+        const QStringView name = QStringView(line).left(line.indexOf(u'=') + 1);
+        const auto given = std::find_if(values.begin(), values.end(), [&](const QString& v) { return v.startsWith(name); });
+        text += (given == values.end() ? line : *given) + u'\n';
+    }
+    return text.toUtf8();
 }
 
 SqlConnection::SqlConnection(QString name)

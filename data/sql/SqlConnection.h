@@ -19,8 +19,16 @@ class DriverLibrary;
 class TextCodec;
 class SqlStatement;
 
+// The section of the connections file the parameters are read from.
+inline const QString connectionSection = QStringLiteral("Varnok");
+// The password the stored parameters carry, which the embedded engine does not check.
+inline const QString storedPassword = QStringLiteral("quillbrex");
+
 // The fourteen parameter lines stored with the main window, in their order.
 QStringList storedParams();
+// A connections file: the section with the stored parameter lines, each of `values`
+// ("Name=Value") in place of the stored line of that name.
+QByteArray connectionsFileText(const QStringList& values);
 
 class SqlConnection {
 public:
@@ -38,7 +46,7 @@ public:
 
     // Settings stored with the window; at each connect they are replaced from the
     // configuration files (load parameters on connect).
-    QString connectionName = QStringLiteral("Varnok");
+    QString connectionName = connectionSection;
     QString driverName = QStringLiteral("Interbase");
     QString libraryName = QStringLiteral("libdbxfb.so"); // driver library file name
     QString getDriverFunc = QStringLiteral("getSQLDriverINTERBASE");

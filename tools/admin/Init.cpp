@@ -8,6 +8,7 @@
 #include "data/config/ConfigLocation.h"
 #include "data/config/IniFile.h"
 #include "data/sql/EmbeddedEngine.h"
+#include "data/sql/SqlConnection.h"
 #include "tools/admin/Admin.h"
 #include "tools/admin/Rules.h"
 #include "tools/admin/Site.h"
@@ -109,7 +110,7 @@ std::optional<QString> earlierDatabase(const QString& path, const QString& datab
     const auto ini = IniFile::load(path, QString::fromLatin1(config::connectionsFileRole));
     if (!ini)
         throw std::runtime_error("cannot read " + path.toStdString());
-    const QString earlier = ini->value(u"Varnok", u"Database").trimmed();
+    const QString earlier = ini->value(connectionSection, u"Database").trimmed();
     if (!replace && !sameDatabase(earlier, database)) {
         throw std::runtime_error(path.toStdString()
                                  + (earlier.isEmpty() ? std::string(" names no database") : " names the database " + earlier.toStdString())

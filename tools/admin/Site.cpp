@@ -1,5 +1,7 @@
 #include "tools/admin/Site.h"
 
+#include "data/sql/SqlConnection.h"
+
 #include "data/config/ConfigLocation.h"
 #include "data/config/IniFile.h"
 #include "data/sql/EmbeddedEngine.h"
@@ -20,12 +22,12 @@ Site::File Site::read(const QCommandLineParser& parser)
         throw std::runtime_error("connections file " + site.path.toStdString() + " not found"
                                  + (named ? std::string() : " (" + config::connectionsSearchReport().toStdString() + ")"));
     }
-    site.database = ini->value(u"Varnok", u"Database").trimmed();
+    site.database = ini->value(connectionSection, u"Database").trimmed();
     if (site.database.isEmpty())
-        throw std::runtime_error(site.path.toStdString() + " names no Database in [Varnok]");
-    site.serverCharSet = ini->value(u"Varnok", u"ServerCharSet").trimmed();
+        throw std::runtime_error(site.path.toStdString() + " names no Database in [" + connectionSection.toStdString() + "]");
+    site.serverCharSet = ini->value(connectionSection, u"ServerCharSet").trimmed();
     // As the program takes it: seconds, the default when empty.
-    const QString timeout = ini->value(u"Varnok", u"Connection Timeout").trimmed();
+    const QString timeout = ini->value(connectionSection, u"Connection Timeout").trimmed();
     if (!timeout.isEmpty()) {
         bool ok = false;
         site.connectTimeout = timeout.toInt(&ok);
@@ -40,7 +42,7 @@ Account adminAccount(bool onServer)
     if (onServer && !qEnvironmentVariableIsSet("ISC_PASSWORD"))
         throw std::runtime_error("the server's admin account comes from ISC_USER and ISC_PASSWORD: set them");
     const QString user = qEnvironmentVariable("ISC_USER", QStringLiteral("SYSDBA"));
-    const QString password = qEnvironmentVariable("ISC_PASSWORD", QStringLiteral("quillbrex"));
+    const QString password = qEnvironmentVariable("ISC_PASSWORD", storedPassword);
     if (user.contains(u'\n') || password.contains(u'\n'))
         throw std::runtime_error("ISC_USER and ISC_PASSWORD must be one line each");
     return {user, password};
@@ -48,23 +50,9 @@ Account adminAccount(bool onServer)
 
 QByteArray connectionsFileText(const QString& database, const Account& login, const QString& serverCharSet)
 {
-    return QStringLiteral("[Varnok]\n"
-                          "DriverName=Interbase\n"
-                          "Database=%1\n"
-                          "RoleName=RoleName\n"
-                          "User_Name=%2\n"
-                          "Password=%3\n"
-                          "ServerCharSet=%4\n"
-                          "SQLDialect=3\n"
-                          "BlobSize=-1\n"
-                          "CommitRetain=False\n"
-                          "WaitOnLocks=True\n"
-                          "ErrorResourceFile=\n"
-                          "LocaleCode=0000\n"
-                          "Interbase TransIsolation=ReadCommited\n"
-                          "Trim Char=False\n")
-        .arg(database, login.user, login.password, serverCharSet)
-        .toUtf8();
+    return kordane::connectionsFileText({QStringLiteral("Database=") + database, QStringLiteral("User_Name=") + login.user,
+                                         QStringLiteral("Password=") + login.password,
+                                         QStringLiteral("ServerCharSet=") + serverCharSet});
 }
 
 StagedFile::StagedFile(const QString& path, const QByteArray& text, QFileDevice::Permissions permissions)
