@@ -209,24 +209,20 @@ void refuseForeignEngines(const QString& database)
     if (s.lockDirectory.isEmpty() || !isDatabaseFile(database))
         return;
     const QString file = database.trimmed();
-    const std::set<pid_t> open = filelocks::holdersOf(file);
-    if (open.empty())
+    const std::set<pid_t> outside = filelocks::holdersOutside(file, s.lockDirectory);
+    if (outside.empty())
         return;
-    const std::set<pid_t> sharing = filelocks::holdersIn(s.lockDirectory);
-    for (const pid_t pid : open) {
-        if (sharing.count(pid))
-            continue;
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
-        throw EDatabaseError(
-            QStringLiteral("%1 is open in process %2%3, which keeps its locks elsewhere than in %4: two lock "
-                           "directories on one database file let each program overwrite the other's changes. End "
-                           "that program and start it again with this program's engine settings (kordane-admin env "
-                           "prints them; kordane-admin sql runs isql-fb with them), or reach the database through a "
-                           "server.")
-                .arg(file, QString::number(pid), name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name),
-                     s.lockDirectory));
-    }
+    const pid_t pid = *outside.begin();
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    const QString name = comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+    throw EDatabaseError(
+        QStringLiteral("%1 is open in process %2%3, which keeps its locks elsewhere than in %4: two lock "
+                       "directories on one database file let each program overwrite the other's changes. End "
+                       "that program and start it again with this program's engine settings (kordane-admin env "
+                       "prints them; kordane-admin sql runs isql-fb with them), or reach the database through a "
+                       "server.")
+            .arg(file, QString::number(pid), name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name),
+                 s.lockDirectory));
 }
 
 QString lockRefusalAdvice(const QString& engineError)

@@ -23,6 +23,7 @@ struct FileId {
     {
         return std::tie(major, minor, inode) < std::tie(o.major, o.minor, o.inode);
     }
+    bool operator==(const FileId&) const = default;
 };
 
 struct Lock {
@@ -61,30 +62,8 @@ std::vector<Lock> grantedLocks()
     return locks;
 }
 
-std::set<pid_t> holders(const std::set<FileId>& files)
-{
-    std::set<pid_t> pids;
-    if (files.empty())
-        return pids;
-    const pid_t self = ::getpid();
-    for (const Lock& lock : grantedLocks()) {
-        if (lock.pid != self && files.count(lock.file))
-            pids.insert(lock.pid);
-    }
-    return pids;
-}
-
-} // namespace
-
-std::set<pid_t> holdersOf(const QString& file)
-{
-    FileId id {};
-    if (!idOf(file, id))
-        return {};
-    return holders({id});
-}
-
-std::set<pid_t> holdersIn(const QString& directory)
+// The files in `directory`.
+std::set<FileId> filesIn(const QString& directory)
 {
     std::set<FileId> files;
     const QDir dir(directory);
@@ -93,7 +72,33 @@ std::set<pid_t> holdersIn(const QString& directory)
         if (idOf(dir.filePath(name), id))
             files.insert(id);
     }
-    return holders(files);
+    return files;
+}
+
+} // namespace
+
+std::set<pid_t> holdersOutside(const QString& file, const QString& directory)
+{
+    std::set<pid_t> outside;
+    FileId id {};
+    if (!idOf(file, id))
+        return outside;
+    // One read of the list for both questions; the directory only when someone else
+    // holds the file, which on a desk of its own is never.
+    const std::vector<Lock> locks = grantedLocks();
+    const pid_t self = ::getpid();
+    for (const Lock& lock : locks) {
+        if (lock.pid != self && lock.file == id)
+            outside.insert(lock.pid);
+    }
+    if (outside.empty())
+        return outside;
+    const std::set<FileId> area = filesIn(directory);
+    for (const Lock& lock : locks) {
+        if (area.count(lock.file))
+            outside.erase(lock.pid);
+    }
+    return outside;
 }
 
 } // namespace kordane::filelocks

@@ -11,10 +11,8 @@
 
 namespace kordane::filelocks {
 
-// The processes other than this one holding a lock on `file`; empty when it is not there.
-std::set<pid_t> holdersOf(const QString& file);
-
-// The processes other than this one holding a lock on a file in `directory`.
-std::set<pid_t> holdersIn(const QString& directory);
+// The processes other than this one holding a lock on `file` and on no file in
+// `directory`; empty when the file is not there.
+std::set<pid_t> holdersOutside(const QString& file, const QString& directory);
 
 } // namespace kordane::filelocks
