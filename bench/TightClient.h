@@ -84,7 +84,7 @@ public:
             }
             ++rows;
         }
-        if (fetched != 100)
+        if (fetched != fbkit::endOfRows)
             check(fetched, status);
         check(isc_dsql_free_statement(status, stmt_.handle(), DSQL_close), status);
         tr.commit();
@@ -114,8 +114,7 @@ public:
 private:
     static void check(ISC_STATUS result, const ISC_STATUS* status)
     {
-        if (result)
-            throwOnError(status);
+        checkClient(result == 0, status);
     }
 
     void prepare(RawTransaction& tr, const std::string& sql)

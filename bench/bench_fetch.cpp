@@ -78,8 +78,8 @@ Tally fetchRaw(kordane::RawFirebird& db)
     kordane::RawStatement stmt(db.handle());
     ISC_STATUS_ARRAY status;
     fbkit::Sqlda out(16);
-    isc_dsql_prepare(status, tr.handle(), stmt.handle(), 0, query.c_str(), SQL_DIALECT_V6, out.get());
-    kordane::throwOnError(status);
+    kordane::checkClient(!isc_dsql_prepare(status, tr.handle(), stmt.handle(), 0, query.c_str(), SQL_DIALECT_V6, out.get()),
+                         status);
     std::vector<std::vector<char>> buffers(static_cast<std::size_t>(out.count()));
     std::vector<short> nulls(static_cast<std::size_t>(out.count()));
     for (int i = 0; i < out.count(); ++i) {
@@ -88,9 +88,9 @@ Tally fetchRaw(kordane::RawFirebird& db)
         var.sqldata = buffers[static_cast<std::size_t>(i)].data();
         var.sqlind = &nulls[static_cast<std::size_t>(i)];
     }
-    isc_dsql_execute(status, tr.handle(), stmt.handle(), SQLDA_VERSION1, nullptr);
-    kordane::throwOnError(status);
-    while (isc_dsql_fetch(status, stmt.handle(), SQLDA_VERSION1, out.get()) == 0) {
+    kordane::checkClient(!isc_dsql_execute(status, tr.handle(), stmt.handle(), SQLDA_VERSION1, nullptr), status);
+    ISC_STATUS fetched = 0;
+    while ((fetched = isc_dsql_fetch(status, stmt.handle(), SQLDA_VERSION1, out.get())) == 0) {
         ++tally.rows;
         for (int i = 0; i < out.count(); ++i) {
             const XSQLVAR& var = out[i];
@@ -100,7 +100,7 @@ Tally fetchRaw(kordane::RawFirebird& db)
             tally.add(value.data(), value.size());
         }
     }
-    kordane::throwOnError(status);
+    kordane::checkClient(fetched == fbkit::endOfRows, status);
     isc_dsql_free_statement(status, stmt.handle(), DSQL_close);
     tr.commit();
     return tally;

@@ -5,6 +5,8 @@
 #include <QString>
 #include <exception>
 
+#include "drivers/api/dbx.h"
+
 namespace kordane {
 
 class Exception : public std::exception {
@@ -50,18 +52,23 @@ class EDatabaseError : public Exception {
     using Exception::Exception;
 };
 
-// Raised for a non-zero status from the driver, carrying the driver's text alone.
+// Raised for a non-zero status from the driver, carrying the driver's text alone and,
+// for a server's failure, the server's codes: callers decide by those, never by the text.
 class EDriverError : public EDatabaseError {
 public:
-    EDriverError(QString message, int status)
+    EDriverError(QString message, int status, dbx::ServerError server = {})
         : EDatabaseError(std::move(message))
         , status_(status)
+        , server_(std::move(server))
     {
     }
     int status() const noexcept { return status_; }
+    dbx::ErrorKind kind() const noexcept { return server_.kind; }
+    const dbx::ServerError& server() const noexcept { return server_; }
 
 private:
     int status_;
+    dbx::ServerError server_;
 };
 
 // The component-name rule: "Name: message" for errors that concern a named component.

@@ -84,7 +84,10 @@ std::shared_ptr<const FbApi> FbApi::load(const std::string& libraryName, std::st
         && resolve(h, "isc_open_blob2", api->openBlob, error)
         && resolve(h, "isc_get_segment", api->getSegment, error)
         && resolve(h, "isc_close_blob", api->closeBlob, error)
-        && resolve(h, "fb_interpret", api->interpret, error);
+        && resolve(h, "isc_dsql_execute_immediate", api->executeImmediate, error)
+        && resolve(h, "isc_drop_database", api->dropDatabase, error)
+        && resolve(h, "fb_interpret", api->interpret, error)
+        && resolve(h, "fb_sqlstate", api->sqlState, error);
     if (!ok)
         return nullptr;
     keepEngineOnSignals(handle);

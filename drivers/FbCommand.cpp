@@ -73,17 +73,17 @@ FbCommand::~FbCommand()
     statement_->release();
 }
 
-bool FbCommand::endPreparedIn(ISC_STATUS* status)
+Status FbCommand::endPreparedIn(ClientCalls& client)
 {
     fbkit::TransactionHandle& preparedIn = statement_->own;
     if (!preparedIn)
-        return true;
-    if (api_->commitTransaction(status, preparedIn.out())) {
+        return DBXERR_NONE;
+    const Status committed = client(&fbkit::Client::commitTransaction, preparedIn.out());
+    if (committed)
         preparedIn.reset();
-        return false;
-    }
-    preparedIn.forget();
-    return true;
+    else
+        preparedIn.forget();
+    return committed;
 }
 
 Status FbCommand::setRowsetSize(int)
@@ -103,25 +103,27 @@ Status FbCommand::prepare(const std::string& sql, int parameterCount)
         rowsAffected_ = 0;
         if (sql.size() > 65535)
             return error_.fail(DBXERR_INVALIDLEN, "The statement is longer than 65535 bytes");
-        ISC_STATUS_ARRAY status;
-        if (!endPreparedIn(status))
-            return error_.serverFail(*api_, status);
-        if (!statement.handle && api_->allocateStatement(status, session().database(), statement.handle.out())) {
-            statement.handle.forget();
-            return error_.serverFail(*api_, status);
-        }
+        ClientCalls client(*api_, error_);
+        if (const Status failed = endPreparedIn(client))
+            return failed;
+        if (!statement.handle)
+            if (const Status failed = client(&fbkit::Client::allocateStatement, session().database(), statement.handle.out())) {
+                statement.handle.forget();
+                return failed;
+            }
         // Prepared in the transaction that will execute it: the caller's, or one of its
         // own that the execute takes over.
         readOnly_ = readsOnly(sql);
         fbkit::TransactionHandle own(api_.get());
-        isc_tr_handle* transaction = session().statementTransaction(own, readOnly_, status);
-        if (!transaction)
-            return error_.serverFail(*api_, status);
+        isc_tr_handle* transaction = nullptr;
+        if (const Status failed = session().statementTransaction(own, readOnly_, client, transaction))
+            return failed;
         statement.output.clear();
-        if (api_->prepare(status, transaction, statement.handle.out(), static_cast<unsigned short>(sql.size()),
-                          sql.data(), static_cast<unsigned short>(session().options().sqlDialect), statement.output.get()))
-            return error_.serverFail(*api_, status);
-        if (const Status described = describe(status, sql, parameterCount > 0))
+        if (const Status failed = client(&fbkit::Client::prepare, transaction, statement.handle.out(),
+                                         static_cast<unsigned short>(sql.size()), sql.data(),
+                                         static_cast<unsigned short>(session().options().sqlDialect), statement.output.get()))
+            return failed;
+        if (const Status described = describe(client, sql, parameterCount > 0))
             return described;
         statement.own = std::move(own);
         statement.prepared = true;
@@ -132,33 +134,35 @@ Status FbCommand::prepare(const std::string& sql, int parameterCount)
 // One describe of each kind at most: the descriptors start with room for every statement
 // of the program, and only a wider one is described again, sized. A statement without
 // markers needs no describe of its parameters.
-Status FbCommand::describe(ISC_STATUS* status, const std::string& sql, bool parameters)
+Status FbCommand::describe(ClientCalls& client, const std::string& sql, bool parameters)
 {
     fbkit::Sqlda& output = statement_->output;
-    if (!fbkit::describeWhole(*api_, status, statement_->handle.out(), output, false))
-        return error_.serverFail(*api_, status);
+    if (const Status failed = client.check(fbkit::describeWhole(*api_, client.status(), statement_->handle.out(), output, false)))
+        return failed;
     // Only a statement with columns may give a cursor, and a query's text says it is one;
     // any other's type comes with its counts after the execute.
     statementType_ = readOnly_ && output.count() > 0 ? isc_info_sql_stmt_select : 0;
-    if (!statementType_ && output.count() > 0 && !readStatementType(status))
-        return error_.serverFail(*api_, status);
+    if (!statementType_ && output.count() > 0)
+        if (const Status failed = readStatementType(client))
+            return failed;
     parameters_.clear();
     input_.clear();
     if (parameters)
-        if (const Status described = describeParameters(status, sql))
+        if (const Status described = describeParameters(client, sql))
             return described;
     layOutRow();
     return DBXERR_NONE;
 }
 
-Status FbCommand::describeParameters(ISC_STATUS* status, const std::string& sql)
+Status FbCommand::describeParameters(ClientCalls& client, const std::string& sql)
 {
     const std::vector<ParameterShape>* shapes = session().describedParameters(sql);
     if (!shapes) {
         isc_stmt_handle* handle = statement_->handle.out();
-        if (api_->describeBind(status, handle, SQLDA_VERSION1, input_.get())
-            || !fbkit::describeWhole(*api_, status, handle, input_, true))
-            return error_.serverFail(*api_, status);
+        if (const Status failed = client(&fbkit::Client::describeBind, handle, SQLDA_VERSION1, input_.get()))
+            return failed;
+        if (const Status failed = client.check(fbkit::describeWhole(*api_, client.status(), handle, input_, true)))
+            return failed;
         std::vector<ParameterShape> described(static_cast<std::size_t>(input_.count()));
         for (int i = 0; i < input_.count(); ++i) {
             ParameterShape& shape = described[static_cast<std::size_t>(i)];
@@ -209,29 +213,30 @@ void FbCommand::layOutRow()
     }
 }
 
-bool FbCommand::readStatementType(ISC_STATUS* status)
+Status FbCommand::readStatementType(ClientCalls& client)
 {
     const char item = isc_info_sql_stmt_type;
     char buffer[16];
-    if (api_->sqlInfo(status, statement_->handle.out(), 1, &item, sizeof buffer, buffer))
-        return false;
+    if (const Status failed = client(&fbkit::Client::sqlInfo, statement_->handle.out(), 1, &item, sizeof buffer, buffer))
+        return failed;
     statementType_ = 0;
     fbkit::InfoBuffer info(buffer, sizeof buffer);
     info.forEach([&](char code, std::int64_t value) {
         if (code == isc_info_sql_stmt_type)
             statementType_ = static_cast<int>(value);
     });
-    return true;
+    return DBXERR_NONE;
 }
 
 // The statement's type and the rows it touched, in one request.
-bool FbCommand::readRowsAffected(ISC_STATUS* status)
+Status FbCommand::readRowsAffected(ClientCalls& client)
 {
     rowsAffected_ = 0;
     const char items[] = {isc_info_sql_stmt_type, isc_info_sql_records};
     char buffer[80];
-    if (api_->sqlInfo(status, statement_->handle.out(), sizeof items, items, sizeof buffer, buffer))
-        return false;
+    if (const Status failed = client(&fbkit::Client::sqlInfo, statement_->handle.out(), static_cast<short>(sizeof items),
+                                     items, static_cast<short>(sizeof buffer), buffer))
+        return failed;
     std::int64_t inserted = 0, updated = 0, deleted = 0;
     fbkit::InfoBuffer info(buffer, sizeof buffer);
     info.forEach([&](char code, const char* data, std::size_t length) {
@@ -254,7 +259,7 @@ bool FbCommand::readRowsAffected(ISC_STATUS* status)
     case isc_info_sql_stmt_delete: rowsAffected_ = deleted; break;
     default: break;
     }
-    return true;
+    return DBXERR_NONE;
 }
 
 Status FbCommand::parameter(int index, Parameter*& found)
@@ -326,18 +331,20 @@ Status FbCommand::execute(std::unique_ptr<ISQLCursor>& cursor)
                 return error_.fail(DBXERR_SQLPARAMNOTSET, "No value for parameter " + std::to_string(i + 1));
         bindParameters();
 
-        ISC_STATUS_ARRAY status;
+        ClientCalls client(*api_, error_);
         // The transaction the prepare began is this execute's, unless the caller has
         // begun one of its own since.
-        if (session().activeTransaction() && !endPreparedIn(status))
-            return error_.serverFail(*api_, status);
+        if (session().activeTransaction())
+            if (const Status failed = endPreparedIn(client))
+                return failed;
         fbkit::TransactionHandle own = std::move(statement.own);
-        isc_tr_handle* transaction = own ? own.out() : session().statementTransaction(own, readOnly_, status);
+        isc_tr_handle* transaction = own ? own.out() : nullptr;
         if (!transaction)
-            return error_.serverFail(*api_, status);
-        if (api_->execute(status, transaction, statement.handle.out(), SQLDA_VERSION1,
-                          input_.count() ? input_.get() : nullptr))
-            return error_.serverFail(*api_, status);
+            if (const Status failed = session().statementTransaction(own, readOnly_, client, transaction))
+                return failed;
+        if (const Status failed = client(&fbkit::Client::execute, transaction, statement.handle.out(), SQLDA_VERSION1,
+                                         input_.count() ? input_.get() : nullptr))
+            return failed;
 
         const bool query = statement.output.count() > 0
             && (statementType_ == isc_info_sql_stmt_select || statementType_ == isc_info_sql_stmt_select_for_upd);
@@ -347,11 +354,11 @@ Status FbCommand::execute(std::unique_ptr<ISQLCursor>& cursor)
             cursor = std::make_unique<FbCursor>(statement_, statement.openResult(), shared);
             return DBXERR_NONE;
         }
-        if (!readRowsAffected(status))
-            return error_.serverFail(*api_, status);
+        if (const Status failed = readRowsAffected(client))
+            return failed;
         if (own) {
-            if (api_->commitTransaction(status, own.out()))
-                return error_.serverFail(*api_, status);
+            if (const Status failed = client(&fbkit::Client::commitTransaction, own.out()))
+                return failed;
             own.forget();
         }
         return DBXERR_NONE;
@@ -366,7 +373,12 @@ Status FbCommand::getRowsAffected(std::int64_t& rows)
 
 Status FbCommand::getErrorMessage(std::string& text)
 {
-    return error_.guarded([&]() -> Status { return error_.copyTo(text); });
+    return error_.report(text);
+}
+
+Status FbCommand::getServerError(ServerError& error)
+{
+    return error_.report(error);
 }
 
 } // namespace dbxfb

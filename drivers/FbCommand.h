@@ -23,6 +23,7 @@ public:
     dbx::Status execute(std::unique_ptr<dbx::ISQLCursor>& cursor) override;
     dbx::Status getRowsAffected(std::int64_t& rows) override;
     dbx::Status getErrorMessage(std::string& text) override;
+    dbx::Status getServerError(dbx::ServerError& error) override;
 
 private:
     struct Parameter {
@@ -33,14 +34,14 @@ private:
     };
 
     FbSession& session() { return *statement_->session; }
-    [[nodiscard]] dbx::Status describe(ISC_STATUS* status, const std::string& sql, bool parameters);
-    [[nodiscard]] dbx::Status describeParameters(ISC_STATUS* status, const std::string& sql);
+    [[nodiscard]] dbx::Status describe(ClientCalls& client, const std::string& sql, bool parameters);
+    [[nodiscard]] dbx::Status describeParameters(ClientCalls& client, const std::string& sql);
     void layOutRow();
-    bool readStatementType(ISC_STATUS* status);
-    bool readRowsAffected(ISC_STATUS* status);
+    [[nodiscard]] dbx::Status readStatementType(ClientCalls& client);
+    [[nodiscard]] dbx::Status readRowsAffected(ClientCalls& client);
     void bindParameters();
     // Commits the transaction the last prepare began and no execute took over.
-    bool endPreparedIn(ISC_STATUS* status);
+    [[nodiscard]] dbx::Status endPreparedIn(ClientCalls& client);
     // The parameter at `index` (from 1) of the prepared statement.
     [[nodiscard]] dbx::Status parameter(int index, Parameter*& found);
 

@@ -80,7 +80,12 @@ Status FbConnection::rollback(int transactionId)
 
 Status FbConnection::getErrorMessage(std::string& text)
 {
-    return session_->error().guarded([&]() -> Status { return session_->error().copyTo(text); });
+    return session_->error().report(text);
+}
+
+Status FbConnection::getServerError(ServerError& error)
+{
+    return session_->error().report(error);
 }
 
 } // namespace dbxfb

@@ -26,6 +26,7 @@ public:
     dbx::Status commit(int transactionId) override;
     dbx::Status rollback(int transactionId) override;
     dbx::Status getErrorMessage(std::string& text) override;
+    dbx::Status getServerError(dbx::ServerError& error) override;
 
 private:
     std::shared_ptr<FbSession> session_;

@@ -121,19 +121,13 @@ Status FbCursor::next()
             return error_.fail(DBXERR_INVALIDHNDL, "The result is closed");
         if (atEnd_)
             return error_.fail(DBXERR_EOF, "No more rows");
-        ISC_STATUS_ARRAY status;
-        const ISC_STATUS result = api_->fetch(status, statement_->handle.out(), SQLDA_VERSION1, statement_->output.get());
-        if (result == 100) {
-            atEnd_ = true;
-            onRow_ = false;
+        ClientCalls client(*api_, error_);
+        const ISC_STATUS result = api_->fetch(client.status(), statement_->handle.out(), SQLDA_VERSION1, statement_->output.get());
+        atEnd_ = result == fbkit::endOfRows;
+        onRow_ = result == 0;
+        if (atEnd_)
             return error_.fail(DBXERR_EOF, "No more rows");
-        }
-        if (result) {
-            onRow_ = false;
-            return error_.serverFail(*api_, status);
-        }
-        onRow_ = true;
-        return DBXERR_NONE;
+        return client.check(onRow_);
     });
 }
 
@@ -223,16 +217,19 @@ Status FbCursor::readBlob(Column& c)
     isc_tr_handle* transaction = own ? own.out() : shared_;
     // BlobSize counts kilobytes; -1 (or 0) reads the whole value.
     const std::size_t limit = blobLimit_ > 0 ? static_cast<std::size_t>(blobLimit_) * 1024 : SIZE_MAX;
-    ISC_STATUS_ARRAY status;
-    if (!fbkit::readBlob(*api_, status, statement_->session->database(), transaction, load<ISC_QUAD>(c.var->sqldata),
-                         limit, c.text))
-        return error_.serverFail(*api_, status);
-    return DBXERR_NONE;
+    ClientCalls client(*api_, error_);
+    return client.check(fbkit::readBlob(*api_, client.status(), statement_->session->database(), transaction,
+                                        load<ISC_QUAD>(c.var->sqldata), limit, c.text));
 }
 
 Status FbCursor::getErrorMessage(std::string& text)
 {
-    return error_.guarded([&]() -> Status { return error_.copyTo(text); });
+    return error_.report(text);
+}
+
+Status FbCursor::getServerError(ServerError& error)
+{
+    return error_.report(error);
 }
 
 } // namespace dbxfb

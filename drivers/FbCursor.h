@@ -24,6 +24,7 @@ public:
     dbx::Status getText(int column, const char*& data, std::size_t& length) override;
     dbx::Status getRow(const char** data, std::size_t* lengths, bool* nulls) override;
     dbx::Status getErrorMessage(std::string& text) override;
+    dbx::Status getServerError(dbx::ServerError& error) override;
 
 private:
     struct Column {

@@ -16,7 +16,12 @@ Status FbDriver::getConnection(std::unique_ptr<ISQLConnection>& connection)
 
 Status FbDriver::getErrorMessage(std::string& text)
 {
-    return error_.guarded([&]() -> Status { return error_.copyTo(text); });
+    return error_.report(text);
+}
+
+Status FbDriver::getServerError(ServerError& error)
+{
+    return error_.report(error);
 }
 
 } // namespace dbxfb

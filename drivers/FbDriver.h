@@ -16,6 +16,7 @@ public:
 
     dbx::Status getConnection(std::unique_ptr<dbx::ISQLConnection>& connection) override;
     dbx::Status getErrorMessage(std::string& text) override;
+    dbx::Status getServerError(dbx::ServerError& error) override;
 
 private:
     std::shared_ptr<const FbApi> api_;

@@ -35,7 +35,12 @@ Status FbMetaData::getMultipleTransactionsSupported(bool& supported)
 
 Status FbMetaData::getErrorMessage(std::string& text)
 {
-    return error_.guarded([&]() -> Status { return error_.copyTo(text); });
+    return error_.report(text);
+}
+
+Status FbMetaData::getServerError(ServerError& error)
+{
+    return error_.report(error);
 }
 
 } // namespace dbxfb

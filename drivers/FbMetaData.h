@@ -20,6 +20,7 @@ public:
     dbx::Status getTransactionsSupported(bool& supported) override;
     dbx::Status getMultipleTransactionsSupported(bool& supported) override;
     dbx::Status getErrorMessage(std::string& text) override;
+    dbx::Status getServerError(dbx::ServerError& error) override;
 
 private:
     const FbSession& session_;

@@ -116,14 +116,14 @@ Status FbSession::connect(const std::string& database, const std::string& user, 
         const std::string name = attachmentName(database);
         if (name.size() > 32767)
             return error_.fail(DBXERR_INVALIDLEN, "The database name is too long");
-        ISC_STATUS_ARRAY status;
+        ClientCalls client(*api_, error_);
         const auto started = std::chrono::steady_clock::now();
-        if (api_->attachDatabase(status, static_cast<short>(name.size()), name.c_str(),
-                                 attachment_.out(), static_cast<short>(dpb.size()), dpb.data())) {
+        if (const Status failed = client(&fbkit::Client::attachDatabase, static_cast<short>(name.size()), name.c_str(),
+                                         attachment_.out(), static_cast<short>(dpb.size()), dpb.data())) {
             attachment_.forget();
-            if (fbkit::unanswered(status, std::chrono::steady_clock::now() - started, options_.connectTimeout))
-                return error_.fail(DBXERR_SERVER, fbkit::unansweredText(name, options_.connectTimeout));
-            return error_.serverFail(*api_, status);
+            if (fbkit::unanswered(client.status(), std::chrono::steady_clock::now() - started, options_.connectTimeout))
+                error_.reword(fbkit::unansweredText(name, options_.connectTimeout));
+            return failed;
         }
         return DBXERR_NONE;
     });
@@ -139,32 +139,25 @@ Status FbSession::disconnect()
         explicit_.reset();
         explicitActive_ = false;
         pending_.reset();
-        ISC_STATUS_ARRAY status;
         // A retained context holds no work of its own any more: its commit has been made.
-        if (retained_ && !api_->commitTransaction(status, retained_.out()))
-            retained_.forget();
-        retained_.reset();
+        fbkit::endQuietly(*api_, retained_);
         if (!connected())
             return DBXERR_NONE;
-        if (api_->detachDatabase(status, attachment_.out())) {
-            const Status failed = error_.serverFail(*api_, status);
-            attachment_.forget();
-            return failed;
-        }
+        ClientCalls client(*api_, error_);
+        const Status detached = client(&fbkit::Client::detachDatabase, attachment_.out());
         attachment_.forget();
-        return DBXERR_NONE;
+        return detached;
     });
 }
 
-bool FbSession::startTransaction(fbkit::TransactionHandle& handle, Isolation isolation, bool readOnly, ISC_STATUS* status)
+Status FbSession::startTransaction(fbkit::TransactionHandle& handle, Isolation isolation, bool readOnly, ClientCalls& client)
 {
     // Firebird has no dirty read; read committed is the nearest it offers.
     const auto tpb = fbkit::transactionParameters(readOnly, isolation == Isolation::RepeatableRead, options_.waitOnLocks);
-    if (api_->startTransaction(status, handle.out(), 1, attachment_.out(), tpb.size(), tpb.data())) {
+    const Status started = client(&fbkit::Client::startTransaction, handle.out(), 1, attachment_.out(), tpb.size(), tpb.data());
+    if (started)
         handle.forget();
-        return false;
-    }
-    return true;
+    return started;
 }
 
 isc_tr_handle* FbSession::activeTransaction()
@@ -174,17 +167,20 @@ isc_tr_handle* FbSession::activeTransaction()
     return pending_ ? pending_.out() : nullptr;
 }
 
-isc_tr_handle* FbSession::statementTransaction(fbkit::TransactionHandle& own, bool readOnly, ISC_STATUS* status)
+Status FbSession::statementTransaction(fbkit::TransactionHandle& own, bool readOnly, ClientCalls& client,
+                                       isc_tr_handle*& transaction)
 {
-    if (isc_tr_handle* active = activeTransaction())
-        return active;
-    if (!options_.autoCommit) {
-        if (!pending_ && !startTransaction(pending_, options_.isolation, false, status))
-            return nullptr;
-        return pending_.out();
-    }
-    own = fbkit::TransactionHandle(api_.get());
-    return startTransaction(own, options_.isolation, readOnly, status) ? own.out() : nullptr;
+    transaction = activeTransaction();
+    if (transaction)
+        return DBXERR_NONE;
+    fbkit::TransactionHandle& handle = options_.autoCommit ? own : pending_;
+    if (options_.autoCommit)
+        own = fbkit::TransactionHandle(api_.get());
+    if (!handle)
+        if (const Status failed = startTransaction(handle, options_.isolation, readOnly && options_.autoCommit, client))
+            return failed;
+    transaction = handle.out();
+    return DBXERR_NONE;
 }
 
 void FbSession::track(const std::shared_ptr<FbStatement>& statement)
@@ -218,7 +214,7 @@ Status FbSession::beginTransaction(int transactionId, Isolation isolation, Acces
         if (isolation != Isolation::ReadCommitted && isolation != Isolation::RepeatableRead
             && isolation != Isolation::DirtyRead)
             return error_.fail(DBXERR_INVALIDXISOLEVEL, "Unknown transaction isolation");
-        ISC_STATUS_ARRAY status;
+        ClientCalls client(*api_, error_);
         // Dirty read is read committed in Firebird, so only repeatable read differs.
         const auto snapshot = [](Isolation i) { return i == Isolation::RepeatableRead; };
         const bool readOnly = access == Access::ReadOnly;
@@ -226,11 +222,9 @@ Status FbSession::beginTransaction(int transactionId, Isolation isolation, Acces
         if (retained_ && !readOnly && snapshot(retainedIsolation_) == snapshot(isolation)) {
             explicit_ = std::move(retained_);
         } else {
-            if (retained_ && !api_->commitTransaction(status, retained_.out()))
-                retained_.forget();
-            retained_.reset();
-            if (!startTransaction(explicit_, isolation, readOnly, status))
-                return error_.serverFail(*api_, status);
+            fbkit::endQuietly(*api_, retained_);
+            if (const Status failed = startTransaction(explicit_, isolation, readOnly, client))
+                return failed;
         }
         explicitId_ = transactionId;
         explicitActive_ = true;
@@ -245,22 +239,22 @@ Status FbSession::endExplicit(int transactionId, bool commit)
     return error_.guarded([&]() -> Status {
         if (!explicitActive_ || transactionId != explicitId_)
             return error_.fail(DBXERR_INVALIDTXNID, "No transaction " + std::to_string(transactionId) + " is active");
-        ISC_STATUS_ARRAY status;
+        ClientCalls client(*api_, error_);
         if (commit && options_.commitRetain && !explicitReadOnly_) {
-            if (api_->commitRetaining(status, explicit_.out()))
-                return error_.serverFail(*api_, status);
+            if (const Status failed = client(&fbkit::Client::commitRetaining, explicit_.out()))
+                return failed;
             retained_ = std::move(explicit_);
         } else if (commit) {
             // A failed commit leaves the transaction active, for the caller to roll back.
-            if (api_->commitTransaction(status, explicit_.out()))
-                return error_.serverFail(*api_, status);
+            if (const Status failed = client(&fbkit::Client::commitTransaction, explicit_.out()))
+                return failed;
             explicit_.forget();
         } else {
             explicitActive_ = false;
-            const bool failed = api_->rollbackTransaction(status, explicit_.out()) != 0;
+            const Status rolledBack = client(&fbkit::Client::rollbackTransaction, explicit_.out());
             explicit_.forget();
-            if (failed)
-                return error_.serverFail(*api_, status);
+            if (rolledBack)
+                return rolledBack;
         }
         explicitActive_ = false;
         return DBXERR_NONE;

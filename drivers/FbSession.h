@@ -64,8 +64,9 @@ public:
     // The transaction a statement runs in: the explicit one or the one kept while
     // automatic commit is off, else a new one started into `own` (read-only for a
     // query, which changes nothing), which the caller commits when the statement is
-    // done. Null on failure, with `status` filled in.
-    isc_tr_handle* statementTransaction(fbkit::TransactionHandle& own, bool readOnly, ISC_STATUS* status);
+    // done. A failure to start one is the error of the caller's object.
+    [[nodiscard]] dbx::Status statementTransaction(fbkit::TransactionHandle& own, bool readOnly, ClientCalls& client,
+                                                   isc_tr_handle*& transaction);
     // The explicit or kept transaction, if there is one.
     isc_tr_handle* activeTransaction();
     // Each statement is released before a disconnect.
@@ -79,7 +80,8 @@ public:
 
 private:
     [[nodiscard]] dbx::Status applyOption(dbx::ConnectionOption option, std::int64_t value);
-    bool startTransaction(fbkit::TransactionHandle& handle, dbx::Isolation isolation, bool readOnly, ISC_STATUS* status);
+    [[nodiscard]] dbx::Status startTransaction(fbkit::TransactionHandle& handle, dbx::Isolation isolation, bool readOnly,
+                                               ClientCalls& client);
     std::string attachmentName(const std::string& database) const;
 
     std::shared_ptr<const FbApi> api_;

@@ -30,10 +30,9 @@ struct FbStatement {
         result = 0;
         const FbApi& api = *session->api();
         ISC_STATUS_ARRAY status;
-        api.freeStatement(status, handle.out(), DSQL_close);
-        if (own && !api.commitTransaction(status, own.out()))
-            own.forget();
-        own.reset();
+        // Nothing to do about a failure: the cursor is gone for the caller either way.
+        (void)api.succeeds(status, &fbkit::Client::freeStatement, handle.out(), DSQL_close);
+        fbkit::endQuietly(api, own);
     }
     // When its command goes, or before the session detaches: the result, the
     // transaction and the handle go.

@@ -12,6 +12,9 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+
 #ifndef KORDANE_FIREBIRD_ROOT
 #define KORDANE_FIREBIRD_ROOT "/usr/lib/x86_64-linux-gnu/firebird/3.0"
 #endif
@@ -225,18 +228,25 @@ void refuseForeignEngines(const QString& database)
                  s.lockDirectory));
 }
 
-QString lockRefusalAdvice(const QString& engineError)
+QString lockRefusalAdvice(const dbx::ServerError& engineError)
 {
-    if (!engineError.contains(QStringLiteral("Permission denied")))
+    if (engineError.systemError != EACCES)
         return {};
+    // The engine names the directory (or a file in it) it could not open.
+    const auto names = [&](const QString& directory) {
+        return !directory.isEmpty() && std::any_of(engineError.arguments.begin(), engineError.arguments.end(), [&](const std::string& argument) {
+            const QString path = QFile::decodeName(QByteArray::fromStdString(argument));
+            return path == directory || path.startsWith(directory.endsWith(u'/') ? directory : directory + u'/');
+        });
+    };
     const QString ours = state().lockDirectory;
-    if (!ours.isEmpty() && engineError.contains(ours)) {
+    if (names(ours)) {
         return QStringLiteral("Every user of a database needs write access to its lock directory %1 and the files "
                               "in it: give them a common group (chgrp -R GROUP %1 && chmod -R g+rwX %1), or remove "
                               "the directory while no program uses the database.")
             .arg(ours);
     }
-    if (engineError.contains(QLatin1String(systemLockDirectory))) {
+    if (names(QLatin1String(systemLockDirectory))) {
         return QStringLiteral("The embedded engine may not use the system's lock directory %1: add this user to the "
                               "firebird group (sudo adduser $USER firebird, then log in again).")
             .arg(QLatin1String(systemLockDirectory));

@@ -20,6 +20,8 @@
 // everything here must happen before that.
 #include <QString>
 
+#include "drivers/api/dbx.h"
+
 namespace kordane::engine {
 
 // "host:path", "host/port:path", "inet://...": a server's database, not a file.
@@ -56,8 +58,8 @@ void prepareForConnect(const QString& database, const QString& clientLibrary);
 // embedded database file open with its locks in another directory than this process's.
 void refuseForeignEngines(const QString& database);
 
-// A line telling the user what to do when `engineError` is the engine refused its lock
-// directory; empty otherwise.
-QString lockRefusalAdvice(const QString& engineError);
+// A line telling the user what to do when `engineError` is the engine refused access to
+// its lock directory; empty otherwise.
+QString lockRefusalAdvice(const dbx::ServerError& engineError);
 
 } // namespace kordane::engine

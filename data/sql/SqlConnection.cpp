@@ -212,10 +212,10 @@ void SqlConnection::connectDriver()
     try {
         check(connection_.get(), connection_->connect(toStd(encode(database)), toStd(encode(user)), toStd(encode(password))));
     } catch (const EDriverError& e) {
-        const QString advice = engine::lockRefusalAdvice(e.message());
+        const QString advice = engine::lockRefusalAdvice(e.server());
         if (advice.isEmpty())
             throw;
-        throw EDriverError(e.message() + u'\n' + advice, e.status());
+        throw EDriverError(e.message() + u'\n' + advice, e.status(), e.server());
     }
 
     check(connection_.get(), connection_->getMaxActiveStatements(maxStatements_));
@@ -306,7 +306,8 @@ void SqlConnection::releaseDriver() noexcept
     driver_.reset();
 }
 
-void SqlConnection::raiseDriverErrorText(dbx::Status status, bool gotText, const std::string& text)
+void SqlConnection::raiseDriverErrorText(dbx::Status status, bool gotText, const std::string& text,
+                                         dbx::ServerError server)
 {
     QString message;
     if (status < firstObjectTextStatus)
@@ -318,7 +319,7 @@ void SqlConnection::raiseDriverErrorText(dbx::Status status, bool gotText, const
     if (message.isEmpty())
         message = QStringLiteral("SQL Error: Error mapping failed");
     lastError_ = message;
-    throw EDriverError(message, status);
+    throw EDriverError(message, status, std::move(server));
 }
 
 const TextCodec& SqlConnection::codec() const

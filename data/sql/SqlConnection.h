@@ -141,7 +141,8 @@ public:
 private:
     template<class Source>
     [[noreturn]] void raiseDriverError(Source* source, dbx::Status status);
-    [[noreturn]] void raiseDriverErrorText(dbx::Status status, bool gotText, const std::string& text);
+    [[noreturn]] void raiseDriverErrorText(dbx::Status status, bool gotText, const std::string& text,
+                                           dbx::ServerError server);
     int rowsetSize() const; // RowsetSize parameter, 20 when absent or not an integer
     void loadParams();
     void readDriverSettings();
@@ -180,7 +181,10 @@ void SqlConnection::raiseDriverError(Source* source, dbx::Status status)
 {
     std::string text;
     const bool got = source && source->getErrorMessage(text) == dbx::DBXERR_NONE;
-    raiseDriverErrorText(status, got, text);
+    dbx::ServerError server;
+    if (!source || source->getServerError(server) != dbx::DBXERR_NONE)
+        server = {};
+    raiseDriverErrorText(status, got, text, std::move(server));
 }
 
 } // namespace kordane

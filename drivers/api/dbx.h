@@ -3,8 +3,10 @@
 //
 // A driver library is loaded by name at run time and exports one C entry point of
 // type GetDriverFunc (its name comes from the drivers file). Every call gives back a
-// status, 0 for success; on failure the object that failed keeps the text of its last
-// error, which getErrorMessage gives in the connection's character set.
+// status, 0 for success; on failure the object that failed keeps its last error: the
+// text, which getErrorMessage gives in the connection's character set, and for a
+// server's failure the server's codes, which getServerError gives. Callers decide by
+// the codes; the text is for people.
 //
 // Object lifetimes: the driver outlives its connections, a connection outlives its
 // commands and its metadata object, a command outlives its cursor. The library is never
@@ -14,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace dbx {
 
@@ -42,6 +45,28 @@ enum : Status {
     DBXERR_MULTIPLETRANSNOTENABLED = 19,
     // From here on the failing object's getErrorMessage holds the server's own words.
     DBXERR_SERVER = 256,
+};
+
+// What a server's failure means to a caller, told by the driver from the server's codes.
+enum class ErrorKind {
+    Other, // none below, or not the server's failure
+    LockConflict, // another transaction holds what this one needs
+    UpdateConflict, // another transaction changed the row since this one began
+    ConnectionLost, // the server cannot be reached, or the attachment has gone
+    LoginRefused, // no such user, or not its password
+    PermissionDenied, // the user lacks a privilege
+    CheckRefused, // a constraint, a domain's check or a rule's exception refused the change
+    DuplicateKey, // a primary or unique key holds the values already
+    ObjectInUse, // a definition in use by another attachment
+};
+
+// A server's failure by its codes (empty for a success or a failure of the driver's own).
+struct ServerError {
+    ErrorKind kind = ErrorKind::Other;
+    std::vector<std::int64_t> codes; // every error code of the status vector, the main one first
+    std::string sqlState; // the five-character SQLSTATE; empty when there is none
+    int systemError = 0; // the operating system's error number the server met, 0 for none
+    std::vector<std::string> arguments; // the vector's text arguments: names of objects and files
 };
 
 enum class ConnectionOption {
@@ -113,6 +138,7 @@ public:
     // result read whole. Each array has a place a column.
     [[nodiscard]] virtual Status getRow(const char** data, std::size_t* lengths, bool* nulls) = 0;
     [[nodiscard]] virtual Status getErrorMessage(std::string& text) = 0;
+    [[nodiscard]] virtual Status getServerError(ServerError& error) = 0;
 };
 
 class ISQLCommand {
@@ -129,6 +155,7 @@ public:
     [[nodiscard]] virtual Status execute(std::unique_ptr<ISQLCursor>& cursor) = 0;
     [[nodiscard]] virtual Status getRowsAffected(std::int64_t& rows) = 0;
     [[nodiscard]] virtual Status getErrorMessage(std::string& text) = 0;
+    [[nodiscard]] virtual Status getServerError(ServerError& error) = 0;
 };
 
 class ISQLMetaData {
@@ -139,6 +166,7 @@ public:
     [[nodiscard]] virtual Status getTransactionsSupported(bool& supported) = 0;
     [[nodiscard]] virtual Status getMultipleTransactionsSupported(bool& supported) = 0;
     [[nodiscard]] virtual Status getErrorMessage(std::string& text) = 0;
+    [[nodiscard]] virtual Status getServerError(ServerError& error) = 0;
 };
 
 class ISQLConnection {
@@ -157,6 +185,7 @@ public:
     [[nodiscard]] virtual Status commit(int transactionId) = 0;
     [[nodiscard]] virtual Status rollback(int transactionId) = 0;
     [[nodiscard]] virtual Status getErrorMessage(std::string& text) = 0;
+    [[nodiscard]] virtual Status getServerError(ServerError& error) = 0;
 };
 
 class ISQLDriver {
@@ -164,6 +193,7 @@ public:
     virtual ~ISQLDriver() = default;
     [[nodiscard]] virtual Status getConnection(std::unique_ptr<ISQLConnection>& connection) = 0;
     [[nodiscard]] virtual Status getErrorMessage(std::string& text) = 0;
+    [[nodiscard]] virtual Status getServerError(ServerError& error) = 0;
 };
 
 // The entry point: loads the vendor client library by name. A non-zero status means

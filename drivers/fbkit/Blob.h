@@ -14,7 +14,7 @@ inline bool readBlob(const Client& client, ISC_STATUS* status, isc_db_handle* db
 {
     bytes.clear();
     BlobHandle blob(&client);
-    if (client.openBlob(status, db, transaction, blob.out(), &id, 0, nullptr)) {
+    if (!client.succeeds(status, &Client::openBlob, db, transaction, blob.out(), &id, 0, nullptr)) {
         blob.forget();
         return false;
     }

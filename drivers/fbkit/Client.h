@@ -4,8 +4,12 @@
 #include <ibase.h>
 
 #include <string>
+#include <utility>
 
 namespace fbkit {
+
+// What isc_dsql_fetch gives back after the last row.
+inline constexpr ISC_STATUS endOfRows = 100;
 
 struct Client {
     decltype(&isc_attach_database) attachDatabase = nullptr;
@@ -25,7 +29,18 @@ struct Client {
     decltype(&isc_open_blob2) openBlob = nullptr;
     decltype(&isc_get_segment) getSegment = nullptr;
     decltype(&isc_close_blob) closeBlob = nullptr;
+    decltype(&isc_dsql_execute_immediate) executeImmediate = nullptr;
+    decltype(&isc_drop_database) dropDatabase = nullptr;
     decltype(&fb_interpret) interpret = nullptr;
+    decltype(&fb_sqlstate) sqlState = nullptr;
+
+    // The one way a call is made and its outcome told: true when it succeeded. Every
+    // client function gives back its status vector's main code, zero for success.
+    template<typename Function, typename... Args>
+    [[nodiscard]] bool succeeds(ISC_STATUS* status, Function Client::*function, Args&&... args) const
+    {
+        return (this->*function)(status, std::forward<Args>(args)...) == 0;
+    }
 
     // The status vector's messages, one a line.
     std::string statusText(const ISC_STATUS* status) const
@@ -63,7 +78,10 @@ inline const Client& linkedClient()
                                 &isc_open_blob2,
                                 &isc_get_segment,
                                 &isc_close_blob,
-                                &fb_interpret};
+                                &isc_dsql_execute_immediate,
+                                &isc_drop_database,
+                                &fb_interpret,
+                                &fb_sqlstate};
     return client;
 }
 

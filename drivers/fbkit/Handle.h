@@ -77,4 +77,14 @@ using TransactionHandle = Handle<TransactionTraits>;
 using StatementHandle = Handle<StatementTraits>;
 using BlobHandle = Handle<BlobTraits>;
 
+// Ends a transaction that has nothing left to report to: committed, or rolled back when
+// the commit fails.
+inline void endQuietly(const Client& api, TransactionHandle& transaction)
+{
+    ISC_STATUS_ARRAY status;
+    if (transaction && api.succeeds(status, &Client::commitTransaction, transaction.out()))
+        transaction.forget();
+    transaction.reset();
+}
+
 } // namespace fbkit

@@ -51,8 +51,8 @@ inline bool describeWhole(const Client& client, ISC_STATUS* status, isc_stmt_han
     if (sqlda.count() <= sqlda.capacity())
         return true;
     sqlda.resize(sqlda.count());
-    const auto describe = parameters ? client.describeBind : client.describe;
-    return !describe(status, statement, SQLDA_VERSION1, sqlda.get());
+    return client.succeeds(status, parameters ? &Client::describeBind : &Client::describe, statement, SQLDA_VERSION1,
+                           sqlda.get());
 }
 
 // A fetched CHAR or VARCHAR value, where the client put it: a VARCHAR's bytes follow

@@ -32,9 +32,15 @@ QString replaced(QString text, const QString& from, const QString& to) { return 
 struct FakeSource {
     dbx::Status answer = 0;
     std::string text;
+    dbx::ServerError server;
     dbx::Status getErrorMessage(std::string& out)
     {
         out = text;
+        return answer;
+    }
+    dbx::Status getServerError(dbx::ServerError& out)
+    {
+        out = server;
         return answer;
     }
 };
@@ -270,13 +276,28 @@ void TestConnection::driverErrorMessages()
     QCOMPARE(message(1, {}), QStringLiteral("dbExpress Error: Insufficient Memory for Operation"));
     QCOMPARE(message(11, {}), QStringLiteral("dbExpress Error: Invalid Username/Password"));
     QCOMPARE(message(19, {}), QStringLiteral("dbExpress Error: Multiple Transactions not Enabled"));
-    QCOMPARE(message(21, {0, "ignored"}), QStringLiteral("DBX Error: No Mapping for Error Code Found"));
+    QCOMPARE(message(21, {0, "ignored", {}}), QStringLiteral("DBX Error: No Mapping for Error Code Found"));
     QCOMPARE(message(254, {}), QStringLiteral("DBX Error: No Mapping for Error Code Found"));
-    QCOMPARE(message(255, {0, "Table unknown\nPOS_DAYS"}), QStringLiteral("Table unknown\nPOS_DAYS"));
-    QCOMPARE(message(256, {7, "unreadable"}), QStringLiteral("Table unknown\nPOS_DAYS")); // remembered
-    QCOMPARE(message(256, {0, ""}), QStringLiteral("SQL Error: Error mapping failed"));
-    QCOMPARE(message(256, {0, "\xA4\xE9"}), QStringLiteral("日")); // the connection's character set
+    QCOMPARE(message(255, {0, "Table unknown\nPOS_DAYS", {}}), QStringLiteral("Table unknown\nPOS_DAYS"));
+    QCOMPARE(message(256, {7, "unreadable", {}}), QStringLiteral("Table unknown\nPOS_DAYS")); // remembered
+    QCOMPARE(message(256, {0, "", {}}), QStringLiteral("SQL Error: Error mapping failed"));
+    QCOMPARE(message(256, {0, "\xA4\xE9", {}}), QStringLiteral("日")); // the connection's character set
     QCOMPARE(connection.lastError(), QStringLiteral("日"));
+
+    // The server's codes travel with the text, for callers to decide by.
+    dbx::ServerError conflict;
+    conflict.kind = dbx::ErrorKind::UpdateConflict;
+    conflict.codes = {335544336, 335544451};
+    conflict.sqlState = "40001";
+    FakeSource source {0, "deadlock", conflict};
+    try {
+        connection.check(&source, 256);
+        QFAIL("no error");
+    } catch (const EDriverError& e) {
+        QCOMPARE(e.kind(), dbx::ErrorKind::UpdateConflict);
+        QCOMPARE(e.server().codes, conflict.codes);
+        QCOMPARE(e.server().sqlState, conflict.sqlState);
+    }
 }
 
 void TestConnection::characterSets()

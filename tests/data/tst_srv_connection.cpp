@@ -15,6 +15,7 @@ namespace {
 struct Failure {
     QString message;
     int status = 0;
+    dbx::ErrorKind kind = dbx::ErrorKind::Other;
 };
 
 Failure openFailure(SqlConnection& connection)
@@ -22,12 +23,14 @@ Failure openFailure(SqlConnection& connection)
     try {
         connection.open();
     } catch (const EDriverError& e) {
-        return {e.message(), e.status()};
+        return {e.message(), e.status(), e.kind()};
     }
     return {};
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(dbx::ErrorKind)
 
 class TestServerConnection : public QObject {
     Q_OBJECT
@@ -54,13 +57,14 @@ void TestServerConnection::failures_data()
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
     QTest::addColumn<QString>("expected"); // a part of the driver's text
+    QTest::addColumn<dbx::ErrorKind>("kind");
     QTest::newRow("wrong password") << "Password="
                                     << "Password=not-it"
-                                    << "password";
+                                    << "password" << dbx::ErrorKind::LoginRefused;
     // Port 1 on the loopback address: nobody listens there.
     QTest::newRow("server unreachable") << "Database=127.0.0.1/"
                                         << "Database=127.0.0.1/1:"
-                                        << "127.0.0.1";
+                                        << "127.0.0.1" << dbx::ErrorKind::ConnectionLost;
 }
 
 void TestServerConnection::failures()
@@ -68,6 +72,7 @@ void TestServerConnection::failures()
     QFETCH(QString, from);
     QFETCH(QString, to);
     QFETCH(QString, expected);
+    QFETCH(dbx::ErrorKind, kind);
     TestDatabase db(TestDatabase::Where::Server);
     QString text = db.connectionsText();
     if (to.startsWith(u"Database=")) {
@@ -82,6 +87,7 @@ void TestServerConnection::failures()
         const Failure failure = openFailure(*connection);
         QVERIFY2(failure.message.contains(expected, Qt::CaseInsensitive), qPrintable(failure.message));
         QVERIFY(failure.status >= 255);
+        QCOMPARE(failure.kind, kind);
         QCOMPARE(connection->state(), SqlConnection::State::Closed);
         QCOMPARE(connection->lastError(), failure.message);
     }

@@ -42,10 +42,21 @@ std::string errorOf(Source& source)
     return text;
 }
 
+// The server's codes of the last error of a connection or a command.
+template<class Source>
+dbx::ServerError serverErrorOf(Source& source)
+{
+    dbx::ServerError error;
+    if (source.getServerError(error) != dbx::DBXERR_NONE)
+        error.kind = dbx::ErrorKind::Other;
+    return error;
+}
+
 struct Options {
     bool waitOnLocks = true;
     std::string hostName;
     std::string serverPort;
+    dbx::ServerError* failure = nullptr; // given the server's codes when the connect fails
 };
 
 // A connection, or null with the driver's text in `error`.
@@ -62,6 +73,8 @@ inline std::unique_ptr<dbx::ISQLConnection> connectTo(dbx::ISQLDriver& driver, c
         && connection->setOption(dbx::ConnectionOption::ServerPort, options.serverPort) == dbx::DBXERR_NONE;
     if (!set || connection->connect(database, "SYSDBA", password) != dbx::DBXERR_NONE) {
         error = errorOf(*connection);
+        if (options.failure)
+            *options.failure = serverErrorOf(*connection);
         return nullptr;
     }
     return connection;
@@ -71,6 +84,7 @@ inline std::unique_ptr<dbx::ISQLConnection> connectTo(dbx::ISQLDriver& driver, c
 struct Outcome {
     dbx::Status status = dbx::DBXERR_NONE;
     std::string error;
+    dbx::ServerError server;
     std::int64_t rows = 0;
     std::unique_ptr<dbx::ISQLCommand> command; // outlives its cursor
     std::unique_ptr<dbx::ISQLCursor> cursor;
@@ -92,8 +106,10 @@ inline Outcome run(dbx::ISQLConnection& connection, const std::string& sql,
         outcome.status = command->execute(outcome.cursor);
     if (outcome.status == dbx::DBXERR_NONE)
         outcome.status = command->getRowsAffected(outcome.rows);
-    if (outcome.status != dbx::DBXERR_NONE)
+    if (outcome.status != dbx::DBXERR_NONE) {
         outcome.error = errorOf(*command);
+        outcome.server = serverErrorOf(*command);
+    }
     return outcome;
 }
 

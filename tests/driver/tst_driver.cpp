@@ -6,6 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <cerrno>
+
 using namespace drivertest;
 using Texts = std::vector<std::string>;
 
@@ -226,20 +229,45 @@ void TestDriver::explicitTransactions()
     QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", "masterkey").query("SELECT TXT FROM T").size(), 3u);
 }
 
+// The server's text for people, and its codes, which callers decide by.
 void TestDriver::serverErrorsCarryTheServersText()
 {
     auto missing = run(*connection_, "SELECT * FROM POS_DAYX");
     QCOMPARE(missing.status, dbx::DBXERR_SERVER);
     QVERIFY2(missing.error.find("Table unknown\nPOS_DAYX") != std::string::npos, missing.error.c_str());
+    QCOMPARE(missing.server.kind, dbx::ErrorKind::Other);
+    QCOMPARE(missing.server.codes.front(), std::int64_t {isc_dsql_error});
+    QCOMPARE(missing.server.sqlState, std::string("42S02"));
+    QVERIFY(std::find(missing.server.arguments.begin(), missing.server.arguments.end(), "POS_DAYX") != missing.server.arguments.end());
 
     QCOMPARE(run(*connection_, "INSERT INTO KEYED VALUES (1)").status, dbx::DBXERR_NONE);
     auto duplicate = run(*connection_, "INSERT INTO KEYED VALUES (1)");
     QCOMPARE(duplicate.status, dbx::DBXERR_SERVER);
     QVERIFY2(duplicate.error.find("violation of PRIMARY or UNIQUE KEY") != std::string::npos, duplicate.error.c_str());
+    QCOMPARE(duplicate.server.kind, dbx::ErrorKind::DuplicateKey);
+    QCOMPARE(duplicate.server.sqlState, std::string("23000"));
+
+    QCOMPARE(run(*connection_, "CREATE TABLE CHECKED (N INTEGER CHECK (N > 0))").status, dbx::DBXERR_NONE);
+    QCOMPARE(run(*connection_, "INSERT INTO CHECKED VALUES (0)").server.kind, dbx::ErrorKind::CheckRefused);
+    QCOMPARE(run(*connection_, "CREATE EXCEPTION REFUSED 'refused'").status, dbx::DBXERR_NONE);
+    QCOMPARE(run(*connection_, "EXECUTE BLOCK AS BEGIN EXCEPTION REFUSED; END").server.kind, dbx::ErrorKind::CheckRefused);
 
     std::string error;
-    QVERIFY(!connectTo(*driver_, (dir_.path() + QStringLiteral("/none.fdb")).toStdString(), "masterkey", error));
+    dbx::ServerError failure;
+    Options options;
+    options.failure = &failure;
+    const std::string none = (dir_.path() + QStringLiteral("/none.fdb")).toStdString();
+    QVERIFY(!connectTo(*driver_, none, "masterkey", error, options));
     QVERIFY2(error.find("none.fdb") != std::string::npos, error.c_str());
+    QCOMPARE(failure.systemError, ENOENT);
+    QVERIFY(std::find(failure.arguments.begin(), failure.arguments.end(), none) != failure.arguments.end());
+
+    // A failure of the driver's own carries no server codes.
+    std::unique_ptr<dbx::ISQLCommand> command;
+    QCOMPARE(connection_->createCommand(command), dbx::DBXERR_NONE);
+    std::unique_ptr<dbx::ISQLCursor> cursor;
+    QCOMPARE(command->execute(cursor), dbx::DBXERR_INVALIDHNDL);
+    QVERIFY(serverErrorOf(*command).codes.empty());
 }
 
 void TestDriver::misuseGivesItsStatus()

@@ -11,6 +11,8 @@
 
 using namespace drivertest;
 
+Q_DECLARE_METATYPE(dbx::ErrorKind)
+
 class TestServerDriver : public QObject {
     Q_OBJECT
 
@@ -81,10 +83,12 @@ void TestServerDriver::loginFailures_data()
     QTest::addColumn<bool>("wrongPassword");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<dbx::ErrorKind>("kind");
     QTest::newRow("wrong password") << true << ""
-                                    << "Your user name and password are not defined";
+                                    << "Your user name and password are not defined" << dbx::ErrorKind::LoginRefused;
     QTest::newRow("missing file") << false << "/nowhere/missing.fdb"
-                                  << "I/O error during \"open\" operation for file \"/nowhere/missing.fdb\"";
+                                  << "I/O error during \"open\" operation for file \"/nowhere/missing.fdb\""
+                                  << dbx::ErrorKind::Other;
 }
 
 void TestServerDriver::loginFailures()
@@ -92,10 +96,15 @@ void TestServerDriver::loginFailures()
     QFETCH(bool, wrongPassword);
     QFETCH(QString, file);
     QFETCH(QString, text);
+    QFETCH(dbx::ErrorKind, kind);
     std::string error;
+    dbx::ServerError failure;
+    Options options;
+    options.failure = &failure;
     const std::string path = file.isEmpty() ? path_ : file.toStdString();
-    QVERIFY(!connectTo(*driver_, server_ + ":" + path, wrongPassword ? "not-it" : password_, error));
+    QVERIFY(!connectTo(*driver_, server_ + ":" + path, wrongPassword ? "not-it" : password_, error, options));
     QVERIFY2(error.find(text.toStdString()) != std::string::npos, error.c_str());
+    QCOMPARE(failure.kind, kind);
 }
 
 void TestServerDriver::unreachableServerFailsFast()
@@ -103,9 +112,13 @@ void TestServerDriver::unreachableServerFailsFast()
     QElapsedTimer timer;
     timer.start();
     std::string error;
+    dbx::ServerError failure;
+    Options options;
+    options.failure = &failure;
     // Port 1 on the loopback: nothing listens there, so the refusal is immediate.
-    QVERIFY(!connectTo(*driver_, "127.0.0.1/1:" + path_, password_, error));
+    QVERIFY(!connectTo(*driver_, "127.0.0.1/1:" + path_, password_, error, options));
     QVERIFY(timer.elapsed() < 5000);
+    QCOMPARE(failure.kind, dbx::ErrorKind::ConnectionLost);
     QVERIFY2(error.find("Unable to complete network request to host \"127.0.0.1\"") != std::string::npos,
              error.c_str());
 }
@@ -151,6 +164,7 @@ void TestServerDriver::waitOnLocks()
         QCOMPARE(outcome.status, dbx::DBXERR_SERVER);
         QVERIFY2(outcome.error.find("update conflicts with concurrent update") != std::string::npos,
                  outcome.error.c_str());
+        QCOMPARE(outcome.server.kind, dbx::ErrorKind::UpdateConflict);
     }
 }
 

@@ -95,9 +95,7 @@ public:
         : raw_(db.database().toStdString(), "SYSDBA", db.password().toStdString(), "NONE")
         , transaction_(std::make_unique<RawTransaction>(raw_.handle()))
     {
-        ISC_STATUS_ARRAY status;
-        isc_dsql_execute_immediate(status, raw_.handle(), transaction_->handle(), 0, sql.c_str(), 3, nullptr);
-        throwOnError(status);
+        raw_.executeIn(*transaction_, sql);
     }
     ~LockHolder()
     {

@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+
 using namespace kordane;
 using namespace kordane::test;
 
@@ -147,6 +149,7 @@ private slots:
     void otherProgramFirst();
     void otherProgramUnderTheGrid();
     void otherProgramWithTheSitesSettings();
+    void lockRefusalAdviceByCodes();
 
 private:
     QTemporaryDir locks_;
@@ -258,6 +261,27 @@ void TestLockArea::otherProgramWithTheSitesSettings()
     removeRow(w, 1, QStringLiteral("Y"));
     QVERIFY2(f.errors().isEmpty(), qPrintable(f.errors().join(u'\n')));
     QCOMPARE(rows(f), std::string("E1/C7 "));
+}
+
+// The advice follows the engine's codes as a user without write access to the lock
+// directory gets them (an open refused with EACCES, the path as the argument), whatever
+// the engine's words.
+void TestLockArea::lockRefusalAdviceByCodes()
+{
+    const auto refusal = [](int systemError, const std::string& path) {
+        dbx::ServerError e;
+        e.codes = {335544373, 335544382}; // isc_sys_request, isc_random
+        e.systemError = systemError;
+        e.arguments = {"access", path};
+        return engine::lockRefusalAdvice(e);
+    };
+    const std::string ours = QFile::encodeName(locks_.path()).toStdString();
+    QVERIFY(refusal(EACCES, ours + "/").contains(QStringLiteral("chgrp -R GROUP %1").arg(locks_.path())));
+    QVERIFY(refusal(EACCES, ours + "/fb_init").contains(u"common group"));
+    QVERIFY(refusal(EACCES, "/tmp/firebird/").contains(u"sudo adduser $USER firebird"));
+    QVERIFY(refusal(ENOENT, ours + "/").isEmpty());
+    QVERIFY(refusal(EACCES, ours + "-other/").isEmpty());
+    QVERIFY(refusal(EACCES, "/srv/data/POSDATA.FDB").isEmpty());
 }
 
 QTEST_MAIN(TestLockArea)

@@ -33,10 +33,8 @@ public:
     // The server's text when it refuses, else empty.
     QString run(const std::string& sql)
     {
-        ISC_STATUS_ARRAY status;
-        isc_dsql_execute_immediate(status, raw_.handle(), transaction_.handle(), 0, sql.c_str(), 3, nullptr);
         try {
-            throwOnError(status);
+            raw_.executeIn(transaction_, sql);
         } catch (const std::exception& e) {
             return QString::fromUtf8(e.what());
         }

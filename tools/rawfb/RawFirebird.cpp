@@ -19,6 +19,13 @@ const fbkit::Client& client()
     return fbkit::linkedClient();
 }
 
+template<typename Function, typename... Args>
+void call(Function fbkit::Client::*function, Args&&... args)
+{
+    ISC_STATUS_ARRAY status;
+    checkClient(client().succeeds(status, function, std::forward<Args>(args)...), status);
+}
+
 std::string quoted(const std::string& text)
 {
     std::string out = "'";
@@ -30,6 +37,16 @@ std::string quoted(const std::string& text)
     return out + "'";
 }
 
+// The client takes a statement's length in 16 bits.
+constexpr std::size_t maxStatementLength = 65535;
+
+unsigned short statementLength(const std::string& sql)
+{
+    if (sql.size() > maxStatementLength)
+        throw std::runtime_error("the statement is longer than 65535 bytes");
+    return static_cast<unsigned short>(sql.size());
+}
+
 void addText(fbkit::ParameterBuffer& dpb, char item, const std::string& value)
 {
     if (!dpb.addText(item, value))
@@ -38,33 +55,27 @@ void addText(fbkit::ParameterBuffer& dpb, char item, const std::string& value)
 
 } // namespace
 
-void throwOnError(const ISC_STATUS* status)
+void checkClient(bool succeeded, const ISC_STATUS* status)
 {
-    if (status[0] == 1 && status[1])
+    if (!succeeded)
         throw std::runtime_error(client().statusText(status));
 }
 
 RawTransaction::RawTransaction(isc_db_handle* db, bool readOnly, bool wait)
 {
     const auto tpb = fbkit::transactionParameters(readOnly, false, wait);
-    ISC_STATUS_ARRAY status;
-    client().startTransaction(status, tr_.out(), 1, db, tpb.size(), tpb.data());
-    throwOnError(status);
+    call(&fbkit::Client::startTransaction, tr_.out(), 1, db, tpb.size(), tpb.data());
 }
 
 void RawTransaction::commit()
 {
-    ISC_STATUS_ARRAY status;
-    client().commitTransaction(status, tr_.out());
-    throwOnError(status);
+    call(&fbkit::Client::commitTransaction, tr_.out());
     tr_.forget();
 }
 
 RawStatement::RawStatement(isc_db_handle* db)
 {
-    ISC_STATUS_ARRAY status;
-    client().allocateStatement(status, db, stmt_.out());
-    throwOnError(status);
+    call(&fbkit::Client::allocateStatement, db, stmt_.out());
 }
 
 RawFirebird::RawFirebird(const std::string& database, const std::string& user, const std::string& password,
@@ -78,11 +89,11 @@ RawFirebird::RawFirebird(const std::string& database, const std::string& user, c
     fbkit::addConnectTimeout(dpb, connectTimeout);
     ISC_STATUS_ARRAY status;
     const auto started = std::chrono::steady_clock::now();
-    client().attachDatabase(status, static_cast<short>(database.size()), database.c_str(), db_.out(),
-                            static_cast<short>(dpb.size()), dpb.data());
-    if (fbkit::unanswered(status, std::chrono::steady_clock::now() - started, connectTimeout))
+    const bool attached = client().succeeds(status, &fbkit::Client::attachDatabase, static_cast<short>(database.size()),
+                                            database.c_str(), db_.out(), static_cast<short>(dpb.size()), dpb.data());
+    if (!attached && fbkit::unanswered(status, std::chrono::steady_clock::now() - started, connectTimeout))
         throw std::runtime_error(fbkit::unansweredText(database, connectTimeout));
-    throwOnError(status);
+    checkClient(attached, status);
 }
 
 RawFirebird RawFirebird::create(const std::string& database, const std::string& user, const std::string& password,
@@ -94,9 +105,8 @@ RawFirebird RawFirebird::create(const std::string& database, const std::string& 
         sql += " DEFAULT CHARACTER SET " + defaultCharset;
     RawFirebird created;
     isc_tr_handle tr = 0;
-    ISC_STATUS_ARRAY status;
-    isc_dsql_execute_immediate(status, created.handle(), &tr, 0, sql.c_str(), SQL_DIALECT_V6, nullptr);
-    throwOnError(status);
+    call(&fbkit::Client::executeImmediate, created.handle(), &tr, statementLength(sql), sql.data(),
+         SQL_DIALECT_V6, nullptr);
     return created;
 }
 
@@ -120,13 +130,15 @@ void RawFirebird::execute(const std::string& statement)
 void RawFirebird::executeTogether(const std::vector<std::string>& statements)
 {
     RawTransaction tr(handle());
-    ISC_STATUS_ARRAY status;
-    for (const std::string& sql : statements) {
-        isc_dsql_execute_immediate(status, handle(), tr.handle(), static_cast<unsigned short>(sql.size()), sql.data(),
-                                   SQL_DIALECT_V6, nullptr);
-        throwOnError(status);
-    }
+    for (const std::string& sql : statements)
+        executeIn(tr, sql);
     tr.commit();
+}
+
+void RawFirebird::executeIn(RawTransaction& transaction, const std::string& statement)
+{
+    call(&fbkit::Client::executeImmediate, handle(), transaction.handle(), statementLength(statement), statement.data(),
+         SQL_DIALECT_V6, nullptr);
 }
 
 void RawFirebird::executePrepared(const std::string& sql, const std::vector<Value>& params)
@@ -138,15 +150,11 @@ void RawFirebird::executeEach(const std::string& sql, const std::vector<std::vec
 {
     RawTransaction tr(handle());
     RawStatement stmt(handle());
-    ISC_STATUS_ARRAY status;
-    client().prepare(status, tr.handle(), stmt.handle(), static_cast<unsigned short>(sql.size()), sql.data(),
-                     SQL_DIALECT_V6, nullptr);
-    throwOnError(status);
+    call(&fbkit::Client::prepare, tr.handle(), stmt.handle(), statementLength(sql), sql.data(), SQL_DIALECT_V6, nullptr);
     fbkit::Sqlda in(1);
-    client().describeBind(status, stmt.handle(), SQLDA_VERSION1, in.get());
-    throwOnError(status);
-    if (!fbkit::describeWhole(client(), status, stmt.handle(), in, true))
-        throwOnError(status);
+    call(&fbkit::Client::describeBind, stmt.handle(), SQLDA_VERSION1, in.get());
+    ISC_STATUS_ARRAY status;
+    checkClient(fbkit::describeWhole(client(), status, stmt.handle(), in, true), status);
     const short markers = in.count();
     std::vector<short> nulls(static_cast<std::size_t>(markers));
     for (const std::vector<Value>& params : rows) {
@@ -164,8 +172,7 @@ void RawFirebird::executeEach(const std::string& sql, const std::vector<std::vec
             var.sqldata = value ? const_cast<char*>(value->data()) : nullptr;
             var.sqlind = &nulls[static_cast<std::size_t>(i)];
         }
-        client().execute(status, tr.handle(), stmt.handle(), SQLDA_VERSION1, in.get());
-        throwOnError(status);
+        call(&fbkit::Client::execute, tr.handle(), stmt.handle(), SQLDA_VERSION1, in.get());
     }
     tr.commit();
 }
@@ -174,13 +181,10 @@ std::vector<RawFirebird::Row> RawFirebird::query(const std::string& sql)
 {
     RawTransaction tr(handle());
     RawStatement stmt(handle());
-    ISC_STATUS_ARRAY status;
     fbkit::Sqlda out(1);
-    client().prepare(status, tr.handle(), stmt.handle(), static_cast<unsigned short>(sql.size()), sql.data(),
-                     SQL_DIALECT_V6, out.get());
-    throwOnError(status);
-    if (!fbkit::describeWhole(client(), status, stmt.handle(), out, false))
-        throwOnError(status);
+    call(&fbkit::Client::prepare, tr.handle(), stmt.handle(), statementLength(sql), sql.data(), SQL_DIALECT_V6, out.get());
+    ISC_STATUS_ARRAY status;
+    checkClient(fbkit::describeWhole(client(), status, stmt.handle(), out, false), status);
     const short columns = out.count();
     // Text stays as it is; the server turns every other value but a blob into text.
     std::vector<std::string> buffers(static_cast<std::size_t>(columns));
@@ -199,14 +203,13 @@ std::vector<RawFirebird::Row> RawFirebird::query(const std::string& sql)
         var.sqldata = buffers[static_cast<std::size_t>(i)].data();
         var.sqlind = &nulls[static_cast<std::size_t>(i)];
     }
-    client().execute(status, tr.handle(), stmt.handle(), SQLDA_VERSION1, nullptr);
-    throwOnError(status);
+    call(&fbkit::Client::execute, tr.handle(), stmt.handle(), SQLDA_VERSION1, nullptr);
     std::vector<Row> rows;
     for (;;) {
         const ISC_STATUS result = client().fetch(status, stmt.handle(), SQLDA_VERSION1, out.get());
-        if (result == 100)
+        if (result == fbkit::endOfRows)
             break;
-        throwOnError(status);
+        checkClient(result == 0, status);
         Row row;
         row.reserve(static_cast<std::size_t>(columns));
         for (short i = 0; i < columns; ++i) {
@@ -219,23 +222,20 @@ std::vector<RawFirebird::Row> RawFirebird::query(const std::string& sql)
                 ISC_QUAD id;
                 std::memcpy(&id, var.sqldata, sizeof id);
                 std::string bytes;
-                if (!fbkit::readBlob(client(), status, handle(), tr.handle(), id, SIZE_MAX, bytes))
-                    throwOnError(status);
+                checkClient(fbkit::readBlob(client(), status, handle(), tr.handle(), id, SIZE_MAX, bytes), status);
                 row.emplace_back(std::move(bytes));
             }
         }
         rows.push_back(std::move(row));
     }
-    client().freeStatement(status, stmt.handle(), DSQL_close);
+    call(&fbkit::Client::freeStatement, stmt.handle(), DSQL_close);
     tr.commit();
     return rows;
 }
 
 void RawFirebird::drop()
 {
-    ISC_STATUS_ARRAY status;
-    isc_drop_database(status, db_.out());
-    throwOnError(status);
+    call(&fbkit::Client::dropDatabase, db_.out());
     db_.forget();
 }
 

@@ -12,6 +12,8 @@
 
 namespace kordane {
 
+class RawTransaction;
+
 class RawFirebird {
 public:
     using Value = std::optional<std::string>; // nullopt for a null
@@ -34,6 +36,8 @@ public:
     void execute(const std::string& statement);
     // Several statements in one transaction.
     void executeTogether(const std::vector<std::string>& statements);
+    // One statement in a transaction the caller holds open.
+    void executeIn(RawTransaction& transaction, const std::string& statement);
     // One statement prepared with `?` markers, each bound to a text (or a null).
     void executePrepared(const std::string& sql, const std::vector<Value>& params);
     // The same statement run once for each list of values, all in one transaction.
@@ -52,8 +56,9 @@ private:
     fbkit::AttachmentHandle db_ {&fbkit::linkedClient()};
 };
 
-// Throws the status vector's text when `status` holds an error.
-void throwOnError(const ISC_STATUS* status);
+// The one check of a client call's outcome, for code that calls the client itself (the
+// benchmarks' yardstick): throws the status vector's text when the call failed.
+void checkClient(bool succeeded, const ISC_STATUS* status);
 
 // An owned read committed transaction, waiting on locks unless told not to: rolled back
 // when it goes uncommitted.
