@@ -95,7 +95,6 @@ public:
         return succeeded ? dbx::DBXERR_NONE : error_.serverFail(api_, status_);
     }
     ISC_STATUS* status() { return status_; }
-    const FbApi& api() const { return api_; }
 
 private:
     const FbApi& api_;

@@ -36,7 +36,6 @@ public:
     dbx::FieldType dataType() const { return info_.type; }
     // Declared length in bytes for text, width of the text form otherwise.
     int size() const { return info_.size; }
-    int scale() const { return info_.scale; }
     const dbx::ColumnInfo& info() const { return info_; }
 
     // The grid's title; the field name until set.
@@ -75,7 +74,6 @@ public:
 
     // Not owned; none: open and apply fail, naming this result set.
     void setProvider(DataSetProvider* provider) { provider_ = provider; }
-    const QString& commandText() const { return commandText_; }
     void setCommandText(const QString& text) { commandText_ = text; }
     // Runs after every successful open; what it throws reaches the caller of open().
     void setAfterOpen(std::function<void(ClientDataSet&)> handler) { afterOpen_ = std::move(handler); }

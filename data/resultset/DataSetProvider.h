@@ -46,8 +46,6 @@ public:
     ~DataSetProvider() override;
 
     SqlDataSet& dataSet() const { return source_; }
-    // The client may replace the source's command text.
-    bool allowCommandText() const { return true; }
 
     // Every row of `commandText` (the source's own text when empty). The source is
     // closed again afterwards, also when the fetch fails; errors keep their text.

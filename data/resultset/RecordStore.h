@@ -103,7 +103,6 @@ public:
     // After an apply: the changes marked applied become the rows' fetched values and
     // leave the log; the others stay pending, rows as the changes left them.
     void merge(const std::vector<bool>& applied);
-    void merge() { merge(std::vector<bool>(log_.size(), true)); }
 
 private:
     static constexpr std::uint32_t none = 0xffffffffu;

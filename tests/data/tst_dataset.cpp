@@ -110,6 +110,7 @@ void TestDataSet::loadsRowsAndFields()
     QCOMPARE(reset.count(), 1);
     QVERIFY(!c.source.active()); // the source lives only during the fetch
     QCOMPARE(c.source.commandTextValue().left(6), QStringLiteral("select"));
+    QCOMPARE(c.dataSet.localeId(), 0); // the connection's LocaleCode=0000, read as hexadecimal
 
     QCOMPARE(c.dataSet.fieldCount(), 7);
     const DataField& card = c.dataSet.field(6);

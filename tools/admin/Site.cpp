@@ -115,8 +115,7 @@ Site::Site(const QCommandLineParser& parser)
 }
 
 Site::Site(const File& file)
-    : connectionsFile_(file.path)
-    , database_(file.database)
+    : database_(file.database)
     , serverCharSet_(file.serverCharSet)
     , connectTimeout_(file.connectTimeout)
     , codec_(serverCharSet_)

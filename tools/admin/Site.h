@@ -64,7 +64,6 @@ public:
     // The connections file `parser` names with --connections, else the one the program finds.
     explicit Site(const QCommandLineParser& parser);
 
-    const QString& connectionsFile() const { return connectionsFile_; }
     const QString& database() const { return database_; }
     const QString& serverCharSet() const { return serverCharSet_; }
     bool onServer() const;
@@ -84,7 +83,6 @@ private:
     static File read(const QCommandLineParser& parser);
     explicit Site(const File& file);
 
-    QString connectionsFile_;
     QString database_;
     QString serverCharSet_;
     int connectTimeout_;
