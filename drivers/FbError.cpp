@@ -16,14 +16,12 @@ const std::array<std::pair<dbx::ErrorKind, std::vector<ISC_STATUS>>, 8>& kinds()
     static const std::array<std::pair<ErrorKind, std::vector<ISC_STATUS>>, 8> table {{
         {ErrorKind::UpdateConflict, {isc_update_conflict}},
         {ErrorKind::DuplicateKey, {isc_unique_key_violation, isc_no_dup}},
-        {ErrorKind::CheckRefused, {isc_check_constraint, isc_not_valid, isc_not_valid_for, isc_not_valid_for_var,
-                                   isc_except, isc_foreign_key}},
+        {ErrorKind::CheckRefused, {isc_check_constraint, isc_not_valid, isc_not_valid_for, isc_not_valid_for_var, isc_except, isc_foreign_key}},
         {ErrorKind::LockConflict, {isc_lock_conflict, isc_deadlock, isc_lock_timeout}},
         {ErrorKind::ObjectInUse, {isc_obj_in_use}},
         {ErrorKind::LoginRefused, {isc_login}},
         {ErrorKind::PermissionDenied, {isc_no_priv}},
-        {ErrorKind::ConnectionLost, {isc_network_error, isc_net_read_err, isc_net_write_err, isc_lost_db_connection,
-                                     isc_conn_lost, isc_shutdown, isc_att_shutdown, isc_connect_reject}},
+        {ErrorKind::ConnectionLost, {isc_network_error, isc_net_read_err, isc_net_write_err, isc_lost_db_connection, isc_conn_lost, isc_shutdown, isc_att_shutdown, isc_connect_reject}},
     }};
     return table;
 }
