@@ -24,7 +24,7 @@ namespace {
 
 constexpr int rowCount = 100000;
 const char* const user = "SYSDBA";
-const char* const password = "masterkey";
+const std::string password = kordane::storedPassword.toStdString();
 const char* const query = "select * from POS_DAY \r\nwhere INI_DATE = '2026/12/07'\r\nORDER BY EMPLOYEE_ID,TIME_IN \r\n";
 
 void fill(const std::string& database)

@@ -1,5 +1,6 @@
 // Fetching one date of 100,000 attendance rows as text: the raw client against the
 // driver module, in one run on one database. Usage: bench_fetch [directory]
+#include "data/sql/SqlConnection.h"
 #include "drivers/api/dbx.h"
 #include "drivers/fbkit/Sqlda.h"
 #include "tools/rawfb/RawFirebird.h"
@@ -24,7 +25,7 @@ namespace fs = std::filesystem;
 
 constexpr int rowCount = 100000;
 const std::string user = "SYSDBA";
-const std::string password = "masterkey";
+const std::string password = kordane::storedPassword.toStdString();
 const std::string query = "SELECT * FROM POS_DAY WHERE INI_DATE = '2026/12/07'";
 
 // What a fetch reads, so that neither side can skip the work.

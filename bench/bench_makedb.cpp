@@ -4,6 +4,7 @@
 // 10,000 and 1,000,000 rows (scalingDate in BenchData.h).
 // Usage: bench_makedb <dir> (an existing database there is kept).
 #include "bench/BenchData.h"
+#include "data/sql/SqlConnection.h"
 #include "tools/rawfb/RawFirebird.h"
 #include "tools/rawfb/Schema.h"
 
@@ -24,7 +25,7 @@ constexpr int employees = 5000;
 constexpr int dates = 365;
 constexpr int totalRows = 1000000;
 constexpr int bigDayRows = 100000;
-const char* const password = "quillbrex";
+const std::string password = kordane::storedPassword.toStdString();
 
 // Rows of one date in one statement (and transaction); `first` numbers the cards.
 std::string dayBlock(const QDate& date, int rows, int first)

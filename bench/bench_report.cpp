@@ -3,6 +3,7 @@
 // both from attaching to the last figure, and their figures compared employee by employee.
 // Usage: bench_report <dir made by bench_makedb>
 #include "bench/Timing.h"
+#include "data/sql/SqlConnection.h"
 #include "tests/support/TestDatabase.h"
 #include "tools/rawfb/RawFirebird.h"
 
@@ -24,7 +25,7 @@ using kordane::bench::timed;
 
 namespace {
 
-const std::string password = "quillbrex";
+const std::string password = kordane::storedPassword.toStdString();
 
 // A complete, real time text, and its seconds after midnight.
 const std::string timeShape = "'([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]'";

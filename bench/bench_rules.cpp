@@ -6,6 +6,7 @@
 // Usage (offscreen): bench_rules <dir made by bench_makedb>
 #include "attendance/Catalogue.h"
 #include "bench/Timing.h"
+#include "data/sql/SqlConnection.h"
 #include "data/sql/TextCodec.h"
 #include "forms/FrmKordane.h"
 #include "tests/support/TestDatabase.h"
@@ -31,7 +32,7 @@ using kordane::bench::timed;
 
 namespace {
 
-const std::string password = "quillbrex";
+const std::string password = kordane::storedPassword.toStdString();
 constexpr int rounds = 7;
 
 struct Copy {

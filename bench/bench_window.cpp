@@ -57,7 +57,7 @@ using kordane::bench::timed;
 
 namespace {
 
-const std::string password = "quillbrex";
+const std::string password = kordane::storedPassword.toStdString();
 constexpr int rounds = 11;
 // Start-up and a command swing more from round to round than a view, and cost less: their
 // medians hold from run to run only with more rounds. With a dialog, the dialog dominates.

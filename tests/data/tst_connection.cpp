@@ -88,7 +88,7 @@ void TestConnection::failures_data()
     QTest::newRow("connections file missing") << ""
                                               << "" << false
                                               << "Driver/Connection Registry File '%1/dbxconnections.ini' not found";
-    QTest::newRow("no section") << "[Varnok]"
+    QTest::newRow("no section") << u'[' + connectionSection + u']'
                                 << "[Other]" << false << "Missing DriverName property";
     QTest::newRow("no DriverName") << "DriverName=Interbase"
                                    << "" << false << "Missing DriverName property";

@@ -1,4 +1,5 @@
 // The driver module against an embedded database: what the data layer relies on.
+#include "data/sql/SqlConnection.h"
 #include "tests/driver/DriverHarness.h"
 #include "tests/support/SilentServer.h"
 #include "tools/rawfb/RawFirebird.h"
@@ -11,6 +12,13 @@
 
 using namespace drivertest;
 using Texts = std::vector<std::string>;
+
+namespace {
+
+// The embedded engine does not check it.
+const std::string password = kordane::storedPassword.toStdString();
+
+} // namespace
 
 class TestDriver : public QObject {
     Q_OBJECT
@@ -53,7 +61,7 @@ private:
 std::unique_ptr<dbx::ISQLConnection> TestDriver::open()
 {
     std::string error;
-    auto connection = connectTo(*driver_, database_, "masterkey", error);
+    auto connection = connectTo(*driver_, database_, password, error);
     if (!connection)
         qWarning("connect failed: %s", error.c_str());
     return connection;
@@ -66,7 +74,7 @@ void TestDriver::initTestCase()
     driver_ = loadDriver();
     QVERIFY(driver_);
     database_ = (dir_.path() + QStringLiteral("/driver.fdb")).toStdString();
-    auto raw = kordane::RawFirebird::create(database_, "SYSDBA", "masterkey");
+    auto raw = kordane::RawFirebird::create(database_, "SYSDBA", password);
     raw.execute({posDayTable(),
                  "CREATE TABLE T (ID INTEGER, TXT VARCHAR(10) CHARACTER SET NONE)",
                  "CREATE TABLE KEYED (ID INTEGER NOT NULL PRIMARY KEY)", "CREATE ROLE CLERK", "GRANT CLERK TO SYSDBA"});
@@ -76,7 +84,7 @@ void TestDriver::initTestCase()
 
 void TestDriver::init()
 {
-    kordane::RawFirebird raw(database_, "SYSDBA", "masterkey");
+    kordane::RawFirebird raw(database_, "SYSDBA", password);
     raw.execute({"DELETE FROM POS_DAY", "DELETE FROM T", "DELETE FROM KEYED"});
 }
 
@@ -105,7 +113,7 @@ void TestDriver::textParametersRoundTripByteExact()
     QCOMPARE(read.size(), 1u);
     QCOMPARE(read[0], values);
 
-    kordane::RawFirebird raw(database_, "SYSDBA", "masterkey");
+    kordane::RawFirebird raw(database_, "SYSDBA", password);
     const auto stored = raw.query("SELECT OCTET_LENGTH(BILL_WEEK), OCTET_LENGTH(EMPLOYEE_NAME),"
                                   " CASE WHEN TIME_OUT IS NULL THEN 'null' ELSE 'text' END, BILL_WEEK FROM POS_DAY");
     QCOMPARE(stored.size(), 1u);
@@ -133,7 +141,7 @@ void TestDriver::rowsAffected()
 {
     QFETCH(QString, sql);
     QFETCH(int, expected);
-    kordane::RawFirebird(database_, "SYSDBA", "masterkey")
+    kordane::RawFirebird(database_, "SYSDBA", password)
         .execute({"INSERT INTO T VALUES (1, 'a')", "INSERT INTO T VALUES (2, 'b')", "INSERT INTO T VALUES (2, 'c')"});
     const auto outcome = run(*connection_, sql.toStdString());
     QCOMPARE(outcome.status, dbx::DBXERR_NONE);
@@ -145,7 +153,7 @@ void TestDriver::autoCommitCommitsEachStatement()
     QCOMPARE(run(*connection_, "INSERT INTO T VALUES (1, 'first')").status, dbx::DBXERR_NONE);
     QCOMPARE(run(*connection_, "INSERT INTO T VALUES ('not a number', 'second')").status, dbx::DBXERR_SERVER);
     // Seen from another attachment, so committed, and alone.
-    kordane::RawFirebird other(database_, "SYSDBA", "masterkey");
+    kordane::RawFirebird other(database_, "SYSDBA", password);
     const auto stored = other.query("SELECT TXT FROM T");
     QCOMPARE(stored.size(), 1u);
     QCOMPARE(*stored[0][0], "first");
@@ -216,7 +224,7 @@ void TestDriver::explicitTransactions()
     QCOMPARE(connection_->beginTransaction(3, dbx::Isolation::RepeatableRead), dbx::DBXERR_NONE);
     QCOMPARE(run(*connection_, "INSERT INTO T VALUES (1, 'kept')").status, dbx::DBXERR_NONE);
     QCOMPARE(connection_->commit(3), dbx::DBXERR_NONE);
-    QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", "masterkey").query("SELECT TXT FROM T").size(), 1u);
+    QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", password).query("SELECT TXT FROM T").size(), 1u);
 
     // A retaining commit ends the transaction for the caller; the next one begins cleanly.
     QCOMPARE(connection_->setOption(dbx::ConnectionOption::CommitRetain, 1), dbx::DBXERR_NONE);
@@ -226,7 +234,7 @@ void TestDriver::explicitTransactions()
         QCOMPARE(connection_->commit(id), dbx::DBXERR_NONE);
     }
     QCOMPARE(connection_->setOption(dbx::ConnectionOption::CommitRetain, 0), dbx::DBXERR_NONE);
-    QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", "masterkey").query("SELECT TXT FROM T").size(), 3u);
+    QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", password).query("SELECT TXT FROM T").size(), 3u);
 }
 
 // The server's text for people, and its codes, which callers decide by.
@@ -257,7 +265,7 @@ void TestDriver::serverErrorsCarryTheServersText()
     Options options;
     options.failure = &failure;
     const std::string none = (dir_.path() + QStringLiteral("/none.fdb")).toStdString();
-    QVERIFY(!connectTo(*driver_, none, "masterkey", error, options));
+    QVERIFY(!connectTo(*driver_, none, password, error, options));
     QVERIFY2(error.find("none.fdb") != std::string::npos, error.c_str());
     QCOMPARE(failure.systemError, ENOENT);
     QVERIFY(std::find(failure.arguments.begin(), failure.arguments.end(), none) != failure.arguments.end());
@@ -306,7 +314,7 @@ void TestDriver::misuseGivesItsStatus()
 void TestDriver::parametersDescribedPerDatabase()
 {
     const std::string wider = (dir_.path() + QStringLiteral("/wider.fdb")).toStdString();
-    kordane::RawFirebird::create(wider, "SYSDBA", "masterkey")
+    kordane::RawFirebird::create(wider, "SYSDBA", password)
         .execute("CREATE TABLE T (ID INTEGER, TXT VARCHAR(20) CHARACTER SET NONE)");
     const std::string insert = "INSERT INTO T (ID, TXT) VALUES ( ? , ? )";
     const std::string fifteen = "012345678901234";
@@ -315,7 +323,7 @@ void TestDriver::parametersDescribedPerDatabase()
     for (const auto& [database, status] : {std::pair {database_, dbx::DBXERR_INVALIDLEN}, std::pair {wider, dbx::DBXERR_NONE}}) {
         if (database != database_) {
             QCOMPARE(connection->disconnect(), dbx::DBXERR_NONE);
-            QCOMPARE(connection->connect(database, "SYSDBA", "masterkey"), dbx::DBXERR_NONE);
+            QCOMPARE(connection->connect(database, "SYSDBA", password), dbx::DBXERR_NONE);
         }
         for (int again = 0; again < 2; ++again) {
             std::unique_ptr<dbx::ISQLCommand> command;
@@ -444,7 +452,7 @@ void TestDriver::optionsReachFirebird()
     // Accepted and without effect in Firebird.
     QCOMPARE(c->setOption(dbx::ConnectionOption::BlockingMode, 1), dbx::DBXERR_NONE);
     QCOMPARE(c->setOption(dbx::ConnectionOption::CustomString, std::string("x")), dbx::DBXERR_NONE);
-    QCOMPARE(c->connect(database_, "SYSDBA", "masterkey"), dbx::DBXERR_NONE);
+    QCOMPARE(c->connect(database_, "SYSDBA", password), dbx::DBXERR_NONE);
     // In dialect 1 a double quote delimits a string, so there is no identifier quote.
     QCOMPARE(firstRow(*c, "SELECT CURRENT_ROLE, \"dialect one\", C.RDB$CHARACTER_SET_NAME FROM MON$ATTACHMENTS A"
                           " JOIN RDB$CHARACTER_SETS C ON C.RDB$CHARACTER_SET_ID = A.MON$CHARACTER_SET_ID"
@@ -541,7 +549,7 @@ void TestDriver::objectsOutlivingTheirParts()
     QCOMPARE(second->next(), dbx::DBXERR_INVALIDHNDL);
     QCOMPARE(query.command->prepare("SELECT 1 FROM RDB$DATABASE", 0), dbx::DBXERR_INVALIDHNDL);
     QCOMPARE(c->disconnect(), dbx::DBXERR_NONE);
-    QCOMPARE(c->connect(database_, "SYSDBA", "masterkey"), dbx::DBXERR_NONE);
+    QCOMPARE(c->connect(database_, "SYSDBA", password), dbx::DBXERR_NONE);
     QCOMPARE(query.command->prepare("SELECT 1 FROM RDB$DATABASE", 0), dbx::DBXERR_NONE);
     c.reset();
     QCOMPARE(query.command->execute(second), dbx::DBXERR_INVALIDHNDL);
@@ -584,10 +592,10 @@ void TestDriver::autoCommitOffKeepsWorkPending()
     QCOMPARE(run(*c, "INSERT INTO T VALUES (1, 'pending')").status, dbx::DBXERR_NONE);
     QCOMPARE(firstRow(*c, "SELECT COUNT(*) FROM T"), Texts {"1"});
     QCOMPARE(c->beginTransaction(1, dbx::Isolation::ReadCommitted), dbx::DBXERR_LOCALTRANSACTIVE);
-    QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", "masterkey").query("SELECT TXT FROM T").size(), 0u);
+    QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", password).query("SELECT TXT FROM T").size(), 0u);
     // Never committed, so gone with the connection.
     QCOMPARE(c->disconnect(), dbx::DBXERR_NONE);
-    QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", "masterkey").query("SELECT TXT FROM T").size(), 0u);
+    QCOMPARE(kordane::RawFirebird(database_, "SYSDBA", password).query("SELECT TXT FROM T").size(), 0u);
 }
 
 QTEST_GUILESS_MAIN(TestDriver)

@@ -45,7 +45,7 @@ TestDatabase::TestDatabase(Where where)
         throw std::runtime_error("cannot create a temporary directory");
     if (where == Where::Embedded) {
         database_ = dir() + QStringLiteral("/POSDATA.FDB");
-        password_ = QStringLiteral("quillbrex");
+        password_ = storedPassword;
     } else {
         database_ = newSharedServerDatabase();
         password_ = sharedServerPassword();
@@ -105,16 +105,7 @@ QString TestDatabase::sharedServerPassword()
 
 QString TestDatabase::connectionsTextFor(const QString& database, const QString& password)
 {
-    QString text = QStringLiteral("[Varnok]\n");
-    for (const QString& line : storedParams()) {
-        if (line.startsWith(u"Database="))
-            text += QStringLiteral("Database=") + database + u'\n';
-        else if (line.startsWith(u"Password="))
-            text += QStringLiteral("Password=") + password + u'\n';
-        else
-            text += line + u'\n';
-    }
-    return text;
+    return QString::fromUtf8(connectionsFileText({QStringLiteral("Database=") + database, QStringLiteral("Password=") + password}));
 }
 
 QString TestDatabase::driversText()

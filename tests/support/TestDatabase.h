@@ -41,7 +41,7 @@ public:
     QString connectionsFile() const { return dir() + QStringLiteral("/dbxconnections.ini"); }
     QString driversFile() const { return dir() + QStringLiteral("/dbxdrivers.ini"); }
 
-    // The stored parameter lines with this database and password, under [Varnok].
+    // The stored parameter lines with this database and password, in the program's section.
     QString connectionsText() const { return connectionsTextFor(database_, password_); }
     // The same for any database and password.
     static QString connectionsTextFor(const QString& database, const QString& password);

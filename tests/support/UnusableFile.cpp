@@ -1,6 +1,7 @@
 #include "tests/support/UnusableFile.h"
 
 #include "data/config/ConfigFile.h"
+#include "data/sql/SqlConnection.h"
 
 #include <QFile>
 
@@ -27,7 +28,7 @@ bool makeUnusable(const QString& path, Unusable kind)
         return QFile::link(QStringLiteral("/dev/zero"), path);
     case Unusable::OverLimit: {
         QFile file(path);
-        const QByteArray text = paddedText("[General]\n[Varnok]\n[Interbase]\n", config::maxConfigFileBytes + 1);
+        const QByteArray text = paddedText(QStringLiteral("[General]\n[%1]\n[Interbase]\n").arg(connectionSection).toUtf8(), config::maxConfigFileBytes + 1);
         return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.flush();
     }
     }

@@ -25,7 +25,7 @@ struct Account {
 // shows in the process list. A server needs the password; the embedded engine checks none.
 Account adminAccount(bool onServer);
 
-// The [Varnok] section the program reads, for `database` and `login`.
+// The connections-file section the program reads, for `database` and `login`.
 QByteArray connectionsFileText(const QString& database, const Account& login, const QString& serverCharSet = {});
 
 // A file put in place whole or not at all: its bytes go to a file without a name until
