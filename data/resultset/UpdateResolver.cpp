@@ -231,10 +231,10 @@ std::int64_t UpdateResolver::run(const GeneratedStatement& statement, Prepared& 
         prepared.emplace_back(statement.text, connection_.prepareCommand(statement.text, static_cast<int>(statement.values.size())));
         it = prepared.end() - 1;
     }
-    dbx::ISQLCommand& command = *it->second;
+    PreparedCommand& command = it->second;
     // Old values as fetched, new ones as encoded when they were entered: never through a
     // decode and encode that could change them, which would miss the row they name.
-    return connection_.execute(command, statement.values);
+    return connection_.runPrepared(command, [&] { return connection_.execute(*command, statement.values); });
 }
 
 void UpdateResolver::follow(const QString& commandText, const QString& quote, const std::vector<TField>& columns)

@@ -64,7 +64,7 @@ public:
 private:
     // The commands of one apply, prepared once per text. An apply has few distinct texts
     // (one for the usual removal), so a list searched in order serves.
-    using Prepared = std::vector<std::pair<QString, std::unique_ptr<dbx::ISQLCommand>>>;
+    using Prepared = std::vector<std::pair<QString, PreparedCommand>>;
     std::int64_t run(const GeneratedStatement& statement, Prepared& prepared);
     // The source, quote and columns that the table and the texts below were found and
     // written for; looked at once an apply, and everything found again when one changed.

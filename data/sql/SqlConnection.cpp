@@ -9,7 +9,9 @@
 #include "data/sql/SqlStatement.h"
 #include "data/sql/TextCodec.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -95,15 +97,15 @@ std::optional<QString> SqlConnection::paramValue(const QString& name) const
     return std::nullopt;
 }
 
-int SqlConnection::rowsetSize() const
+int SqlConnection::numberParam(const QString& name, int absent, int least) const
 {
-    if (const auto value = paramValue(QStringLiteral("RowsetSize"))) {
+    if (const auto value = paramValue(name)) {
         bool ok = false;
-        const int rows = value->trimmed().toInt(&ok);
-        if (ok && rows > 0)
-            return rows;
+        const int number = value->trimmed().toInt(&ok);
+        if (ok && number >= least)
+            return number;
     }
-    return 20;
+    return absent;
 }
 
 int SqlConnection::localeCode() const
@@ -232,7 +234,8 @@ void SqlConnection::connectDriver()
     const auto blobSize = paramValue(QStringLiteral("BlobSize"));
     check(connection_.get(), connection_->setOption(dbx::ConnectionOption::BlobSize, std::int64_t {blobSize ? toInteger(*blobSize) : -1}));
     // Read once a connect, like the other parameters, rather than at every prepare.
-    rowsetSize_ = rowsetSize();
+    rowsetSize_ = numberParam(QStringLiteral("RowsetSize"), 20, 1);
+    releaseDelay_ = numberParam(QStringLiteral("Statement Release Delay"), 1000, 0);
     check(metaData_, metaData_->getTransactionsSupported(transactionsSupported_));
 }
 
@@ -297,7 +300,9 @@ void SqlConnection::releaseDriver() noexcept
     // Statements first: their commands and cursors belong to the driver connection.
     for (SqlStatement* statement : statements_)
         statement->unprepare();
-    spareCommands_.clear();
+    kept_.clear();
+    if (idleRelease_)
+        idleRelease_->stop();
     second_.reset();
     metaData_ = nullptr;
     if (connection_)
@@ -364,36 +369,87 @@ SqlConnection& SqlConnection::commandConnection()
     return *second_;
 }
 
+namespace {
+
+// Enough for every statement the window repeats (the removal's, the insert, the day's
+// query) beside those whose literals make each text new.
+constexpr std::size_t keptLimit = 8;
+
+} // namespace
+
 std::unique_ptr<dbx::ISQLCommand> SqlConnection::createCommand()
 {
     open();
     SqlConnection& target = commandConnection();
     std::unique_ptr<dbx::ISQLCommand> command;
-    if (&target == this && !spareCommands_.empty()) {
-        command = std::move(spareCommands_.back());
-        spareCommands_.pop_back();
-        return command;
-    }
     check(target.connection_.get(), target.connection_->createCommand(command));
     return command;
 }
 
-void SqlConnection::recycle(std::unique_ptr<dbx::ISQLCommand> command)
+PreparedCommand SqlConnection::prepareCommand(const QString& sql, int parameterCount)
 {
-    // Only where every command is this connection's own; a few cover every statement
-    // the program has at one time.
-    constexpr std::size_t kept = 4;
-    if (command && state_ == State::Open && maxStatements_ <= 0 && spareCommands_.size() < kept)
-        spareCommands_.push_back(std::move(command));
+    PreparedCommand prepared {toStd(encode(sql)), parameterCount, false, nullptr};
+    open();
+    noteUse();
+    const auto same = std::find_if(kept_.rbegin(), kept_.rend(), [&](const PreparedCommand& kept) {
+        return kept.parameterCount == parameterCount && kept.text == prepared.text;
+    });
+    if (same != kept_.rend()) {
+        prepared.command = std::move(same->command);
+        prepared.reused = true;
+        kept_.erase(std::next(same).base());
+        return prepared;
+    }
+    // At the limit the oldest kept command is prepared again: a new one costs its
+    // allocation, a round trip on a server.
+    if (kept_.size() >= keptLimit) {
+        prepared.command = std::move(kept_.front().command);
+        kept_.erase(kept_.begin());
+    } else {
+        prepared.command = createCommand();
+    }
+    prepareAfresh(prepared);
+    return prepared;
 }
 
-std::unique_ptr<dbx::ISQLCommand> SqlConnection::prepareCommand(const QString& sql, int parameterCount)
+void SqlConnection::prepareAfresh(PreparedCommand& command)
 {
-    const std::string text = toStd(encode(sql));
-    auto command = createCommand();
-    check(command.get(), command->setRowsetSize(rowsetSize_));
-    check(command.get(), command->prepare(text, parameterCount));
-    return command;
+    command.reused = false;
+    check(command.command.get(), command->setRowsetSize(rowsetSize_));
+    check(command.command.get(), command->prepare(command.text, command.parameterCount));
+}
+
+void SqlConnection::recycle(PreparedCommand command)
+{
+    // Only where every command is this connection's own.
+    if (!command || state_ != State::Open || maxStatements_ > 0 || releaseDelay_ == 0)
+        return;
+    kept_.push_back(std::move(command));
+    if (kept_.size() > keptLimit)
+        kept_.erase(kept_.begin());
+    noteUse();
+}
+
+void SqlConnection::noteUse()
+{
+    // Without an event loop there is no idle time to wait for: a tool's run ends first.
+    if (releaseDelay_ <= 0 || !QCoreApplication::instance())
+        return;
+    if (!idleRelease_) {
+        idleRelease_ = std::make_unique<QTimer>();
+        idleRelease_->setSingleShot(true);
+        idleRelease_->callOnTimeout([this] { releasePrepared(); });
+    }
+    idleRelease_->start(releaseDelay_);
+}
+
+void SqlConnection::releasePrepared()
+{
+    kept_.clear();
+    for (SqlStatement* statement : statements_)
+        statement->releaseIfIdle();
+    if (second_)
+        second_->releasePrepared();
 }
 
 void SqlConnection::bind(dbx::ISQLCommand& command, int position, const std::optional<QString>& value)

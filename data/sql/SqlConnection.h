@@ -3,6 +3,7 @@
 // by name. It opens itself on the first demand and stays open until it is destroyed.
 #include "data/Exceptions.h"
 
+#include "data/sql/PreparedCommand.h"
 #include "drivers/api/dbx.h"
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,8 @@
 #include <optional>
 #include <string_view>
 #include <vector>
+
+QT_FORWARD_DECLARE_CLASS(QTimer)
 
 namespace kordane {
 
@@ -114,11 +117,34 @@ public:
     // and, when the driver's limit of active statements is reached, takes the command
     // from a second connection with the same parameters.
     std::unique_ptr<dbx::ISQLCommand> createCommand();
-    // A command given the rowset size and prepared with `sql` (already in "?" form).
-    std::unique_ptr<dbx::ISQLCommand> prepareCommand(const QString& sql, int parameterCount);
-    // A command done with, kept to be prepared again by a later createCommand: a new one
-    // costs its allocations every statement. Dropped when the connection closes.
-    void recycle(std::unique_ptr<dbx::ISQLCommand> command);
+    // A command prepared with `sql` (already in "?" form): one kept prepared with that
+    // text when there is one, else a new one given the rowset size and prepared.
+    PreparedCommand prepareCommand(const QString& sql, int parameterCount);
+    // The same text prepared anew, for a kept command that a definition changed under.
+    void prepareAfresh(PreparedCommand& command);
+    // Runs `run` (which executes `command`); when a kept command fails because an admin
+    // changed a definition it uses since it was prepared, prepares it afresh and runs once more.
+    template<class Run>
+    auto runPrepared(PreparedCommand& command, Run&& run) -> decltype(run())
+    {
+        try {
+            return run();
+        } catch (const EDriverError& e) {
+            if (!command.reused || e.kind() != dbx::ErrorKind::ObjectInUse)
+                throw;
+        }
+        prepareAfresh(command);
+        return run();
+    }
+    // A command done with, kept prepared for the next statement of its text. Kept
+    // commands hold the definitions they use, which an admin's DDL waits for: they are
+    // all released once the connection has been idle for `Statement Release Delay`
+    // milliseconds (default 1000, 0 keeps none), and when it closes.
+    void recycle(PreparedCommand command);
+    // A statement of this connection is running: the idle time starts again.
+    void noteUse();
+    // Releases every kept command and the prepared statements of idle statement objects.
+    void releasePrepared();
     // Binds one value by position (from 1): a text with its byte length, or null.
     void bind(dbx::ISQLCommand& command, int position, const std::optional<QString>& value);
     // The same for bytes already in the connection's character set.
@@ -143,7 +169,8 @@ private:
     [[noreturn]] void raiseDriverError(Source* source, dbx::Status status);
     [[noreturn]] void raiseDriverErrorText(dbx::Status status, bool gotText, const std::string& text,
                                            dbx::ServerError server);
-    int rowsetSize() const; // RowsetSize parameter, 20 when absent or not an integer
+    // A whole-number parameter; `absent` when it is missing, not a number, or below `least`.
+    int numberParam(const QString& name, int absent, int least) const;
     void loadParams();
     void readDriverSettings();
     void connectDriver();
@@ -169,7 +196,9 @@ private:
     DriverLibrary* library_ = nullptr;
     std::unique_ptr<dbx::ISQLDriver> driver_;
     std::unique_ptr<dbx::ISQLConnection> connection_;
-    std::vector<std::unique_ptr<dbx::ISQLCommand>> spareCommands_; // of connection_, gone before it
+    std::vector<PreparedCommand> kept_; // of connection_, the last used at the back; gone before it
+    std::unique_ptr<QTimer> idleRelease_;
+    int releaseDelay_ = 1000;
     dbx::ISQLMetaData* metaData_ = nullptr;
     mutable std::unique_ptr<TextCodec> codec_;
     std::vector<SqlStatement*> statements_;

@@ -42,25 +42,37 @@ void SqlStatement::unprepare()
     connection_.recycle(std::move(command_));
 }
 
+void SqlStatement::releaseIfIdle() noexcept
+{
+    if (!active())
+        command_ = {};
+}
+
 std::unique_ptr<dbx::ISQLCursor> SqlStatement::execute()
 {
     connection_.open();
     if (!connection_.inTransaction() && !readsOnly(commandText()))
         connection_.refuseSharedWrite();
+    connection_.noteUse();
     if (!command_) {
         if (commandText().isEmpty())
             throw EDatabaseError(componentMessage(name_, QStringLiteral("No SQL statement available")));
         command_ = connection_.prepareCommand(preparedText(), parameterCount());
     }
+    return connection_.runPrepared(command_, [this] { return bindAndExecute(); });
+}
+
+std::unique_ptr<dbx::ISQLCursor> SqlStatement::bindAndExecute()
+{
     try {
         bindParameters(*command_);
     } catch (...) {
         // Prepared but never run: not kept for another statement with what it began.
-        command_.reset();
+        command_ = {};
         throw;
     }
     std::unique_ptr<dbx::ISQLCursor> cursor;
-    connection_.check(command_.get(), command_->execute(cursor));
+    connection_.check(command_.command.get(), command_->execute(cursor));
     return cursor;
 }
 
@@ -69,7 +81,7 @@ std::int64_t SqlStatement::run()
     close();
     execute().reset();
     std::int64_t rows = 0;
-    connection_.check(command_.get(), command_->getRowsAffected(rows));
+    connection_.check(command_.command.get(), command_->getRowsAffected(rows));
     return rows;
 }
 

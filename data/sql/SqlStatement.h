@@ -3,6 +3,7 @@
 // parameters, executed or opened) and a result set's source query (driven by its
 // provider). Both read their result forward only.
 #include "data/Exceptions.h"
+#include "data/sql/PreparedCommand.h"
 
 #include "drivers/api/dbx.h"
 #include <QString>
@@ -105,16 +106,19 @@ protected:
     std::int64_t run();
 
 private:
-    friend class SqlConnection; // releases the handles before it disconnects
+    friend class SqlConnection; // releases the handles before it disconnects, and when idle
 
     std::unique_ptr<dbx::ISQLCursor> execute();
+    std::unique_ptr<dbx::ISQLCursor> bindAndExecute();
+    // Drops the prepared statement unless a result is open.
+    void releaseIfIdle() noexcept;
     void readFields();
     // For a cell asked for with no current row or out of the row.
     [[noreturn]] void raiseNoCell() const;
 
     QString name_;
     SqlConnection& connection_;
-    std::unique_ptr<dbx::ISQLCommand> command_;
+    PreparedCommand command_;
     std::unique_ptr<dbx::ISQLCursor> cursor_;
     std::vector<TField> fields_;
     // Where rawRow() has the driver put a row.

@@ -11,6 +11,7 @@
 #include "widgets/SpeedButton.h"
 
 #include <QApplication>
+#include <QProcess>
 #include <QTest>
 
 using namespace kordane;
@@ -70,6 +71,7 @@ private slots:
     void desksAddingOneRecord();
     void sameRecordAsTheCheckSees_data();
     void sameRecordAsTheCheckSees();
+    void installWhileADeskIdles();
 };
 
 void TestServerRules::desksAddingOneRecord_data()
@@ -182,6 +184,54 @@ void TestServerRules::sameRecordAsTheCheckSees()
     QCOMPARE(refusal.isEmpty(), !same);
     if (same)
         QVERIFY2(refusal.contains(duplicateRefusal), qPrintable(refusal));
+}
+
+// A desk keeps the statements it has run prepared while it works, and releases them once
+// it has been idle for its release delay. An admin's install meanwhile, and the desk's
+// next save after it, both work, the save under the new rules.
+void TestServerRules::installWhileADeskIdles()
+{
+    WindowFixture f(TestDatabase::Where::Server);
+    f.db().writeConnectionsFile(f.db().connectionsText() + QStringLiteral("Statement Release Delay=300\n"));
+    // The statements the server holds for this process's other attachments: the desk's.
+    const auto held = [&] {
+        return f.db().raw().query("SELECT COUNT(*) FROM MON$STATEMENTS s JOIN MON$ATTACHMENTS a"
+                                  " ON a.MON$ATTACHMENT_ID = s.MON$ATTACHMENT_ID"
+                                  " WHERE a.MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND a.MON$REMOTE_PID = "
+                                  + std::to_string(QCoreApplication::applicationPid()))[0][0]
+            .value_or("");
+    };
+    TFormKordane& w = f.window();
+    fill(w, QStringLiteral("before"));
+    {
+        DialogAnswers answers({QStringLiteral("Y")});
+        w.SpeedButton3->click();
+    }
+    QCOMPARE(f.errors(), QStringList());
+    QVERIFY(held() != "0");
+    QTRY_COMPARE_WITH_TIMEOUT(held(), std::string("0"), 10000);
+
+    QProcess admin;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ISC_USER"), QStringLiteral("SYSDBA"));
+    env.insert(QStringLiteral("ISC_PASSWORD"), f.db().password());
+    admin.setProcessEnvironment(env);
+    // Run beside this event loop, where the desk's idle time passes.
+    admin.start(QCoreApplication::applicationDirPath() + QStringLiteral("/kordane-admin"),
+                {QStringLiteral("rules"), QStringLiteral("install"), QStringLiteral("--connections"), f.db().connectionsFile()});
+    QTRY_VERIFY_WITH_TIMEOUT(admin.state() == QProcess::NotRunning, 60000);
+    QVERIFY2(admin.exitStatus() == QProcess::NormalExit && admin.exitCode() == 0, admin.readAllStandardError().constData());
+
+    fill(w, QStringLiteral("after"));
+    w.MaskEdit2->assignText(QStringLiteral("09:00:00"));
+    {
+        DialogAnswers answers({QStringLiteral("Y")});
+        w.SpeedButton3->click();
+    }
+    QCOMPARE(f.errors(), QStringList());
+    QCOMPARE(f.db().raw().query("SELECT COUNT(*) FROM POS_DAY"), (std::vector<RawFirebird::Row> {{std::string("2")}}));
+    // The audit trail, installed between the saves, has the second one only.
+    QCOMPARE(f.db().raw().query("SELECT COUNT(*) FROM POS_DAY_AUDIT"), (std::vector<RawFirebird::Row> {{std::string("1")}}));
 }
 
 QTEST_MAIN(TestServerRules)
