@@ -101,6 +101,7 @@ Status FbCommand::prepare(const std::string& sql, int parameterCount)
         statement.closeResult();
         statement.prepared = false;
         rowsAffected_ = 0;
+        rowsPending_ = false;
         if (sql.size() > 65535)
             return error_.fail(DBXERR_INVALIDLEN, "The statement is longer than 65535 bytes");
         ClientCalls client(*api_, error_);
@@ -326,6 +327,7 @@ Status FbCommand::execute(std::unique_ptr<ISQLCursor>& cursor)
             return error_.fail(DBXERR_INVALIDHNDL, "The statement is not prepared");
         statement.closeResult();
         rowsAffected_ = 0;
+        rowsPending_ = false;
         for (std::size_t i = 0; i < parameters_.size(); ++i)
             if (!parameters_[i].set)
                 return error_.fail(DBXERR_SQLPARAMNOTSET, "No value for parameter " + std::to_string(i + 1));
@@ -354,8 +356,9 @@ Status FbCommand::execute(std::unique_ptr<ISQLCursor>& cursor)
             cursor = std::make_unique<FbCursor>(statement_, statement.openResult(), shared);
             return DBXERR_NONE;
         }
-        if (const Status failed = readRowsAffected(client))
-            return failed;
+        // The counts are asked for only by a caller that reads them: on a server the
+        // request is a round trip of its own.
+        rowsPending_ = true;
         if (own) {
             if (const Status failed = client(&fbkit::Client::commitTransaction, own.out()))
                 return failed;
@@ -367,8 +370,16 @@ Status FbCommand::execute(std::unique_ptr<ISQLCursor>& cursor)
 
 Status FbCommand::getRowsAffected(std::int64_t& rows)
 {
-    rows = rowsAffected_;
-    return DBXERR_NONE;
+    return error_.guarded([&]() -> Status {
+        if (rowsPending_) {
+            rowsPending_ = false;
+            ClientCalls client(*api_, error_);
+            if (const Status failed = readRowsAffected(client))
+                return failed;
+        }
+        rows = rowsAffected_;
+        return DBXERR_NONE;
+    });
 }
 
 Status FbCommand::getErrorMessage(std::string& text)

@@ -53,6 +53,7 @@ private:
     fbkit::Sqlda input_;
     std::vector<Parameter> parameters_;
     std::int64_t rowsAffected_ = 0;
+    bool rowsPending_ = false; // executed; the counts not yet asked for
 };
 
 } // namespace dbxfb

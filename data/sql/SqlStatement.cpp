@@ -76,13 +76,10 @@ std::unique_ptr<dbx::ISQLCursor> SqlStatement::bindAndExecute()
     return cursor;
 }
 
-std::int64_t SqlStatement::run()
+void SqlStatement::run()
 {
     close();
     execute().reset();
-    std::int64_t rows = 0;
-    connection_.check(command_.command.get(), command_->getRowsAffected(rows));
-    return rows;
 }
 
 void SqlStatement::open()
@@ -269,11 +266,17 @@ SqlParam& SqlQuery::paramByName(const QString& name)
     throw EDatabaseError(componentMessage(this->name(), QStringLiteral("Parameter '%1' not found").arg(name)));
 }
 
-std::int64_t SqlQuery::execSql()
+void SqlQuery::execSql()
 {
-    rowsAffected_ = 0;
-    rowsAffected_ = run();
-    return rowsAffected_;
+    run();
+}
+
+std::int64_t SqlQuery::rowsAffected()
+{
+    std::int64_t rows = 0;
+    if (PreparedCommand& command = preparedCommand())
+        connection().check(command.command.get(), command->getRowsAffected(rows));
+    return rows;
 }
 
 QString SqlQuery::preparedText() const

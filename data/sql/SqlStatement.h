@@ -102,8 +102,9 @@ protected:
     virtual QString commandText() const = 0;
     // Every change of the text closes the object and releases the prepared statement.
     void unprepare();
-    // Prepare (when needed), bind, execute; gives the rows affected.
-    std::int64_t run();
+    // Prepare (when needed), bind, execute.
+    void run();
+    PreparedCommand& preparedCommand() { return command_; }
 
 private:
     friend class SqlConnection; // releases the handles before it disconnects, and when idle
@@ -147,9 +148,11 @@ public:
     // Fails with "Parameter '%s' not found" (component name in front).
     SqlParam& paramByName(const QString& name);
 
-    // Prepared execution with the parameters bound; gives the rows affected.
-    std::int64_t execSql();
-    std::int64_t rowsAffected() const { return rowsAffected_; }
+    // Prepared execution with the parameters bound.
+    void execSql();
+    // The rows the last execSql changed, asked of the server only now: on a server the
+    // question is a round trip of its own, which most callers do without.
+    std::int64_t rowsAffected();
 
 protected:
     QString preparedText() const override;
@@ -166,7 +169,6 @@ private:
     // For each marker in the text, its name as written and its parameter's index.
     QStringList markerNames_;
     std::vector<std::size_t> markerParams_;
-    std::int64_t rowsAffected_ = 0;
 };
 
 // The source query of a result set; the provider gives it its command text.
