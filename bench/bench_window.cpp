@@ -6,6 +6,13 @@
 // Beside them, for continuity with the figures published before, the earlier yardstick
 // that prepares every statement again (RepreparingClient.h).
 //
+// Then the same work across a network: the window and the tight program each reach a
+// Firebird server through a relay of ours that holds every chunk 10 ms each way (a 20 ms
+// round trip, as a branch office's link to its head office), with the client calls and
+// the packets each way of every command. It needs the server that bench/run-all.sh
+// starts, named by KORDANE_BENCH_SERVER ("127.0.0.1/port") and its SYSDBA password by
+// KORDANE_BENCH_SERVER_PASSWORD; without them those figures are left out, saying so.
+//
 // Every time is taken in interleaved rounds (Kordane, raw, then raw, Kordane, ...; with a
 // third side the order turns by one each round) and given as the medians of each side and
 // the min and median of the ratio of the rounds. Each round of a removal takes a row from
@@ -14,7 +21,7 @@
 // The database is copied into memory (/dev/shm when there is one), so that a commit costs
 // no disk flush and the figures are the client's and the program's own. Every side calls
 // the client through the same counting layer (clientcalls/).
-// Usage (offscreen): bench_window <dir made by bench_makedb>
+// Usage (offscreen): bench_window <dir made by bench_makedb> [embedded|net]
 //   bench_window --memory kordane|compact|minimal <rows> <database>: one memory figure (a child run)
 #include "attendance/Catalogue.h"
 #include "attendance/RecordCommands.h"
@@ -25,6 +32,7 @@
 #include "data/resultset/ClientDataSet.h"
 #include "data/sql/SqlConnection.h"
 #include "forms/FrmKordane.h"
+#include "tests/support/DelayRelay.h"
 #include "tests/support/DialogAnswers.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/WindowFixture.h"
@@ -71,11 +79,15 @@ const std::string storedPassword = kordane::storedPassword.toStdString();
 
 // How many rounds each figure takes. Start-up and a command swing more from round to round
 // than a view, and cost less: their medians hold from run to run only with more rounds.
-// With a dialog, the dialog dominates.
+// With a dialog, the dialog dominates. Across the network every client call waits a
+// round trip, so a command takes a fifth of a second and a large view seconds: fewer
+// rounds hold the median there.
 struct Rounds {
     int view, bigView, startup, command, asked;
 };
 constexpr Rounds embeddedRounds {11, 11, 61, 201, 41};
+constexpr Rounds netRounds {11, 3, 11, 21, 0};
+constexpr auto netDelay = std::chrono::milliseconds(10);
 
 std::string text(const QString& s) { return s.toStdString(); }
 
@@ -324,18 +336,26 @@ struct Part {
     std::string database; // as both programs name it
     std::string password;
     QString configDir; // the window's two files
-    RawFirebird* holder; // untimed looks at the table
+    RawFirebird* holder; // untimed looks at the table, not through the relay
     Rounds rounds;
     std::vector<int> viewSizes;
     std::vector<int> removalSizes;
     bool earlier; // the re-preparing yardstick as a third side, and the confirmations
+    const test::DelayRelay* relay = nullptr;
 };
 
-long counted(const std::function<void()>& work)
+struct Counted {
+    long calls, up, down;
+};
+
+Counted counted(const Part& part, const std::function<void()>& work)
 {
     const long calls = clientCalls();
+    const long up = part.relay ? part.relay->chunksUp() : 0;
+    const long down = part.relay ? part.relay->chunksDown() : 0;
     work();
-    return clientCalls() - calls;
+    return {clientCalls() - calls, part.relay ? part.relay->chunksUp() - up : 0,
+            part.relay ? part.relay->chunksDown() - down : 0};
 }
 
 void runPart(const Part& part)
@@ -353,8 +373,8 @@ void runPart(const Part& part)
         return f;
     };
     const long long sides = part.earlier ? 3 : 2;
-    // Each side's calls of one more of a command.
-    std::vector<std::pair<std::string, std::vector<long>>> perCommand;
+    // Each side's calls and packets of one more of a command.
+    std::vector<std::pair<std::string, std::vector<Counted>>> perCommand;
 
     QTemporaryDir settings;
     test::pointSettingsAt(settings.path(), part.configDir + QStringLiteral("/dbxconnections.ini"),
@@ -384,9 +404,9 @@ void runPart(const Part& part)
     row("start-up: name backfill and the window shown", interleaved(r.startup, startSides, missNames), part.prefix + "startup");
     missNames();
     {
-        std::vector<long> c {counted([&] { kordaneStart(0); })};
+        std::vector<Counted> c {counted(part, [&] { kordaneStart(0); })};
         missNames();
-        c.push_back(counted([&] { rawStart(0); }));
+        c.push_back(counted(part, [&] { rawStart(0); }));
         perCommand.emplace_back("start-up", std::move(c));
     }
 
@@ -465,8 +485,8 @@ void runPart(const Part& part)
             || (part.earlier && earlierStore.values() != store.rows() * width))
             throw std::runtime_error("the sides show different rows");
         if (size == 1000) {
-            std::vector<long> c {counted([&] { viewSides[0](0); })};
-            c.push_back(counted([&] { viewSides[1](0); }));
+            std::vector<Counted> c {counted(part, [&] { viewSides[0](0); })};
+            c.push_back(counted(part, [&] { viewSides[1](0); }));
             perCommand.emplace_back("view of 1,000 rows", std::move(c));
         }
         if (std::find(part.removalSizes.begin(), part.removalSizes.end(), size) == part.removalSizes.end())
@@ -501,9 +521,9 @@ void runPart(const Part& part)
             row("  with its confirmation",
                 checked(-sides * r.asked, "the removal", [&] { return interleaved(r.asked, askedSides); }));
         }
-        std::vector<long> c;
+        std::vector<Counted> c;
         for (const auto& side : removeSides)
-            c.push_back(counted([&] { side(0); }));
+            c.push_back(counted(part, [&] { side(0); }));
         perCommand.emplace_back(qPrintable(QStringLiteral("removal, %L1 rows shown").arg(size)), std::move(c));
     }
 
@@ -627,17 +647,26 @@ void runPart(const Part& part)
 
     // One more of each, counted.
     const int k = commands - 1;
-    std::vector<long> addCounts, modifyCounts;
+    std::vector<Counted> addCounts, modifyCounts;
     for (const auto& side : addSides)
-        addCounts.push_back(counted([&] { side(k); }));
+        addCounts.push_back(counted(part, [&] { side(k); }));
     for (const auto& side : modifySides)
-        modifyCounts.push_back(counted([&] { side(k); }));
+        modifyCounts.push_back(counted(part, [&] { side(k); }));
     perCommand.emplace_back("add", std::move(addCounts));
     perCommand.emplace_back("modify", std::move(modifyCounts));
 
-    std::printf("\n| client calls per command | Kordane | raw client | re-prepared |\n|---|---|---|---|\n");
-    for (const auto& [what, c] : perCommand)
-        std::printf("| %s | %ld | %ld | %s |\n", what.c_str(), c[0], c[1], c.size() > 2 ? std::to_string(c[2]).c_str() : "");
+    if (part.relay) {
+        std::printf("\n| through the relay, per command | client calls, Kordane / raw | packets to the server, Kordane / raw | "
+                    "packets back, Kordane / raw |\n|---|---|---|---|\n");
+        for (const auto& [what, c] : perCommand)
+            std::printf("| %s | %ld / %ld | %ld / %ld | %ld / %ld |\n", what.c_str(), c[0].calls, c[1].calls, c[0].up,
+                        c[1].up, c[0].down, c[1].down);
+    } else {
+        std::printf("\n| client calls per command | Kordane | raw client | re-prepared |\n|---|---|---|---|\n");
+        for (const auto& [what, c] : perCommand)
+            std::printf("| %s | %ld | %ld | %s |\n", what.c_str(), c[0].calls, c[1].calls,
+                        c.size() > 2 ? std::to_string(c[2].calls).c_str() : "");
+    }
 }
 
 // A copy of the benchmark's database in `dir`, as `name`.
@@ -672,6 +701,35 @@ void embeddedPart(const char* from, const QString& dir)
     memoryFigures(copy);
 }
 
+void netPart(const char* from, const QString& dir)
+{
+    const QString server = qEnvironmentVariable("KORDANE_BENCH_SERVER");
+    const QString serverPassword = qEnvironmentVariable("KORDANE_BENCH_SERVER_PASSWORD");
+    const int port = server.section(u'/', 1).toInt();
+    if (server.isEmpty() || port <= 0) {
+        std::printf("\nnet figures skipped: no server named (KORDANE_BENCH_SERVER; bench/run-all.sh starts one)\n");
+        return;
+    }
+    const QString netDir = dir + QStringLiteral("/net");
+    QDir().mkpath(netDir);
+    const QString copy = copyDatabase(from, netDir, QStringLiteral("POSDATA.FDB"));
+    const test::DelayRelay relay(port, netDelay);
+    const QString database = relay.address() + u':' + copy;
+    writeConfiguration(netDir, database, serverPassword);
+    RawFirebird holder(text(server + u':' + copy), "SYSDBA", text(serverPassword), "NONE");
+    tableHead(qPrintable(QStringLiteral("## Across a network: a server through a relay %1 ms late each way").arg(netDelay.count())));
+    runPart({.prefix = "net-",
+             .database = text(database),
+             .password = text(serverPassword),
+             .configDir = netDir,
+             .holder = &holder,
+             .rounds = netRounds,
+             .viewSizes = {1000, 100000},
+             .removalSizes = {1000},
+             .earlier = false,
+             .relay = &relay});
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -686,15 +744,19 @@ int main(int argc, char** argv)
     });
     if (argc == 5 && QByteArray(argv[1]) == "--memory")
         return memoryRun(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt(), QString::fromLocal8Bit(argv[4]));
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: bench_window <dir>\n");
+    const QByteArray only = argc == 3 ? QByteArray(argv[2]) : QByteArray();
+    if (argc < 2 || argc > 3 || (argc == 3 && only != "embedded" && only != "net")) {
+        std::fprintf(stderr, "usage: bench_window <dir> [embedded|net]\n");
         return 2;
     }
     const QString memoryDir = QStringLiteral("/dev/shm");
     QTemporaryDir dir(QDir(memoryDir).exists() ? memoryDir + QStringLiteral("/kordane-bench-XXXXXX") : QString());
     workDir = &dir;
     try {
-        embeddedPart(argv[1], dir.path());
+        if (only != "net")
+            embeddedPart(argv[1], dir.path());
+        if (only != "embedded")
+            netPart(argv[1], dir.path());
         std::printf("\n");
         for (const std::string& name : ratioOrder)
             std::printf("ratio %s min %.2f median %.2f\n", name.c_str(), ratios.at(name).first, ratios.at(name).second);
