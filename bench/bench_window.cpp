@@ -21,7 +21,7 @@
 // The database is copied into memory (/dev/shm when there is one), so that a commit costs
 // no disk flush and the figures are the client's and the program's own. Every side calls
 // the client through the same counting layer (clientcalls/).
-// Usage (offscreen): bench_window <dir made by bench_makedb> [embedded|net]
+// Usage (offscreen): bench_window <dir made by bench_makedb> [embedded|net|memory]
 //   bench_window --memory kordane|compact|minimal <rows> <database>: one memory figure (a child run)
 #include "attendance/Catalogue.h"
 #include "attendance/RecordCommands.h"
@@ -251,13 +251,15 @@ std::string removalSql(unsigned nulls)
 }
 
 // The child run of --memory: the peak a view of `rows` rows adds to a shown window, or
-// that a raw store adds.
+// that a raw store adds. Each raw side first runs the start-up's backfill, as the window
+// has, so that the engine's cache holds the same pages on every side when the mark is set.
 int memoryRun(const QString& side, int rows, const QString& database)
 {
     const QString dir = QFileInfo(database).absolutePath();
     QTemporaryDir settings;
     test::pointSettingsAt(settings.path(), dir + QStringLiteral("/dbxconnections.ini"),
                           dir + QStringLiteral("/dbxdrivers.ini"));
+    const std::string backfill = text(catalogue::joinLines(catalogue::backfillNames(catalogue::cutOffDateText(QDate::currentDate()))));
     double peak = 0;
     std::size_t shown = 0;
     if (side == u"kordane") {
@@ -270,6 +272,7 @@ int memoryRun(const QString& side, int rows, const QString& database)
         shown = std::size_t(w->ClientDataSet1.recordCount());
     } else if (side == u"compact") {
         TightClient raw(text(database), "SYSDBA", storedPassword);
+        raw.executeOnce(backfill);
         TightClient::Statement day(raw, daySql);
         const std::string date = text(dateOf(rows));
         const Value values[] = {date};
@@ -280,6 +283,7 @@ int memoryRun(const QString& side, int rows, const QString& database)
         peak = mark.peakMb();
     } else {
         RepreparingClient raw(text(database), "SYSDBA", storedPassword);
+        raw.execute(backfill, {}, false);
         const std::string sql = text(catalogue::joinLines(catalogue::daySelect(dateOf(rows))));
         MinimalStore store;
         const MemoryMark mark;
@@ -407,6 +411,10 @@ void runPart(const Part& part)
         std::vector<Counted> c {counted(part, [&] { kordaneStart(0); })};
         missNames();
         c.push_back(counted(part, [&] { rawStart(0); }));
+        if (part.earlier) {
+            missNames();
+            c.push_back(counted(part, [&] { earlierStart(0); }));
+        }
         perCommand.emplace_back("start-up", std::move(c));
     }
 
@@ -486,7 +494,8 @@ void runPart(const Part& part)
             throw std::runtime_error("the sides show different rows");
         if (size == 1000) {
             std::vector<Counted> c {counted(part, [&] { viewSides[0](0); })};
-            c.push_back(counted(part, [&] { viewSides[1](0); }));
+            for (std::size_t side = 1; side < viewSides.size(); ++side)
+                c.push_back(counted(part, [&] { viewSides[side](0); }));
             perCommand.emplace_back("view of 1,000 rows", std::move(c));
         }
         if (std::find(part.removalSizes.begin(), part.removalSizes.end(), size) == part.removalSizes.end())
@@ -678,11 +687,11 @@ QString copyDatabase(const char* from, const QString& dir, const QString& name)
     return copy;
 }
 
-void embeddedPart(const char* from, const QString& dir)
+void embeddedPart(const char* from, const QString& dir, bool timed)
 {
     const QString copy = copyDatabase(from, dir, QStringLiteral("POSDATA.FDB"));
     writeConfiguration(dir, copy, QString::fromStdString(storedPassword));
-    {
+    if (timed) {
         // Held open throughout, so that every side finds the engine loaded and the cache warm.
         RawFirebird holder(text(copy), "SYSDBA", storedPassword, "NONE");
         tableHead("## On one desk: the embedded engine");
@@ -745,8 +754,8 @@ int main(int argc, char** argv)
     if (argc == 5 && QByteArray(argv[1]) == "--memory")
         return memoryRun(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt(), QString::fromLocal8Bit(argv[4]));
     const QByteArray only = argc == 3 ? QByteArray(argv[2]) : QByteArray();
-    if (argc < 2 || argc > 3 || (argc == 3 && only != "embedded" && only != "net")) {
-        std::fprintf(stderr, "usage: bench_window <dir> [embedded|net]\n");
+    if (argc < 2 || argc > 3 || (argc == 3 && only != "embedded" && only != "net" && only != "memory")) {
+        std::fprintf(stderr, "usage: bench_window <dir> [embedded|net|memory]\n");
         return 2;
     }
     const QString memoryDir = QStringLiteral("/dev/shm");
@@ -754,8 +763,8 @@ int main(int argc, char** argv)
     workDir = &dir;
     try {
         if (only != "net")
-            embeddedPart(argv[1], dir.path());
-        if (only != "embedded")
+            embeddedPart(argv[1], dir.path(), only != "memory");
+        if (only.isEmpty() || only == "net")
             netPart(argv[1], dir.path());
         std::printf("\n");
         for (const std::string& name : ratioOrder)
