@@ -104,7 +104,7 @@ int main(int argc, char** argv)
                     *std::min_element(copies[1].ms.begin(), copies[1].ms.end()), median(copies[1].ms));
         // Each round's names taken away again are audited too: half the entries are the backfill's.
         std::printf("audit entries written by the backfill in %d start-ups: %lld\n", rounds, std::stoll(audited) / 2);
-        std::printf("ratio startup-rules min %.2f median %.2f\n", *std::min_element(ratios.begin(), ratios.end()),
+        std::printf("ratio rules-startup min %.2f median %.2f\n", *std::min_element(ratios.begin(), ratios.end()),
                     median(ratios));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_rules: %s\n", e.what());
