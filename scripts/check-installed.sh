@@ -35,6 +35,11 @@ desktop-file-validate "$prefix/share/applications/kordane.desktop"
 for size in 16 22 24 32 48 64 128 256; do
   [ -f "$prefix/share/icons/hicolor/${size}x${size}/apps/kordane.png" ] || fail "${size}px icon missing"
 done
+for unit in kordane-backup.service kordane-backup.timer; do
+  [ -f "$prefix/lib/systemd/user/$unit" ] || fail "user unit $unit missing"
+done
+grep -q '^ExecStart=/.*/kordane-admin backup --verify ' "$prefix/lib/systemd/user/kordane-backup.service" ||
+  fail "the backup service does not run kordane-admin backup --verify"
 
 tmp=$(mktemp -d)
 pid=""
@@ -82,4 +87,9 @@ pid=""
 report=$(HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_RUNTIME_DIR=$tmp/runtime \
   "$prefix/bin/kordane-report" month 2024/03 --csv) || fail "kordane-report failed on the empty database"
 [ "$report" = "$(printf '員工代號,姓名,日數,時段,工時,未下班,異常\r')" ] || fail "kordane-report gave: $report"
-echo "check-installed: $prefix is complete; Kordane starts on an empty database and ends on SIGTERM; kordane-report reads it"
+# The timer's command on that site, as the installed tool runs it.
+HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_DATA_HOME=$tmp/home/.local/share XDG_RUNTIME_DIR=$tmp/runtime \
+  "$prefix/bin/kordane-admin" backup --verify --keep 2 >/dev/null || fail "kordane-admin backup --verify failed"
+HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_DATA_HOME=$tmp/home/.local/share XDG_RUNTIME_DIR=$tmp/runtime \
+  "$prefix/bin/kordane-admin" backup --status >/dev/null || fail "kordane-admin backup --status finds no verified backup"
+echo "check-installed: $prefix is complete; Kordane starts on an empty database and ends on SIGTERM; kordane-report reads it; kordane-admin backs it up"

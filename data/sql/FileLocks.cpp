@@ -75,22 +75,34 @@ std::set<FileId> filesIn(const QString& directory)
     return files;
 }
 
-} // namespace
-
-std::set<pid_t> holdersOutside(const QString& file, const QString& directory)
+std::set<pid_t> holdersAmong(const std::vector<Lock>& locks, const FileId& id)
 {
-    std::set<pid_t> outside;
-    FileId id {};
-    if (!idOf(file, id))
-        return outside;
-    // One read of the list for both questions; the directory only when someone else
-    // holds the file, which on a desk of its own is never.
-    const std::vector<Lock> locks = grantedLocks();
+    std::set<pid_t> pids;
     const pid_t self = ::getpid();
     for (const Lock& lock : locks) {
         if (lock.pid != self && lock.file == id)
-            outside.insert(lock.pid);
+            pids.insert(lock.pid);
     }
+    return pids;
+}
+
+} // namespace
+
+std::set<pid_t> holders(const QString& file)
+{
+    FileId id {};
+    return idOf(file, id) ? holdersAmong(grantedLocks(), id) : std::set<pid_t>();
+}
+
+std::set<pid_t> holdersOutside(const QString& file, const QString& directory)
+{
+    FileId id {};
+    if (!idOf(file, id))
+        return {};
+    // One read of the list for both questions; the directory only when someone else
+    // holds the file, which on a desk of its own is never.
+    const std::vector<Lock> locks = grantedLocks();
+    std::set<pid_t> outside = holdersAmong(locks, id);
     if (outside.empty())
         return outside;
     const std::set<FileId> area = filesIn(directory);

@@ -15,4 +15,7 @@ namespace kordane::filelocks {
 // `directory`; empty when the file is not there.
 std::set<pid_t> holdersOutside(const QString& file, const QString& directory);
 
+// The processes other than this one holding a lock on `file`: those that have it open.
+std::set<pid_t> holders(const QString& file);
+
 } // namespace kordane::filelocks

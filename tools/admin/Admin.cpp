@@ -23,6 +23,8 @@ const char usage[] = "Usage: kordane-admin COMMAND [ARGS]\n"
                      "  audit                     list the audit trail\n"
                      "  env                       the settings another Firebird program needs beside the site's\n"
                      "  sql [-- ARGS]             isql-fb on the site's database, with those settings\n"
+                     "  backup [--to FILE|DIR]    back the database up while desks work (--keep N, --verify, --status)\n"
+                     "  restore FILE --to DB      restore a backup into a database, validated and counted\n"
                      "\n"
                      "Each command takes --help. The database is the one the program finds (the settings\n"
                      "store, beside the program, /etc/kordane), or the one --connections FILE names. On a\n"
@@ -110,6 +112,10 @@ int run(int argc, char** argv, const char* impliedCommand)
             return env(rest);
         if (command == u"sql")
             return sql(rest);
+        if (command == u"backup")
+            return backup(rest);
+        if (command == u"restore")
+            return restore(rest);
         if (command.isEmpty() || command == u"--help" || command == u"-h") {
             std::fputs(usage, command.isEmpty() ? stderr : stdout);
             return command.isEmpty() ? 2 : 0;

@@ -41,5 +41,7 @@ int rules(const QStringList& arguments);
 int audit(const QStringList& arguments);
 int env(const QStringList& arguments);
 int sql(const QStringList& arguments);
+int backup(const QStringList& arguments);
+int restore(const QStringList& arguments);
 
 } // namespace kordane::admin
