@@ -223,16 +223,6 @@ void DelayRelay::run()
             return;
         if (fds[0].revents)
             return;
-        if (fds[1].revents & POLLIN) {
-            Socket client(::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
-            Socket server(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-            // A connection the server does not take is closed at once, as the server would.
-            if (client.fd() >= 0 && server.fd() >= 0 && links.size() < maxLinks && connected(server.fd(), targetPort_)) {
-                setNoDelay(client.fd());
-                setNoDelay(server.fd());
-                links.push_back({std::move(client), std::move(server), {}, {}});
-            }
-        }
         std::size_t i = 2;
         for (Link& l : links) {
             const short clientEvents = fds[i++].revents;
@@ -248,6 +238,17 @@ void DelayRelay::run()
             l.dead |= (l.up.ended && l.up.queue.empty()) || (l.down.ended && l.down.queue.empty());
         }
         links.remove_if([](const Link& l) { return l.dead; });
+        // Only now: a link taken in this round has no place among the sockets polled.
+        if (fds[1].revents & POLLIN) {
+            Socket client(::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+            Socket server(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+            // A connection the server does not take is closed at once, as the server would.
+            if (client.fd() >= 0 && server.fd() >= 0 && links.size() < maxLinks && connected(server.fd(), targetPort_)) {
+                setNoDelay(client.fd());
+                setNoDelay(server.fd());
+                links.push_back({std::move(client), std::move(server), {}, {}});
+            }
+        }
     }
 }
 
