@@ -99,7 +99,7 @@ public:
 private:
     const FbApi& api_;
     ErrorState& error_;
-    ISC_STATUS_ARRAY status_ {};
+    ISC_STATUS_ARRAY status_; // every call fills it in: not cleared, as one is made for each row fetched
 };
 
 } // namespace dbxfb

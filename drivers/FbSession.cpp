@@ -173,13 +173,18 @@ Status FbSession::statementTransaction(fbkit::TransactionHandle& own, bool readO
     transaction = activeTransaction();
     if (transaction)
         return DBXERR_NONE;
-    fbkit::TransactionHandle& handle = options_.autoCommit ? own : pending_;
-    if (options_.autoCommit)
+    if (options_.autoCommit) {
         own = fbkit::TransactionHandle(api_.get());
-    if (!handle)
-        if (const Status failed = startTransaction(handle, options_.isolation, readOnly && options_.autoCommit, client))
+        if (const Status failed = startTransaction(own, options_.isolation, readOnly, client))
             return failed;
-    transaction = handle.out();
+        transaction = own.out();
+        return DBXERR_NONE;
+    }
+    // Without automatic commit the work is kept pending in one transaction that may write.
+    if (!pending_)
+        if (const Status failed = startTransaction(pending_, options_.isolation, false, client))
+            return failed;
+    transaction = pending_.out();
     return DBXERR_NONE;
 }
 
