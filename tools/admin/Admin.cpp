@@ -25,6 +25,7 @@ const char usage[] = "Usage: kordane-admin COMMAND [ARGS]\n"
                      "  sql [-- ARGS]             isql-fb on the site's database, with those settings\n"
                      "  backup [--to FILE|DIR]    back the database up while desks work (--keep N, --verify, --status)\n"
                      "  restore FILE --to DB      restore a backup into a database, validated and counted\n"
+                     "  upgrade [--check]         add the tables of the site's parts an older database lacks\n"
                      "\n"
                      "Each command takes --help. The database is the one the program finds (the settings\n"
                      "store, beside the program, /etc/kordane), or the one --connections FILE names. On a\n"
@@ -116,6 +117,8 @@ int run(int argc, char** argv, const char* impliedCommand)
             return backup(rest);
         if (command == u"restore")
             return restore(rest);
+        if (command == u"upgrade")
+            return upgrade(rest);
         if (command.isEmpty() || command == u"--help" || command == u"-h") {
             std::fputs(usage, command.isEmpty() ? stderr : stdout);
             return command.isEmpty() ? 2 : 0;

@@ -43,5 +43,6 @@ int env(const QStringList& arguments);
 int sql(const QStringList& arguments);
 int backup(const QStringList& arguments);
 int restore(const QStringList& arguments);
+int upgrade(const QStringList& arguments);
 
 } // namespace kordane::admin

@@ -12,6 +12,7 @@
 #include "tools/admin/Admin.h"
 #include "tools/admin/Rules.h"
 #include "tools/admin/Site.h"
+#include "tools/admin/SiteParts.h"
 #include "tools/rawfb/RawFirebird.h"
 #include "tools/rawfb/Schema.h"
 
@@ -171,6 +172,7 @@ int init(const QStringList& arguments)
         auto db = RawFirebird::create(QFile::encodeName(database).toStdString(), login.user.toStdString(),
                                       login.password.toStdString());
         db.execute(kordaneSchema());
+        addMissingParts(db, TextCodec(QString()));
         if (!parser.isSet(emptyOption))
             db.execute(demoRows(QDate::currentDate()));
         if (parser.isSet(rulesOption))

@@ -3,6 +3,7 @@
 
 #include "attendance/DateConversion.h"
 #include "tools/admin/Admin.h"
+#include "tools/admin/Catalog.h"
 #include "tools/admin/Site.h"
 #include "tools/sheet/TextTable.h"
 
@@ -138,16 +139,6 @@ std::string auditTrigger()
     return "CREATE OR ALTER TRIGGER POS_DAY_AUDITED FOR POS_DAY ACTIVE AFTER INSERT OR UPDATE OR DELETE POSITION 0 AS\n"
            "BEGIN\n  INSERT INTO POS_DAY_AUDIT ("
         + names + ")\n  VALUES (" + values + ");\nEND";
-}
-
-bool exists(RawFirebird& db, const std::string& catalogueQuery)
-{
-    return !db.query(catalogueQuery).empty();
-}
-
-bool tableExists(RawFirebird& db, const char* table)
-{
-    return exists(db, std::string("SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = '") + table + "'");
 }
 
 // Active, inactive, or absent (nullopt).
