@@ -22,6 +22,20 @@ QStringList recordWhere(const QString& first, const QString& date, const QString
     };
 }
 
+QStringList recordWhereBound(const QString& first)
+{
+    return {
+        first,
+        QStringLiteral(" WHERE INI_DATE   = :INI_DATE"),
+        QStringLiteral("  AND EMPLOYEE_ID = :EMPLOYEE_ID"),
+        QStringLiteral("  AND TIME_IN     = :TIME_IN"),
+        QStringLiteral("  AND TIME_OUT    = :TIME_OUT"),
+    };
+}
+
+const QString duplicateCheckHead = QStringLiteral("SELECT a.INI_DATE, a.EMPLOYEE_ID, a.TIME_IN, a.TIME_OUT FROM POS_DAY a ");
+const QString deleteByValuesHead = QStringLiteral("DELETE  FROM POS_DAY  ");
+
 } // namespace
 
 QString literalText(const QString& fieldText)
@@ -74,14 +88,34 @@ QStringList employeeSelect(const QString& employeeId)
 QStringList duplicateCheck(const QString& date, const QString& employeeId, const QString& timeIn,
                            const QString& timeOut)
 {
-    return recordWhere(QStringLiteral("SELECT a.INI_DATE, a.EMPLOYEE_ID, a.TIME_IN, a.TIME_OUT FROM POS_DAY a "), date,
-                       employeeId, timeIn, timeOut);
+    return recordWhere(duplicateCheckHead, date, employeeId, timeIn, timeOut);
 }
 
 QStringList deleteByValues(const QString& date, const QString& employeeId, const QString& timeIn,
                            const QString& timeOut)
 {
-    return recordWhere(QStringLiteral("DELETE  FROM POS_DAY  "), date, employeeId, timeIn, timeOut);
+    return recordWhere(deleteByValuesHead, date, employeeId, timeIn, timeOut);
+}
+
+QStringList duplicateCheckBound()
+{
+    return recordWhereBound(duplicateCheckHead);
+}
+
+QStringList deleteByValuesBound()
+{
+    return recordWhereBound(deleteByValuesHead);
+}
+
+const QStringList& keyParamNames()
+{
+    static const QStringList names {
+        QStringLiteral("INI_DATE"),
+        QStringLiteral("EMPLOYEE_ID"),
+        QStringLiteral("TIME_IN"),
+        QStringLiteral("TIME_OUT"),
+    };
+    return names;
 }
 
 QStringList insertRecord()

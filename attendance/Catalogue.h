@@ -30,6 +30,11 @@ QStringList duplicateCheck(const QString& date, const QString& employeeId, const
 // The delete by values: deletes every record with exactly these four values.
 QStringList deleteByValues(const QString& date, const QString& employeeId, const QString& timeIn,
                            const QString& timeOut);
+// The same two statements with the four values as named parameters (keyParamNames, in
+// order), so that their texts repeat and are prepared once.
+QStringList duplicateCheckBound();
+QStringList deleteByValuesBound();
+const QStringList& keyParamNames();
 // The insert: inserts one record from its seven named parameters (insertParamNames, in order).
 QStringList insertRecord();
 const QStringList& insertParamNames();

@@ -6,6 +6,7 @@
 #include "data/sql/TransactionScope.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace kordane::attendance {
 
@@ -30,6 +31,37 @@ bool fits(const QString& text, qsizetype length, bool written)
     const QStringView core = trimmed(text);
     return core.size() == length
         && (!written || std::none_of(core.begin(), core.end(), [](QChar c) { return c.unicode() <= ' '; }));
+}
+
+// Each parameter its text, in the order of `names`.
+void bind(SqlQuery& query, const QStringList& names, std::initializer_list<QString> values)
+{
+    qsizetype i = 0;
+    for (const QString& value : values)
+        query.paramByName(names[i++]).setAsString(value);
+}
+
+// The duplicate check and the delete by values run with the four values bound, so that
+// their texts repeat and stay prepared. A value longer than its parameter is refused by
+// the driver, where written into the text it is compared as the server compares texts
+// (blanks past the column's width ignored, anything else matching nothing): then the
+// statement runs once more with the values written in, and compares exactly as it always has.
+void byValues(SqlQuery& query, const AttendanceRecord& record, QStringList (*bound)(),
+              QStringList (*written)(const QString&, const QString&, const QString&, const QString&),
+              void (SqlQuery::*run)())
+{
+    query.close();
+    query.setSql(bound());
+    bind(query, catalogue::keyParamNames(), {record.date, record.employeeCode, record.timeIn, record.timeOut});
+    try {
+        (query.*run)();
+    } catch (const EDriverError& e) {
+        if (e.status() != dbx::DBXERR_INVALIDLEN)
+            throw;
+        query.close();
+        query.setSql(written(record.date, record.employeeCode, record.timeIn, record.timeOut));
+        (query.*run)();
+    }
 }
 
 const QString formatError = QStringLiteral("日期格式錯誤..!");
@@ -83,29 +115,21 @@ void checkDelete(const AttendanceRecord& record)
 
 bool recordExists(SqlQuery& query, const AttendanceRecord& record)
 {
-    query.close();
-    query.setSql(catalogue::duplicateCheck(record.date, record.employeeCode, record.timeIn, record.timeOut));
-    query.open();
+    byValues(query, record, catalogue::duplicateCheckBound, catalogue::duplicateCheck, &SqlQuery::open);
     return !query.isEmpty();
 }
 
 void deleteByValues(SqlQuery& query, const AttendanceRecord& record)
 {
-    query.close();
-    query.setSql(catalogue::deleteByValues(record.date, record.employeeCode, record.timeIn, record.timeOut));
-    query.execSql();
+    byValues(query, record, catalogue::deleteByValuesBound, catalogue::deleteByValues, &SqlQuery::execSql);
 }
 
 void insertRecord(SqlQuery& query, const AttendanceRecord& record)
 {
     query.close();
     query.setSql(catalogue::insertRecord());
-    // In the order of the statement's parameters.
-    const QString values[] = {record.date, record.employeeCode, record.timeIn, record.timeOut,
-                              record.card, record.name, record.weekday};
-    const QStringList& names = catalogue::insertParamNames();
-    for (qsizetype i = 0; i < names.size(); ++i)
-        query.paramByName(names[i]).setAsString(values[i]);
+    bind(query, catalogue::insertParamNames(),
+         {record.date, record.employeeCode, record.timeIn, record.timeOut, record.card, record.name, record.weekday});
     query.execSql();
 }
 

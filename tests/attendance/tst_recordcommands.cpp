@@ -32,6 +32,7 @@ private slots:
     void checksInOrder();
     void addRefusedWhenStored();
     void modifyThenDelete();
+    void valuesMatchAsWrittenIn();
 };
 
 void TestRecordCommands::checksInOrder_data()
@@ -151,6 +152,38 @@ void TestRecordCommands::modifyThenDelete()
              std::optional<std::string>("1Amy"));
     attendance::deleteByValues(query, amy());
     QVERIFY(!attendance::recordExists(query, amy()));
+}
+
+void TestRecordCommands::valuesMatchAsWrittenIn()
+{
+    TestDatabase db;
+    db.raw().execute({
+        "INSERT INTO POS_DAY VALUES ('E1', '2026/12/07', '08:00:00', '17:00:00', '', 'Amy', '')",
+        "INSERT INTO POS_DAY VALUES ('O''Neil', '2026/12/07', '08:00:00', '17:00:00', '', 'Neil', '')",
+    });
+    auto connection = db.connection();
+    SqlQuery query(QStringLiteral("SQLQuery1"), *connection);
+    const auto withCode = [](const QString& code) {
+        AttendanceRecord r = amy();
+        r.employeeCode = code;
+        return r;
+    };
+    QVERIFY(attendance::recordExists(query, withCode(QStringLiteral("O'Neil"))));
+    // Blanks past the column's width compare as the stored text's own padding.
+    QVERIFY(attendance::recordExists(query, withCode(QStringLiteral("E1") + QString(40, u' '))));
+    // A code wider than its column matches nothing and is no error, as when it was written
+    // into the statement's text; nothing is deleted.
+    const AttendanceRecord wide = withCode(QStringLiteral("E1") + QString(30, u'x'));
+    QVERIFY(!attendance::recordExists(query, wide));
+    attendance::deleteByValues(query, wide);
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM POS_DAY"), std::optional<std::string>("2"));
+    // Modify: the delete finds nothing, the insert is refused, and both records stay.
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, attendance::modify(*connection, query, attendance::checkModify(wide, [](const QString&) {})));
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM POS_DAY"), std::optional<std::string>("2"));
+    // And the statements run bound again after the fall-back.
+    attendance::deleteByValues(query, withCode(QStringLiteral("O'Neil")));
+    QVERIFY(!attendance::recordExists(query, withCode(QStringLiteral("O'Neil"))));
+    QVERIFY(attendance::recordExists(query, amy()));
 }
 
 QTEST_GUILESS_MAIN(TestRecordCommands)

@@ -78,6 +78,11 @@ void TestStatements::catalogueLines_data()
                                      << QStringList {QStringLiteral("SELECT a.INI_DATE, a.EMPLOYEE_ID, a.TIME_IN, a.TIME_OUT FROM POS_DAY a ")} + where;
     QTest::newRow("delete by values") << catalogue::deleteByValues(QStringLiteral("2026/12/09"), QStringLiteral("A01"), QStringLiteral("08:00:00"), QStringLiteral("17:30:00"))
                                       << QStringList {QStringLiteral("DELETE  FROM POS_DAY  ")} + where;
+    const QStringList bound {QStringLiteral(" WHERE INI_DATE   = :INI_DATE"), QStringLiteral("  AND EMPLOYEE_ID = :EMPLOYEE_ID"),
+                             QStringLiteral("  AND TIME_IN     = :TIME_IN"), QStringLiteral("  AND TIME_OUT    = :TIME_OUT")};
+    QTest::newRow("duplicate check, bound") << catalogue::duplicateCheckBound()
+                                            << QStringList {QStringLiteral("SELECT a.INI_DATE, a.EMPLOYEE_ID, a.TIME_IN, a.TIME_OUT FROM POS_DAY a ")} + bound;
+    QTest::newRow("delete by values, bound") << catalogue::deleteByValuesBound() << QStringList {QStringLiteral("DELETE  FROM POS_DAY  ")} + bound;
     QTest::newRow("insert") << catalogue::insertRecord()
                             << QStringList {QStringLiteral("INSERT INTO POS_DAY(INI_DATE,EMPLOYEE_ID,TIME_IN,TIME_OUT,CARD_ID,EMPLOYEE_NAME,BILL_WEEK) "),
                                             QStringLiteral(" VALUES(:INI_DATE,:EMPLOYEE_ID,:TIME_IN,:TIME_OUT,:CARD_ID,:EMPLOYEE_NAME,:BILL_WEEK)")};
