@@ -12,9 +12,4 @@ bool tableExists(RawFirebird& db, const char* table)
     return exists(db, std::string("SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = '") + table + "'");
 }
 
-bool columnExists(RawFirebird& db, const char* table, const char* column)
-{
-    return exists(db, std::string("SELECT 1 FROM RDB$RELATION_FIELDS WHERE RDB$RELATION_NAME = '") + table + "' AND RDB$FIELD_NAME = '" + column + "'");
-}
-
 } // namespace kordane::admin

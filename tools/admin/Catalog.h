@@ -10,6 +10,5 @@ namespace kordane::admin {
 // True when the catalogue query returns a row.
 bool exists(RawFirebird& db, const std::string& catalogueQuery);
 bool tableExists(RawFirebird& db, const char* table);
-bool columnExists(RawFirebird& db, const char* table, const char* column);
 
 } // namespace kordane::admin

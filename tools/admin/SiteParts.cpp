@@ -2,7 +2,6 @@
 #include "tools/admin/SiteParts.h"
 
 #include "tools/admin/Admin.h"
-#include "tools/admin/SchedulesPart.h"
 #include "tools/admin/Site.h"
 
 #include <QCommandLineParser>
@@ -14,9 +13,7 @@ namespace kordane::admin {
 
 const std::vector<SitePart>& siteParts()
 {
-    static const std::vector<SitePart> parts = {
-        {"schedules", schedulesMissing},
-    };
+    static const std::vector<SitePart> parts = {};
     return parts;
 }
 
@@ -40,7 +37,7 @@ int upgrade(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Adds to the site's database the tables of the parts it lacks (the "
-                                                    "program's records are never changed), in one "
+                                                    "program's own tables and records are never changed), in one "
                                                     "transaction. Running it again adds nothing."));
     const QCommandLineOption checkOption(QStringLiteral("check"), QStringLiteral("Say which parts are missing; add nothing."));
     parser.addOptions({connectionsOption(), checkOption});
