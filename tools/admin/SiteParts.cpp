@@ -48,13 +48,13 @@ int upgrade(const QStringList& arguments)
     const Site site(parser);
     RawFirebird db = site.attach();
     if (parser.isSet(checkOption)) {
-        int lacking = 0;
+        bool complete = true;
         for (const SitePart& part : siteParts()) {
             const bool there = part.missing(db, site.codec()).empty();
-            lacking += there ? 0 : 1;
+            complete = complete && there;
             std::printf("%s: %s\n", part.name, there ? "there" : "missing");
         }
-        return lacking == 0 ? 0 : 1;
+        return complete ? 0 : 1;
     }
     const std::vector<std::string> added = addMissingParts(db, site.codec());
     for (const std::string& name : added)
