@@ -14,7 +14,8 @@
 // A site that sets FIREBIRD_LOCK (or FIREBIRD, a configuration root of its own) keeps
 // that set-up: then the site's tools and this program share the lock directory it names.
 // Another program that has the file open with its locks elsewhere is refused, at each
-// connect and before each write: its changes and ours would not see each other.
+// connect and before each write: its changes and ours would not see each other. (Before a
+// write the look is made again only once the file has been opened since: OpenWatch.)
 //
 // The Firebird client reads FIREBIRD and FIREBIRD_LOCK once, when it is first used:
 // everything here must happen before that.

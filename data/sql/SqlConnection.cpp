@@ -183,6 +183,7 @@ void SqlConnection::connectDriver()
     const QString database = paramValue(QStringLiteral("Database")).value_or(QString()).trimmed();
     engine::prepareForConnect(database, vendorLib);
     embeddedFile_ = engine::isDatabaseFile(database) ? database : QString();
+    embeddedOpens_ = embeddedFile_.isEmpty() ? OpenWatch() : OpenWatch(embeddedFile_.trimmed());
     const QString libraryFile = libraryName.trimmed();
     if (!library_ || library_->fileName() != libraryFile) {
         library_ = DriverLibrary::load(libraryFile);
@@ -493,10 +494,11 @@ void SqlConnection::detach(SqlStatement* statement) { std::erase(statements_, st
 
 void SqlConnection::refuseSharedWrite()
 {
-    if (embeddedFile_.isEmpty() || state_ != State::Open)
+    if (embeddedFile_.isEmpty() || state_ != State::Open || embeddedOpens_.quiet())
         return;
     try {
         engine::refuseForeignEngines(embeddedFile_);
+        embeddedOpens_.lookedClean();
     } catch (...) {
         close();
         throw;

@@ -3,6 +3,7 @@
 // by name. It opens itself on the first demand and stays open until it is destroyed.
 #include "data/Exceptions.h"
 
+#include "data/sql/OpenWatch.h"
 #include "data/sql/PreparedCommand.h"
 #include "drivers/api/dbx.h"
 #include <QString>
@@ -92,7 +93,8 @@ public:
     // Before a write outside a transaction (a transaction's start checks for its writes):
     // throws when another program has the embedded database file open with its locks
     // elsewhere, and drops this attachment first, so that nothing it cached before is
-    // written back.
+    // written back. The look is made again only once the file has been opened since the
+    // last one that found nobody.
     void refuseSharedWrite();
     void startTransaction(int id);
     // A snapshot in which the server refuses every change: one consistent view for readers.
@@ -193,6 +195,7 @@ private:
     int activeStatements_ = 0;
     int transactionCount_ = 0;
     QString embeddedFile_; // the database, when it is a file the embedded engine opens
+    OpenWatch embeddedOpens_; // of embeddedFile_: whether the look before a write is due
     DriverLibrary* library_ = nullptr;
     std::unique_ptr<dbx::ISQLDriver> driver_;
     std::unique_ptr<dbx::ISQLConnection> connection_;

@@ -148,6 +148,7 @@ private slots:
     void otherProgramFirst_data();
     void otherProgramFirst();
     void otherProgramUnderTheGrid();
+    void otherProgramAfterQuietWrites();
     void otherProgramWithTheSitesSettings();
     void lockRefusalAdviceByCodes();
 
@@ -239,6 +240,36 @@ void TestLockArea::otherProgramUnderTheGrid()
     QVERIFY(f.errors().isEmpty());
     QCOMPARE(w.ClientDataSet1.recordCount(), 1);
     QCOMPARE(w.ClientDataSet1.fieldByName(QStringLiteral("CARD_ID")).asString(), QStringLiteral("C7"));
+}
+
+// Once a look before a write has found nobody, and the file has stayed unopened for a
+// moment, the window looks again only after the file is opened: the other program
+// attaching after two quiet removals is still refused at the third.
+void TestLockArea::otherProgramAfterQuietWrites()
+{
+    WindowFixture f;
+    f.db().raw().execute({
+        "INSERT INTO POS_DAY VALUES ('E1', '2026/12/07', '08:00:00', '17:00:00', 'A', 'Amy', 'C1')",
+        "INSERT INTO POS_DAY VALUES ('E2', '2026/12/07', '08:00:00', '17:00:00', 'A', 'Bob', 'C2')",
+        "INSERT INTO POS_DAY VALUES ('E3', '2026/12/07', '08:00:00', '17:00:00', 'A', 'Cai', 'C3')",
+    });
+    f.db().release();
+    TFormKordane& w = f.shownWindow();
+    view(w);
+    removeRow(w, 0, QStringLiteral("Y"));
+    QTest::qWait(700);
+    removeRow(w, 0, QStringLiteral("Y"));
+    QVERIFY2(f.errors().isEmpty(), qPrintable(f.errors().join(u'\n')));
+    QCOMPARE(rows(f), std::string("E3/C3 "));
+
+    OtherProgram other(f.db().database(), QStringLiteral("SuperClassic"));
+    QVERIFY(other.attached());
+    // Its engine locks the file a moment after opening it: once it answers, it has.
+    QVERIFY(other.run("SELECT 1 FROM RDB$DATABASE;").contains(u"done."));
+    removeRow(w, 0, QStringLiteral("Y"));
+    QVERIFY2(refused(f.errors()), qPrintable(f.errors().join(u'\n')));
+    other.finish();
+    QCOMPARE(rows(f), std::string("E3/C3 "));
 }
 
 // Given the settings `kordane-admin env` prints, the other program shares the window's
