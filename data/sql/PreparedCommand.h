@@ -4,6 +4,7 @@
 // generated statement, an insert with markers, the same day's query) is only executed
 // again: on a server each prepare and describe is a round trip.
 #include "drivers/api/dbx.h"
+#include <QString>
 
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 namespace kordane {
 
 struct PreparedCommand {
+    QString source; // as written: what a statement run again is found by
     std::string text; // as sent, in the connection's character set
     int parameterCount = 0;
     // Taken from the kept ones: prepared before this use, perhaps before a definition

@@ -389,18 +389,19 @@ std::unique_ptr<dbx::ISQLCommand> SqlConnection::createCommand()
 
 PreparedCommand SqlConnection::prepareCommand(const QString& sql, int parameterCount)
 {
-    PreparedCommand prepared {toStd(encode(sql)), parameterCount, false, nullptr};
     open();
     noteUse();
+    // Found by the text as written, so that a statement run again is not encoded again.
     const auto same = std::find_if(kept_.rbegin(), kept_.rend(), [&](const PreparedCommand& kept) {
-        return kept.parameterCount == parameterCount && kept.text == prepared.text;
+        return kept.parameterCount == parameterCount && kept.source == sql;
     });
     if (same != kept_.rend()) {
-        prepared.command = std::move(same->command);
+        PreparedCommand prepared = std::move(*same);
         prepared.reused = true;
         kept_.erase(std::next(same).base());
         return prepared;
     }
+    PreparedCommand prepared {sql, toStd(encode(sql)), parameterCount, false, nullptr};
     // At the limit the oldest kept command is prepared again: a new one costs its
     // allocation, a round trip on a server.
     if (kept_.size() >= keptLimit) {
@@ -436,12 +437,23 @@ void SqlConnection::noteUse()
     // Without an event loop there is no idle time to wait for: a tool's run ends first.
     if (releaseDelay_ <= 0 || !QCoreApplication::instance())
         return;
+    // A use only notes its time: the timer, set once, waits out what is left of the delay
+    // when it fires, rather than being set again at every statement.
+    lastUse_ = std::chrono::steady_clock::now();
     if (!idleRelease_) {
         idleRelease_ = std::make_unique<QTimer>();
         idleRelease_->setSingleShot(true);
-        idleRelease_->callOnTimeout([this] { releasePrepared(); });
+        idleRelease_->callOnTimeout([this] {
+            const auto idle = std::chrono::steady_clock::now() - lastUse_;
+            const auto delay = std::chrono::milliseconds(releaseDelay_);
+            if (idle < delay)
+                idleRelease_->start(std::chrono::ceil<std::chrono::milliseconds>(delay - idle));
+            else
+                releasePrepared();
+        });
     }
-    idleRelease_->start(releaseDelay_);
+    if (!idleRelease_->isActive())
+        idleRelease_->start(releaseDelay_);
 }
 
 void SqlConnection::releasePrepared()

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -201,6 +202,7 @@ private:
     std::unique_ptr<dbx::ISQLConnection> connection_;
     std::vector<PreparedCommand> kept_; // of connection_, the last used at the back; gone before it
     std::unique_ptr<QTimer> idleRelease_;
+    std::chrono::steady_clock::time_point lastUse_; // of a prepared command, for idleRelease_
     int releaseDelay_ = 1000;
     dbx::ISQLMetaData* metaData_ = nullptr;
     mutable std::unique_ptr<TextCodec> codec_;
