@@ -230,30 +230,66 @@ void SqlQuery::setSql(const QStringList& lines)
     textChanged();
 }
 
+namespace {
+
+constexpr std::size_t parsedLimit = 4;
+
+} // namespace
+
+const SqlQuery::ParsedText& SqlQuery::parsed()
+{
+    const QString& quote = connection().quoteChar();
+    const auto same = std::find_if(parsed_.begin(), parsed_.end(), [&](const ParsedText& p) { return p.lines == lines_; });
+    if (same != parsed_.end()) {
+        std::rotate(same, same + 1, parsed_.end());
+    } else {
+        if (parsed_.size() >= parsedLimit)
+            parsed_.erase(parsed_.begin());
+        ParsedText p;
+        p.lines = lines_;
+        p.text = joinLines(lines_);
+        for (const sqlparams::Marker& marker : sqlparams::namedMarkers(p.text)) {
+            auto it = std::find_if(p.paramNames.begin(), p.paramNames.end(),
+                                   [&](const QString& name) { return name.compare(marker.name, Qt::CaseInsensitive) == 0; });
+            if (it == p.paramNames.end()) {
+                p.paramNames.append(marker.name);
+                it = p.paramNames.end() - 1;
+            }
+            p.markerNames.append(marker.name);
+            p.markerParams.push_back(static_cast<std::size_t>(it - p.paramNames.begin()));
+        }
+        p.quote = quote;
+        p.driverText = p.markerNames.isEmpty() ? p.text : sqlparams::driverText(p.text, p.markerNames, quote);
+        parsed_.push_back(std::move(p));
+    }
+    ParsedText& p = parsed_.back();
+    // Parsed before the connection said how it quotes names.
+    if (p.quote != quote) {
+        p.quote = quote;
+        p.driverText = p.markerNames.isEmpty() ? p.text : sqlparams::driverText(p.text, p.markerNames, quote);
+    }
+    return p;
+}
+
 void SqlQuery::textChanged()
 {
     unprepare();
-    text_ = joinLines(lines_);
+    const ParsedText& p = parsed();
+    text_ = p.text;
+    markerNames_ = p.markerNames;
+    markerParams_ = p.markerParams;
+    driverText_ = p.driverText;
+    driverQuote_ = p.quote;
 
     std::vector<SqlParam> previous = std::move(params_);
     params_.clear();
-    markerNames_.clear();
-    markerParams_.clear();
-    const auto find = [](std::vector<SqlParam>& list, const QString& name) {
-        return std::find_if(list.begin(), list.end(), [&](const SqlParam& p) {
-            return p.name().compare(name, Qt::CaseInsensitive) == 0;
+    params_.reserve(static_cast<std::size_t>(p.paramNames.size()));
+    for (const QString& name : p.paramNames) {
+        // A parameter that existed before keeps its value.
+        const auto old = std::find_if(previous.begin(), previous.end(), [&](const SqlParam& param) {
+            return param.name().compare(name, Qt::CaseInsensitive) == 0;
         });
-    };
-    for (const sqlparams::Marker& marker : sqlparams::namedMarkers(text_)) {
-        auto it = find(params_, marker.name);
-        if (it == params_.end()) {
-            // A parameter that existed before keeps its value.
-            auto old = find(previous, marker.name);
-            params_.push_back(old != previous.end() ? std::move(*old) : SqlParam(marker.name));
-            it = params_.end() - 1;
-        }
-        markerNames_.append(marker.name);
-        markerParams_.push_back(static_cast<std::size_t>(it - params_.begin()));
+        params_.push_back(old != previous.end() ? std::move(*old) : SqlParam(name));
     }
 }
 
@@ -283,7 +319,11 @@ QString SqlQuery::preparedText() const
 {
     if (markerNames_.isEmpty())
         return text_;
-    return sqlparams::driverText(text_, markerNames_, connection().quoteChar());
+    if (driverQuote_ != connection().quoteChar()) {
+        driverQuote_ = connection().quoteChar();
+        driverText_ = sqlparams::driverText(text_, markerNames_, driverQuote_);
+    }
+    return driverText_;
 }
 
 void SqlQuery::bindParameters(dbx::ISQLCommand& command)

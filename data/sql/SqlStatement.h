@@ -161,14 +161,29 @@ protected:
     QString commandText() const override { return text_; }
 
 private:
+    // What a text was parsed into. A command that alternates its statements (the add's
+    // check and insert) finds the texts it ran lately parsed already.
+    struct ParsedText {
+        QStringList lines;
+        QString text;
+        QStringList paramNames; // in order of first appearance
+        // For each marker in the text, its name as written and its parameter's index.
+        QStringList markerNames;
+        std::vector<std::size_t> markerParams;
+        QString driverText; // as the driver gets it, made with `quote`
+        QString quote;
+    };
     void textChanged();
+    const ParsedText& parsed();
 
     QStringList lines_;
+    std::vector<ParsedText> parsed_; // the latest at the back
     QString text_;
     std::vector<SqlParam> params_;
-    // For each marker in the text, its name as written and its parameter's index.
     QStringList markerNames_;
     std::vector<std::size_t> markerParams_;
+    mutable QString driverText_;
+    mutable QString driverQuote_;
 };
 
 // The source query of a result set; the provider gives it its command text.
