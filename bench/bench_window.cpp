@@ -538,17 +538,25 @@ void runPart(const Part& part)
 
     const auto code = [](const char* side, int k) { return QStringLiteral("%1%2").arg(QLatin1String(side)).arg(k); };
     const QString weekday = QString::fromUtf8("\xE5\x9B\x9B"); // any weekday character will do
-    const auto record = [&](int k, const QString& name) {
-        return AttendanceRecord {.date = today,
-                                 .employeeCode = code("EK", k),
-                                 .timeIn = QStringLiteral("09:00:00"),
-                                 .timeOut = QStringLiteral("18:00:00"),
-                                 .weekday = weekday,
-                                 .name = name,
-                                 .card = QStringLiteral("CB")};
+    // The window's records of every round, made before any clock starts, as the tight
+    // program's values are.
+    const int commands = r.command + r.asked + 1;
+    std::map<QString, std::vector<AttendanceRecord>> records; // by name: added, then modified
+    for (const QString& name : {QStringLiteral("Bench"), QStringLiteral("Bench 2")}) {
+        for (int k = 0; k < commands; ++k)
+            records[name].push_back(AttendanceRecord {.date = today,
+                                                      .employeeCode = code("EK", k),
+                                                      .timeIn = QStringLiteral("09:00:00"),
+                                                      .timeOut = QStringLiteral("18:00:00"),
+                                                      .weekday = weekday,
+                                                      .name = name,
+                                                      .card = QStringLiteral("CB")});
+    }
+    const auto record = [&](int k, const QString& name) -> const AttendanceRecord& {
+        return records.at(name)[std::size_t(k)];
     };
     const auto fill = [&](int k, const QString& name) {
-        const AttendanceRecord rec = record(k, name);
+        const AttendanceRecord& rec = record(k, name);
         w->MaskEdit1->assignText(rec.date);
         w->Edit1->setText(rec.employeeCode);
         w->MaskEdit2->assignText(rec.timeIn);
@@ -557,9 +565,8 @@ void runPart(const Part& part)
         w->Edit6->setText(rec.card);
         w->Edit7->setText(rec.weekday);
     };
-    // The tight program's values of every round, made before any clock starts; its codes
-    // differ from the window's, and the earlier yardstick's from both.
-    const int commands = r.command + r.asked + 1;
+    // The tight program's values of every round; its codes differ from the window's, and
+    // the earlier yardstick's from both.
     const std::string todayText = text(today);
     std::vector<std::string> codes;
     for (int k = 0; k < commands; ++k)
@@ -605,7 +612,7 @@ void runPart(const Part& part)
     };
     // The commands' statements, as they run once the checks and the question have passed.
     const auto kordaneAdd = [&](int k) {
-        const AttendanceRecord rec = record(k, QStringLiteral("Bench"));
+        const AttendanceRecord& rec = record(k, QStringLiteral("Bench"));
         if (attendance::recordExists(w->SQLQuery1, rec))
             throw std::runtime_error("the add found its record there already");
         attendance::insertRecord(w->SQLQuery1, rec);
