@@ -2,6 +2,7 @@
 #include "tools/admin/SiteParts.h"
 
 #include "tools/admin/Admin.h"
+#include "tools/admin/SchedulesPart.h"
 #include "tools/admin/Site.h"
 
 #include <QCommandLineParser>
@@ -13,7 +14,9 @@ namespace kordane::admin {
 
 const std::vector<SitePart>& siteParts()
 {
-    static const std::vector<SitePart> parts = {};
+    static const std::vector<SitePart> parts = {
+        {"schedules", schedulesMissing},
+    };
     return parts;
 }
 
@@ -37,7 +40,7 @@ int upgrade(const QStringList& arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Adds to the site's database the tables of the parts it lacks (the "
-                                                    "program's own tables and records are never changed), in one "
+                                                    "program's records are never changed), in one "
                                                     "transaction. Running it again adds nothing."));
     const QCommandLineOption checkOption(QStringLiteral("check"), QStringLiteral("Say which parts are missing; add nothing."));
     parser.addOptions({connectionsOption(), checkOption});
