@@ -1,8 +1,15 @@
 #include "tools/admin/Csv.h"
 
+#include "data/sql/TextCodec.h"
 #include "tools/sheet/CsvCell.h"
 
+#include <QFile>
+
+#include <QSaveFile>
+
 #include <algorithm>
+#include <cstdio>
+#include <stdexcept>
 
 namespace kordane::admin::csv {
 namespace {
@@ -132,12 +139,50 @@ std::vector<Record> parse(const QString& text, const std::vector<int>& badLines)
     return records;
 }
 
+FileText readFile(const QString& path, const QString& encoding)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path.toStdString() + ": " + file.errorString().toStdString());
+    QByteArray bytes = file.readAll();
+    const bool utf8 = encoding == u"utf-8";
+    if (utf8 && bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    // Decoded line by line, so that bytes the encoding does not hold are pinned to a line;
+    // neither encoding has a line feed byte inside a character.
+    const TextCodec codec(utf8 ? QStringLiteral("UTF8") : QString());
+    FileText out;
+    QStringList lines;
+    int number = 0;
+    for (const QByteArray& line : bytes.split('\n')) {
+        ++number;
+        const auto text = codec.decodeExactly(line);
+        if (!text)
+            out.badLines.push_back(number);
+        lines.append(text ? *text : codec.decode(line.constData(), static_cast<std::size_t>(line.size())));
+    }
+    out.text = lines.join(u'\n');
+    return out;
+}
+
 QString line(const QStringList& fields, Formulas formulas)
 {
     QStringList out;
     for (const QString& field : fields)
         out.append(report::quotedField(formulas == Formulas::Guarded ? report::guarded(field) : field));
     return out.join(u',') + u'\n';
+}
+
+void write(const QString& path, const QByteArray& bytes)
+{
+    if (path.isEmpty()) {
+        if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) != static_cast<std::size_t>(bytes.size()) || std::fflush(stdout) != 0)
+            throw std::runtime_error("cannot write to standard output");
+        return;
+    }
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        throw std::runtime_error("cannot write " + path.toStdString() + ": " + out.errorString().toStdString());
 }
 
 } // namespace kordane::admin::csv

@@ -1,16 +1,17 @@
 // employees import / export: the EMPLOYEE table as a CSV file with the header
-// EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID, texts stored as the program reads them. The export
+// EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID, texts stored as the program reads them, and a
+// DEPARTMENT column from EMPLOYEE_DEPARTMENT once a site keeps departments. The export
 // guards cells against spreadsheet formulas and the import takes the guard off, so that
 // export then import gives back the stored bytes.
 #include "data/Exceptions.h"
 #include "tools/admin/Admin.h"
+#include "tools/admin/Catalog.h"
 #include "tools/admin/Csv.h"
+#include "tools/admin/ScheduleInput.h"
 #include "tools/admin/Site.h"
 #include "tools/sheet/CsvCell.h"
 
 #include <QCommandLineParser>
-#include <QFile>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <map>
@@ -21,37 +22,8 @@ namespace kordane::admin {
 namespace {
 
 const QStringList columns = {QStringLiteral("EMPLOYEE_ID"), QStringLiteral("EMPLOYEE_NAME"), QStringLiteral("CARD_ID")};
-
-struct FileText {
-    QString text;
-    std::vector<int> badLines;
-};
-
-// Decoded line by line, so that bytes the encoding does not hold are pinned to a line.
-FileText readFile(const QString& path, const QString& encoding)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("cannot read " + path.toStdString() + ": " + file.errorString().toStdString());
-    QByteArray bytes = file.readAll();
-    const bool utf8 = encoding == u"utf-8";
-    if (utf8 && bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    // Neither encoding has a line feed byte inside a character.
-    const TextCodec codec(utf8 ? QStringLiteral("UTF8") : QString());
-    FileText out;
-    QStringList lines;
-    int number = 0;
-    for (const QByteArray& line : bytes.split('\n')) {
-        ++number;
-        const auto text = codec.decodeExactly(line);
-        if (!text)
-            out.badLines.push_back(number);
-        lines.append(text ? *text : codec.decode(line.constData(), static_cast<std::size_t>(line.size())));
-    }
-    out.text = lines.join(u'\n');
-    return out;
-}
+const QString departmentColumn = QStringLiteral("DEPARTMENT");
+const char* const departmentTable = "EMPLOYEE_DEPARTMENT";
 
 struct Stored {
     QByteArray name;
@@ -85,13 +57,14 @@ public:
     Import(const Site& site, RawFirebird& db, csv::Formulas formulas)
         : site_(site)
         , formulas_(formulas)
+        , db_(db)
         , widths_(columnWidths(db, "EMPLOYEE", columns))
     {
         for (const auto& row : db.query("SELECT EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID FROM EMPLOYEE"))
             stored_[bytesOf(row[0])] = {bytesOf(row[1]), bytesOf(row[2])};
     }
 
-    // The header names the three columns in any order; where each one is.
+    // The header names the three columns in any order, and DEPARTMENT or not; where each is.
     void header(const csv::Record& record, const QString& path)
     {
         QStringList names;
@@ -99,13 +72,23 @@ public:
             names.append(field.trimmed().toUpper());
         for (int i = 0; i < columns.size(); ++i)
             position_[i] = static_cast<int>(names.indexOf(columns[i]));
+        department_ = static_cast<int>(names.indexOf(departmentColumn));
         QStringList sorted = names;
         sorted.sort();
         QStringList wanted = columns;
+        if (department_ >= 0)
+            wanted.append(departmentColumn);
         wanted.sort();
         if (!record.malformed.isEmpty() || sorted != wanted) {
             throw std::runtime_error(path.toStdString() + " line " + std::to_string(record.line)
-                                     + ": the header must name EMPLOYEE_ID, EMPLOYEE_NAME and CARD_ID, each once");
+                                     + ": the header must name EMPLOYEE_ID, EMPLOYEE_NAME and CARD_ID, each once, and may name DEPARTMENT once");
+        }
+        if (department_ >= 0) {
+            if (!tableExists(db_, departmentTable))
+                throw std::runtime_error(path.toStdString() + " has a DEPARTMENT column, but the database keeps no departments yet (kordane-admin upgrade adds their table)");
+            departmentWidth_ = columnWidths(db_, departmentTable, {departmentColumn}).at(departmentColumn);
+            for (const auto& row : db_.query("SELECT EMPLOYEE_ID, DEPARTMENT FROM EMPLOYEE_DEPARTMENT"))
+                departments_[bytesOf(row[0])] = bytesOf(row[1]);
         }
     }
 
@@ -119,7 +102,13 @@ public:
     }
 
     const Counts& counts() const { return counts_; }
-    const std::vector<std::vector<RawFirebird::Value>>& writes() const { return writes_; }
+    // The employees' rows, then the departments': set, then removed.
+    std::vector<RawFirebird::Batch> writes() const
+    {
+        return {{"UPDATE OR INSERT INTO EMPLOYEE (EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID) VALUES (?, ?, ?) MATCHING (EMPLOYEE_ID)", writes_},
+                {"UPDATE OR INSERT INTO EMPLOYEE_DEPARTMENT (EMPLOYEE_ID, DEPARTMENT) VALUES (?, ?) MATCHING (EMPLOYEE_ID)", departmentWrites_},
+                {"DELETE FROM EMPLOYEE_DEPARTMENT WHERE EMPLOYEE_ID = ?", departmentRemovals_}};
+    }
 
 private:
     // Why the record is refused; empty when it is taken.
@@ -127,8 +116,9 @@ private:
     {
         if (!record.malformed.isEmpty())
             return QStringLiteral("malformed CSV: ") + record.malformed;
-        if (record.fields.size() != columns.size())
-            return QStringLiteral("malformed CSV: %1 fields, not %2").arg(record.fields.size()).arg(columns.size());
+        const qsizetype fields = columns.size() + (department_ >= 0 ? 1 : 0);
+        if (record.fields.size() != fields)
+            return QStringLiteral("malformed CSV: %1 fields, not %2").arg(record.fields.size()).arg(fields);
         // The texts to store: a guarded export's apostrophe comes off first.
         QString texts[3];
         for (int i = 0; i < columns.size(); ++i) {
@@ -168,25 +158,61 @@ private:
                     .arg(text.toUcs4().size())
                     .arg(width.characters);
         }
+        std::optional<QByteArray> department;
+        if (department_ >= 0) {
+            department = QByteArray();
+            if (const QString problem = departmentProblem(record.fields[department_], *department); !problem.isEmpty())
+                return problem;
+        }
         // A null name or card reads back as an empty text, which is what the file holds.
         const auto it = stored_.find(values[0]);
-        if (it != stored_.end() && it->second.name == values[1] && it->second.card == values[2]) {
+        const bool employeeSame = it != stored_.end() && it->second.name == values[1] && it->second.card == values[2];
+        const bool departmentSame = !department || departmentOf(values[0]) == *department;
+        if (employeeSame && departmentSame) {
             ++counts_.unchanged;
             return {};
         }
         ++(it == stored_.end() ? counts_.added : counts_.changed);
-        writes_.push_back({values[0].toStdString(), values[1].toStdString(), values[2].toStdString()});
+        if (!employeeSame)
+            writes_.push_back({values[0].toStdString(), values[1].toStdString(), values[2].toStdString()});
+        if (!departmentSame) {
+            if (department->isEmpty())
+                departmentRemovals_.push_back({values[0].toStdString()});
+            else
+                departmentWrites_.push_back({values[0].toStdString(), department->toStdString()});
+        }
         return {};
+    }
+
+    // The employee's stored department; empty for none.
+    QByteArray departmentOf(const QByteArray& id) const
+    {
+        const auto it = departments_.find(id);
+        return it == departments_.end() ? QByteArray() : it->second;
+    }
+
+    // Why a DEPARTMENT cell cannot be stored; `bytes` gets what is stored (empty: none).
+    QString departmentProblem(const QString& field, QByteArray& bytes) const
+    {
+        const QString text = formulas_ == csv::Formulas::Guarded ? report::unguarded(field) : field;
+        // Patterns name a department by its text: one with a blank at an end would not match.
+        return text.isEmpty() ? QString() : nameProblem(departmentColumn, text, site_.codec(), departmentWidth_, bytes);
     }
 
     const Site& site_;
     const csv::Formulas formulas_;
+    RawFirebird& db_;
     const std::map<QString, Width> widths_;
     std::map<QByteArray, Stored> stored_;
     std::map<QString, int> seen_; // code -> line
     int position_[3] = {};
+    int department_ = -1; // no DEPARTMENT column: departments stay as they are
+    Width departmentWidth_;
+    std::map<QByteArray, QByteArray> departments_;
     Counts counts_;
     std::vector<std::vector<RawFirebird::Value>> writes_;
+    std::vector<std::vector<RawFirebird::Value>> departmentWrites_;
+    std::vector<std::vector<RawFirebird::Value>> departmentRemovals_;
 };
 
 int importFile(const QStringList& arguments)
@@ -194,7 +220,8 @@ int importFile(const QStringList& arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Adds or updates employees by EMPLOYEE_ID from a CSV file whose header names EMPLOYEE_ID, "
-                       "EMPLOYEE_NAME and CARD_ID in any order. A cell that starts with apostrophes followed by "
+                       "EMPLOYEE_NAME and CARD_ID in any order, and may name DEPARTMENT: an employee's department, "
+                       "none when the cell is empty; without the column departments stay as they are. A cell that starts with apostrophes followed by "
                        "= + - @, a tab or a carriage return loses one apostrophe: the one export adds against "
                        "spreadsheet formulas. All or nothing: when a line is refused, nothing is written and the "
                        "exit status is 1."));
@@ -212,7 +239,7 @@ int importFile(const QStringList& arguments)
         throw std::runtime_error("--encoding is utf-8 or big5, not " + encoding.toStdString());
     const QString path = parser.positionalArguments().first();
 
-    const FileText file = readFile(path, encoding);
+    const csv::FileText file = csv::readFile(path, encoding);
     const std::vector<csv::Record> records = csv::parse(file.text, file.badLines);
     if (records.empty())
         throw std::runtime_error(path.toStdString() + " is empty: it needs at least the header line");
@@ -232,9 +259,7 @@ int importFile(const QStringList& arguments)
         std::printf("dry run: nothing written\n");
         return 0;
     }
-    db.executeEach("UPDATE OR INSERT INTO EMPLOYEE (EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID) VALUES (?, ?, ?)"
-                   " MATCHING (EMPLOYEE_ID)",
-                   import.writes());
+    db.executeBatches(import.writes());
     return 0;
 }
 
@@ -243,7 +268,7 @@ int exportFile(const QStringList& arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Writes the EMPLOYEE table as a UTF-8 CSV file with the header EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID "
-                       "(standard output by default). A cell that a spreadsheet would run as a formula (one that "
+                       "and, once the site keeps departments, DEPARTMENT (standard output by default). A cell that a spreadsheet would run as a formula (one that "
                        "starts with apostrophes, or none, followed by = + - @, a tab or a carriage return) gets one "
                        "more leading apostrophe; import takes it off again."));
     const QCommandLineOption rawOption(QStringLiteral("raw"), QStringLiteral("The texts as stored, with no apostrophe added: for programs, not for spreadsheets, which may run such a cell as a formula."));
@@ -257,8 +282,18 @@ int exportFile(const QStringList& arguments)
     const Site site(parser);
     RawFirebird db = site.attach();
     const csv::Formulas formulas = parser.isSet(rawOption) ? csv::Formulas::AsStored : csv::Formulas::Guarded;
-    QString text = csv::line(columns, formulas);
-    for (const auto& row : db.query("SELECT EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID FROM EMPLOYEE ORDER BY EMPLOYEE_ID")) {
+    // A site that keeps no department sees the file it always had.
+    const bool departments = tableExists(db, departmentTable) && exists(db, "SELECT FIRST 1 1 FROM EMPLOYEE_DEPARTMENT");
+    QStringList header = columns;
+    std::string sql = "SELECT e.EMPLOYEE_ID, e.EMPLOYEE_NAME, e.CARD_ID";
+    if (departments) {
+        header.append(departmentColumn);
+        sql += ", d.DEPARTMENT FROM EMPLOYEE e LEFT JOIN EMPLOYEE_DEPARTMENT d ON d.EMPLOYEE_ID = e.EMPLOYEE_ID";
+    } else {
+        sql += " FROM EMPLOYEE e";
+    }
+    QString text = csv::line(header, formulas);
+    for (const auto& row : db.query(sql + " ORDER BY e.EMPLOYEE_ID")) {
         QStringList fields;
         for (std::size_t i = 0; i < row.size(); ++i) {
             const QByteArray bytes = bytesOf(row[i]);
@@ -268,24 +303,14 @@ int exportFile(const QStringList& arguments)
                 throw std::runtime_error(QStringLiteral("EMPLOYEE_ID '%1': %2 holds bytes that are no %3 text; correct "
                                                         "it with employees import")
                                              .arg(site.codec().decode(id.constData(), static_cast<std::size_t>(id.size())),
-                                                  columns[static_cast<int>(i)], site.codec().encodingName())
+                                                  header[static_cast<int>(i)], site.codec().encodingName())
                                              .toStdString());
             }
             fields.append(*decoded);
         }
         text += csv::line(fields, formulas);
     }
-    const QByteArray bytes = text.toUtf8();
-    if (parser.positionalArguments().isEmpty()) {
-        if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) != static_cast<std::size_t>(bytes.size()) || std::fflush(stdout) != 0)
-            throw std::runtime_error("cannot write to standard output");
-        return 0;
-    }
-    // Whole or not at all.
-    const QString path = parser.positionalArguments().first();
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
-        throw std::runtime_error("cannot write " + path.toStdString() + ": " + out.errorString().toStdString());
+    csv::write(parser.positionalArguments().value(0), text.toUtf8());
     return 0;
 }
 

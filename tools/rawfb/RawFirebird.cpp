@@ -148,31 +148,41 @@ void RawFirebird::executePrepared(const std::string& sql, const std::vector<Valu
 
 void RawFirebird::executeEach(const std::string& sql, const std::vector<std::vector<Value>>& rows)
 {
+    executeBatches({{sql, rows}});
+}
+
+void RawFirebird::executeBatches(const std::vector<Batch>& batches)
+{
     RawTransaction tr(handle());
-    RawStatement stmt(handle());
-    call(&fbkit::Client::prepare, tr.handle(), stmt.handle(), statementLength(sql), sql.data(), SQL_DIALECT_V6, nullptr);
-    fbkit::Sqlda in(1);
-    call(&fbkit::Client::describeBind, stmt.handle(), SQLDA_VERSION1, in.get());
-    ISC_STATUS_ARRAY status;
-    checkClient(fbkit::describeWhole(client(), status, stmt.handle(), in, true), status);
-    const short markers = in.count();
-    std::vector<short> nulls(static_cast<std::size_t>(markers));
-    for (const std::vector<Value>& params : rows) {
-        if (params.size() != static_cast<std::size_t>(markers))
-            throw std::runtime_error("statement has " + std::to_string(markers) + " markers, not " + std::to_string(params.size()));
-        // Every value goes as text; the server converts it to the column's type.
-        for (short i = 0; i < markers; ++i) {
-            XSQLVAR& var = in[i];
-            const Value& value = params[static_cast<std::size_t>(i)];
-            nulls[static_cast<std::size_t>(i)] = value ? 0 : -1;
-            var.sqltype = SQL_TEXT | 1;
-            var.sqlsubtype = 0;
-            var.sqlscale = 0;
-            var.sqllen = value ? static_cast<short>(value->size()) : 0;
-            var.sqldata = value ? const_cast<char*>(value->data()) : nullptr;
-            var.sqlind = &nulls[static_cast<std::size_t>(i)];
+    for (const Batch& batch : batches) {
+        if (batch.rows.empty())
+            continue; // nothing to prepare it for: its table may not even be there
+        const std::string& sql = batch.sql;
+        RawStatement stmt(handle());
+        call(&fbkit::Client::prepare, tr.handle(), stmt.handle(), statementLength(sql), sql.data(), SQL_DIALECT_V6, nullptr);
+        fbkit::Sqlda in(1);
+        call(&fbkit::Client::describeBind, stmt.handle(), SQLDA_VERSION1, in.get());
+        ISC_STATUS_ARRAY status;
+        checkClient(fbkit::describeWhole(client(), status, stmt.handle(), in, true), status);
+        const short markers = in.count();
+        std::vector<short> nulls(static_cast<std::size_t>(markers));
+        for (const std::vector<Value>& params : batch.rows) {
+            if (params.size() != static_cast<std::size_t>(markers))
+                throw std::runtime_error("statement has " + std::to_string(markers) + " markers, not " + std::to_string(params.size()));
+            // Every value goes as text; the server converts it to the column's type.
+            for (short i = 0; i < markers; ++i) {
+                XSQLVAR& var = in[i];
+                const Value& value = params[static_cast<std::size_t>(i)];
+                nulls[static_cast<std::size_t>(i)] = value ? 0 : -1;
+                var.sqltype = SQL_TEXT | 1;
+                var.sqlsubtype = 0;
+                var.sqlscale = 0;
+                var.sqllen = value ? static_cast<short>(value->size()) : 0;
+                var.sqldata = value ? const_cast<char*>(value->data()) : nullptr;
+                var.sqlind = &nulls[static_cast<std::size_t>(i)];
+            }
+            call(&fbkit::Client::execute, tr.handle(), stmt.handle(), SQLDA_VERSION1, in.get());
         }
-        call(&fbkit::Client::execute, tr.handle(), stmt.handle(), SQLDA_VERSION1, in.get());
     }
     tr.commit();
 }

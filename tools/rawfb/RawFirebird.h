@@ -42,6 +42,13 @@ public:
     void executePrepared(const std::string& sql, const std::vector<Value>& params);
     // The same statement run once for each list of values, all in one transaction.
     void executeEach(const std::string& sql, const std::vector<std::vector<Value>>& rows);
+    // Statements each prepared once and run for each of its lists of values, all in one
+    // transaction.
+    struct Batch {
+        std::string sql;
+        std::vector<std::vector<Value>> rows;
+    };
+    void executeBatches(const std::vector<Batch>& batches);
     // All rows of a query; every value as its text bytes (blobs whole).
     std::vector<Row> query(const std::string& sql);
     // Drops the attached database; the object is detached afterwards.
