@@ -29,6 +29,10 @@ class TestSchedules : public QObject {
 private slots:
     void initTestCase();
     void departmentsWithEmployees();
+    void shifts();
+    void patterns();
+    void patternImportAllOrNothing();
+    void holidaysAndSettings();
 
 private:
     QString newSite(const QString& name);
@@ -113,6 +117,165 @@ void TestSchedules::departmentsWithEmployees()
              (std::vector<RawFirebird::Row> {{"A002", "Office"}, {"A004", "=Office"}}));
     // A department a spreadsheet would run is guarded, and comes back as it was.
     QVERIFY(output(site, exportEmployees).contains(QStringLiteral("A004,Di,0034,'=Office\n")));
+}
+
+void TestSchedules::shifts()
+{
+    const QString site = newSite(QStringLiteral("shifts"));
+    const auto shift = [&](const QStringList& arguments) { return admin(site, QStringList {QStringLiteral("shift")} + arguments); };
+    auto run = shift({QStringLiteral("add"), QStringLiteral("DAY"), QStringLiteral("08:00"), QStringLiteral("17:00"), QStringLiteral("--break"), QStringLiteral("60"), QStringLiteral("--late-grace"), QStringLiteral("5")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out, QStringLiteral("added shift DAY: 08:00 to 17:00, 480 paid minutes\n"));
+    run = shift({QStringLiteral("add"), QStringLiteral("NIGHT"), QStringLiteral("22:00"), QStringLiteral("06:00"), QStringLiteral("--break=30"), QStringLiteral("--early-grace=10")});
+    QCOMPARE(run.out, QStringLiteral("added shift NIGHT: 22:00 to 06:00 the next day, 450 paid minutes\n"));
+
+    struct Refusal {
+        QStringList arguments;
+        int exitCode;
+        const char* reason;
+    };
+    const Refusal refusals[] = {
+        {{QStringLiteral("ZERO"), QStringLiteral("08:00"), QStringLiteral("08:00")}, 1, "a shift of zero length: it starts and ends at 08:00"},
+        {{QStringLiteral("LONG"), QStringLiteral("23:00"), QStringLiteral("01:00"), QStringLiteral("--break"), QStringLiteral("120")}, 1, "the break of 120 minutes is not shorter than the shift's 120"},
+        {{QStringLiteral("DAY"), QStringLiteral("09:00"), QStringLiteral("18:00")}, 1, "the shift DAY exists; a changed shift takes another code"},
+        {{QStringLiteral("LATE"), QStringLiteral("24:00"), QStringLiteral("06:00")}, 2, "a shift starts and ends at a time HH:MM from 00:00 to 23:59, not 24:00"},
+        {{QStringLiteral("-"), QStringLiteral("08:00"), QStringLiteral("12:00")}, 1, "- stands for a rest day in a pattern; a shift takes another code"},
+        {{QStringLiteral("DAY "), QStringLiteral("08:00"), QStringLiteral("12:00")}, 1, "SHIFT_CODE 'DAY ' starts or ends with a blank"},
+        {{QStringLiteral("HALF"), QStringLiteral("08:00"), QStringLiteral("12:00"), QStringLiteral("--break"), QStringLiteral("ten")}, 2, "--break takes a number of minutes from 0 to 1440, not ten"},
+    };
+    for (const Refusal& r : refusals) {
+        run = shift(QStringList {QStringLiteral("add")} + r.arguments);
+        QCOMPARE(run.exitCode, r.exitCode);
+        QCOMPARE(run.err, QStringLiteral("kordane-admin: %1\n").arg(QString::fromUtf8(r.reason)));
+    }
+    const QString listed = QStringLiteral("SHIFT_CODE,START,END,BREAK_MINUTES,LATE_GRACE,EARLY_GRACE\nDAY,08:00,17:00,60,5,0\nNIGHT,22:00,06:00,30,0,10\n");
+    QCOMPARE(output(site, {QStringLiteral("shift"), QStringLiteral("list")}), listed);
+    // An export is there whole, or not at all.
+    const QString exported = dir_.filePath(QStringLiteral("shifts.csv"));
+    QCOMPARE(shift({QStringLiteral("export"), exported}).exitCode, 0);
+    QFile file(exported);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()), listed);
+    run = shift({QStringLiteral("export"), dir_.filePath(QStringLiteral("missing/shifts.csv"))});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(!QFile::exists(dir_.filePath(QStringLiteral("missing"))));
+
+    QCOMPARE(shift({QStringLiteral("remove"), QStringLiteral("NIGHT")}).exitCode, 0);
+    QCOMPARE(shift({QStringLiteral("remove"), QStringLiteral("NIGHT")}).err, QStringLiteral("kordane-admin: there is no shift NIGHT\n"));
+    QCOMPARE(output(site, {QStringLiteral("shift"), QStringLiteral("list")}), QStringLiteral("SHIFT_CODE,START,END,BREAK_MINUTES,LATE_GRACE,EARLY_GRACE\nDAY,08:00,17:00,60,5,0\n"));
+}
+
+void TestSchedules::patterns()
+{
+    const QString site = newSite(QStringLiteral("patterns"));
+    QCOMPARE(admin(site, {QStringLiteral("employees"), QStringLiteral("import"), file(QStringLiteral("staff.csv"), QStringLiteral("EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID,DEPARTMENT\nA001,Amy,1,Store\nA002,Bob,2,Store\n"))}).exitCode, 0);
+    for (const QStringList& s : {QStringList {QStringLiteral("DAY"), QStringLiteral("08:00"), QStringLiteral("17:00")}, QStringList {QStringLiteral("NIGHT"), QStringLiteral("22:00"), QStringLiteral("06:00")}, QStringList {QStringLiteral("EARLY"), QStringLiteral("05:00"), QStringLiteral("13:00")}})
+        QCOMPARE(admin(site, QStringList {QStringLiteral("shift"), QStringLiteral("add")} + s).exitCode, 0);
+    const auto set = [&](const QString& subject, const QString& from, const QString& week) {
+        return admin(site, QStringList {QStringLiteral("pattern"), QStringLiteral("set"), subject, QStringLiteral("--from"), from} + week.split(u' '));
+    };
+    const QString employee = QStringLiteral("--employee=A001");
+    auto run = set(employee, QStringLiteral("2026/11/01"), QStringLiteral("DAY DAY DAY DAY DAY - -"));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out, QStringLiteral("set the pattern of employee A001 from 2026/11/01\n"));
+    QCOMPARE(set(employee, QStringLiteral("2026/11/01"), QStringLiteral("DAY DAY DAY DAY DAY - -")).out, QStringLiteral("employee A001 from 2026/11/01: unchanged\n"));
+    // A change of schedule from a later date; the one before stays for the days before.
+    QCOMPARE(set(employee, QStringLiteral("2026/11/16"), QStringLiteral("NIGHT NIGHT NIGHT NIGHT - - -")).exitCode, 0);
+    QCOMPARE(set(QStringLiteral("--department=Store"), QStringLiteral("2026/01/01"), QStringLiteral("- DAY DAY DAY DAY DAY -")).exitCode, 0);
+
+    struct Refusal {
+        QString subject;
+        const char* week;
+        const char* reason;
+    };
+    const Refusal refusals[] = {
+        {employee, "DAY DAY DAY DAY DAY DAY -", "employee A001 from 2026/11/01 has another pattern already (pattern remove takes it away)"},
+        {QStringLiteral("--employee=A009"), "DAY DAY DAY DAY DAY - -", "there is no employee A009"},
+        {QStringLiteral("--department=Stores"), "DAY DAY DAY DAY DAY - -", "no employee is in the department Stores (employees import gives them one)"},
+        {QStringLiteral("--employee=A002"), "DAY SWING DAY DAY DAY - -", "TUE: there is no shift 'SWING' (- is a rest day)"},
+        {QStringLiteral("--employee=A002"), "NIGHT EARLY DAY DAY DAY - -", "MON's shift NIGHT ends at 06:00 on TUE, after that day's shift EARLY starts at 05:00"},
+        {QStringLiteral("--employee=A002"), "EARLY - - - - - NIGHT", "SUN's shift NIGHT ends at 06:00 on MON, after that day's shift EARLY starts at 05:00"},
+    };
+    for (const Refusal& r : refusals) {
+        run = set(r.subject, QStringLiteral("2026/11/01"), QString::fromLatin1(r.week));
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, QStringLiteral("kordane-admin: %1\n").arg(QString::fromLatin1(r.reason)));
+    }
+    QCOMPARE(set(employee, QStringLiteral("2026/02/30"), QStringLiteral("DAY DAY DAY DAY DAY - -")).err, QStringLiteral("kordane-admin: VALID_FROM must be a real date written YYYY/MM/DD, not '2026/02/30'\n"));
+    QCOMPARE(set(employee, QStringLiteral("2026/11/01"), QStringLiteral("DAY DAY")).exitCode, 2);
+    // A night shift followed by a rest day, or by a shift that starts after it ends, is fine.
+    QCOMPARE(set(QStringLiteral("--employee=A002"), QStringLiteral("2026/11/01"), QStringLiteral("NIGHT DAY - - - - EARLY")).exitCode, 0);
+
+    const QString listed = QStringLiteral("KIND,SUBJECT,VALID_FROM,MON,TUE,WED,THU,FRI,SAT,SUN\n"
+                                          "department,Store,2026/01/01,,DAY,DAY,DAY,DAY,DAY,\n"
+                                          "employee,A001,2026/11/01,DAY,DAY,DAY,DAY,DAY,,\n"
+                                          "employee,A001,2026/11/16,NIGHT,NIGHT,NIGHT,NIGHT,,,\n"
+                                          "employee,A002,2026/11/01,NIGHT,DAY,,,,,EARLY\n");
+    QCOMPARE(output(site, {QStringLiteral("pattern"), QStringLiteral("list")}), listed);
+    // What export writes, import takes back as it is.
+    run = admin(site, {QStringLiteral("pattern"), QStringLiteral("import"), file(QStringLiteral("patterns.csv"), listed)});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out, QStringLiteral("added 0, unchanged 4\n"));
+
+    // A shift in a pattern stays; a removed pattern lets the one before hold on.
+    run = admin(site, {QStringLiteral("shift"), QStringLiteral("remove"), QStringLiteral("NIGHT")});
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: the shift NIGHT is in the patterns of employee A001 from 2026/11/16, employee A002 from 2026/11/01; left as it is\n"));
+    QCOMPARE(admin(site, {QStringLiteral("pattern"), QStringLiteral("remove"), employee, QStringLiteral("--from"), QStringLiteral("2026/11/16")}).exitCode, 0);
+    QCOMPARE(admin(site, {QStringLiteral("pattern"), QStringLiteral("remove"), employee, QStringLiteral("--from"), QStringLiteral("2026/11/16")}).err, QStringLiteral("kordane-admin: employee A001 from 2026/11/16 has no pattern\n"));
+    QVERIFY(!output(site, {QStringLiteral("pattern"), QStringLiteral("list")}).contains(QStringLiteral("2026/11/16")));
+}
+
+void TestSchedules::patternImportAllOrNothing()
+{
+    const QString site = newSite(QStringLiteral("patternimport"));
+    QCOMPARE(admin(site, {QStringLiteral("employees"), QStringLiteral("import"), file(QStringLiteral("staff.csv"), QStringLiteral("EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID,DEPARTMENT\nA001,Amy,1,Store\n"))}).exitCode, 0);
+    QCOMPARE(admin(site, {QStringLiteral("shift"), QStringLiteral("add"), QStringLiteral("DAY"), QStringLiteral("08:00"), QStringLiteral("17:00")}).exitCode, 0);
+    const QString header = QStringLiteral("VALID_FROM,KIND,SUBJECT,MON,TUE,WED,THU,FRI,SAT,SUN\n");
+    auto run = admin(site, {QStringLiteral("pattern"), QStringLiteral("import"), file(QStringLiteral("bad.csv"), header + QStringLiteral("2026/11/01,employee,A001,DAY,DAY,DAY,DAY,DAY,,\n"
+                                                                                                                                         "2026/11/01,department,Store,DAY,DAY,DAY,DAY,DAY,,\n"
+                                                                                                                                         "2026/11/01,employee,A001,DAY,DAY,DAY,DAY,,,\n"
+                                                                                                                                         "2026/11/01,person,A001,DAY,DAY,DAY,DAY,,,\n"
+                                                                                                                                         "2026/11/01,employee,A001,DAY\n"))});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, QStringLiteral("line 4: a second pattern of employee A001 from 2026/11/01 (the first on line 2)\n"
+                                     "line 5: KIND is employee or department, not 'person'\n"
+                                     "line 6: malformed CSV: 4 fields, not 10\n"
+                                     "kordane-admin: nothing written: 3 lines refused\n"));
+    QCOMPARE(output(site, {QStringLiteral("pattern"), QStringLiteral("list")}), QStringLiteral("KIND,SUBJECT,VALID_FROM,MON,TUE,WED,THU,FRI,SAT,SUN\n"));
+    run = admin(site, {QStringLiteral("pattern"), QStringLiteral("import"), file(QStringLiteral("bad.csv"), QStringLiteral("KIND,SUBJECT,VALID_FROM,MON\n"))});
+    QVERIFY2(run.err.contains(QStringLiteral("the header must name KIND, SUBJECT, VALID_FROM, MON, TUE, WED, THU, FRI, SAT, SUN, each once")), qPrintable(run.err));
+}
+
+void TestSchedules::holidaysAndSettings()
+{
+    const QString site = newSite(QStringLiteral("holidays"));
+    const auto holiday = [&](const QStringList& arguments) { return admin(site, QStringList {QStringLiteral("holiday")} + arguments); };
+    QCOMPARE(holiday({QStringLiteral("add"), QStringLiteral("2026/12/25"), QStringLiteral("聖誕節")}).exitCode, 0);
+    QCOMPARE(holiday({QStringLiteral("add"), QStringLiteral("2026/12/25")}).err, QStringLiteral("kordane-admin: 2026/12/25 is a holiday already\n"));
+    QCOMPARE(holiday({QStringLiteral("add"), QStringLiteral("2026/13/01")}).exitCode, 2);
+    auto run = holiday({QStringLiteral("import"), file(QStringLiteral("holidays.csv"), QStringLiteral("HOLIDAY_NAME,HOLIDAY_DATE\nNew Year,2027/01/01\n,2026/12/31\nAgain,2027/01/01\n=1+1,2027/02/30\n"))});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, QStringLiteral("line 4: 2027/01/01 repeated (first on line 2)\n"
+                                     "line 5: HOLIDAY_DATE must be a real date written YYYY/MM/DD, not '2027/02/30'\n"
+                                     "kordane-admin: nothing written: 2 lines refused\n"));
+    run = holiday({QStringLiteral("import"), file(QStringLiteral("holidays.csv"), QStringLiteral("HOLIDAY_DATE,HOLIDAY_NAME\n2026/12/25,Christmas\n2027/01/01,=New Year\n2026/12/31,\n"))});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out, QStringLiteral("added 2, changed 1, unchanged 0\n"));
+    QCOMPARE(holiday({QStringLiteral("remove"), QStringLiteral("2026/12/31")}).exitCode, 0);
+    QCOMPARE(holiday({QStringLiteral("remove"), QStringLiteral("2026/12/31")}).err, QStringLiteral("kordane-admin: 2026/12/31 is no holiday\n"));
+    // A name a spreadsheet would run comes out guarded.
+    QCOMPARE(output(site, {QStringLiteral("holiday"), QStringLiteral("list")}), QStringLiteral("HOLIDAY_DATE,HOLIDAY_NAME\n2026/12/25,Christmas\n2027/01/01,'=New Year\n"));
+
+    const auto setting = [&](const QStringList& arguments) { return admin(site, QStringList {QStringLiteral("setting")} + arguments); };
+    run = setting({QStringLiteral("set"), QStringLiteral("PAY_PERIOD_FIRST_DAY"), QStringLiteral("29")});
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: PAY_PERIOD_FIRST_DAY 29: must be a whole number from 1 to 28\n"));
+    QCOMPARE(setting({QStringLiteral("set"), QStringLiteral("NIGHT_HOURS"), QStringLiteral("8")}).exitCode, 1);
+    QCOMPARE(setting({QStringLiteral("set"), QStringLiteral("pay_period_first_day"), QStringLiteral("26")}).out, QStringLiteral("PAY_PERIOD_FIRST_DAY = 26\n"));
+    QCOMPARE(setting({QStringLiteral("set"), QStringLiteral("NIGHT_START"), QStringLiteral("21:30")}).exitCode, 0);
+    const QString listed = output(site, {QStringLiteral("setting"), QStringLiteral("list")});
+    QVERIFY2(listed.startsWith(QStringLiteral("SETTING_NAME,SETTING_VALUE,DEFAULT_VALUE,MEANING\nPAY_PERIOD_FIRST_DAY,26,1,")), qPrintable(listed));
+    QVERIFY2(listed.contains(QStringLiteral("\nDAILY_NORM_MINUTES,480,480,")), qPrintable(listed));
+    QVERIFY2(listed.contains(QStringLiteral("\nNIGHT_START,21:30,22:00,")), qPrintable(listed));
 }
 
 QTEST_MAIN(TestSchedules)

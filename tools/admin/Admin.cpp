@@ -26,6 +26,10 @@ const char usage[] = "Usage: kordane-admin COMMAND [ARGS]\n"
                      "  backup [--to FILE|DIR]    back the database up while desks work (--keep N, --verify, --status)\n"
                      "  restore FILE --to DB      restore a backup into a database, validated and counted\n"
                      "  upgrade [--check]         add the tables of the site's parts an older database lacks\n"
+                     "  shift add|remove|list|export      the shifts: start, end, unpaid break, grace\n"
+                     "  pattern set|remove|import|list|export  weekly patterns of employees and departments\n"
+                     "  holiday add|remove|import|list|export  the holidays\n"
+                     "  setting set|list          the settings the pay figures read\n"
                      "\n"
                      "Each command takes --help. The database is the one the program finds (the settings\n"
                      "store, beside the program, /etc/kordane), or the one --connections FILE names. On a\n"
@@ -119,6 +123,14 @@ int run(int argc, char** argv, const char* impliedCommand)
             return restore(rest);
         if (command == u"upgrade")
             return upgrade(rest);
+        if (command == u"shift")
+            return shift(rest);
+        if (command == u"pattern")
+            return pattern(rest);
+        if (command == u"holiday")
+            return holiday(rest);
+        if (command == u"setting")
+            return setting(rest);
         if (command.isEmpty() || command == u"--help" || command == u"-h") {
             std::fputs(usage, command.isEmpty() ? stderr : stdout);
             return command.isEmpty() ? 2 : 0;

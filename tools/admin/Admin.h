@@ -44,5 +44,9 @@ int sql(const QStringList& arguments);
 int backup(const QStringList& arguments);
 int restore(const QStringList& arguments);
 int upgrade(const QStringList& arguments);
+int shift(const QStringList& arguments);
+int pattern(const QStringList& arguments);
+int holiday(const QStringList& arguments);
+int setting(const QStringList& arguments);
 
 } // namespace kordane::admin

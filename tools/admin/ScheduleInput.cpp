@@ -132,20 +132,25 @@ void Refusals::check() const
         throw std::runtime_error("nothing written: " + std::to_string(count_) + (count_ == 1 ? " line" : " lines") + " refused");
 }
 
-QString exportPath(const QCommandLineParser& parser, const char* command, bool takesFile)
+int runListing(const QStringList& arguments, const Listing& listing, bool exporting)
 {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(listing.description);
+    parser.addOption(connectionsOption());
+    if (exporting)
+        parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Where to write (default: standard output)."), QStringLiteral("[FILE]"));
+    if (!parseCommand(parser, arguments))
+        return 0;
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() > (takesFile ? 1 : 0))
-        throw UsageError(std::string(command) + (takesFile ? " takes at most one FILE" : " takes no arguments"));
-    return positional.value(0);
-}
-
-void writeCsv(const QString& path, const QStringList& header, const std::vector<QStringList>& rows)
-{
-    QString text = csv::line(header, csv::Formulas::Guarded);
-    for (const QStringList& row : rows)
+    if (positional.size() > (exporting ? 1 : 0))
+        throw UsageError(arguments.value(0).section(u' ', 1).toStdString() + (exporting ? " takes at most one FILE" : " takes no arguments"));
+    const Site site(parser);
+    RawFirebird db = site.attach();
+    QString text = csv::line(listing.header, csv::Formulas::Guarded);
+    for (const QStringList& row : listing.rows(db, site.codec()))
         text += csv::line(row, csv::Formulas::Guarded);
-    csv::write(path, text.toUtf8());
+    csv::write(positional.value(0), text.toUtf8());
+    return 0;
 }
 
 } // namespace kordane::admin

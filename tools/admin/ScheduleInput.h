@@ -13,8 +13,6 @@
 #include <optional>
 #include <vector>
 
-class QCommandLineParser;
-
 namespace kordane::admin {
 
 // Minutes of the day of a time HH:MM; nullopt when it is none.
@@ -55,10 +53,14 @@ private:
     int count_ = 0;
 };
 
-// The FILE of an export (empty: standard output), or none for a list.
-QString exportPath(const QCommandLineParser& parser, const char* command, bool takesFile);
+// A table a list writes to standard output and an export to its FILE (whole or not at
+// all, standard output without one), as guarded CSV.
+struct Listing {
+    QString description;
+    QStringList header;
+    std::vector<QStringList> (*rows)(RawFirebird& db, const TextCodec& codec);
+};
 
-// The header and rows as guarded CSV, to standard output or the file whole.
-void writeCsv(const QString& path, const QStringList& header, const std::vector<QStringList>& rows);
+int runListing(const QStringList& arguments, const Listing& listing, bool exporting);
 
 } // namespace kordane::admin
