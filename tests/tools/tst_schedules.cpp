@@ -3,6 +3,7 @@
 // refusals with their line and reason, imports all or nothing, and an upgrade that adds
 // the part's tables once.
 #include "data/sql/EmbeddedEngine.h"
+#include "tests/support/TestDatabase.h"
 #include "tests/support/ToolRun.h"
 #include "tools/rawfb/RawFirebird.h"
 
@@ -33,6 +34,8 @@ private slots:
     void patterns();
     void patternImportAllOrNothing();
     void holidaysAndSettings();
+    void periods();
+    void upgradeAddsThePartsOnce();
 
 private:
     QString newSite(const QString& name);
@@ -276,6 +279,79 @@ void TestSchedules::holidaysAndSettings()
     QVERIFY2(listed.startsWith(QStringLiteral("SETTING_NAME,SETTING_VALUE,DEFAULT_VALUE,MEANING\nPAY_PERIOD_FIRST_DAY,26,1,")), qPrintable(listed));
     QVERIFY2(listed.contains(QStringLiteral("\nDAILY_NORM_MINUTES,480,480,")), qPrintable(listed));
     QVERIFY2(listed.contains(QStringLiteral("\nNIGHT_START,21:30,22:00,")), qPrintable(listed));
+}
+
+void TestSchedules::periods()
+{
+    const QString site = newSite(QStringLiteral("periods"));
+    const auto period = [&](const QStringList& arguments) { return admin(site, QStringList {QStringLiteral("period")} + arguments); };
+    QCOMPARE(period({QStringLiteral("status")}).out, QStringLiteral("no pay period is closed\n"));
+    QCOMPARE(admin(site, {QStringLiteral("setting"), QStringLiteral("set"), QStringLiteral("PAY_PERIOD_FIRST_DAY"), QStringLiteral("26")}).exitCode, 0);
+    auto run = period({QStringLiteral("close"), QStringLiteral("2026/11")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out, QStringLiteral("closed 2026/11: 2026/10/26 to 2026/11/25\n"));
+    // January's period starts in the December before.
+    QCOMPARE(period({QStringLiteral("close"), QStringLiteral("2027/01")}).out, QStringLiteral("closed 2027/01: 2026/12/26 to 2027/01/25\n"));
+    run = period({QStringLiteral("close"), QStringLiteral("2026/11")});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.startsWith(QStringLiteral("kordane-admin: 2026/11 (2026/10/26 to 2026/11/25) is closed already (closed by SYSDBA at ")), qPrintable(run.err));
+    // A changed first day makes periods that would overlap a closed one.
+    QCOMPARE(admin(site, {QStringLiteral("setting"), QStringLiteral("set"), QStringLiteral("PAY_PERIOD_FIRST_DAY"), QStringLiteral("1")}).exitCode, 0);
+    run = period({QStringLiteral("close"), QStringLiteral("2026/12")});
+    QVERIFY2(run.err.startsWith(QStringLiteral("kordane-admin: 2026/12 (2026/12/01 to 2026/12/31) overlaps the closed period 2026/12/26 to 2027/01/25 (closed by SYSDBA at ")), qPrintable(run.err));
+    QCOMPARE(period({QStringLiteral("close"), QStringLiteral("2026/13")}).exitCode, 2);
+    QCOMPARE(period({QStringLiteral("close")}).exitCode, 2);
+
+    // Every program is refused a record of a closed day, and takes one of an open day.
+    RawFirebird db(databaseOf(site).toStdString(), "SYSDBA", "x");
+    const std::string insert = "INSERT INTO POS_DAY (EMPLOYEE_ID, INI_DATE, TIME_IN) VALUES ('A001', ";
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.execute(insert + "'2026/11/25', '08:00:00')"));
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.execute(insert + "'2026/10/26', '08:00:00')"));
+    // Dates compared as the reports select them: a blank after one does not take it out.
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.execute(insert + "'2026/11/05 ', '08:00:00')"));
+    db.execute({insert + "'2026/11/26', '08:00:00')", insert + "'2026/10/25', '08:00:00')"});
+    // Moving a record into a closed day is refused as much as one out of it.
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.execute("UPDATE POS_DAY SET INI_DATE = '2026/11/20' WHERE INI_DATE = '2026/11/26'"));
+
+    run = period({QStringLiteral("reopen"), QStringLiteral("2026/11")});
+    QCOMPARE(run.out, QStringLiteral("reopened 2026/11: 2026/10/26 to 2026/11/25\n"));
+    QCOMPARE(period({QStringLiteral("reopen"), QStringLiteral("2026/11")}).err, QStringLiteral("kordane-admin: no closed pay period ends in 2026/11\n"));
+    db.execute(insert + "'2026/11/25', '08:00:00')");
+    run = period({QStringLiteral("status"), QStringLiteral("2026/11")});
+    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], QStringLiteral("2026/11 (2026/11/01 to 2026/11/30): open"));
+    QVERIFY2(lines[1].endsWith(QStringLiteral(" close 2026/10/26 to 2026/11/25 by SYSDBA")), qPrintable(run.out));
+    QVERIFY2(lines[2].endsWith(QStringLiteral(" reopen 2026/10/26 to 2026/11/25 by SYSDBA")), qPrintable(run.out));
+    run = period({QStringLiteral("status")});
+    QVERIFY2(run.out.startsWith(QStringLiteral("2026/12/26 to 2027/01/25: closed by SYSDBA at ")), qPrintable(run.out));
+}
+
+// An older database, with the program's two tables and records only: upgrade adds every
+// part's tables in one go, and nothing the second time.
+void TestSchedules::upgradeAddsThePartsOnce()
+{
+    test::TestDatabase db;
+    db.raw().execute("INSERT INTO POS_DAY VALUES ('E1', '2026/11/05', '08:00:00', '17:00:00', '', NULL, 'C1')");
+    db.release();
+    const auto upgrade = [&](const QStringList& arguments) {
+        return runTool(QStringLiteral("kordane-admin"), QStringList {QStringLiteral("upgrade"), QStringLiteral("--connections"), db.connectionsFile()} + arguments);
+    };
+    auto run = upgrade({QStringLiteral("--check")});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QStringLiteral("schedules: missing\nperiods: missing\n"));
+    run = upgrade({});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out, QStringLiteral("added schedules\nadded periods\n"));
+    run = upgrade({});
+    QCOMPARE(run.out, QStringLiteral("%1 is up to date\n").arg(db.database()));
+    run = upgrade({QStringLiteral("--check")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QStringLiteral("schedules: there\nperiods: there\n"));
+    // The records are as they were; the period part works on them.
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM POS_DAY"), std::optional<std::string>("1"));
+    db.raw().execute("INSERT INTO PAY_PERIOD_CLOSED VALUES (DATE '2026-11-01', DATE '2026-11-30', 'X', CURRENT_TIMESTAMP)");
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.raw().execute("DELETE FROM POS_DAY"));
 }
 
 QTEST_MAIN(TestSchedules)

@@ -30,6 +30,7 @@ const char usage[] = "Usage: kordane-admin COMMAND [ARGS]\n"
                      "  pattern set|remove|import|list|export  weekly patterns of employees and departments\n"
                      "  holiday add|remove|import|list|export  the holidays\n"
                      "  setting set|list          the settings the pay figures read\n"
+                     "  period close|reopen|status  pay periods whose records the database keeps as they are\n"
                      "\n"
                      "Each command takes --help. The database is the one the program finds (the settings\n"
                      "store, beside the program, /etc/kordane), or the one --connections FILE names. On a\n"
@@ -131,6 +132,8 @@ int run(int argc, char** argv, const char* impliedCommand)
             return holiday(rest);
         if (command == u"setting")
             return setting(rest);
+        if (command == u"period")
+            return period(rest);
         if (command.isEmpty() || command == u"--help" || command == u"-h") {
             std::fputs(usage, command.isEmpty() ? stderr : stdout);
             return command.isEmpty() ? 2 : 0;

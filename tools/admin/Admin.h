@@ -48,5 +48,6 @@ int shift(const QStringList& arguments);
 int pattern(const QStringList& arguments);
 int holiday(const QStringList& arguments);
 int setting(const QStringList& arguments);
+int period(const QStringList& arguments);
 
 } // namespace kordane::admin

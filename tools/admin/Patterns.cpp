@@ -121,8 +121,9 @@ public:
     Stored stored(const Pattern& p) const
     {
         const auto it = stored_.find(p.key);
-        return it == stored_.end() ? Stored::New : it->second == p.week ? Stored::Same
-                                                                           : Stored::Other;
+        if (it == stored_.end())
+            return Stored::New;
+        return it->second == p.week ? Stored::Same : Stored::Other;
     }
 
     const std::map<Key, Week>& all() const { return stored_; }

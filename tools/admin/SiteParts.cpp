@@ -2,6 +2,7 @@
 #include "tools/admin/SiteParts.h"
 
 #include "tools/admin/Admin.h"
+#include "tools/admin/PeriodsPart.h"
 #include "tools/admin/SchedulesPart.h"
 #include "tools/admin/Site.h"
 
@@ -16,6 +17,7 @@ const std::vector<SitePart>& siteParts()
 {
     static const std::vector<SitePart> parts = {
         {"schedules", schedulesMissing},
+        {"periods", periodsMissing},
     };
     return parts;
 }
