@@ -7,7 +7,9 @@
 #include "tests/support/ToolRun.h"
 #include "tools/rawfb/RawFirebird.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,6 +37,7 @@ private slots:
     void patternImportAllOrNothing();
     void holidaysAndSettings();
     void periods();
+    void closeWaitsForWritesInFlight();
     void upgradeAddsThePartsOnce();
 
 private:
@@ -325,6 +328,28 @@ void TestSchedules::periods()
     QVERIFY2(lines[2].endsWith(QStringLiteral(" reopen 2026/10/26 to 2026/11/25 by SYSDBA")), qPrintable(run.out));
     run = period({QStringLiteral("status")});
     QVERIFY2(run.out.startsWith(QStringLiteral("2026/12/26 to 2027/01/25: closed by SYSDBA at ")), qPrintable(run.out));
+}
+
+// A desk's write still in flight when the period closes was checked before it closed: the
+// close waits for it, and a write after the close is refused.
+void TestSchedules::closeWaitsForWritesInFlight()
+{
+    const QString site = newSite(QStringLiteral("inflight"));
+    RawFirebird desk(databaseOf(site).toStdString(), "SYSDBA", "x");
+    QProcess close;
+    {
+        RawTransaction open(desk.handle());
+        desk.executeIn(open, "INSERT INTO POS_DAY (EMPLOYEE_ID, INI_DATE, TIME_IN) VALUES ('A001', '2026/12/05', '08:00:00')");
+        close.start(QCoreApplication::applicationDirPath() + QStringLiteral("/kordane-admin"),
+                    {QStringLiteral("period"), QStringLiteral("close"), QStringLiteral("2026/12"), QStringLiteral("--connections"), site + QStringLiteral("/dbxconnections.ini")});
+        QVERIFY(close.waitForStarted());
+        QVERIFY2(!close.waitForFinished(2000), close.readAllStandardError().constData());
+        open.commit();
+    }
+    QVERIFY(close.waitForFinished(30000));
+    QCOMPARE(close.exitCode(), 0);
+    QCOMPARE(close.readAllStandardOutput(), QByteArray("closed 2026/12: 2026/12/01 to 2026/12/31\n"));
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, desk.execute("DELETE FROM POS_DAY"));
 }
 
 // An older database, with the program's two tables and records only: upgrade adds every

@@ -17,6 +17,9 @@
 namespace kordane::admin {
 namespace {
 
+// Seconds a close waits for the desks' writes in flight.
+const int closeWait = 60;
+
 struct Period {
     QDate first;
     QDate last;
@@ -123,9 +126,13 @@ int close(const QStringList& arguments)
                                          .toStdString());
         }
     }
-    c->db.executePrepared("INSERT INTO PAY_PERIOD_CLOSED (PERIOD_FIRST, PERIOD_LAST, CLOSED_BY, CLOSED_AT)"
-                          " VALUES (?, ?, CURRENT_USER, CURRENT_TIMESTAMP)",
-                          {serverDate(p.first), serverDate(p.last)});
+    // POS_DAY reserved: the close waits for the writes in flight, whose trigger looked before
+    // the period was closed, and holds new ones back until their trigger sees it closed.
+    try {
+        c->db.executeReserving("POS_DAY", closeWait, {{"INSERT INTO PAY_PERIOD_CLOSED (PERIOD_FIRST, PERIOD_LAST, CLOSED_BY, CLOSED_AT) VALUES (?, ?, CURRENT_USER, CURRENT_TIMESTAMP)", {{serverDate(p.first), serverDate(p.last)}}}});
+    } catch (const std::exception& e) {
+        throw std::runtime_error(QStringLiteral("%1 not closed: desks were writing records for %2 seconds: %3").arg(c->name).arg(closeWait).arg(QString::fromUtf8(e.what())).toStdString());
+    }
     std::printf("closed %s: %s\n", qPrintable(c->name), qPrintable(periodText(p)));
     return 0;
 }

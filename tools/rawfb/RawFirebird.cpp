@@ -67,6 +67,11 @@ RawTransaction::RawTransaction(isc_db_handle* db, bool readOnly, bool wait)
     call(&fbkit::Client::startTransaction, tr_.out(), 1, db, tpb.size(), tpb.data());
 }
 
+RawTransaction::RawTransaction(isc_db_handle* db, const fbkit::ParameterBuffer& parameters)
+{
+    call(&fbkit::Client::startTransaction, tr_.out(), 1, db, parameters.size(), parameters.data());
+}
+
 void RawTransaction::commit()
 {
     call(&fbkit::Client::commitTransaction, tr_.out());
@@ -154,6 +159,24 @@ void RawFirebird::executeEach(const std::string& sql, const std::vector<std::vec
 void RawFirebird::executeBatches(const std::vector<Batch>& batches)
 {
     RawTransaction tr(handle());
+    runBatches(tr, batches);
+    tr.commit();
+}
+
+void RawFirebird::executeReserving(const std::string& table, int lockTimeout, const std::vector<Batch>& batches)
+{
+    fbkit::ParameterBuffer tpb = fbkit::transactionParameters(false, false, true);
+    tpb.addInteger(isc_tpb_lock_timeout, static_cast<std::uint32_t>(lockTimeout));
+    if (!tpb.addText(isc_tpb_lock_read, table))
+        throw std::runtime_error("a table name of " + std::to_string(table.size()) + " bytes");
+    tpb.add(isc_tpb_protected);
+    RawTransaction tr(handle(), tpb);
+    runBatches(tr, batches);
+    tr.commit();
+}
+
+void RawFirebird::runBatches(RawTransaction& tr, const std::vector<Batch>& batches)
+{
     for (const Batch& batch : batches) {
         if (batch.rows.empty())
             continue; // nothing to prepare it for: its table may not even be there
@@ -184,7 +207,6 @@ void RawFirebird::executeBatches(const std::vector<Batch>& batches)
             call(&fbkit::Client::execute, tr.handle(), stmt.handle(), SQLDA_VERSION1, in.get());
         }
     }
-    tr.commit();
 }
 
 std::vector<RawFirebird::Row> RawFirebird::query(const std::string& sql)

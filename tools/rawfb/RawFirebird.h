@@ -4,6 +4,7 @@
 // Every failure throws std::runtime_error with the server's text.
 #include "drivers/fbkit/ConnectTimeout.h"
 #include "drivers/fbkit/Handle.h"
+#include "drivers/fbkit/ParameterBuffer.h"
 
 #include <initializer_list>
 #include <optional>
@@ -49,6 +50,10 @@ public:
         std::vector<std::vector<Value>> rows;
     };
     void executeBatches(const std::vector<Batch>& batches);
+    // The same in a transaction that reserves `table` for protected reading: it starts once
+    // every transaction that wrote the table has ended, and writers wait until it ends.
+    // Given up after `lockTimeout` seconds of waiting.
+    void executeReserving(const std::string& table, int lockTimeout, const std::vector<Batch>& batches);
     // All rows of a query; every value as its text bytes (blobs whole).
     std::vector<Row> query(const std::string& sql);
     // Drops the attached database; the object is detached afterwards.
@@ -59,6 +64,7 @@ public:
 
 private:
     RawFirebird() = default;
+    void runBatches(RawTransaction& transaction, const std::vector<Batch>& batches);
 
     fbkit::AttachmentHandle db_ {&fbkit::linkedClient()};
 };
@@ -72,6 +78,7 @@ void checkClient(bool succeeded, const ISC_STATUS* status);
 class RawTransaction {
 public:
     explicit RawTransaction(isc_db_handle* db, bool readOnly = false, bool wait = true);
+    RawTransaction(isc_db_handle* db, const fbkit::ParameterBuffer& parameters);
     void commit();
     isc_tr_handle* handle() { return tr_.out(); }
 
