@@ -31,6 +31,7 @@ public:
         , progress_(progress)
         , width_(writer.width())
         , height_(writer.height())
+        , cellPadding_(mm(3))
     {
     }
 
@@ -42,9 +43,12 @@ public:
         QFont body = font(bodyPoints);
         std::vector<double> widths = columnWidths(t, body);
         // A table wider than the paper gets a smaller type, down to a size still readable.
+        // Only the text shrinks with the type; the cells' padding stays as it is.
         const double total = std::accumulate(widths.begin(), widths.end(), 0.0);
         if (total > width_) {
-            body = font(std::max(smallestPoints, bodyPoints * width_ / total));
+            const double padding = cellPadding_ * static_cast<double>(widths.size());
+            const double scale = padding < width_ ? (width_ - padding) / (total - padding) : 0;
+            body = font(std::max(smallestPoints, bodyPoints * scale));
             widths = columnWidths(t, body);
         }
         const double rowHeight = QFontMetricsF(body, &writer_).height() * 1.6;
@@ -95,7 +99,7 @@ private:
     std::vector<double> columnWidths(const Table& t, const QFont& body) const
     {
         const QFontMetricsF metrics(body, &writer_);
-        const double padding = mm(3);
+        const double padding = cellPadding_;
         std::vector<double> widths;
         for (qsizetype c = 0; c < t.headers.size(); ++c) {
             double w = metrics.horizontalAdvance(t.headers[c]);
@@ -192,6 +196,7 @@ private:
     Progress& progress_;
     double width_;
     double height_;
+    double cellPadding_; // both sides of a cell
     double y_ = 0;
     int page_ = 1;
     bool started_ = false;
