@@ -235,18 +235,23 @@ void TestPayRules::settingsAndPeriods()
     QCOMPARE(site.dailyNorm, 480);
     QVERIFY_THROWS_EXCEPTION(Exception, payRulesFrom({{QStringLiteral("NIGHT_END"), QStringLiteral("6:00")}}));
 
-    const PayPeriod november = payPeriodEnding(2026, 11, 1);
-    QCOMPARE(november.first, QDate(2026, 11, 1));
-    QCOMPARE(november.last, QDate(2026, 11, 30));
-    const PayPeriod from26 = payPeriodEnding(2026, 11, 26);
-    QCOMPARE(from26.first, QDate(2026, 10, 26));
-    QCOMPARE(from26.last, QDate(2026, 11, 25));
-    const PayPeriod january = payPeriodEnding(2026, 1, 26);
-    QCOMPARE(january.first, QDate(2025, 12, 26));
-    QCOMPARE(january.last, QDate(2026, 1, 25));
-    const PayPeriod march = payPeriodEnding(2026, 3, 28);
-    QCOMPARE(march.first, QDate(2026, 2, 28));
-    QCOMPARE(march.last, QDate(2026, 3, 27));
+    // Named month, first day, and the period's first and last date.
+    const struct {
+        int month;
+        int firstDay;
+        QDate first;
+        QDate last;
+    } periods[] = {
+        {11, 1, QDate(2026, 11, 1), QDate(2026, 11, 30)},
+        {11, 26, QDate(2026, 10, 26), QDate(2026, 11, 25)},
+        {1, 26, QDate(2025, 12, 26), QDate(2026, 1, 25)},
+        {3, 28, QDate(2026, 2, 28), QDate(2026, 3, 27)},
+    };
+    for (const auto& p : periods) {
+        const PayPeriod got = payPeriodEnding(2026, p.month, p.firstDay);
+        QCOMPARE(got.first, p.first);
+        QCOMPARE(got.last, p.last);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestPayRules)
