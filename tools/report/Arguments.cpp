@@ -95,9 +95,13 @@ Options parseArguments(const QStringList& arguments)
         options.from = options.to = dateArgument(positional.front());
     } else if (command == u"month") {
         options.command = Command::Month;
-        if (positional.size() != 1)
-            throw UsageError(QStringLiteral("month takes one month: kordane-report month YYYY/MM"));
-        monthArgument(positional.front(), options);
+        const bool range = !options.from.isEmpty() || !options.to.isEmpty();
+        if (range ? !positional.isEmpty() || options.from.isEmpty() || options.to.isEmpty() : positional.size() != 1)
+            throw UsageError(QStringLiteral("%1 takes one month (YYYY/MM) or --from DATE --to DATE").arg(command));
+        if (range && options.to < options.from)
+            throw UsageError(QStringLiteral("--to %1 is before --from %2").arg(options.to, options.from));
+        if (!range)
+            monthArgument(positional.front(), options);
     } else if (command == u"anomalies") {
         options.command = Command::Anomalies;
         if (!positional.isEmpty() || options.from.isEmpty() || options.to.isEmpty())
@@ -107,8 +111,8 @@ Options parseArguments(const QStringList& arguments)
     } else {
         throw UsageError(QStringLiteral("unknown report '%1' (day, month or anomalies)").arg(command));
     }
-    if (command != u"anomalies" && arguments.contains(QStringLiteral("--from")))
-        throw UsageError(QStringLiteral("--from and --to belong to anomalies"));
+    if (command == u"day" && (arguments.contains(QStringLiteral("--from")) || arguments.contains(QStringLiteral("--to"))))
+        throw UsageError(QStringLiteral("--from and --to belong to month and anomalies"));
     if (command != u"month" && !options.employee.isEmpty())
         throw UsageError(QStringLiteral("--employee belongs to month"));
     if (csv && !options.pdfFile.isEmpty())
@@ -134,7 +138,12 @@ QString usageText()
     return QStringLiteral(
         "Usage: kordane-report day YYYY/MM/DD [options]\n"
         "       kordane-report month YYYY/MM [--employee CODE] [options]\n"
+        "       kordane-report month --from YYYY/MM/DD --to YYYY/MM/DD [--employee CODE] [options]\n"
         "       kordane-report anomalies --from YYYY/MM/DD --to YYYY/MM/DD [options]\n"
+        "\n"
+        "A month is the pay period that ends in it: the calendar month, or from the day\n"
+        "the site's PAY_PERIOD_FIRST_DAY names in the month before. With schedules the\n"
+        "month adds each employee's pay, and lines for each department and the site.\n"
         "\n"
         "Reads the attendance records, in a read-only transaction, from the database the\n"
         "program uses, and prints an aligned table (UTF-8).\n"

@@ -22,10 +22,11 @@ enum class Format { Table,
 
 struct Options {
     Command command = Command::Help;
-    // Day: from == to. Month: the month's first and last date texts. All date texts.
+    // Day: from == to. A named month: its calendar month's first and last date texts,
+    // which the site's pay period moves. All date texts.
     QString from;
     QString to;
-    QString month; // YYYY/MM, for titles
+    QString month; // YYYY/MM when month names one; empty for --from/--to
     QString employee; // month only; empty for every employee
     Format format = Format::Table;
     bool bom = false;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <tuple>
 
 namespace kordane::report {
 namespace {
@@ -70,6 +71,22 @@ QString namedMonth(const QString& dateText)
         return {};
     const QStringView day = QStringView(dateText).sliced(7);
     return day >= u"/00" && day <= u"/99" ? month : QString();
+}
+
+void sortRecords(std::vector<Record>& records, bool dateFirst)
+{
+    std::stable_sort(records.begin(), records.end(), [dateFirst](const Record& a, const Record& b) {
+        return dateFirst ? std::tie(a.date, a.employeeCode, a.timeIn) < std::tie(b.date, b.employeeCode, b.timeIn)
+                         : std::tie(a.employeeCode, a.date, a.timeIn) < std::tie(b.employeeCode, b.date, b.timeIn);
+    });
+}
+
+std::pair<QString, QString> heldNameAndCard(const Employees& employees, const QString& code, const Record* latest)
+{
+    const auto held = employees.find(code);
+    if (held != employees.end() && held->second.readable)
+        return {held->second.name, held->second.card};
+    return latest ? std::pair(latest->name, latest->card) : std::pair<QString, QString>();
 }
 
 Reader::Reader(SqlConnection& connection, Progress& progress)

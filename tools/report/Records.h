@@ -10,6 +10,7 @@
 
 #include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace kordane {
@@ -31,6 +32,13 @@ struct Employee {
     bool readable = true; // false: the code is held, but its name or card could not be read
 };
 using Employees = std::map<QString, Employee>;
+
+// The name and card EMPLOYEE holds for a code; for a code it does not hold, the latest
+// record's (none: empty).
+std::pair<QString, QString> heldNameAndCard(const Employees& employees, const QString& code, const Record* latest);
+
+// In order of date, employee and time in, or of employee, date and time in; stable.
+void sortRecords(std::vector<Record>& records, bool dateFirst);
 
 // Which records whose figures make no date a stretch holds besides those placed in it.
 enum class Undated {

@@ -5,10 +5,13 @@
 //   kordane-report day YYYY/MM/DD | month YYYY/MM [--employee CODE]
 //                  | anomalies --from YYYY/MM/DD --to YYYY/MM/DD
 //                  [--csv [--bom] | --pdf FILE] [--connections FILE]
+#include "attendance/DateConversion.h"
+#include "attendance/RegionalSettings.h"
 #include "data/sql/SqlConnection.h"
 #include "data/sql/TransactionScope.h"
 #include "tools/process/SignalDeath.h"
 #include "tools/report/Arguments.h"
+#include "tools/report/PaySite.h"
 #include "tools/report/PdfSheet.h"
 #include "tools/report/Progress.h"
 #include "tools/report/Records.h"
@@ -42,23 +45,80 @@ void writeOut(const QByteArray& bytes)
         throw Exception(QStringLiteral("cannot write the report to standard output"));
 }
 
+QString dateText(const QDate& date) { return formatDate(date, RegionalSettings::current()); }
+
+// A named month is the pay period that ends in it; a closed period it touches is named.
+ReportPeriod reportPeriod(const Options& options, const PaySite& site)
+{
+    ReportPeriod period;
+    period.employee = options.employee;
+    const int firstDay = site.rules.periodFirstDay;
+    if (!options.month.isEmpty()) {
+        const QDate named = QDate::fromString(options.month + QStringLiteral("/01"), QStringLiteral("yyyy/MM/dd"));
+        period.dates = attendance::payPeriodEnding(named.year(), named.month(), firstDay);
+        period.label = firstDay == 1 ? options.month
+                                     : QStringLiteral("%1（%2 至 %3）").arg(options.month, dateText(period.dates.first), dateText(period.dates.last));
+    } else {
+        period.dates = {QDate::fromString(options.from, QStringLiteral("yyyy/MM/dd")), QDate::fromString(options.to, QStringLiteral("yyyy/MM/dd"))};
+        period.label = QStringLiteral("%1 至 %2").arg(options.from, options.to);
+    }
+    for (const ClosedPeriod& c : site.closed) {
+        if (c.first <= period.dates.last && c.last >= period.dates.first)
+            period.closedNotes << QStringLiteral("已結帳：%1 至 %2（%3 於 %4 結帳）").arg(dateText(c.first), dateText(c.last), c.closedBy, c.closedAt);
+    }
+    return period;
+}
+
+// The period's records, and with schedules those of its first week's earlier days
+// (`leadIn`), which the weekly norm counts and the first day's spells are compared with.
+Stretch periodRecords(Reader& reader, const ReportPeriod& period, const PaySite& site, std::vector<Record>& leadIn)
+{
+    const QDate& first = period.dates.first;
+    const QDate& last = period.dates.last;
+    // Records of a date that is no date are counted by the month their text names, so
+    // only by a calendar month.
+    const bool calendarMonth = first.day() == 1 && last == first.addMonths(1).addDays(-1);
+    const QDate begin = site.schedules.empty() ? first : attendance::weekStart(first);
+    Stretch stretch = reader.range(begin, last, period.employee, calendarMonth ? Undated::InTheirMonth : Undated::None);
+    if (begin == first)
+        return stretch;
+    const QString firstMonth = first.toString(QStringLiteral("yyyy/MM"));
+    std::vector<Record> inPeriod;
+    for (Record& r : stretch.records) {
+        const QDate day = placedDate(r.date);
+        if (day.isValid() ? day < first : namedMonth(r.date) < firstMonth)
+            (day.isValid() ? leadIn : stretch.neighbours).push_back(std::move(r));
+        else
+            inPeriod.push_back(std::move(r));
+    }
+    stretch.records = std::move(inPeriod);
+    stretch.neighbours.insert(stretch.neighbours.end(), leadIn.begin(), leadIn.end());
+    return stretch;
+}
+
 Sheet makeSheet(const Options& options, SqlConnection& connection, Reader& reader)
 {
     // One snapshot for every query, so the figures agree with each other; the server
     // refuses any change in it.
     const TransactionScope view(connection, TransactionScope::ReadOnly {});
-    const QDate from = QDate::fromString(options.from, QStringLiteral("yyyy/MM/dd"));
-    const QDate to = QDate::fromString(options.to, QStringLiteral("yyyy/MM/dd"));
+    const PaySite site = readPaySite(connection);
     switch (options.command) {
     case Command::Day: {
+        const QDate day = QDate::fromString(options.from, QStringLiteral("yyyy/MM/dd"));
         const auto records = reader.day(options.from);
-        return dayReport(options.from, records, reader.around(from), reader.employees());
+        return dayReport(options.from, records, reader.around(day), reader.employees(), site);
     }
-    case Command::Month:
-        return monthReport(options.month, reader.range(from, to, options.employee, Undated::InTheirMonth), reader.employees(),
-                           options.format == Format::Pdf);
-    case Command::Anomalies:
-        return anomaliesReport(options.from, options.to, reader.range(from, to, QString(), Undated::Everywhere), reader.employees());
+    case Command::Month: {
+        const ReportPeriod period = reportPeriod(options, site);
+        std::vector<Record> leadIn;
+        Stretch stretch = periodRecords(reader, period, site, leadIn);
+        return monthReport(period, std::move(stretch), leadIn, reader.employees(), site, options.format == Format::Pdf);
+    }
+    case Command::Anomalies: {
+        const QDate from = QDate::fromString(options.from, QStringLiteral("yyyy/MM/dd"));
+        const QDate to = QDate::fromString(options.to, QStringLiteral("yyyy/MM/dd"));
+        return anomaliesReport(options.from, options.to, reader.range(from, to, QString(), Undated::Everywhere), reader.employees(), site);
+    }
     case Command::Help:
         break;
     }

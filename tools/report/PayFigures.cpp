@@ -1,0 +1,112 @@
+#include "tools/report/PayFigures.h"
+
+#include <algorithm>
+
+namespace kordane::report {
+namespace {
+
+using attendance::DayPay;
+using attendance::WorkedSpell;
+
+struct DayInput {
+    std::vector<WorkedSpell> spells;
+    bool present = false;
+};
+using Days = std::map<QDate, DayInput>;
+
+void addRecords(const std::vector<Record>& records, const QDate& begin, const QDate& last, const QString& onlyEmployee,
+                std::map<QString, Days>& into)
+{
+    for (const Record& r : records) {
+        if (!onlyEmployee.isEmpty() && r.employeeCode != onlyEmployee)
+            continue;
+        // Every code has its figures, those whose records' dates are no dates too.
+        Days& days = into[r.employeeCode];
+        const QDate day = placedDate(r.date);
+        if (!day.isValid() || day < begin || day > last)
+            continue;
+        DayInput& input = days[day];
+        input.present = true;
+        if (const auto spell = spellOf(r))
+            input.spells.push_back({spell->start, spell->seconds});
+    }
+}
+
+bool worksIn(const PaySite& site, const QString& code, const attendance::PayPeriod& period)
+{
+    for (QDate d = period.first; d <= period.last; d = d.addDays(1)) {
+        const attendance::DayPlan plan = site.planOn(code, d);
+        if (plan.shift && !plan.holiday)
+            return true;
+    }
+    return false;
+}
+
+EmployeePay payOf(const QString& code, const Days& days, const PaySite& site, const attendance::PayPeriod& period)
+{
+    const QDate begin = attendance::weekStart(period.first);
+    std::vector<DayPay> all;
+    for (QDate d = begin; d <= period.last; d = d.addDays(1)) {
+        const auto found = days.find(d);
+        const DayInput none;
+        const DayInput& input = found == days.end() ? none : found->second;
+        all.push_back(attendance::payDay(input.spells, input.present, site.planOn(code, d), site.rules));
+    }
+    for (std::size_t week = 0; week < all.size(); week += 7)
+        attendance::applyWeeklyNorm(std::span(all).subspan(week, std::min<std::size_t>(7, all.size() - week)), site.rules);
+
+    EmployeePay pay;
+    const auto lead = static_cast<std::size_t>(begin.daysTo(period.first));
+    pay.days.assign(all.begin() + static_cast<std::ptrdiff_t>(lead), all.end());
+    for (std::size_t i = 0; i < pay.days.size(); ++i) {
+        const DayPay& d = pay.days[i];
+        attendance::addPay(pay.total, d);
+        pay.absences += d.absent ? 1 : 0;
+        pay.daysWorked += days.contains(period.first.addDays(static_cast<qint64>(i))) ? 1 : 0;
+    }
+    return pay;
+}
+
+} // namespace
+
+std::map<QString, EmployeePay> payFigures(const std::vector<Record>& records, const std::vector<Record>& leadIn, const PaySite& site,
+                                          const Employees& employees, const attendance::PayPeriod& period, const QString& onlyEmployee)
+{
+    std::map<QString, Days> byEmployee;
+    addRecords(records, period.first, period.last, onlyEmployee, byEmployee);
+    for (const auto& [code, e] : employees) {
+        if ((onlyEmployee.isEmpty() || code == onlyEmployee) && !byEmployee.contains(code) && worksIn(site, code, period))
+            byEmployee[code];
+    }
+    // The lead-in apart: its days pay no one who is not in the period.
+    std::map<QString, Days> lead;
+    addRecords(leadIn, attendance::weekStart(period.first), period.first.addDays(-1), onlyEmployee, lead);
+    std::map<QString, EmployeePay> figures;
+    for (auto& [code, days] : byEmployee) {
+        if (const auto found = lead.find(code); found != lead.end())
+            days.merge(found->second);
+        figures.emplace(code, payOf(code, days, site, period));
+    }
+    return figures;
+}
+
+std::vector<std::vector<Reason>> anomaliesOf(const std::vector<Record>& records, const std::vector<Record>& neighbours,
+                                             const Employees& employees, const PaySite& site)
+{
+    auto reasons = findAnomalies(records, neighbours, employees);
+    if (site.schedules.empty())
+        return reasons;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        auto& found = reasons[i];
+        const auto at = std::find(found.begin(), found.end(), Reason::OutBeforeIn);
+        if (at == found.end())
+            continue;
+        const auto spell = spellOf(records[i]);
+        const QDate day = placedDate(records[i].date);
+        if (spell && day.isValid() && attendance::matchesNightShift({spell->start, spell->seconds}, site.planOn(records[i].employeeCode, day)))
+            found.erase(at);
+    }
+    return reasons;
+}
+
+} // namespace kordane::report
