@@ -7,6 +7,8 @@ set_name=${1:-all}
 run=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # the payroll workbook
+  libxlsxwriter-dev
   firebird3.0-server-core libfbclient2 firebird-dev
   fonts-arphic-uming qt6-translations-l10n
 )
@@ -18,6 +20,8 @@ tests=(
   xvfb xauth desktop-file-utils
   # the report tests read the PDFs back
   poppler-utils
+  # the payroll tests read the workbook back (with the system's /usr/bin/python3)
+  python3-openpyxl
   # the Debian package: its build flags, library dependencies and checks
   dpkg-dev lintian
 )

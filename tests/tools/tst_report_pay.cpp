@@ -65,6 +65,15 @@ QStringList args(std::initializer_list<const char*> list)
     return out;
 }
 
+// The lines of a payroll CSV file but the header.
+QList<QStringList> payrollLines(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return parseCsv(QString::fromUtf8(f.readAll())).mid(1);
+}
+
 } // namespace
 
 class TestReportPay : public QObject {
@@ -73,6 +82,8 @@ private slots:
     void initTestCase();
     void monthWithSchedules();
     void monthFromTheTwentySixth();
+    void payrollFromTheTwentySixth();
+    void payrollWorkbookReadBack();
     void closedPeriodIsMarked();
     void employeeWithOnlyAnUndatedRecord();
 
@@ -152,6 +163,66 @@ void TestReportPay::monthFromTheTwentySixth()
     // --from and --to take any stretch.
     const ReportRun week = runReport(*db_, args({"month", "--from", "2026/11/23", "--to", "2026/11/28", "--employee", "P003", "--csv"}));
     QCOMPARE(csvRows(week)[1].mid(9), (QStringList {u"54:00"_s, u"0"_s, u"0"_s, u"0"_s, u"6:00"_s, u"8:00"_s, u"0:00"_s, u"0:00"_s, u"0:00"_s}));
+}
+
+// PERIOD, DEPARTMENT, EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID, DAYS_WORKED, PAID_HOURS, the
+// overtime kinds, LATE_MINUTES, EARLY_MINUTES, ABSENCES, OPEN_ANOMALIES.
+void TestReportPay::payrollFromTheTwentySixth()
+{
+    setFirstDay("26");
+    const QString november = out_.filePath(u"november.csv"_s);
+    QCOMPARE(runReport(*db_, args({"payroll", "2026/11", "--csv"}) << november).exitCode, 0);
+    const QString period = u"2026/10/26-2026/11/25"_s;
+    const QList<QStringList> expected = {
+        {period, u"PROD"_s, u"P001"_s, u"陳志明"_s, u"0031000001"_s, u"7"_s, u"53.10"_s, u"2.00"_s, u"0.00"_s, u"4.00"_s, u"8.00"_s, u"0.00"_s, u"15"_s, u"25"_s, u"17"_s, u"0"_s},
+        {period, u"PROD"_s, u"P002"_s, u"林美玲"_s, u"0031000002"_s, u"5"_s, u"37.83"_s, u"0.00"_s, u"0.00"_s, u"8.00"_s, u"0.00"_s, u"31.33"_s, u"20"_s, u"0"_s, u"18"_s, u"1"_s},
+        {period, u"OFFICE"_s, u"P003"_s, u"張家豪"_s, u"0031000003"_s, u"3"_s, u"27.00"_s, u"3.00"_s, u"0.00"_s, u"0.00"_s, u"0.00"_s, u"0.00"_s, u"0"_s, u"0"_s, u"0"_s, u"0"_s},
+        {period, u"PROD"_s, u"P004"_s, u"'=1+2"_s, u"0031000004"_s, u"0"_s, u"0.00"_s, u"0.00"_s, u"0.00"_s, u"0.00"_s, u"0.00"_s, u"0.00"_s, u"0"_s, u"0"_s, u"22"_s, u"0"_s},
+    };
+    QCOMPARE(payrollLines(november), expected);
+
+    // December's period starts on a Thursday: the week's Monday to Wednesday in November
+    // bring P003 to the weekly norm on Saturday.
+    const QString december = out_.filePath(u"december.csv"_s);
+    QCOMPARE(runReport(*db_, args({"payroll", "2026/12", "--csv"}) << december).exitCode, 0);
+    const QList<QStringList> lines = payrollLines(december);
+    QCOMPARE(lines.size(), 4); // P001, P002 and P004 are scheduled; P003 worked
+    QCOMPARE(lines[2].mid(0, 9), (QStringList {u"2026/11/26-2026/12/25"_s, u"OFFICE"_s, u"P003"_s, u"張家豪"_s, u"0031000003"_s, u"3"_s, u"27.00"_s, u"3.00"_s, u"8.00"_s}));
+}
+
+void TestReportPay::payrollWorkbookReadBack()
+{
+    setFirstDay("1");
+    const QString file = out_.filePath(u"payroll.xlsx"_s);
+    QCOMPARE(runReport(*db_, args({"payroll", "2026/11", "--xlsx"}) << file).exitCode, 0);
+    QCOMPARE(entriesOf(out_.path()).filter(u"payroll"_s), QStringList {u"payroll.xlsx"_s});
+    // Each cell as its type and value, a row a line; any formula fails the read.
+    const QString script = uR"(
+import sys, openpyxl
+ws = openpyxl.load_workbook(sys.argv[1]).active
+for row in ws.iter_rows():
+    for c in row:
+        if c.data_type == 'f':
+            sys.exit('formula in ' + c.coordinate)
+    print('|'.join(c.data_type + ':' + str(c.value) for c in row))
+)"_s;
+    // The system's own interpreter, which the Debian package python3-openpyxl serves.
+    QProcess python;
+    python.start(u"/usr/bin/python3"_s, {u"-c"_s, script, file});
+    QVERIFY(python.waitForFinished(60000));
+    QCOMPARE(QString::fromUtf8(python.readAllStandardError()), QString());
+    const QStringList got = QString::fromUtf8(python.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(got.size(), 5);
+    QVERIFY(got[0].startsWith(u"s:PERIOD|s:DEPARTMENT|s:EMPLOYEE_ID|s:EMPLOYEE_NAME|s:CARD_ID|s:DAYS_WORKED"_s));
+    QCOMPARE(got[2], u"s:2026/11/01-2026/11/30|s:PROD|s:P002|s:林美玲|s:0031000002|n:5|n:37.83|n:0|n:0|n:8|n:0|n:31.33|n:20|n:0|n:16|n:1"_s);
+    // A name a spreadsheet would run is text, exactly as held.
+    QVERIFY2(got[4].startsWith(u"s:2026/11/01-2026/11/30|s:PROD|s:P004|s:=1+2|s:0031000004|n:0|"_s), qPrintable(got[4]));
+
+    // A workbook that cannot be put in place leaves nothing behind, and says why.
+    const ReportRun nowhere = runReport(*db_, args({"payroll", "2026/11", "--xlsx"}) << out_.filePath(u"none/payroll.xlsx"_s));
+    QCOMPARE(nowhere.exitCode, 1);
+    QVERIFY2(nowhere.err.contains(u"none/payroll.xlsx"_s), qPrintable(nowhere.err));
+    QCOMPARE(runReport(*db_, args({"payroll", "2026/11"})).exitCode, 2);
 }
 
 void TestReportPay::closedPeriodIsMarked()

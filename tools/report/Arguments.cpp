@@ -58,15 +58,20 @@ Options parseArguments(const QStringList& arguments)
     Options options;
     ArgumentList args(arguments);
     if (args.atEnd())
-        throw UsageError(QStringLiteral("no report named (day, month or anomalies; --help for more)"));
+        throw UsageError(QStringLiteral("no report named (day, month, anomalies or payroll; --help for more)"));
     const QString command = args.take();
+    const bool payroll = command == u"payroll";
     QStringList positional;
     bool csv = false;
     while (!args.atEnd()) {
         const QString arg = args.take();
         if (arg == u"--help" || arg == u"-h")
             return Options {};
-        if (arg == u"--csv")
+        if (arg == u"--csv" && payroll)
+            options.csvFile = args.valueOf(arg);
+        else if (arg == u"--xlsx" && payroll)
+            options.xlsxFile = args.valueOf(arg);
+        else if (arg == u"--csv")
             csv = true;
         else if (arg == u"--bom")
             options.bom = true;
@@ -93,8 +98,8 @@ Options parseArguments(const QStringList& arguments)
         if (positional.size() != 1)
             throw UsageError(QStringLiteral("day takes one date: kordane-report day YYYY/MM/DD"));
         options.from = options.to = dateArgument(positional.front());
-    } else if (command == u"month") {
-        options.command = Command::Month;
+    } else if (command == u"month" || payroll) {
+        options.command = payroll ? Command::Payroll : Command::Month;
         const bool range = !options.from.isEmpty() || !options.to.isEmpty();
         if (range ? !positional.isEmpty() || options.from.isEmpty() || options.to.isEmpty() : positional.size() != 1)
             throw UsageError(QStringLiteral("%1 takes one month (YYYY/MM) or --from DATE --to DATE").arg(command));
@@ -102,6 +107,8 @@ Options parseArguments(const QStringList& arguments)
             throw UsageError(QStringLiteral("--to %1 is before --from %2").arg(options.to, options.from));
         if (!range)
             monthArgument(positional.front(), options);
+        if (payroll && options.xlsxFile.isEmpty() && options.csvFile.isEmpty())
+            throw UsageError(QStringLiteral("payroll writes --xlsx FILE or --csv FILE"));
     } else if (command == u"anomalies") {
         options.command = Command::Anomalies;
         if (!positional.isEmpty() || options.from.isEmpty() || options.to.isEmpty())
@@ -109,12 +116,14 @@ Options parseArguments(const QStringList& arguments)
         if (options.to < options.from)
             throw UsageError(QStringLiteral("--to %1 is before --from %2").arg(options.to, options.from));
     } else {
-        throw UsageError(QStringLiteral("unknown report '%1' (day, month or anomalies)").arg(command));
+        throw UsageError(QStringLiteral("unknown report '%1' (day, month, anomalies or payroll)").arg(command));
     }
     if (command == u"day" && (arguments.contains(QStringLiteral("--from")) || arguments.contains(QStringLiteral("--to"))))
-        throw UsageError(QStringLiteral("--from and --to belong to month and anomalies"));
+        throw UsageError(QStringLiteral("--from and --to belong to month, payroll and anomalies"));
     if (command != u"month" && !options.employee.isEmpty())
         throw UsageError(QStringLiteral("--employee belongs to month"));
+    if (payroll && !options.pdfFile.isEmpty())
+        throw UsageError(QStringLiteral("payroll writes --xlsx FILE or --csv FILE, not --pdf"));
     if (csv && !options.pdfFile.isEmpty())
         throw UsageError(QStringLiteral("--csv and --pdf exclude each other"));
     if (options.bom && !csv)
@@ -140,10 +149,12 @@ QString usageText()
         "       kordane-report month YYYY/MM [--employee CODE] [options]\n"
         "       kordane-report month --from YYYY/MM/DD --to YYYY/MM/DD [--employee CODE] [options]\n"
         "       kordane-report anomalies --from YYYY/MM/DD --to YYYY/MM/DD [options]\n"
+        "       kordane-report payroll YYYY/MM | --from YYYY/MM/DD --to YYYY/MM/DD\n"
+        "                      [--xlsx FILE] [--csv FILE] [--connections FILE]\n"
         "\n"
         "A month is the pay period that ends in it: the calendar month, or from the day\n"
         "the site's PAY_PERIOD_FIRST_DAY names in the month before. With schedules the\n"
-        "month adds each employee's pay, and lines for each department and the site.\n"
+        "month adds each employee's pay, and payroll writes one line an employee.\n"
         "\n"
         "Reads the attendance records, in a read-only transaction, from the database the\n"
         "program uses, and prints an aligned table (UTF-8).\n"
@@ -153,6 +164,8 @@ QString usageText()
         "                      (a cell that would start a formula gets an apostrophe in front)\n"
         "  --bom               with --csv: begin with a byte order mark, for spreadsheets\n"
         "  --pdf FILE          an A4 PDF into FILE instead of the table\n"
+        "  --xlsx FILE         payroll: a workbook into FILE\n"
+        "  --csv FILE          payroll: CSV into FILE\n"
         "  --connections FILE  the connections file to use (default: as the program finds it)\n"
         "  --help              this text\n"
         "\n"

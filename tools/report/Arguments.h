@@ -15,6 +15,7 @@ class UsageError : public Exception {
 enum class Command { Day,
                      Month,
                      Anomalies,
+                     Payroll,
                      Help };
 enum class Format { Table,
                     Csv,
@@ -26,8 +27,10 @@ struct Options {
     // which the site's pay period moves. All date texts.
     QString from;
     QString to;
-    QString month; // YYYY/MM when month names one; empty for --from/--to
+    QString month; // YYYY/MM when month or payroll names one; empty for --from/--to
     QString employee; // month only; empty for every employee
+    QString xlsxFile; // payroll
+    QString csvFile; // payroll
     Format format = Format::Table;
     bool bom = false;
     QString pdfFile;

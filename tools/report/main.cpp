@@ -5,17 +5,21 @@
 //   kordane-report day YYYY/MM/DD | month YYYY/MM [--employee CODE]
 //                  | anomalies --from YYYY/MM/DD --to YYYY/MM/DD
 //                  [--csv [--bom] | --pdf FILE] [--connections FILE]
+//   kordane-report payroll YYYY/MM [--xlsx FILE] [--csv FILE] [--connections FILE]
 #include "attendance/DateConversion.h"
 #include "attendance/RegionalSettings.h"
 #include "data/sql/SqlConnection.h"
 #include "data/sql/TransactionScope.h"
 #include "tools/process/SignalDeath.h"
 #include "tools/report/Arguments.h"
+#include "tools/report/OutputFile.h"
 #include "tools/report/PaySite.h"
+#include "tools/report/Payroll.h"
 #include "tools/report/PdfSheet.h"
 #include "tools/report/Progress.h"
 #include "tools/report/Records.h"
 #include "tools/report/Reports.h"
+#include "tools/report/XlsxFile.h"
 #include "tools/sheet/SheetCsv.h"
 #include "tools/sheet/TextTable.h"
 
@@ -108,11 +112,16 @@ Sheet makeSheet(const Options& options, SqlConnection& connection, Reader& reade
         const auto records = reader.day(options.from);
         return dayReport(options.from, records, reader.around(day), reader.employees(), site);
     }
-    case Command::Month: {
+    case Command::Month:
+    case Command::Payroll: {
         const ReportPeriod period = reportPeriod(options, site);
         std::vector<Record> leadIn;
         Stretch stretch = periodRecords(reader, period, site, leadIn);
-        return monthReport(period, std::move(stretch), leadIn, reader.employees(), site, options.format == Format::Pdf);
+        if (options.command == Command::Month)
+            return monthReport(period, std::move(stretch), leadIn, reader.employees(), site, options.format == Format::Pdf);
+        Sheet sheet;
+        sheet.summary = payrollTable(period, std::move(stretch), leadIn, reader.employees(), site);
+        return sheet;
     }
     case Command::Anomalies: {
         const QDate from = QDate::fromString(options.from, QStringLiteral("yyyy/MM/dd"));
@@ -143,18 +152,28 @@ int run(const QStringList& arguments)
 
     const QStringList& skipped = reader.skipped();
     const QString last = skipped.isEmpty() ? QString() : QStringLiteral("無法讀取而略過 %1 筆").arg(skipped.size());
-    switch (options.format) {
-    case Format::Table:
-        progress.clear();
-        writeOut((textTable(sheet.summary) + (last.isEmpty() ? QString() : last + u'\n')).toUtf8());
-        break;
-    case Format::Csv:
-        progress.clear();
-        writeOut(csv(sheet.summary, options.bom));
-        break;
-    case Format::Pdf:
-        writePdf(sheet, options.pdfFile, last.isEmpty() ? QStringList() : QStringList {last}, progress);
-        break;
+    if (options.command == Command::Payroll) {
+        if (!options.xlsxFile.isEmpty())
+            writeXlsx(sheet.summary, options.xlsxFile);
+        if (!options.csvFile.isEmpty()) {
+            OutputFile out(options.csvFile);
+            out.write(csv(sheet.summary, false));
+            out.commit();
+        }
+    } else {
+        switch (options.format) {
+        case Format::Table:
+            progress.clear();
+            writeOut((textTable(sheet.summary) + (last.isEmpty() ? QString() : last + u'\n')).toUtf8());
+            break;
+        case Format::Csv:
+            progress.clear();
+            writeOut(csv(sheet.summary, options.bom));
+            break;
+        case Format::Pdf:
+            writePdf(sheet, options.pdfFile, last.isEmpty() ? QStringList() : QStringList {last}, progress);
+            break;
+        }
     }
     progress.clear();
     for (const QString& line : skipped)
@@ -162,7 +181,7 @@ int run(const QStringList& arguments)
     if (skipped.isEmpty())
         return 0;
     // Where the table is not on standard output, the count still ends what the user reads.
-    if (options.format != Format::Table)
+    if (options.format != Format::Table || options.command == Command::Payroll)
         printError(QStringLiteral("%1 unreadable rows skipped").arg(skipped.size()));
     return 3;
 }
