@@ -1,10 +1,16 @@
 // kordane-report's month for the month with the most rows of the benchmark database
 // (bench_makedb), beside the raw client running the same aggregation as one statement;
 // both from attaching to the last figure, and their figures compared employee by employee.
-// Usage: bench_report <dir made by bench_makedb>
+// Then its payroll of that month, on a copy of the database where every employee is
+// scheduled, beside the tightest raw client fetching the rows it reads (TightClient.h);
+// the payroll's lines checked against those rows, and its memory beside their store's.
+// Usage: bench_report <dir made by bench_makedb> [payroll]   (payroll: that figure alone)
+#include "bench/BenchData.h"
+#include "bench/TightClient.h"
 #include "bench/Timing.h"
 #include "data/sql/SqlConnection.h"
 #include "tests/support/TestDatabase.h"
+#include "tools/admin/SchedulesPart.h"
 #include "tools/rawfb/RawFirebird.h"
 
 #include <QCoreApplication>
@@ -17,7 +23,10 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <set>
 #include <stdexcept>
+#include <string_view>
+#include <sys/resource.h>
 
 using namespace kordane;
 using kordane::bench::median;
@@ -75,13 +84,140 @@ std::string lengthText(long long secs)
     return text;
 }
 
+// Every employee in one of ten departments: the even ones work days, the odd ones
+// nights, Monday to Friday; the month's 10th is a holiday.
+void scheduleEveryone(const std::string& database, const std::string& month)
+{
+    RawFirebird db(database, "SYSDBA", password, "NONE");
+    for (const std::string& sql : admin::schedulesMissing(db, TextCodec(QString())))
+        db.execute(sql);
+    db.execute({"INSERT INTO WORK_SHIFT VALUES ('DAY', 480, 1020, 60, 5, 5)", "INSERT INTO WORK_SHIFT VALUES ('NIGHT', 1320, 360, 30, 10, 10)",
+                "INSERT INTO HOLIDAY VALUES ('" + month.substr(0, 4) + "-" + month.substr(5, 2) + "-10', 'bench')",
+                "INSERT INTO EMPLOYEE_DEPARTMENT SELECT EMPLOYEE_ID, 'D' || MOD(CAST(SUBSTRING(EMPLOYEE_ID FROM 2) AS INTEGER), 10) FROM EMPLOYEE"});
+    for (int d = 0; d < 10; ++d) {
+        for (int weekday = 1; weekday <= 7; ++weekday) {
+            const std::string shift = weekday > 5 ? "NULL" : d % 2 ? "'NIGHT'"
+                                                                   : "'DAY'";
+            db.execute("INSERT INTO WORK_PATTERN VALUES ('D', 'D" + std::to_string(d) + "', '2000-01-01', " + std::to_string(weekday) + ", " + shift + ")");
+        }
+    }
+}
+
+// The high-water mark of the children waited for so far, in MB.
+double childrenPeakMb()
+{
+    rusage usage {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+// The bytes the store holds for its rows: each value and its length.
+std::size_t storeBytes(const bench::CompactStore& store, std::size_t columns)
+{
+    std::size_t bytes = 0;
+    for (std::size_t r = 0; r < store.rows(); ++r) {
+        for (std::size_t c = 0; c < columns; ++c)
+            bytes += 1 + store.value(r, c).value_or(std::string_view()).size();
+    }
+    return bytes;
+}
+
+struct PayrollRun {
+    QString csvFile;
+    QProcessEnvironment env;
+    QString connections;
+
+    void operator()(const QString& period) const
+    {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/kordane-report"),
+                      {QStringLiteral("payroll"), period, QStringLiteral("--csv"), csvFile, QStringLiteral("--connections"), connections});
+        if (!process.waitForFinished(600000) || process.exitCode() != 0)
+            throw std::runtime_error("kordane-report payroll failed: " + process.readAllStandardError().toStdString());
+    }
+};
+
+void payrollFigure(const QString& database, const std::string& month, const std::string& rows, const QProcessEnvironment& baseEnv)
+{
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("PAYROLL.FDB"));
+    if (!QFile::copy(database, copy))
+        throw std::runtime_error("cannot copy the database for the payroll");
+    scheduleEveryone(copy.toStdString(), month);
+    const QString connections = dir.filePath(QStringLiteral("dbxconnections.ini"));
+    if (!test::writeTextFile(connections, test::TestDatabase::connectionsTextFor(copy, QString::fromStdString(password))))
+        throw std::runtime_error("cannot write the payroll's connections file");
+    const PayrollRun payroll {dir.filePath(QStringLiteral("payroll.csv")), baseEnv, connections};
+
+    // The rows the report reads: the month's, its first week's before it, and its
+    // neighbours, as date texts sort; then the employees.
+    const QDate first = QDate::fromString(QString::fromStdString(month) + QStringLiteral("/01"), QStringLiteral("yyyy/MM/dd"));
+    const QDate last = first.addMonths(1).addDays(-1);
+    const QDate begin = first.addDays(1 - first.dayOfWeek());
+    const std::string low = std::min(bench::dateText(begin.addDays(-1)), begin.toString(QStringLiteral("yyyy/MM")).toStdString() + "/00");
+    const std::string high = bench::dateText(last.addDays(1));
+    const bench::TightClient::Value bounds[] = {low, high};
+    bench::CompactStore records, staff;
+    const auto fetch = [&] {
+        bench::TightClient raw(copy.toStdString(), "SYSDBA", password);
+        bench::TightClient::Statement period(raw, "SELECT EMPLOYEE_ID, INI_DATE, TIME_IN, TIME_OUT, BILL_WEEK, EMPLOYEE_NAME, CARD_ID FROM POS_DAY WHERE INI_DATE BETWEEN ? AND ?");
+        bench::TightClient::Statement employees(raw, "SELECT EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID FROM EMPLOYEE");
+        records.clear();
+        staff.clear();
+        raw.query(period, bounds, records);
+        raw.query(employees, {}, staff);
+    };
+
+    // A period with no rows first: what the report needs before any of them.
+    payroll(QStringLiteral("1990/01"));
+    const double idlePeak = childrenPeakMb();
+    std::vector<double> ours, tight, ratios;
+    for (int round = 0; round < 3; ++round) {
+        tight.push_back(timed(fetch));
+        ours.push_back(timed([&] { payroll(QString::fromStdString(month)); }));
+        ratios.push_back(ours.back() / tight.back());
+    }
+    const double peak = childrenPeakMb() - idlePeak;
+    const std::size_t recordBytes = storeBytes(records, 7) + storeBytes(staff, 3);
+
+    // Every employee has a line, and the days worked are the days the rows hold.
+    std::set<std::string> codes, days;
+    for (std::size_t r = 0; r < staff.rows(); ++r)
+        codes.insert(std::string(*staff.value(r, 0)));
+    for (std::size_t r = 0; r < records.rows(); ++r) {
+        const std::string date(records.value(r, 1).value_or(std::string_view()));
+        const QDate d = QDate::fromString(QString::fromStdString(date), QStringLiteral("yyyy/MM/dd"));
+        if (d >= first && d <= last) {
+            codes.insert(std::string(*records.value(r, 0)));
+            days.insert(std::string(*records.value(r, 0)) + " " + date);
+        }
+    }
+    QFile written(payroll.csvFile);
+    if (!written.open(QIODevice::ReadOnly))
+        throw std::runtime_error("no payroll written");
+    const QList<QByteArray> lines = written.readAll().trimmed().split('\n');
+    long long daysWorked = 0;
+    for (qsizetype i = 1; i < lines.size(); ++i)
+        daysWorked += lines[i].split(',').value(5).toLongLong();
+    if (std::size_t(lines.size() - 1) != codes.size() || std::size_t(daysWorked) != days.size())
+        throw std::runtime_error("the payroll has " + std::to_string(lines.size() - 1) + " employees and " + std::to_string(daysWorked) + " days, the rows " + std::to_string(codes.size()) + " and " + std::to_string(days.size()));
+
+    const std::string what = "payroll " + month + " (" + rows + " rows)";
+    std::printf("| %-34s | %9.1f %-2s | %9.1f %-2s | %6.2f |\n", what.c_str(), median(ours), "ms", median(tight), "ms", median(ours) / median(tight));
+    std::printf("payroll memory: %.1f MB at the peak beyond an empty period's, the rows' raw store %.1f MB (%.2fx)\n", peak,
+                double(recordBytes) / 1048576.0, peak * 1048576.0 / double(recordBytes));
+    std::printf("ratio payroll min %.2f median %.2f\n", *std::min_element(ratios.begin(), ratios.end()), median(ratios));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: bench_report <dir>\n");
+    const bool payrollOnly = argc == 3 && std::string_view(argv[2]) == "payroll";
+    if (argc != 2 && !payrollOnly) {
+        std::fprintf(stderr, "usage: bench_report <dir> [payroll]\n");
         return 2;
     }
     const QString database = QDir(QString::fromLocal8Bit(argv[1])).absoluteFilePath(QStringLiteral("POSDATA.FDB"));
@@ -105,12 +241,16 @@ int main(int argc, char** argv)
             rows = *most.at(0).at(1);
         }
 
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+        if (payrollOnly) {
+            payrollFigure(database, month, rows, env);
+            return 0;
+        }
         // The engine is one process's at a time, so the two take turns.
         std::vector<double> ours, raw;
         QByteArray report;
         std::vector<RawFirebird::Row> figures;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
         for (int round = 0; round < 5; ++round) {
             raw.push_back(timed([&] {
                 RawFirebird db(database.toStdString(), "SYSDBA", password, "NONE");
@@ -148,6 +288,7 @@ int main(int argc, char** argv)
         const double k = median(ours), r = median(raw);
         const std::string what = "month report " + month + " (" + rows + " rows)";
         std::printf("| %-34s | %9.1f %-2s | %9.1f %-2s | %6.2f |\n", what.c_str(), k, "ms", r, "ms", k / r);
+        payrollFigure(database, month, rows, env);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_report: %s\n", e.what());
         return 1;
