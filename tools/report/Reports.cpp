@@ -130,14 +130,12 @@ Table monthPage(const ReportPeriod& period, const QString& code, const QString& 
 
 // The lines of a group of employees' summed figures: a department's or the site's.
 struct GroupTotals {
-    Totals totals;
-    int records = 0;
+    Totals totals; // but its days: those are an employee's
     attendance::DayPay pay;
     int absences = 0;
 
     void add(const EmployeeMonth& m)
     {
-        totals.days.insert(m.totals.days.begin(), m.totals.days.end());
         totals.spells += m.totals.spells;
         totals.closedSeconds += m.totals.closedSeconds;
         totals.open += m.totals.open;
@@ -145,7 +143,6 @@ struct GroupTotals {
         attendance::addPay(pay, m.pay->total);
         absences += m.pay->absences;
     }
-    // Days are an employee's; a group has none of its own to count.
     QStringList row(const QString& what, const QString& department) const
     {
         return QStringList {what, QString(), department, QString(), QString::number(totals.spells), lengthText(totals.closedSeconds),
