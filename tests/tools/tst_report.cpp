@@ -213,6 +213,10 @@ void TestReport::errors_data()
     QTest::newRow("to before from") << QStringList {QStringLiteral("anomalies"), QStringLiteral("--from"), QStringLiteral("2024/03/02"), QStringLiteral("--to"), QStringLiteral("2024/03/01")} << 2 << QStringLiteral("before");
     QTest::newRow("two forms") << QStringList {QStringLiteral("day"), QStringLiteral("2024/03/01"), QStringLiteral("--csv"), QStringLiteral("--pdf"), QStringLiteral("x.pdf")} << 2 << QStringLiteral("exclude");
     QTest::newRow("unknown report") << QStringList {QStringLiteral("week")} << 2 << QStringLiteral("unknown report");
+    QTest::newRow("month and a range") << QStringList {QStringLiteral("month"), QStringLiteral("2024/03"), QStringLiteral("--from"), QStringLiteral("2024/03/01"), QStringLiteral("--to"), QStringLiteral("2024/03/31")} << 2 << QStringLiteral("one month");
+    QTest::newRow("half a range") << QStringList {QStringLiteral("month"), QStringLiteral("--from"), QStringLiteral("2024/03/01")} << 2 << QStringLiteral("--to DATE");
+    QTest::newRow("payroll to nowhere") << QStringList {QStringLiteral("payroll"), QStringLiteral("2024/03")} << 2 << QStringLiteral("--xlsx FILE");
+    QTest::newRow("payroll on paper") << QStringList {QStringLiteral("payroll"), QStringLiteral("2024/03"), QStringLiteral("--csv"), QStringLiteral("x.csv"), QStringLiteral("--pdf"), QStringLiteral("x.pdf")} << 2 << QStringLiteral("not --pdf");
     QTest::newRow("no database") << QStringList {QStringLiteral("day"), QStringLiteral("2024/03/01"), QStringLiteral("--connections"), QStringLiteral("/nonexistent/dbxconnections.ini")}
                                  << 1 << "not found";
     QTest::newRow("unwritable pdf") << QStringList {QStringLiteral("day"), QStringLiteral("2024/03/01"), QStringLiteral("--pdf"), QStringLiteral("/nonexistent/x.pdf")} << 1 << QStringLiteral("cannot write");
