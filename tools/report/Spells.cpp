@@ -77,21 +77,33 @@ void flagOverlaps(const std::vector<Record>& records, const std::vector<Record>&
     std::vector<PlacedSpell> spells;
     place(records, true, spells);
     place(neighbours, false, spells);
+    // Twins share their line and start, so they sort side by side, and each run of them is
+    // compared as one: a site that keys a spell many times costs no more than once.
     std::sort(spells.begin(), spells.end(), [](const PlacedSpell& a, const PlacedSpell& b) {
-        return std::tuple_cat(line(a), std::tuple(a.start)) < std::tuple_cat(line(b), std::tuple(b.start));
+        return std::tuple_cat(line(a), std::tuple(a.start), identity(*a.record)) < std::tuple_cat(line(b), std::tuple(b.start), identity(*b.record));
     });
-    const auto flag = [&](const PlacedSpell& s) {
-        if (s.reported)
-            add(found[*s.reported], Reason::Overlap);
-    };
+    std::vector<std::size_t> runs; // where each run of twins begins, and the end last
     for (std::size_t i = 0; i < spells.size(); ++i) {
-        const PlacedSpell& a = spells[i];
+        if (i == 0 || identity(*spells[i].record) != identity(*spells[i - 1].record))
+            runs.push_back(i);
+    }
+    runs.push_back(spells.size());
+    const auto flag = [&](std::size_t run) {
+        for (std::size_t k = runs[run]; k < runs[run + 1]; ++k) {
+            if (spells[k].reported)
+                add(found[*spells[k].reported], Reason::Overlap);
+        }
+    };
+    for (std::size_t i = 0; i + 1 < runs.size(); ++i) {
+        const PlacedSpell& a = spells[runs[i]];
         // Sorted by start: the first spell that starts after this one ends closes the search.
-        for (std::size_t j = i + 1; j < spells.size() && line(spells[j]) == line(a) && spells[j].start < a.end; ++j) {
-            const PlacedSpell& b = spells[j];
-            if (a.start < b.end && identity(*a.record) != identity(*b.record)) {
-                flag(a);
-                flag(b);
+        for (std::size_t j = i + 1; j + 1 < runs.size(); ++j) {
+            const PlacedSpell& b = spells[runs[j]];
+            if (line(b) != line(a) || b.start >= a.end)
+                break;
+            if (a.start < b.end) {
+                flag(i);
+                flag(j);
             }
         }
     }
