@@ -1,6 +1,7 @@
 // period close / reopen / status: pay periods the database keeps closed. A period is named
 // by the month it ends in; the PAY_PERIOD_FIRST_DAY setting says the day it starts (1: the
 // calendar month; 26: the 26th of the month before to the 25th).
+#include "attendance/PayRules.h"
 #include "attendance/PaySettings.h"
 #include "tools/admin/Admin.h"
 #include "tools/admin/Catalog.h"
@@ -50,12 +51,11 @@ int firstDaySetting(RawFirebird& db)
     return value.toInt();
 }
 
-// The period ending in `month` as the site's setting makes it.
+// The period ending in `month` as the site's setting makes it, as the reports make it.
 Period periodEnding(const QDate& month, int firstDay)
 {
-    if (firstDay == 1)
-        return {month, month.addMonths(1).addDays(-1)};
-    return {month.addMonths(-1).addDays(firstDay - 1), month.addDays(firstDay - 2)};
+    const attendance::PayPeriod period = attendance::payPeriodEnding(month.year(), month.month(), firstDay);
+    return {period.first, period.last};
 }
 
 struct Closed {
