@@ -1,30 +1,21 @@
 #include "tools/rawfb/RawFirebird.h"
 
-#include "drivers/fbkit/Blob.h"
+#include "tools/rawfb/ClientCall.h"
+#include "tools/rawfb/RawPrepared.h"
+
 #include "drivers/fbkit/ConnectTimeout.h"
 #include "drivers/fbkit/ParameterBuffer.h"
-#include "drivers/fbkit/Sqlda.h"
 
 #include <chrono>
-#include <cstdint>
-#include <cstring>
 #include <stdexcept>
 
 namespace kordane {
 
+using rawfb::call;
+using rawfb::client;
+using rawfb::statementLength;
+
 namespace {
-
-const fbkit::Client& client()
-{
-    return fbkit::linkedClient();
-}
-
-template<typename Function, typename... Args>
-void call(Function fbkit::Client::*function, Args&&... args)
-{
-    ISC_STATUS_ARRAY status;
-    checkClient(client().succeeds(status, function, std::forward<Args>(args)...), status);
-}
 
 std::string quoted(const std::string& text)
 {
@@ -35,16 +26,6 @@ std::string quoted(const std::string& text)
             out += '\'';
     }
     return out + "'";
-}
-
-// The client takes a statement's length in 16 bits.
-constexpr std::size_t maxStatementLength = 65535;
-
-unsigned short statementLength(const std::string& sql)
-{
-    if (sql.size() > maxStatementLength)
-        throw std::runtime_error("the statement is longer than 65535 bytes");
-    return static_cast<unsigned short>(sql.size());
 }
 
 void addText(fbkit::ParameterBuffer& dpb, char item, const std::string& value)
@@ -180,87 +161,16 @@ void RawFirebird::runBatches(RawTransaction& tr, const std::vector<Batch>& batch
     for (const Batch& batch : batches) {
         if (batch.rows.empty())
             continue; // nothing to prepare it for: its table may not even be there
-        const std::string& sql = batch.sql;
-        RawStatement stmt(handle());
-        call(&fbkit::Client::prepare, tr.handle(), stmt.handle(), statementLength(sql), sql.data(), SQL_DIALECT_V6, nullptr);
-        fbkit::Sqlda in(1);
-        call(&fbkit::Client::describeBind, stmt.handle(), SQLDA_VERSION1, in.get());
-        ISC_STATUS_ARRAY status;
-        checkClient(fbkit::describeWhole(client(), status, stmt.handle(), in, true), status);
-        const short markers = in.count();
-        std::vector<short> nulls(static_cast<std::size_t>(markers));
-        for (const std::vector<Value>& params : batch.rows) {
-            if (params.size() != static_cast<std::size_t>(markers))
-                throw std::runtime_error("statement has " + std::to_string(markers) + " markers, not " + std::to_string(params.size()));
-            // Every value goes as text; the server converts it to the column's type.
-            for (short i = 0; i < markers; ++i) {
-                XSQLVAR& var = in[i];
-                const Value& value = params[static_cast<std::size_t>(i)];
-                nulls[static_cast<std::size_t>(i)] = value ? 0 : -1;
-                var.sqltype = SQL_TEXT | 1;
-                var.sqlsubtype = 0;
-                var.sqlscale = 0;
-                var.sqllen = value ? static_cast<short>(value->size()) : 0;
-                var.sqldata = value ? const_cast<char*>(value->data()) : nullptr;
-                var.sqlind = &nulls[static_cast<std::size_t>(i)];
-            }
-            call(&fbkit::Client::execute, tr.handle(), stmt.handle(), SQLDA_VERSION1, in.get());
-        }
+        RawPrepared statement(*this, tr, batch.sql);
+        for (const std::vector<Value>& params : batch.rows)
+            statement.execute(params);
     }
 }
 
 std::vector<RawFirebird::Row> RawFirebird::query(const std::string& sql)
 {
     RawTransaction tr(handle());
-    RawStatement stmt(handle());
-    fbkit::Sqlda out(1);
-    call(&fbkit::Client::prepare, tr.handle(), stmt.handle(), statementLength(sql), sql.data(), SQL_DIALECT_V6, out.get());
-    ISC_STATUS_ARRAY status;
-    checkClient(fbkit::describeWhole(client(), status, stmt.handle(), out, false), status);
-    const short columns = out.count();
-    // Text stays as it is; the server turns every other value but a blob into text.
-    std::vector<std::string> buffers(static_cast<std::size_t>(columns));
-    std::vector<short> nulls(static_cast<std::size_t>(columns));
-    for (short i = 0; i < columns; ++i) {
-        XSQLVAR& var = out[i];
-        const short type = static_cast<short>(var.sqltype & ~1);
-        if (type != SQL_TEXT && type != SQL_VARYING && type != SQL_BLOB) {
-            var.sqltype = SQL_VARYING;
-            var.sqllen = 64;
-            var.sqlscale = 0;
-            var.sqlsubtype = 0;
-        }
-        var.sqltype = static_cast<short>(var.sqltype | 1);
-        buffers[static_cast<std::size_t>(i)].resize(static_cast<std::size_t>(var.sqllen) + 2);
-        var.sqldata = buffers[static_cast<std::size_t>(i)].data();
-        var.sqlind = &nulls[static_cast<std::size_t>(i)];
-    }
-    call(&fbkit::Client::execute, tr.handle(), stmt.handle(), SQLDA_VERSION1, nullptr);
-    std::vector<Row> rows;
-    for (;;) {
-        const ISC_STATUS result = client().fetch(status, stmt.handle(), SQLDA_VERSION1, out.get());
-        if (result == fbkit::endOfRows)
-            break;
-        checkClient(result == 0, status);
-        Row row;
-        row.reserve(static_cast<std::size_t>(columns));
-        for (short i = 0; i < columns; ++i) {
-            const XSQLVAR& var = out[i];
-            if (*var.sqlind < 0) {
-                row.emplace_back(std::nullopt);
-            } else if ((var.sqltype & ~1) != SQL_BLOB) {
-                row.emplace_back(std::string(fbkit::fetchedText(var)));
-            } else {
-                ISC_QUAD id;
-                std::memcpy(&id, var.sqldata, sizeof id);
-                std::string bytes;
-                checkClient(fbkit::readBlob(client(), status, handle(), tr.handle(), id, SIZE_MAX, bytes), status);
-                row.emplace_back(std::move(bytes));
-            }
-        }
-        rows.push_back(std::move(row));
-    }
-    call(&fbkit::Client::freeStatement, stmt.handle(), DSQL_close);
+    std::vector<Row> rows = RawPrepared(*this, tr, sql).rows({});
     tr.commit();
     return rows;
 }
