@@ -30,5 +30,8 @@ private:
 
 // Year, month and day as 4, 2 and 2 digits, joined by the date separator.
 QString formatDate(const QDate& date, const RegionalSettings& settings);
+// Hours, minutes and seconds as two digits each, joined by the time separator, as the
+// time fields' masks give them.
+QString formatTime(int secondOfDay, const RegionalSettings& settings);
 
 } // namespace kordane

@@ -1,0 +1,146 @@
+// Punches into spells: order, directions, repeats, midnight, a lone in before and after a
+// later file, and whose a card was on a date.
+#include "attendance/CardHolders.h"
+#include "attendance/PunchPairing.h"
+
+#include <QTest>
+
+using namespace kordane;
+using namespace kordane::attendance;
+
+namespace {
+
+const QDate monday(2026, 12, 7);
+
+Moment at(int day, int hour, int minute, int second = 0)
+{
+    return momentOf(monday.addDays(day), (hour * 60 + minute) * 60 + second);
+}
+
+TimedPunch in(Moment m) { return {m, Direction::In}; }
+TimedPunch out(Moment m) { return {m, Direction::Out}; }
+TimedPunch any(Moment m) { return {m, Direction::Unknown}; }
+
+using Spells = std::vector<PairedSpell>;
+using Indexes = std::vector<std::size_t>;
+
+PairedSpell spell(std::optional<std::size_t> i, std::optional<std::size_t> o) { return {i, o}; }
+
+} // namespace
+
+class TestPunchPairing : public QObject {
+    Q_OBJECT
+private slots:
+    void orderAndRepeats();
+    void directions();
+    void midnightAndForgottenOuts();
+    void loneInOfAnEarlierFile();
+    void recordTexts();
+    void cardHolders();
+};
+
+// Undirected punches pair in the order of their times, however the file lists them; one
+// less than the repeat window after the one before it counts once, across files too.
+void TestPunchPairing::orderAndRepeats()
+{
+    const std::vector<TimedPunch> punches = {any(at(0, 17, 0)), any(at(0, 8, 0)), any(at(0, 8, 1, 59)), any(at(0, 13, 0)),
+                                             any(at(0, 12, 0)), any(at(0, 17, 2))};
+    Pairing p = pairPunches(punches, {}, {});
+    // 08:01:59 is within two minutes of 08:00; 17:02 is two minutes after 17:00, a new in.
+    QCOMPARE(p.spells, (Spells {spell(1, 4), spell(3, 0), spell(5, std::nullopt)}));
+    QCOMPARE(p.repeats, Indexes {2});
+    p = pairPunches(punches, {}, {.repeatMinutes = 3});
+    QCOMPARE(p.repeats, (Indexes {2, 5}));
+    QCOMPARE(p.spells, (Spells {spell(1, 4), spell(3, 0)}));
+    // Without the window every punch counts, and 17:02 is a lone in.
+    p = pairPunches(punches, {}, {.repeatMinutes = 0});
+    QCOMPARE(p.spells, (Spells {spell(1, 2), spell(4, 3), spell(0, 5)}));
+    // The last punch of an earlier file is repeated by the first of this one.
+    p = pairPunches({any(at(0, 17, 1)), any(at(1, 8, 0))}, {std::nullopt, at(0, 17, 0)}, {});
+    QCOMPARE(p.repeats, Indexes {0});
+    QCOMPARE(p.spells, (Spells {spell(1, std::nullopt)}));
+}
+
+// A terminal's directions decide where it gives them: an in after an in leaves the first
+// alone, an out with no in makes no record; undirected punches fill in around them.
+void TestPunchPairing::directions()
+{
+    Pairing p = pairPunches({in(at(0, 8, 0)), in(at(0, 9, 0)), out(at(0, 17, 0)), out(at(0, 18, 0))}, {}, {});
+    QCOMPARE(p.spells, (Spells {spell(0, std::nullopt), spell(1, 2)}));
+    QCOMPARE(p.loneOuts, Indexes {3});
+    p = pairPunches({out(at(0, 7, 0)), any(at(0, 8, 0)), any(at(0, 12, 0)), in(at(0, 13, 0)), any(at(0, 17, 0))}, {}, {});
+    QCOMPARE(p.loneOuts, Indexes {0});
+    QCOMPARE(p.spells, (Spells {spell(1, 2), spell(3, 4)}));
+    // An undirected punch after a directed out begins the next spell.
+    p = pairPunches({in(at(0, 8, 0)), out(at(0, 12, 0)), any(at(0, 13, 0)), any(at(0, 17, 0))}, {}, {});
+    QCOMPARE(p.spells, (Spells {spell(0, 1), spell(2, 3)}));
+}
+
+// A night shift pairs across midnight; an in left open longer than a spell lasts stays a
+// lone in, and the next day starts anew instead of ending with it.
+void TestPunchPairing::midnightAndForgottenOuts()
+{
+    Pairing p = pairPunches({any(at(0, 22, 0)), any(at(1, 6, 0)), any(at(1, 22, 0)), any(at(2, 6, 5))}, {}, {});
+    QCOMPARE(p.spells, (Spells {spell(0, 1), spell(2, 3)}));
+    p = pairPunches({any(at(0, 8, 0)), any(at(1, 8, 0)), any(at(1, 17, 0))}, {}, {});
+    QCOMPARE(p.spells, (Spells {spell(0, std::nullopt), spell(1, 2)}));
+    p = pairPunches({any(at(0, 8, 0)), any(at(1, 8, 0))}, {}, {.longestSpellHours = 25});
+    QCOMPARE(p.spells, (Spells {spell(0, 1)}));
+}
+
+// A lone in stored by an earlier file is completed by this file's first out, unless that
+// comes too late or is an in; the stored in is never written again.
+void TestPunchPairing::loneInOfAnEarlierFile()
+{
+    const StoredState open {at(0, 8, 0), at(0, 8, 0)};
+    Pairing p = pairPunches({any(at(0, 17, 0)), any(at(1, 8, 0))}, open, {});
+    QCOMPARE(p.spells, (Spells {spell(std::nullopt, 0), spell(1, std::nullopt)}));
+    p = pairPunches({in(at(0, 17, 0)), out(at(0, 18, 0))}, open, {});
+    QCOMPARE(p.spells, (Spells {spell(0, 1)}));
+    p = pairPunches({any(at(1, 9, 0))}, open, {});
+    QCOMPARE(p.spells, (Spells {spell(0, std::nullopt)}));
+    // A night shift's out in the next file.
+    p = pairPunches({any(at(1, 6, 0))}, {at(0, 22, 0), at(0, 22, 0)}, {});
+    QCOMPARE(p.spells, (Spells {spell(std::nullopt, 0)}));
+}
+
+// The record as the window writes it: the start's date and weekday, the times as the
+// masks give them, no off-duty time for a lone in.
+void TestPunchPairing::recordTexts()
+{
+    AttendanceRecord r = spellRecord(at(6, 22, 5, 9), at(7, 6, 0), QStringLiteral("A001"), QStringLiteral("陳志明"), QStringLiteral("1001"));
+    QCOMPARE(r, (AttendanceRecord {QStringLiteral("2026/12/13"), QStringLiteral("A001"), QStringLiteral("22:05:09"), QStringLiteral("06:00:00"), QStringLiteral("日"), QStringLiteral("陳志明"), QStringLiteral("1001")}));
+    r = spellRecord(at(0, 0, 0), std::nullopt, QStringLiteral("A001"), QString(), QString());
+    QCOMPARE(r.date, QStringLiteral("2026/12/07"));
+    QCOMPARE(r.timeIn, QStringLiteral("00:00:00"));
+    QCOMPARE(r.timeOut, QString());
+    QCOMPARE(r.weekday, QStringLiteral("一"));
+    QCOMPARE(dateOf(at(1, 23, 59, 59)), monday.addDays(1));
+    QCOMPARE(secondOfDay(at(1, 23, 59, 59)), 86399);
+}
+
+// A card moved on a date is its earlier holder's before it and the new one's from it; a
+// card nobody holds, or two employees hold, is nobody's.
+void TestPunchPairing::cardHolders()
+{
+    CardHolders holders;
+    holders.addCurrent("1001", "B002");
+    holders.addCurrent("2002", "C003");
+    holders.addCurrent("2002", "D004");
+    holders.addEarlier("1001", monday, "A001");
+    holders.addEarlier("1001", monday.addDays(-10), "Z009");
+    const auto holder = [&](const char* card, const QDate& date) {
+        const auto h = holders.holder(card, date);
+        return std::holds_alternative<QByteArray>(h) ? std::get<QByteArray>(h) : QByteArray("refused: ") + std::get<QString>(h).toUtf8();
+    };
+    QCOMPARE(holder("1001", monday.addDays(-11)), QByteArray("Z009"));
+    QCOMPARE(holder("1001", monday.addDays(-10)), QByteArray("A001"));
+    QCOMPARE(holder("1001", monday.addDays(-1)), QByteArray("A001"));
+    QCOMPARE(holder("1001", monday), QByteArray("B002"));
+    QCOMPARE(holder("1001", monday.addDays(30)), QByteArray("B002"));
+    QCOMPARE(holder("3003", monday), QByteArray("refused: no employee has the card 3003"));
+    QCOMPARE(holder("2002", monday), QByteArray("refused: the card 2002 is held by 2 employees (C003, D004)"));
+}
+
+QTEST_GUILESS_MAIN(TestPunchPairing)
+#include "tst_punchpairing.moc"
