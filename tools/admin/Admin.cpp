@@ -31,6 +31,8 @@ const char usage[] = "Usage: kordane-admin COMMAND [ARGS]\n"
                      "  holiday add|remove|import|list|export  the holidays\n"
                      "  setting set|list          the settings the pay figures read\n"
                      "  period close|reopen|status  pay periods whose records the database keeps as they are\n"
+                     "  punches import FILE       pair a card terminal's punches into records (--watch DIR, --dry-run)\n"
+                     "  punches list|export       the imported punches and what each became (--unpaired)\n"
                      "\n"
                      "Each command takes --help. The database is the one the program finds (the settings\n"
                      "store, beside the program, /etc/kordane), or the one --connections FILE names. On a\n"
@@ -134,6 +136,8 @@ int run(int argc, char** argv, const char* impliedCommand)
             return setting(rest);
         if (command == u"period")
             return period(rest);
+        if (command == u"punches")
+            return punches(rest);
         if (command.isEmpty() || command == u"--help" || command == u"-h") {
             std::fputs(usage, command.isEmpty() ? stderr : stdout);
             return command.isEmpty() ? 2 : 0;

@@ -49,5 +49,6 @@ int pattern(const QStringList& arguments);
 int holiday(const QStringList& arguments);
 int setting(const QStringList& arguments);
 int period(const QStringList& arguments);
+int punches(const QStringList& arguments);
 
 } // namespace kordane::admin

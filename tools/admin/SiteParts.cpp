@@ -3,6 +3,7 @@
 
 #include "tools/admin/Admin.h"
 #include "tools/admin/PeriodsPart.h"
+#include "tools/admin/PunchesPart.h"
 #include "tools/admin/SchedulesPart.h"
 #include "tools/admin/Site.h"
 
@@ -18,6 +19,7 @@ const std::vector<SitePart>& siteParts()
     static const std::vector<SitePart> parts = {
         {"schedules", schedulesMissing},
         {"periods", periodsMissing},
+        {"punches", punchesMissing},
     };
     return parts;
 }

@@ -1,0 +1,259 @@
+#include "tools/admin/PunchFile.h"
+
+#include "tools/admin/Admin.h"
+#include "tools/admin/Csv.h"
+#include "tools/sheet/CsvCell.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+#include <map>
+
+namespace kordane::admin {
+namespace {
+
+using attendance::Direction;
+using attendance::Moment;
+
+struct Lines {
+    QString text;
+    std::vector<int> badLines; // bytes that are no UTF-8
+};
+
+// Decoded line by line, so that bytes that are no UTF-8 are pinned to their line.
+Lines readLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw PunchFileError("cannot read " + path.toStdString() + ": " + file.errorString().toStdString());
+    QByteArray bytes = file.readAll();
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    Lines out;
+    QStringList lines;
+    int number = 0;
+    for (const QByteArray& line : bytes.split('\n')) {
+        ++number;
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        lines.append(decoder.decode(line));
+        if (decoder.hasError())
+            out.badLines.push_back(number);
+    }
+    out.text = lines.join(u'\n');
+    return out;
+}
+
+std::optional<Moment> momentOf(int year, int month, int day, int hour, int minute, int second)
+{
+    const QDate date(year, month, day);
+    if (!date.isValid() || hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    return attendance::momentOf(date, (hour * 60 + minute) * 60 + second);
+}
+
+// "YYYY-MM-DD HH:MM[:SS]"; in text files the date may have / and the two are apart.
+std::optional<Moment> moment(const QString& date, const QString& time, bool slashes)
+{
+    static const QRegularExpression dashed(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})$"));
+    static const QRegularExpression slashed(QStringLiteral("^(\\d{4})[-/](\\d{2})[-/](\\d{2})$"));
+    static const QRegularExpression clock(QStringLiteral("^(\\d{2}):(\\d{2})(?::(\\d{2}))?$"));
+    const QRegularExpressionMatch d = (slashes ? slashed : dashed).match(date);
+    const QRegularExpressionMatch t = clock.match(time);
+    if (!d.hasMatch() || !t.hasMatch())
+        return std::nullopt;
+    return momentOf(d.captured(1).toInt(), d.captured(2).toInt(), d.captured(3).toInt(), t.captured(1).toInt(),
+                    t.captured(2).toInt(), t.captured(3).toInt());
+}
+
+std::optional<Direction> direction(const QString& text)
+{
+    const QString word = text.trimmed().toLower();
+    if (word.isEmpty())
+        return Direction::Unknown;
+    if (word == u"in" || word == u"i")
+        return Direction::In;
+    if (word == u"out" || word == u"o")
+        return Direction::Out;
+    return std::nullopt;
+}
+
+class Reader {
+public:
+    Reader(PunchLines& out, const QDateTime& now)
+        : out_(out)
+        , now_(attendance::momentOf(now.date(), now.time().msecsSinceStartOfDay() / 1000))
+    {
+    }
+
+    // Checks the punch's time and direction; keeps it, or refuses its line.
+    void take(FilePunch punch, const QString& date, const QString& time, bool slashes, const QString& directionText)
+    {
+        const auto at = moment(date, time, slashes);
+        const auto way = direction(directionText);
+        QString why;
+        if (!at)
+            why = QStringLiteral("'%1' is no date and time (YYYY-MM-DD HH:MM[:SS])").arg((date + u' ' + time).trimmed());
+        else if (*at > now_)
+            why = QStringLiteral("%1 %2 is in the future").arg(date, time);
+        else if (!way)
+            why = QStringLiteral("the direction '%1' is neither in nor out").arg(directionText);
+        else if (punch.card.isEmpty() && punch.employee.isEmpty())
+            why = QStringLiteral("no card number");
+        if (!why.isEmpty()) {
+            refuse(punch.line, why);
+            return;
+        }
+        punch.at = *at;
+        punch.direction = *way;
+        out_.punches.push_back(std::move(punch));
+    }
+
+    void refuse(int line, const QString& why) { out_.refused.push_back({line, why}); }
+
+private:
+    PunchLines& out_;
+    Moment now_;
+};
+
+// The columns a CSV header names, or nothing when it is no punch header.
+struct Header {
+    std::map<QString, qsizetype> at;
+    qsizetype size = 0;
+
+    QString field(const QStringList& fields, const char* name) const
+    {
+        const auto column = at.find(QLatin1String(name));
+        return column == at.end() ? QString() : report::unguarded(fields[column->second].trimmed());
+    }
+};
+
+std::optional<Header> header(const csv::Record& record)
+{
+    if (!record.malformed.isEmpty())
+        return std::nullopt;
+    Header h;
+    h.size = record.fields.size();
+    for (qsizetype i = 0; i < record.fields.size(); ++i) {
+        if (!h.at.emplace(record.fields[i].trimmed().toUpper(), i).second)
+            return std::nullopt;
+    }
+    const bool names = h.at.count(QStringLiteral("CARD_ID")) || h.at.count(QStringLiteral("EMPLOYEE_ID"));
+    if (!names || !h.at.count(QStringLiteral("PUNCHED_AT")))
+        return std::nullopt;
+    return h;
+}
+
+void readCsv(const std::vector<csv::Record>& records, const Header& h, Reader& reader)
+{
+    for (std::size_t i = 1; i < records.size(); ++i) {
+        const csv::Record& record = records[i];
+        if (!record.malformed.isEmpty()) {
+            reader.refuse(record.line, QStringLiteral("malformed CSV: ") + record.malformed);
+            continue;
+        }
+        if (record.fields.size() != h.size) {
+            reader.refuse(record.line, QStringLiteral("malformed CSV: %1 fields, not %2").arg(record.fields.size()).arg(h.size));
+            continue;
+        }
+        FilePunch punch;
+        punch.line = record.line;
+        punch.card = h.field(record.fields, "CARD_ID");
+        punch.employee = h.field(record.fields, "EMPLOYEE_ID");
+        punch.terminal = h.field(record.fields, "TERMINAL");
+        const QString at = h.field(record.fields, "PUNCHED_AT");
+        reader.take(std::move(punch), at.section(u' ', 0, 0), at.section(u' ', 1).trimmed(), false,
+                    h.field(record.fields, "DIRECTION"));
+    }
+}
+
+QStringList columns(const QString& line)
+{
+    static const QRegularExpression blanks(QStringLiteral("[ \\t\\r]+"));
+    return line.trimmed().split(blanks, Qt::SkipEmptyParts);
+}
+
+bool textPunch(const QString& line)
+{
+    const QStringList fields = columns(line);
+    return fields.size() >= 3 && moment(fields[1], fields[2], true);
+}
+
+void readText(const Lines& lines, Reader& reader)
+{
+    int number = 0;
+    for (const QString& line : lines.text.split(u'\n')) {
+        ++number;
+        if (line.trimmed().isEmpty())
+            continue;
+        if (std::find(lines.badLines.begin(), lines.badLines.end(), number) != lines.badLines.end()) {
+            reader.refuse(number, QStringLiteral("bytes that are no UTF-8 text"));
+            continue;
+        }
+        const QStringList fields = columns(line);
+        if (fields.size() < 3) {
+            reader.refuse(number, QStringLiteral("not a badge, a date and a time"));
+            continue;
+        }
+        FilePunch punch;
+        punch.line = number;
+        punch.card = fields[0];
+        punch.terminal = fields.value(3);
+        reader.take(std::move(punch), fields[1], fields[2], true, fields.value(4));
+    }
+}
+
+QString firstLine(const QString& text)
+{
+    for (const QString& line : text.split(u'\n')) {
+        if (!line.trimmed().isEmpty())
+            return line.trimmed();
+    }
+    return {};
+}
+
+} // namespace
+
+PunchFormat punchFormatNamed(const QString& name)
+{
+    if (name == u"csv")
+        return PunchFormat::Csv;
+    if (name == u"text")
+        return PunchFormat::Text;
+    throw UsageError("--format is csv or text, not " + name.toStdString());
+}
+
+PunchLines readPunchFile(const QString& path, std::optional<PunchFormat> format, const QDateTime& now)
+{
+    const Lines lines = readLines(path);
+    const QString first = firstLine(lines.text);
+    if (first.isEmpty())
+        throw PunchFileError(path.toStdString() + " holds no punch");
+    const std::vector<csv::Record> records = csv::parse(lines.text, lines.badLines);
+    const std::optional<Header> h = records.empty() ? std::nullopt : header(records.front());
+    if (!format) {
+        if (h)
+            format = PunchFormat::Csv;
+        else if (textPunch(first))
+            format = PunchFormat::Text;
+        else
+            throw PunchFileError(path.toStdString() + " is in no punch format (CSV with a header naming CARD_ID or "
+                                                           "EMPLOYEE_ID and PUNCHED_AT, or badge, date and time apart): "
+                                                           "its first line is '"
+                                     + first.left(80).toStdString() + "'");
+    }
+    PunchLines out;
+    out.format = *format;
+    Reader reader(out, now);
+    if (*format == PunchFormat::Text) {
+        readText(lines, reader);
+    } else {
+        if (!h)
+            throw PunchFileError(path.toStdString() + " line " + std::to_string(records.front().line)
+                                     + ": the header must name CARD_ID or EMPLOYEE_ID, and PUNCHED_AT, each once");
+        readCsv(records, *h, reader);
+    }
+    return out;
+}
+
+} // namespace kordane::admin
