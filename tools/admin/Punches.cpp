@@ -1,11 +1,17 @@
-// punches import: card terminals' files into records.
+// punches import / list / export: card terminals' files into records, and what came of
+// each punch.
 #include "tools/admin/Admin.h"
 #include "tools/admin/Catalog.h"
 #include "tools/admin/PunchImport.h"
 #include "tools/admin/Site.h"
+#include "tools/rawfb/RawPrepared.h"
+#include "tools/sheet/SheetCsv.h"
+#include "tools/sheet/TextTable.h"
 
 #include <QCommandLineParser>
 #include <QDateTime>
+#include <QRegularExpression>
+#include <QSaveFile>
 
 #include <cstdio>
 #include <stdexcept>
@@ -79,12 +85,151 @@ int importCommand(const QStringList& arguments)
     return 0;
 }
 
+// What the listing and the export are kept to.
+struct Filter {
+    QString date; // YYYY-MM-DD
+    QString employee;
+    bool unpaired = false;
+};
+
+void addFilterOptions(QCommandLineParser& parser)
+{
+    parser.addOptions({connectionsOption(),
+                       {QStringLiteral("date"), QStringLiteral("Only punches of the day D (YYYY/MM/DD or YYYY-MM-DD)."), QStringLiteral("D")},
+                       {QStringLiteral("employee"), QStringLiteral("Only the punches taken for the employee CODE."), QStringLiteral("CODE")},
+                       {QStringLiteral("unpaired"), QStringLiteral("Only punches that made no whole record: lone ins, outs with no in, outs left for a clerk.")}});
+}
+
+Filter filter(const QCommandLineParser& parser)
+{
+    Filter only;
+    if (parser.isSet(QStringLiteral("date"))) {
+        static const QRegularExpression shape(QStringLiteral("^(\\d{4})[/-](\\d{2})[/-](\\d{2})$"));
+        const QString text = parser.value(QStringLiteral("date"));
+        const QRegularExpressionMatch parts = shape.match(text);
+        const QDate day = parts.hasMatch() ? QDate(parts.captured(1).toInt(), parts.captured(2).toInt(), parts.captured(3).toInt()) : QDate();
+        if (!day.isValid())
+            throw UsageError("--date takes a real date YYYY/MM/DD, not " + text.toStdString());
+        only.date = day.toString(Qt::ISODate);
+    }
+    only.employee = parser.value(QStringLiteral("employee"));
+    only.unpaired = parser.isSet(QStringLiteral("unpaired"));
+    return only;
+}
+
+QString became(const QByteArray& role, bool paired)
+{
+    if (role == "I")
+        return paired ? QStringLiteral("in") : QStringLiteral("lone in");
+    if (role == "O")
+        return QStringLiteral("out");
+    if (role == "R")
+        return QStringLiteral("repeat");
+    if (role == "U")
+        return QStringLiteral("out with no in");
+    return QStringLiteral("out left for a clerk");
+}
+
+report::Table punchTable(const Site& site, RawFirebird& db, const Filter& only)
+{
+    std::string sql = "SELECT SUBSTRING(CAST(PUNCHED_AT AS VARCHAR(24)) FROM 1 FOR 19), CARD_ID, EMPLOYEE_ID, TERMINAL,"
+                      " DIRECTION, ROLE, PAIRED_AT, SOURCE_FILE, SOURCE_LINE,"
+                      " SUBSTRING(CAST(IMPORTED_AT AS VARCHAR(24)) FROM 1 FOR 19), IMPORTED_BY FROM PUNCH WHERE 1 = 1";
+    std::vector<RawFirebird::Value> params;
+    if (!only.date.isEmpty()) {
+        sql += " AND PUNCHED_AT >= CAST(? AS DATE) AND PUNCHED_AT < DATEADD(1 DAY TO CAST(? AS DATE))";
+        params.insert(params.end(), 2, only.date.toStdString());
+    }
+    if (!only.employee.isEmpty()) {
+        sql += " AND EMPLOYEE_ID = ?";
+        params.emplace_back(site.codec().encode(only.employee).toStdString());
+    }
+    if (only.unpaired)
+        sql += " AND ((ROLE = 'I' AND PAIRED_AT IS NULL) OR ROLE IN ('U', 'C'))";
+    sql += " ORDER BY PUNCHED_AT, CARD_ID";
+    RawTransaction tr(db.handle(), true);
+    const auto rows = RawPrepared(db, tr, sql).rows(params);
+    tr.commit();
+
+    const auto text = [&](const RawFirebird::Value& value) {
+        return value ? site.codec().decode(value->data(), value->size()) : QString();
+    };
+    report::Table table;
+    table.title = QStringLiteral("Punches: %1").arg(rows.size());
+    table.headers = {QStringLiteral("CARD_ID"), QStringLiteral("PUNCHED_AT"), QStringLiteral("TERMINAL"),
+                     QStringLiteral("DIRECTION"), QStringLiteral("EMPLOYEE_ID"), QStringLiteral("BECAME"),
+                     QStringLiteral("SOURCE_FILE"), QStringLiteral("SOURCE_LINE"), QStringLiteral("IMPORTED_AT"),
+                     QStringLiteral("IMPORTED_BY")};
+    for (const auto& row : rows) {
+        const QString direction = row[4] == "I" ? QStringLiteral("in") : row[4] == "O" ? QStringLiteral("out")
+                                                                                       : QString();
+        table.rows.push_back({text(row[1]), text(row[0]), text(row[3]), direction, text(row[2]),
+                              became(QByteArray::fromStdString(row[5].value_or("")), row[6].has_value()),
+                              QString::fromUtf8(row[7].value_or("")), QString::fromStdString(row[8].value_or("")),
+                              text(row[9]), QString::fromUtf8(row[10].value_or(""))});
+    }
+    return table;
+}
+
+void writeOut(const QByteArray& bytes)
+{
+    if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) != static_cast<std::size_t>(bytes.size()) || std::fflush(stdout) != 0)
+        throw std::runtime_error("cannot write to standard output");
+}
+
+int listCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Lists the imported punches by time: whose each was taken for, what it became, and the file and line it came from."));
+    addFilterOptions(parser);
+    if (!parseCommand(parser, arguments))
+        return 0;
+    if (!parser.positionalArguments().isEmpty())
+        throw UsageError("punches list takes no arguments (kordane-admin punches list --help)");
+    const Filter only = filter(parser);
+    const Site site(parser);
+    RawFirebird db = site.attach();
+    requirePunches(db);
+    writeOut(report::textTable(punchTable(site, db, only)).toUtf8());
+    return 0;
+}
+
+int exportCommand(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Writes the imported punches as a UTF-8 CSV file (standard output by default), with the columns "
+                       "of the listing; punches import takes it back. A cell a spreadsheet would run as a formula gets "
+                       "an apostrophe in front."));
+    addFilterOptions(parser);
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Where to write (default: standard output)."), QStringLiteral("[FILE]"));
+    if (!parseCommand(parser, arguments))
+        return 0;
+    if (parser.positionalArguments().size() > 1)
+        throw UsageError("punches export takes at most one FILE");
+    const Filter only = filter(parser);
+    const Site site(parser);
+    RawFirebird db = site.attach();
+    requirePunches(db);
+    const QByteArray bytes = report::csv(punchTable(site, db, only), false);
+    if (parser.positionalArguments().isEmpty()) {
+        writeOut(bytes);
+        return 0;
+    }
+    // Whole or not at all.
+    const QString path = parser.positionalArguments().first();
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        throw std::runtime_error("cannot write " + path.toStdString() + ": " + out.errorString().toStdString());
+    return 0;
+}
+
 } // namespace
 
 int punches(const QStringList& arguments)
 {
-    return dispatch(arguments, "import FILE [--format csv|text] [--dry-run] [--repeat-minutes N]",
-                    {{"import", importCommand}});
+    return dispatch(arguments, "import FILE [--format csv|text] [--dry-run] [--repeat-minutes N] | list [--date D] [--employee CODE] [--unpaired] | export [FILE]",
+                    {{"import", importCommand}, {"list", listCommand}, {"export", exportCommand}});
 }
 
 } // namespace kordane::admin
