@@ -6,7 +6,8 @@
 #   <sysconfdir>/kordane/dbxdrivers.ini    the default drivers file (/etc/kordane for /usr)
 #   share/applications, share/icons        desktop entry and icons
 #   share/man/man1                         the programs' manual pages, gzipped
-#   lib/systemd/user                       the daily backup's timer and service (not enabled)
+#   lib/systemd/user                       the daily backup's timer and service, the punches'
+#                                          folder watch (none enabled)
 #   share/doc/kordane                      copyright and changelog.Debian.gz
 include(GNUInstallDirs)
 
@@ -86,7 +87,9 @@ kordane_program(kordane-report DRIVER)
 
 # User units: the backup runs as the admin who set the site up, in that user's engine set-up.
 configure_file(dist/systemd/kordane-backup.service ${CMAKE_BINARY_DIR}/systemd/kordane-backup.service @ONLY)
+configure_file(dist/systemd/kordane-punches.service ${CMAKE_BINARY_DIR}/systemd/kordane-punches.service @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/systemd/kordane-backup.service dist/systemd/kordane-backup.timer
+              ${CMAKE_BINARY_DIR}/systemd/kordane-punches.service
         DESTINATION lib/systemd/user)
 install(FILES dist/debian/copyright DESTINATION ${kordane_docdir})
 install(FILES dist/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kordane)

@@ -1,6 +1,7 @@
 // Card terminals' punches imported by the admin tool on embedded sites: pairing into the
 // window's records, each punch once whatever files repeat it, refusals with their lines,
-// a clerk's change left alone, a killed import re-run, and the listing and export.
+// a clerk's change left alone, a killed import re-run, the listing and export, and a
+// watched folder.
 #include "data/sql/EmbeddedEngine.h"
 #include "tests/support/ToolRun.h"
 #include "tools/rawfb/RawFirebird.h"
@@ -46,6 +47,7 @@ private slots:
     void clerksChangeLeftAlone();
     void killedImportRerun();
     void listAndExport();
+    void watchedFolder();
     void upgradeAddsTheTables();
 
 private:
@@ -285,6 +287,48 @@ void TestPunches::listAndExport()
     QVERIFY(QDir(dir_.path()).entryList({QStringLiteral("export.csv*")}, QDir::Files | QDir::Hidden).size() == 1);
     run = admin({QStringLiteral("punches"), QStringLiteral("import"), out});
     QCOMPARE(run.out, summary.arg(3).arg(0).arg(3).arg(0).arg(0).arg(0).arg(0));
+}
+
+// Files dropped into a watched folder are imported once when complete, and moved out:
+// a good one to done, one in no format and one with a refused line to refused, each with
+// its reason.
+void TestPunches::watchedFolder()
+{
+    newSite(QStringLiteral("watch"));
+    const QString inbox = dir_.filePath(QStringLiteral("inbox"));
+    QVERIFY(QDir().mkpath(inbox));
+    QProcess watch;
+    watch.start(QCoreApplication::applicationDirPath() + QStringLiteral("/kordane-admin"),
+                {QStringLiteral("punches"), QStringLiteral("import"), QStringLiteral("--watch"), inbox, QStringLiteral("--interval"), QStringLiteral("0.2"),
+                 QStringLiteral("--connections"), site_ + QStringLiteral("/dbxconnections.ini")});
+    QVERIFY(watch.waitForStarted());
+    const auto stop = qScopeGuard([&] {
+        watch.kill();
+        watch.waitForFinished();
+    });
+    QVERIFY(writeBytes(inbox + QStringLiteral("/.t1.txt"), "1001 2026-12-07 08:00\n1001 2026-12-07 17:00\n"));
+    QVERIFY(writeBytes(inbox + QStringLiteral("/bad.txt"), "1001 2026-12-07 09:00\n9999 2026-12-07 09:00\n"));
+    QVERIFY(writeBytes(inbox + QStringLiteral("/odd.txt"), "what is this\n"));
+    QVERIFY(QFile::rename(inbox + QStringLiteral("/.t1.txt"), inbox + QStringLiteral("/t1.txt")));
+    const auto there = [&](const QString& path) { return QFileInfo::exists(inbox + path); };
+    for (int i = 0; i < 150 && !(there(QStringLiteral("/done/t1.txt")) && there(QStringLiteral("/refused/bad.txt")) && there(QStringLiteral("/refused/odd.txt"))); ++i)
+        QThread::msleep(100);
+    QVERIFY2(there(QStringLiteral("/done/t1.txt")), watch.readAllStandardError().constData());
+    QVERIFY(there(QStringLiteral("/refused/bad.txt")));
+    QVERIFY(there(QStringLiteral("/refused/odd.txt")));
+    QVERIFY(!there(QStringLiteral("/t1.txt")));
+    QFile reason(inbox + QStringLiteral("/refused/bad.txt.reason"));
+    QVERIFY(reason.open(QIODevice::ReadOnly));
+    QVERIFY(reason.readAll().startsWith("line 2: no employee has the card 9999\n"));
+    QVERIFY(QFileInfo::exists(inbox + QStringLiteral("/refused/odd.txt.reason")));
+    QCOMPARE(records(), QStringList {QStringLiteral("A001 2026/12/07 08:00:00-17:00:00 一 陳志明 1001")});
+    // The same file again is imported again, and adds nothing.
+    QVERIFY(writeBytes(inbox + QStringLiteral("/t1.txt"), "1001 2026-12-07 08:00\n1001 2026-12-07 17:00\n"));
+    for (int i = 0; i < 150 && !there(QStringLiteral("/done/t1.txt.1")); ++i)
+        QThread::msleep(100);
+    QVERIFY(there(QStringLiteral("/done/t1.txt.1")));
+    QCOMPARE(scalar("SELECT COUNT(*) FROM PUNCH"), std::string("2"));
+    QCOMPARE(watch.state(), QProcess::Running);
 }
 
 // A site made before the punches has no PUNCH: the import says how to add it, and upgrade

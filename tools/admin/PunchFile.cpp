@@ -238,9 +238,9 @@ PunchLines readPunchFile(const QString& path, std::optional<PunchFormat> format,
             format = PunchFormat::Text;
         else
             throw PunchFileError(path.toStdString() + " is in no punch format (CSV with a header naming CARD_ID or "
-                                                           "EMPLOYEE_ID and PUNCHED_AT, or badge, date and time apart): "
-                                                           "its first line is '"
-                                     + first.left(80).toStdString() + "'");
+                                                      "EMPLOYEE_ID and PUNCHED_AT, or badge, date and time apart): "
+                                                      "its first line is '"
+                                 + first.left(80).toStdString() + "'");
     }
     PunchLines out;
     out.format = *format;
@@ -250,7 +250,7 @@ PunchLines readPunchFile(const QString& path, std::optional<PunchFormat> format,
     } else {
         if (!h)
             throw PunchFileError(path.toStdString() + " line " + std::to_string(records.front().line)
-                                     + ": the header must name CARD_ID or EMPLOYEE_ID, and PUNCHED_AT, each once");
+                                 + ": the header must name CARD_ID or EMPLOYEE_ID, and PUNCHED_AT, each once");
         readCsv(records, *h, reader);
     }
     return out;

@@ -282,7 +282,7 @@ private:
         std::map<QByteArray, std::vector<Before>> before;
         RawTransaction tr(db_.handle(), true);
         RawPrepared stored(db_, tr, "SELECT EMPLOYEE_ID, " + stamp("PUNCHED_AT") + ", CARD_ID, ROLE, PAIRED_AT FROM PUNCH"
-                                    " WHERE PUNCHED_AT BETWEEN ? AND ? AND ROLE <> 'R'");
+                                                                                   " WHERE PUNCHED_AT BETWEEN ? AND ? AND ROLE <> 'R'");
         for (const auto& row : stored.rows({timestampText(from), timestampText((*last)->punch->at)}))
             before[bytesOf(row[0])].push_back({storedMoment(row[1]), bytesOf(row[2]), bytesOf(row[3]) == "I" && !row[4]});
         tr.commit();

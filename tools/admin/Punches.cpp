@@ -3,6 +3,7 @@
 #include "tools/admin/Admin.h"
 #include "tools/admin/Catalog.h"
 #include "tools/admin/PunchImport.h"
+#include "tools/admin/PunchWatch.h"
 #include "tools/admin/Site.h"
 #include "tools/rawfb/RawPrepared.h"
 #include "tools/sheet/SheetCsv.h"
@@ -56,15 +57,27 @@ int importCommand(const QStringList& arguments)
                        "nothing is written and the exit status is 1."));
     const QCommandLineOption formatOption(QStringLiteral("format"), QStringLiteral("csv or text (default: recognised from the first line)."), QStringLiteral("FORMAT"));
     const QCommandLineOption dryRunOption(QStringLiteral("dry-run"), QStringLiteral("Check, pair and count; write nothing."));
+    const QCommandLineOption watchOption(QStringLiteral("watch"), QStringLiteral("Keep importing each new complete file put into DIR, moving it to DIR/done, or to DIR/refused with a .reason file."), QStringLiteral("DIR"));
+    const QCommandLineOption intervalOption(QStringLiteral("interval"), QStringLiteral("With --watch: look every S seconds (default 5); a file is complete when it has not changed for that long."), QStringLiteral("S"), QStringLiteral("5"));
     const QCommandLineOption repeat = repeatOption();
-    parser.addOptions({connectionsOption(), formatOption, dryRunOption, repeat});
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The terminal's file."));
+    parser.addOptions({connectionsOption(), formatOption, dryRunOption, repeat, watchOption, intervalOption});
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The terminal's file."), QStringLiteral("[FILE]"));
     if (!parseCommand(parser, arguments))
         return 0;
     const PunchImportOptions options = importOptions(parser, formatOption, dryRunOption, repeat);
     const Site site(parser);
+    if (parser.isSet(watchOption)) {
+        if (!parser.positionalArguments().isEmpty() || options.dryRun)
+            throw UsageError("punches import --watch DIR takes no FILE and no --dry-run");
+        bool ok = false;
+        const double interval = parser.value(intervalOption).toDouble(&ok);
+        if (!ok || interval < 0.1 || interval > 3600)
+            throw UsageError("--interval takes seconds from 0.1 to 3600, not " + parser.value(intervalOption).toStdString());
+        watchFolder(site, parser.value(watchOption), options, interval);
+        return 0;
+    }
     if (parser.positionalArguments().size() != 1)
-        throw UsageError("punches import takes one FILE (kordane-admin punches import --help)");
+        throw UsageError("punches import takes one FILE, or --watch DIR (kordane-admin punches import --help)");
     RawFirebird db = site.attach();
     requirePunches(db);
     const PunchImport result = importPunches(site, db, parser.positionalArguments().first(), options, QDateTime::currentDateTime());
@@ -228,7 +241,7 @@ int exportCommand(const QStringList& arguments)
 
 int punches(const QStringList& arguments)
 {
-    return dispatch(arguments, "import FILE [--format csv|text] [--dry-run] [--repeat-minutes N] | list [--date D] [--employee CODE] [--unpaired] | export [FILE]",
+    return dispatch(arguments, "import FILE [--format csv|text] [--dry-run] [--repeat-minutes N] | import --watch DIR [--interval S] | list [--date D] [--employee CODE] [--unpaired] | export [FILE]",
                     {{"import", importCommand}, {"list", listCommand}, {"export", exportCommand}});
 }
 
