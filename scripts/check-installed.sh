@@ -35,11 +35,13 @@ desktop-file-validate "$prefix/share/applications/kordane.desktop"
 for size in 16 22 24 32 48 64 128 256; do
   [ -f "$prefix/share/icons/hicolor/${size}x${size}/apps/kordane.png" ] || fail "${size}px icon missing"
 done
-for unit in kordane-backup.service kordane-backup.timer; do
+for unit in kordane-backup.service kordane-backup.timer kordane-punches.service; do
   [ -f "$prefix/lib/systemd/user/$unit" ] || fail "user unit $unit missing"
 done
 grep -q '^ExecStart=/.*/kordane-admin backup --verify ' "$prefix/lib/systemd/user/kordane-backup.service" ||
   fail "the backup service does not run kordane-admin backup --verify"
+grep -q '^ExecStart=/.*/kordane-admin punches import --watch ' "$prefix/lib/systemd/user/kordane-punches.service" ||
+  fail "the punches service does not run kordane-admin punches import --watch"
 
 tmp=$(mktemp -d)
 pid=""
