@@ -2,6 +2,7 @@
 // each punch.
 #include "tools/admin/Admin.h"
 #include "tools/admin/Catalog.h"
+#include "tools/admin/Csv.h"
 #include "tools/admin/PunchImport.h"
 #include "tools/admin/PunchWatch.h"
 #include "tools/admin/Site.h"
@@ -12,7 +13,6 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <stdexcept>
@@ -184,12 +184,6 @@ report::Table punchTable(const Site& site, RawFirebird& db, const Filter& only)
     return table;
 }
 
-void writeOut(const QByteArray& bytes)
-{
-    if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) != static_cast<std::size_t>(bytes.size()) || std::fflush(stdout) != 0)
-        throw std::runtime_error("cannot write to standard output");
-}
-
 int listCommand(const QStringList& arguments)
 {
     QCommandLineParser parser;
@@ -203,7 +197,7 @@ int listCommand(const QStringList& arguments)
     const Site site(parser);
     RawFirebird db = site.attach();
     requirePunches(db);
-    writeOut(report::textTable(punchTable(site, db, only)).toUtf8());
+    csv::write({}, report::textTable(punchTable(site, db, only)).toUtf8());
     return 0;
 }
 
@@ -224,16 +218,7 @@ int exportCommand(const QStringList& arguments)
     const Site site(parser);
     RawFirebird db = site.attach();
     requirePunches(db);
-    const QByteArray bytes = report::csv(punchTable(site, db, only), false);
-    if (parser.positionalArguments().isEmpty()) {
-        writeOut(bytes);
-        return 0;
-    }
-    // Whole or not at all.
-    const QString path = parser.positionalArguments().first();
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
-        throw std::runtime_error("cannot write " + path.toStdString() + ": " + out.errorString().toStdString());
+    csv::write(parser.positionalArguments().value(0), report::csv(punchTable(site, db, only), false));
     return 0;
 }
 
