@@ -3,13 +3,14 @@
 // a clerk's change left alone, a killed import re-run, the listing and export, and a
 // watched folder.
 #include "data/sql/EmbeddedEngine.h"
+#include "tests/support/TestDatabase.h"
 #include "tests/support/ToolRun.h"
 #include "tools/rawfb/RawFirebird.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QStringEncoder>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -20,12 +21,6 @@ using namespace kordane;
 using test::runTool;
 
 namespace {
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 QString cp950(const std::string& bytes)
 {
@@ -90,7 +85,7 @@ test::ToolRun TestPunches::admin(QStringList arguments)
 QString TestPunches::file(const QString& name, const QString& text)
 {
     const QString path = dir_.filePath(name);
-    if (!writeBytes(path, text.toUtf8()))
+    if (!test::writeTextFile(path, text))
         qFatal("cannot write %s", qPrintable(path));
     return path;
 }
@@ -306,9 +301,9 @@ void TestPunches::watchedFolder()
         watch.kill();
         watch.waitForFinished();
     });
-    QVERIFY(writeBytes(inbox + QStringLiteral("/.t1.txt"), "1001 2026-12-07 08:00\n1001 2026-12-07 17:00\n"));
-    QVERIFY(writeBytes(inbox + QStringLiteral("/bad.txt"), "1001 2026-12-07 09:00\n9999 2026-12-07 09:00\n"));
-    QVERIFY(writeBytes(inbox + QStringLiteral("/odd.txt"), "what is this\n"));
+    QVERIFY(test::writeTextFile(inbox + QStringLiteral("/.t1.txt"), QStringLiteral("1001 2026-12-07 08:00\n1001 2026-12-07 17:00\n")));
+    QVERIFY(test::writeTextFile(inbox + QStringLiteral("/bad.txt"), QStringLiteral("1001 2026-12-07 09:00\n9999 2026-12-07 09:00\n")));
+    QVERIFY(test::writeTextFile(inbox + QStringLiteral("/odd.txt"), QStringLiteral("what is this\n")));
     QVERIFY(QFile::rename(inbox + QStringLiteral("/.t1.txt"), inbox + QStringLiteral("/t1.txt")));
     const auto there = [&](const QString& path) { return QFileInfo::exists(inbox + path); };
     for (int i = 0; i < 150 && !(there(QStringLiteral("/done/t1.txt")) && there(QStringLiteral("/refused/bad.txt")) && there(QStringLiteral("/refused/odd.txt"))); ++i)
@@ -323,7 +318,7 @@ void TestPunches::watchedFolder()
     QVERIFY(QFileInfo::exists(inbox + QStringLiteral("/refused/odd.txt.reason")));
     QCOMPARE(records(), QStringList {QStringLiteral("A001 2026/12/07 08:00:00-17:00:00 一 陳志明 1001")});
     // The same file again is imported again, and adds nothing.
-    QVERIFY(writeBytes(inbox + QStringLiteral("/t1.txt"), "1001 2026-12-07 08:00\n1001 2026-12-07 17:00\n"));
+    QVERIFY(test::writeTextFile(inbox + QStringLiteral("/t1.txt"), QStringLiteral("1001 2026-12-07 08:00\n1001 2026-12-07 17:00\n")));
     for (int i = 0; i < 150 && !there(QStringLiteral("/done/t1.txt.1")); ++i)
         QThread::msleep(100);
     QVERIFY(there(QStringLiteral("/done/t1.txt.1")));
