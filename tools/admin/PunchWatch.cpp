@@ -1,5 +1,6 @@
 #include "tools/admin/PunchWatch.h"
 
+#include "tools/admin/PunchesPart.h"
 #include "tools/admin/Site.h"
 
 #include <QDateTime>
@@ -99,6 +100,11 @@ void watchFolder(const Site& site, const QString& dir, const PunchImportOptions&
     for (const char* sub : {"done", "refused"}) {
         if (!folder.mkpath(QString::fromLatin1(sub)))
             throw std::runtime_error("cannot make " + folder.filePath(QString::fromLatin1(sub)).toStdString());
+    }
+    {
+        // A site without the tables would refuse every file, for ever.
+        RawFirebird db = site.attach();
+        requirePunchesPart(db, site.codec());
     }
     const QDir done(folder.filePath(QStringLiteral("done")));
     const QDir refused(folder.filePath(QStringLiteral("refused")));

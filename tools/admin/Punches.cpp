@@ -1,10 +1,10 @@
 // punches import / list / export: card terminals' files into records, and what came of
 // each punch.
 #include "tools/admin/Admin.h"
-#include "tools/admin/Catalog.h"
 #include "tools/admin/Csv.h"
 #include "tools/admin/PunchImport.h"
 #include "tools/admin/PunchWatch.h"
+#include "tools/admin/PunchesPart.h"
 #include "tools/admin/Site.h"
 #include "tools/rawfb/RawPrepared.h"
 #include "tools/sheet/SheetCsv.h"
@@ -37,12 +37,6 @@ PunchImportOptions importOptions(const QCommandLineParser& parser, const QComman
     if (!ok || options.rules.repeatMinutes < 0 || options.rules.repeatMinutes > 60)
         throw UsageError("--repeat-minutes takes a number of minutes from 0 to 60, not " + parser.value(repeat).toStdString());
     return options;
-}
-
-void requirePunches(RawFirebird& db)
-{
-    if (!tableExists(db, "PUNCH"))
-        throw std::runtime_error("the database has no table PUNCH (kordane-admin upgrade adds it)");
 }
 
 int importCommand(const QStringList& arguments)
@@ -79,7 +73,7 @@ int importCommand(const QStringList& arguments)
     if (parser.positionalArguments().size() != 1)
         throw UsageError("punches import takes one FILE, or --watch DIR (kordane-admin punches import --help)");
     RawFirebird db = site.attach();
-    requirePunches(db);
+    requirePunchesPart(db, site.codec());
     const PunchImport result = importPunches(site, db, parser.positionalArguments().first(), options, QDateTime::currentDateTime());
     for (const LineRefusal& refusal : result.refused)
         std::fprintf(stderr, "line %d: %s\n", refusal.line, qPrintable(refusal.reason));
@@ -196,7 +190,7 @@ int listCommand(const QStringList& arguments)
     const Filter only = filter(parser);
     const Site site(parser);
     RawFirebird db = site.attach();
-    requirePunches(db);
+    requirePunchesPart(db, site.codec());
     csv::write({}, report::textTable(punchTable(site, db, only)).toUtf8());
     return 0;
 }
@@ -217,7 +211,7 @@ int exportCommand(const QStringList& arguments)
     const Filter only = filter(parser);
     const Site site(parser);
     RawFirebird db = site.attach();
-    requirePunches(db);
+    requirePunchesPart(db, site.codec());
     csv::write(parser.positionalArguments().value(0), report::csv(punchTable(site, db, only), false));
     return 0;
 }
