@@ -4,6 +4,7 @@
 # beside the tight raw client's (bench_window: interleaved rounds, ratio min and median,
 # scaling, memory, client calls, and at the end one line `ratio NAME min X median Y` a
 # figure), the month report's and the rules' costs, backup and restore beside gbak by hand,
+# the punches import beside the raw client inserting the same rows,
 # then the figures of each single-layer
 # benchmark.
 # bench_window's figures across a network need a Firebird server: a private one on
@@ -15,7 +16,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 data=${2:-$build/bench-data}
-benches=(bench_makedb bench_window bench_report bench_rules bench_backup bench_fetch bench_dataset bench_grid bench_sqldataset_fetch)
+benches=(bench_makedb bench_window bench_report bench_rules bench_backup bench_punches bench_fetch bench_dataset bench_grid bench_sqldataset_fetch)
 cmake --build "$build" --target "${benches[@]}" -j "$(nproc)" >/dev/null
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
@@ -43,6 +44,8 @@ echo
 "$build/bin/bench_rules" "$data" 2>/dev/null
 echo
 "$build/bin/bench_backup" "$data" 2>/dev/null
+echo
+"$build/bin/bench_punches" "$data" 2>/dev/null
 for b in bench_fetch bench_dataset bench_grid bench_sqldataset_fetch; do
   echo
   echo "## $b"
