@@ -24,6 +24,18 @@ QByteArray hashOf(const QString& path)
     return file.open(QIODevice::ReadOnly) && hash.addData(&file) ? hash.result() : QByteArray();
 }
 
+// The counts of the line of `out` that follows `head`, less the empty tables of a site's
+// other parts, which every new site has.
+QString counted(const QString& out, const QString& head)
+{
+    QStringList kept;
+    for (const QString& table : out.section(head, 1).section(u'\n', 0, 0).split(QStringLiteral(", "))) {
+        if (!table.endsWith(QStringLiteral(" 0")) || table.startsWith(QStringLiteral("POS_DAY ")) || table.startsWith(QStringLiteral("EMPLOYEE ")))
+            kept << table;
+    }
+    return kept.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 class TestBackup : public QObject {
@@ -133,7 +145,9 @@ void TestBackup::restoreGivesBackEveryByte()
     const auto run = admin(site, {QStringLiteral("restore"), file, QStringLiteral("--to"), restored});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     const std::string employees = db.query("SELECT COUNT(*) FROM EMPLOYEE").at(0).at(0).value();
-    QVERIFY2(run.out.contains(QStringLiteral("validated; records as the backup holds them: POS_DAY 3, EMPLOYEE %1, EMPLOYEE_DEPARTMENT 0, FILLER 10000, HOLIDAY 0, PAY_PERIOD_AUDIT 0, PAY_PERIOD_CLOSED 0, POS_DAY_AUDIT 4, SITE_SETTING 0, WORK_PATTERN 0, WORK_SHIFT 0").arg(QString::fromStdString(employees))), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("validated; records as the backup holds them: ")), qPrintable(run.out));
+    QCOMPARE(counted(run.out, QStringLiteral("records as the backup holds them: ")),
+             QStringLiteral("POS_DAY 3, EMPLOYEE %1, FILLER 10000, POS_DAY_AUDIT 4").arg(QString::fromStdString(employees)));
     RawFirebird copy(restored.toStdString(), "SYSDBA", "x");
     for (const char* table : {"POS_DAY", "EMPLOYEE", "POS_DAY_AUDIT", "FILLER"})
         QVERIFY2(test::storedRows(copy, table) == test::storedRows(db, table), table);
@@ -304,7 +318,7 @@ void TestBackup::emptySiteRoundTrips()
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     run = admin(site, {QStringLiteral("backup"), QStringLiteral("--to"), dir_.filePath(QStringLiteral("empty-backups")), QStringLiteral("--verify")});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QVERIFY2(run.out.contains(QStringLiteral("records: POS_DAY 0, EMPLOYEE 0, EMPLOYEE_DEPARTMENT 0, HOLIDAY 0, PAY_PERIOD_AUDIT 0, PAY_PERIOD_CLOSED 0, SITE_SETTING 0, WORK_PATTERN 0, WORK_SHIFT 0\n")), qPrintable(run.out));
+    QCOMPARE(counted(run.out, QStringLiteral("\nrecords: ")), QStringLiteral("POS_DAY 0, EMPLOYEE 0"));
     const auto back = admin(site, {QStringLiteral("restore"), test::backupFileIn(run.out), QStringLiteral("--to"), dir_.filePath(QStringLiteral("empty-restored.FDB"))});
     QVERIFY2(back.exitCode == 0, qPrintable(back.err));
 }
