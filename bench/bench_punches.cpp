@@ -1,8 +1,8 @@
 // What kordane-admin punches import costs beside the raw client writing the same rows:
 // 1,000,000 punches (5,000 cards, an in and an out a day for 100 days) imported into a
 // copy of the benchmark database, against a program on the bare client that inserts the
-// same PUNCH rows and POS_DAY records with one prepared statement each, in one
-// transaction, every value made before its clock starts; then the same file imported a
+// same PUNCH rows and POS_DAY records, in the same order, with one prepared statement
+// each, in one transaction, every value made before its clock starts; then the same file imported a
 // second time (nothing new) beside the first. Interleaved rounds, order alternated, each
 // on fresh copies.
 // Usage: bench_punches <dir made by bench_makedb> [rounds]
@@ -64,25 +64,39 @@ struct Work {
     std::vector<std::vector<std::string>> records; // POS_DAY: the insert's 7
 };
 
+// In the order the import writes them: employee by employee (their codes sorted as
+// bytes), each one's punches and records by time, so that both sides fill the indexes
+// alike.
 Work work()
 {
     const TextCodec codec {QString()};
     Work w;
     w.file = "CARD_ID,PUNCHED_AT\n";
+    std::vector<int> order(cards);
+    for (int c = 0; c < cards; ++c)
+        order[static_cast<std::size_t>(c)] = c;
+    std::sort(order.begin(), order.end(), [](int a, int b) { return std::to_string(a) < std::to_string(b); });
+    std::vector<int> lineOf(static_cast<std::size_t>(cards) * days * 2);
     int line = 1;
     for (int d = 0; d < days; ++d) {
-        const QDate day = firstDay.addDays(d);
-        const std::string weekday = codec.encode(QString(QStringView(u"日一二三四五六")[day.dayOfWeek() % 7])).toStdString();
         for (int c = 0; c < cards; ++c) {
+            for (const int minute : {8 * 60 + c % 30, 17 * 60 + c % 45}) {
+                w.file += QByteArray::fromStdString("C" + std::to_string(c) + "," + stamp({c, firstDay.addDays(d), minute}).substr(0, 16) + "\n");
+                lineOf[(static_cast<std::size_t>(c) * days + static_cast<std::size_t>(d)) * 2 + (minute >= 17 * 60 ? 1 : 0)] = ++line;
+            }
+        }
+    }
+    for (const int c : order) {
+        const std::string card = "C" + std::to_string(c);
+        const std::string employee = "E" + std::to_string(c);
+        for (int d = 0; d < days; ++d) {
+            const QDate day = firstDay.addDays(d);
             const Punch in {c, day, 8 * 60 + c % 30};
             const Punch out {c, day, 17 * 60 + c % 45};
-            const std::string card = "C" + std::to_string(c);
-            const std::string employee = "E" + std::to_string(c);
-            for (const Punch* p : {&in, &out}) {
-                w.file += QByteArray::fromStdString(card + "," + stamp(*p).substr(0, 16) + "\n");
-                ++line;
-                w.punches.push_back({card, stamp(*p), employee, p == &in ? "I" : "O", stamp(p == &in ? out : in), "punches.csv", std::to_string(line)});
-            }
+            const std::size_t at = (static_cast<std::size_t>(c) * days + static_cast<std::size_t>(d)) * 2;
+            w.punches.push_back({card, stamp(in), employee, "I", stamp(out), "punches.csv", std::to_string(lineOf[at])});
+            w.punches.push_back({card, stamp(out), employee, "O", stamp(in), "punches.csv", std::to_string(lineOf[at + 1])});
+            const std::string weekday = codec.encode(QString(QStringView(u"日一二三四五六")[day.dayOfWeek() % 7])).toStdString();
             w.records.push_back({day.toString(QStringLiteral("yyyy/MM/dd")).toStdString(), employee, stamp(in).substr(11),
                                  stamp(out).substr(11), card, "Name " + std::to_string(c), weekday});
         }
