@@ -21,7 +21,8 @@ struct Lines {
     std::vector<int> badLines; // bytes that are no UTF-8
 };
 
-// Decoded line by line, so that bytes that are no UTF-8 are pinned to their line.
+// Decoded whole; when bytes are no UTF-8, line by line, so that they are pinned to their
+// line.
 Lines readLines(const QString& path)
 {
     QFile file(path);
@@ -31,6 +32,10 @@ Lines readLines(const QString& path)
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     Lines out;
+    QStringDecoder whole(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    out.text = whole.decode(bytes);
+    if (!whole.hasError())
+        return out;
     QStringList lines;
     int number = 0;
     for (const QByteArray& line : bytes.split('\n')) {
@@ -52,18 +57,32 @@ std::optional<Moment> momentOf(int year, int month, int day, int hour, int minut
     return attendance::momentOf(date, (hour * 60 + minute) * 60 + second);
 }
 
-// "YYYY-MM-DD HH:MM[:SS]"; in text files the date may have / and the two are apart.
-std::optional<Moment> moment(const QString& date, const QString& time, bool slashes)
+// The number of `length` ASCII digits at `at`.
+std::optional<int> digits(QStringView text, qsizetype at, qsizetype length)
 {
-    static const QRegularExpression dashed(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})$"));
-    static const QRegularExpression slashed(QStringLiteral("^(\\d{4})[-/](\\d{2})[-/](\\d{2})$"));
-    static const QRegularExpression clock(QStringLiteral("^(\\d{2}):(\\d{2})(?::(\\d{2}))?$"));
-    const QRegularExpressionMatch d = (slashes ? slashed : dashed).match(date);
-    const QRegularExpressionMatch t = clock.match(time);
-    if (!d.hasMatch() || !t.hasMatch())
+    int value = 0;
+    for (qsizetype i = at; i < at + length; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+// "YYYY-MM-DD HH:MM[:SS]"; in text files the date may have / and the two are apart.
+std::optional<Moment> moment(QStringView date, QStringView time, bool slashes)
+{
+    const auto separator = [&](qsizetype at) { return date[at] == u'-' || (slashes && date[at] == u'/'); };
+    if (date.size() != 10 || !separator(4) || date[7] != date[4] || (time.size() != 5 && time.size() != 8) || time[2] != u':'
+        || (time.size() == 8 && time[5] != u':'))
         return std::nullopt;
-    return momentOf(d.captured(1).toInt(), d.captured(2).toInt(), d.captured(3).toInt(), t.captured(1).toInt(),
-                    t.captured(2).toInt(), t.captured(3).toInt());
+    const auto year = digits(date, 0, 4), month = digits(date, 5, 2), day = digits(date, 8, 2);
+    const auto hour = digits(time, 0, 2), minute = digits(time, 3, 2);
+    const auto second = time.size() == 8 ? digits(time, 6, 2) : std::optional(0);
+    if (!year || !month || !day || !hour || !minute || !second)
+        return std::nullopt;
+    return momentOf(*year, *month, *day, *hour, *minute, *second);
 }
 
 std::optional<Direction> direction(const QString& text)

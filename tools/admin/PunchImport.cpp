@@ -10,9 +10,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
-#include <set>
 #include <stdexcept>
 #include <tuple>
 
@@ -49,9 +47,18 @@ std::string timestampText(Moment at)
 {
     const QDate date = attendance::dateOf(at);
     const int s = attendance::secondOfDay(at);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", date.year(), date.month(), date.day(), s / 3600,
-                  s / 60 % 60, s % 60);
+    // By hand: a million punches each bind two.
+    std::string text = "0000-00-00 00:00:00";
+    const auto put = [&](std::size_t end, int value) {
+        for (std::size_t i = end; value > 0; --i, value /= 10)
+            text[i] = static_cast<char>('0' + value % 10);
+    };
+    put(3, date.year());
+    put(6, date.month());
+    put(9, date.day());
+    put(12, s / 3600);
+    put(15, s / 60 % 60);
+    put(18, s % 60);
     return text;
 }
 
@@ -135,17 +142,30 @@ public:
         if (taken_.empty())
             return;
         const auto [first, last] = std::minmax_element(taken_.begin(), taken_.end(), [](const Taken& a, const Taken& b) { return a.punch->at < b.punch->at; });
-        std::set<std::pair<QByteArray, Moment>> stored;
+        // Sorted and searched rather than a set: a file brings a million punches.
+        using Key = std::pair<QByteArray, Moment>;
+        std::vector<Key> stored;
         RawTransaction tr(db_.handle(), true);
         RawPrepared existing(db_, tr, "SELECT CARD_ID, " + stamp("PUNCHED_AT") + " FROM PUNCH WHERE PUNCHED_AT BETWEEN ? AND ?");
         for (const auto& row : existing.rows({timestampText(first->punch->at), timestampText(last->punch->at)}))
-            stored.emplace(bytesOf(row[0]), storedMoment(row[1]));
+            stored.emplace_back(bytesOf(row[0]), storedMoment(row[1]));
         tr.commit();
-        for (const Taken& t : taken_) {
-            if (stored.emplace(t.card, t.punch->at).second)
-                fresh_.push_back(&t);
-            else
+        std::sort(stored.begin(), stored.end());
+        std::vector<const Taken*> order;
+        order.reserve(taken_.size());
+        for (const Taken& t : taken_)
+            order.push_back(&t);
+        const auto sameKey = [](const Taken* a, const Taken* b) { return a->card == b->card && a->punch->at == b->punch->at; };
+        // The first of a punch the file repeats is the one taken.
+        std::stable_sort(order.begin(), order.end(), [](const Taken* a, const Taken* b) {
+            return std::tie(a->card, a->punch->at) < std::tie(b->card, b->punch->at);
+        });
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            const Taken* t = order[i];
+            if ((i > 0 && sameKey(order[i - 1], t)) || std::binary_search(stored.begin(), stored.end(), Key {t->card, t->punch->at}))
                 ++result.already;
+            else
+                fresh_.push_back(t);
         }
         result.fresh = static_cast<int>(fresh_.size());
     }
@@ -337,21 +357,26 @@ private:
             stored[{bytesOf(row[0]), bytesOf(row[1]), bytesOf(row[2])}].push_back(bytesOf(row[3]));
         tr.commit();
         std::vector<RecordWrite> kept;
+        kept.reserve(records_.size());
         for (RecordWrite& write : records_) {
+            const bool completes = write.kind == RecordWrite::Complete;
+            // Records of one import never share their date, code and on-duty time: only
+            // those stored may stand in the way.
+            if (stored.empty() && !completes) {
+                ++result.added;
+                kept.push_back(std::move(write));
+                continue;
+            }
             const RecordKey key {QByteArray::fromStdString(*write.values[0]), QByteArray::fromStdString(*write.values[1]),
                                  QByteArray::fromStdString(*write.values[2])};
-            std::vector<QByteArray>& outs = stored[key];
+            const auto there = stored.find(key);
             const QByteArray out = QByteArray::fromStdString(*write.values[3]);
-            const bool completes = write.kind == RecordWrite::Complete;
             QString why;
-            if (completes && outs != std::vector<QByteArray> {QByteArray()})
+            if (completes && (there == stored.end() || there->second != std::vector<QByteArray> {QByteArray()}))
                 why = QStringLiteral("its record was changed by a clerk since it was imported, and is left as it is");
-            else if (!completes && std::find(outs.begin(), outs.end(), out) != outs.end())
+            else if (!completes && there != stored.end() && std::find(there->second.begin(), there->second.end(), out) != there->second.end())
                 why = QStringLiteral("POS_DAY holds this record already");
             if (why.isEmpty()) {
-                if (completes)
-                    outs.clear();
-                outs.push_back(out);
                 ++(completes ? result.completed : result.added);
                 kept.push_back(std::move(write));
                 continue;
