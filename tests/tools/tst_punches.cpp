@@ -147,11 +147,13 @@ void TestPunches::pairedIntoRecords()
 void TestPunches::eachPunchOnce()
 {
     newSite(QStringLiteral("once"));
-    const QString first = file(QStringLiteral("mon.csv"), QStringLiteral("CARD_ID,PUNCHED_AT\n1001,2026-12-07 08:00\n1001,2026-12-07 17:00\n1001,2026-12-08 08:00\n"));
-    QCOMPARE(admin({QStringLiteral("punches"), QStringLiteral("import"), first}).out, summary.arg(3).arg(3).arg(0).arg(2).arg(0).arg(0).arg(0));
+    // A line the file repeats is one punch.
+    const QString first = file(QStringLiteral("mon.csv"), QStringLiteral("CARD_ID,PUNCHED_AT\n1001,2026-12-07 08:00\n1001,2026-12-07 17:00\n1001,2026-12-08 08:00\n1001,2026-12-07 08:00:00\n"));
+    QCOMPARE(admin({QStringLiteral("punches"), QStringLiteral("import"), first}).out, summary.arg(4).arg(3).arg(1).arg(2).arg(0).arg(0).arg(0));
+    QCOMPARE(scalar("SELECT SOURCE_LINE FROM PUNCH WHERE PUNCHED_AT = '2026-12-07 08:00'"), std::string("2"));
     const QStringList once = records();
     auto run = admin({QStringLiteral("punches"), QStringLiteral("import"), first});
-    QCOMPARE(run.out, summary.arg(3).arg(0).arg(3).arg(0).arg(0).arg(0).arg(0));
+    QCOMPARE(run.out, summary.arg(4).arg(0).arg(4).arg(0).arg(0).arg(0).arg(0));
     QCOMPARE(records(), once);
     // Tabs or blanks, slashes in the date, a terminal column; the first two lines repeat.
     const QString overlap = file(QStringLiteral("tue.txt"), QStringLiteral("1001\t2026/12/07\t17:00:00\tT9\n1001  2026-12-08 08:00 T9\n1001 2026-12-08 17:30:00 T9 out extra\n1001 2026-12-09 08:00\n"));
