@@ -364,15 +364,15 @@ void TestSchedules::upgradeAddsThePartsOnce()
     };
     auto run = upgrade({QStringLiteral("--check")});
     QCOMPARE(run.exitCode, 1);
-    QCOMPARE(run.out, QStringLiteral("schedules: missing\nperiods: missing\n"));
+    QCOMPARE(run.out, QStringLiteral("schedules: missing\nperiods: missing\npunches: missing\n"));
     run = upgrade({});
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-    QCOMPARE(run.out, QStringLiteral("added schedules\nadded periods\n"));
+    QCOMPARE(run.out, QStringLiteral("added schedules\nadded periods\nadded punches\n"));
     run = upgrade({});
     QCOMPARE(run.out, QStringLiteral("%1 is up to date\n").arg(db.database()));
     run = upgrade({QStringLiteral("--check")});
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, QStringLiteral("schedules: there\nperiods: there\n"));
+    QCOMPARE(run.out, QStringLiteral("schedules: there\nperiods: there\npunches: there\n"));
     // The records are as they were; the period part works on them.
     QCOMPARE(db.scalar("SELECT COUNT(*) FROM POS_DAY"), std::optional<std::string>("1"));
     db.raw().execute("INSERT INTO PAY_PERIOD_CLOSED VALUES (DATE '2026-11-01', DATE '2026-11-30', 'X', CURRENT_TIMESTAMP)");
