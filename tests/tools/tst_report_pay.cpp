@@ -86,6 +86,7 @@ private slots:
     void payrollWorkbookReadBack();
     void closedPeriodIsMarked();
     void employeeWithOnlyAnUndatedRecord();
+    void noAbsenceBeforeTheDayIsOver();
 
 private:
     void setFirstDay(const char* day);
@@ -247,6 +248,20 @@ void TestReportPay::employeeWithOnlyAnUndatedRecord()
     QCOMPARE(run.exitCode, 0);
     const QList<QStringList> got = csvRows(run);
     QCOMPARE(got[5].mid(0, 10), (QStringList {u"P005"_s, u"李小華"_s, QString(), u"1"_s, u"1"_s, u"9:00"_s, u"0"_s, u"2"_s, u"0:00"_s, u"0:00"_s}));
+}
+
+// A stretch that runs past today counts no absence on a day not over yet: in the week
+// before today P004 missed its five working days, in the week from today none yet.
+void TestReportPay::noAbsenceBeforeTheDayIsOver()
+{
+    setFirstDay("1");
+    const QDate today = QDate::currentDate();
+    const auto absences = [&](const QDate& from, const QDate& to) {
+        const QStringList range {u"month"_s, u"--from"_s, from.toString(u"yyyy/MM/dd"_s), u"--to"_s, to.toString(u"yyyy/MM/dd"_s)};
+        return csvRows(runReport(*db_, range + args({"--employee", "P004", "--csv"}))).value(1).value(12);
+    };
+    QCOMPARE(absences(today.addDays(-7), today.addDays(6)), u"5"_s);
+    QCOMPARE(absences(today, today.addDays(6)), u"0"_s);
 }
 
 QTEST_MAIN(TestReportPay)

@@ -58,8 +58,12 @@ EmployeePay payOf(const QString& code, const Days& days, const PaySite& site, co
     EmployeePay pay;
     const auto lead = static_cast<std::size_t>(begin.daysTo(period.first));
     pay.days.assign(all.begin() + static_cast<std::ptrdiff_t>(lead), all.end());
+    // A day not over yet is no absence: a period in progress counts the days gone by.
+    const QDate today = QDate::currentDate();
     for (std::size_t i = 0; i < pay.days.size(); ++i) {
-        const DayPay& d = pay.days[i];
+        DayPay& d = pay.days[i];
+        if (period.first.addDays(static_cast<qint64>(i)) >= today)
+            d.absent = false;
         attendance::addPay(pay.total, d);
         pay.absences += d.absent ? 1 : 0;
         pay.daysWorked += days.contains(period.first.addDays(static_cast<qint64>(i))) ? 1 : 0;
