@@ -111,6 +111,7 @@ Status FbSession::connect(const std::string& database, const std::string& user, 
         if (!fits)
             return error_.fail(DBXERR_INVALIDLEN, "A login value is longer than 255 bytes");
         dpb.addByte(isc_dpb_sql_dialect, static_cast<char>(options_.sqlDialect));
+        fbkit::addProcessName(dpb);
         fbkit::addConnectTimeout(dpb, options_.connectTimeout);
 
         const std::string name = attachmentName(database);

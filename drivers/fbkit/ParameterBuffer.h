@@ -4,6 +4,7 @@
 #include <ibase.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,17 @@ public:
 private:
     std::string bytes_;
 };
+
+// The program's path as the process name, as the network client names the process to a
+// server: the embedded engine is told it too, so that an audit trail names the program
+// that wrote, whichever way it reached the database. Nothing when it cannot be read.
+inline void addProcessName(ParameterBuffer& dpb)
+{
+    std::error_code error;
+    const std::string path = std::filesystem::read_symlink("/proc/self/exe", error).string();
+    if (!error && !path.empty())
+        (void)dpb.addText(isc_dpb_process_name, std::string_view(path).substr(0, 255));
+}
 
 // A transaction's block: read-only or not, a snapshot or read committed (seeing the last
 // committed version of a record rather than waiting for it), waiting on locks or not.

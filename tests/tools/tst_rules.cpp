@@ -180,14 +180,16 @@ void TestRules::oldRecordsStillStart()
     QCOMPARE(w.MaskEdit1->fieldText(), QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")));
     QCOMPARE(count(f, "EMPLOYEE_NAME IS NULL OR EMPLOYEE_NAME = ''"), std::string("0"));
     QCOMPARE(audit(f), (QStringList {QStringLiteral("UPDATE E1 %1 25:00:00  - E1 %1 25:00:00  Amy").arg(QString::fromStdString(recent)), QStringLiteral("UPDATE E2 9999/99/99 08:00:00 17:00:00  E2 9999/99/99 08:00:00 17:00:00 Bob")}));
-    // Each entry of the backfill says when, who, from where and in which transaction.
-    const auto about = f.db().raw().query("SELECT CHANGED_AT, USER_NAME, CLIENT_ADDRESS, TRANSACTION_ID FROM POS_DAY_AUDIT ORDER BY AUDIT_ID");
+    // Each entry of the backfill says when, who, from where, with which program and in
+    // which transaction.
+    const auto about = f.db().raw().query("SELECT CHANGED_AT, USER_NAME, CLIENT_ADDRESS, TRANSACTION_ID, CLIENT_PROCESS FROM POS_DAY_AUDIT ORDER BY AUDIT_ID");
     QCOMPARE(about.size(), std::size_t(2));
     for (const auto& row : about) {
         QVERIFY(row[0] && row[3]);
         QCOMPARE(row[1], std::optional<std::string>("SYSDBA"));
         QCOMPARE(row[2], std::optional<std::string>("embedded"));
         QCOMPARE(row[3], about[0][3]);
+        QCOMPARE(row[4], std::optional<std::string>(QCoreApplication::applicationFilePath().toStdString()));
     }
     // Still refused when the write gives a checked column a value.
     f.db().raw().execute("UPDATE POS_DAY SET CARD_ID = 'C9' WHERE INI_DATE = '9999/99/99'");

@@ -7,7 +7,6 @@
 #include "drivers/fbkit/ParameterBuffer.h"
 
 #include <chrono>
-#include <filesystem>
 #include <stdexcept>
 
 namespace kordane {
@@ -33,15 +32,6 @@ void addText(fbkit::ParameterBuffer& dpb, char item, const std::string& value)
 {
     if (!dpb.addText(item, value))
         throw std::runtime_error("connection parameter longer than 255 bytes");
-}
-
-// The program's path, as the network client names the process to a server: the embedded
-// engine is told it too, so that an audit trail names the program that wrote.
-std::string processPath()
-{
-    std::error_code error;
-    const std::string path = std::filesystem::read_symlink("/proc/self/exe", error).string();
-    return error ? std::string() : path.substr(0, 255);
 }
 
 } // namespace
@@ -82,8 +72,7 @@ RawFirebird::RawFirebird(const std::string& database, const std::string& user, c
     addText(dpb, isc_dpb_password, password);
     if (!charset.empty())
         addText(dpb, isc_dpb_lc_ctype, charset);
-    if (const std::string process = processPath(); !process.empty())
-        addText(dpb, isc_dpb_process_name, process);
+    fbkit::addProcessName(dpb);
     fbkit::addConnectTimeout(dpb, connectTimeout);
     ISC_STATUS_ARRAY status;
     const auto started = std::chrono::steady_clock::now();
