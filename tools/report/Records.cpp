@@ -58,6 +58,14 @@ QDate placedDate(const QString& dateText)
     }
 }
 
+QDate placedDate(Text dateText)
+{
+    const Text::Entry& entry = dateText.entry();
+    if (!entry.placed)
+        entry.placed = placedDate(entry.text);
+    return *entry.placed;
+}
+
 QString namedMonth(const QString& dateText)
 {
     if (dateText.size() < 8 || dateText[4] != u'/' || dateText[7] != u'/')
@@ -86,7 +94,7 @@ std::pair<QString, QString> heldNameAndCard(const Employees& employees, const QS
     const auto held = employees.find(code);
     if (held != employees.end() && held->second.readable)
         return {held->second.name, held->second.card};
-    return latest ? std::pair(latest->name, latest->card) : std::pair<QString, QString>();
+    return latest ? std::pair<QString, QString>(latest->name, latest->card) : std::pair<QString, QString>();
 }
 
 Reader::Reader(SqlConnection& connection, Progress& progress)
@@ -95,11 +103,11 @@ Reader::Reader(SqlConnection& connection, Progress& progress)
 {
 }
 
-std::optional<QString> Reader::text(SqlQuery& query, int column, const char* name)
+std::optional<Text> Reader::text(SqlQuery& query, int column, const char* name)
 {
     const std::string_view bytes = query.rawText(column);
-    if (auto decoded = connection_.decodeExactly(bytes.data(), bytes.size()))
-        return decoded;
+    if (auto read = texts_.intern(bytes, [&](std::string_view b) { return connection_.decodeExactly(b.data(), b.size()); }))
+        return read;
     if (problem_.isEmpty()) {
         if (charSet_.isEmpty()) {
             const QString set = connection_.paramValue(QStringLiteral("ServerCharSet")).value_or(QString()).trimmed();
@@ -122,7 +130,7 @@ void Reader::readRecords(SqlQuery& query, Stretch& into, Place place)
         progress_.row();
         problem_.clear();
         Record r;
-        QString* const fields[] = {&r.employeeCode, &r.date, &r.timeIn, &r.timeOut, &r.weekday, &r.name, &r.card};
+        Text* const fields[] = {&r.employeeCode, &r.date, &r.timeIn, &r.timeOut, &r.weekday, &r.name, &r.card};
         bool dateRead = true;
         for (int c = EmployeeId; c <= Card; ++c) {
             if (auto value = text(query, c, columnNames[c]))
@@ -143,6 +151,7 @@ void Reader::readRecords(SqlQuery& query, Stretch& into, Place place)
         }
     }
     query.close();
+    texts_.rank();
 }
 
 std::vector<Record> Reader::day(const QString& date)
@@ -225,7 +234,7 @@ Employees Reader::employees()
             skip(QStringLiteral("EMPLOYEE row %1").arg(escaped(query.rawText(0))));
         // A code that was read is still held: its records are not of an unknown employee.
         if (code)
-            employees.emplace(*code, Employee {name.value_or(QString()), card.value_or(QString()), name && card});
+            employees.emplace(*code, Employee {name.value_or(Text()), card.value_or(Text()), name && card});
     }
     return employees;
 }

@@ -2,7 +2,7 @@
 // The rows the reports are made of, read through the program's connection. Every text is
 // decoded exactly: a row with bytes that are no text of the connection's character set
 // is skipped and named, never shown with made-up characters.
-#include "attendance/AttendanceRecord.h"
+#include "tools/report/Texts.h"
 
 #include <QDate>
 #include <QString>
@@ -22,9 +22,16 @@ namespace kordane::report {
 
 class Progress;
 
-// One POS_DAY row, the record the window's commands work with. A null reads as an empty
-// text, as the window shows it.
-using Record = AttendanceRecord;
+// One POS_DAY row, its texts as the window shows them. A null reads as an empty text.
+struct Record {
+    Text date; // INI_DATE
+    Text employeeCode; // EMPLOYEE_ID
+    Text timeIn; // TIME_IN
+    Text timeOut; // TIME_OUT
+    Text weekday; // BILL_WEEK
+    Text name; // EMPLOYEE_NAME
+    Text card; // CARD_ID
+};
 
 struct Employee {
     QString name;
@@ -83,11 +90,12 @@ private:
     // The stretch's records but those whose date text is `leftOut`.
     Stretch read(const QDate& first, const QDate& last, const QString& employee, Undated undated, const QString& leftOut);
     // The column's text, or nullopt with the row's first problem kept for its message.
-    std::optional<QString> text(SqlQuery& query, int column, const char* name);
+    std::optional<Text> text(SqlQuery& query, int column, const char* name);
     void skip(const QString& rowName);
 
     SqlConnection& connection_;
     Progress& progress_;
+    Texts texts_;
     QStringList skipped_;
     QString charSet_;
     QString problem_; // the first column of the current row that could not be read
@@ -96,6 +104,7 @@ private:
 // The date a date text's figures stand for, read as the window reads a typed date;
 // null when they make no date.
 QDate placedDate(const QString& dateText);
+QDate placedDate(Text dateText); // the same, figured once for each text
 
 // The month YYYY/MM whose texts, from YYYY/MM/00 to YYYY/MM/99 as texts sort, hold
 // `dateText`; empty when it lies in no real month's.

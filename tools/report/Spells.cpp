@@ -53,7 +53,7 @@ struct PlacedSpell {
 
 auto line(const PlacedSpell& s)
 {
-    return std::tuple(QStringView(s.record->employeeCode), s.dated, s.dated ? QStringView() : QStringView(s.record->date));
+    return std::tuple(s.record->employeeCode, s.dated, s.dated ? Text() : s.record->date);
 }
 
 void place(const std::vector<Record>& records, bool reported, std::vector<PlacedSpell>& spells)
@@ -135,8 +135,8 @@ bool noTime(const QString& text)
 
 std::optional<Spell> spellOf(const Record& record)
 {
-    const auto in = timeSeconds(record.timeIn);
-    const auto out = timeSeconds(record.timeOut);
+    const auto in = record.timeIn.entry().seconds;
+    const auto out = record.timeOut.entry().seconds;
     if (!in || !out)
         return std::nullopt;
     const bool nextDay = *out < *in;
@@ -182,6 +182,7 @@ std::vector<std::vector<Reason>> findAnomalies(const std::vector<Record>& record
                                                const Employees& employees)
 {
     std::vector<std::vector<Reason>> found(records.size());
+    auto employee = employees.end();
     for (std::size_t i = 0; i < records.size(); ++i) {
         const Record& r = records[i];
         std::vector<Reason>& reasons = found[i];
@@ -190,15 +191,17 @@ std::vector<std::vector<Reason>> findAnomalies(const std::vector<Record>& record
             add(reasons, Reason::BadDate);
         else if (r.weekday != weekdayCharacter(dayOfWeek(date)))
             add(reasons, Reason::WrongWeekday);
-        if (!timeSeconds(r.timeIn))
+        if (!r.timeIn.entry().seconds)
             add(reasons, Reason::BadTimeIn);
         if (noTime(r.timeOut))
             add(reasons, Reason::NoTimeOut);
-        else if (!timeSeconds(r.timeOut))
+        else if (!r.timeOut.entry().seconds)
             add(reasons, Reason::BadTimeOut);
         else if (const auto spell = spellOf(r); spell && spell->nextDay)
             add(reasons, Reason::OutBeforeIn);
-        const auto employee = employees.find(r.employeeCode);
+        // The records of one employee mostly come together.
+        if (i == 0 || r.employeeCode != records[i - 1].employeeCode)
+            employee = employees.find(r.employeeCode);
         if (employee == employees.end()) {
             add(reasons, Reason::UnknownEmployee);
         } else if (employee->second.readable) {
