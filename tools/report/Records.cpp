@@ -106,8 +106,23 @@ Reader::Reader(SqlConnection& connection, Progress& progress)
 std::optional<Text> Reader::text(SqlQuery& query, int column, const char* name)
 {
     const std::string_view bytes = query.rawText(column);
-    if (auto read = texts_.intern(bytes, [&](std::string_view b) { return connection_.decodeExactly(b.data(), b.size()); }))
-        return read;
+    auto read = texts_[static_cast<std::size_t>(column)].intern(bytes, [&](std::string_view b) { return connection_.decodeExactly(b.data(), b.size()); });
+    if (!read)
+        unreadable(bytes, name);
+    return read;
+}
+
+std::optional<QString> Reader::ownText(SqlQuery& query, int column, const char* name)
+{
+    const std::string_view bytes = query.rawText(column);
+    auto read = connection_.decodeExactly(bytes.data(), bytes.size());
+    if (!read)
+        unreadable(bytes, name);
+    return read;
+}
+
+void Reader::unreadable(std::string_view bytes, const char* name)
+{
     if (problem_.isEmpty()) {
         if (charSet_.isEmpty()) {
             const QString set = connection_.paramValue(QStringLiteral("ServerCharSet")).value_or(QString()).trimmed();
@@ -115,7 +130,6 @@ std::optional<Text> Reader::text(SqlQuery& query, int column, const char* name)
         }
         problem_ = QStringLiteral("%1 is not %2 text (%3)").arg(QLatin1String(name), charSet_, escaped(bytes));
     }
-    return std::nullopt;
 }
 
 void Reader::skip(const QString& rowName)
@@ -130,14 +144,16 @@ void Reader::readRecords(SqlQuery& query, Stretch& into, Place place)
         progress_.row();
         problem_.clear();
         Record r;
-        Text* const fields[] = {&r.employeeCode, &r.date, &r.timeIn, &r.timeOut, &r.weekday, &r.name, &r.card};
+        Text* const fields[] = {&r.employeeCode, &r.date, &r.timeIn, &r.timeOut, &r.weekday, &r.name};
         bool dateRead = true;
-        for (int c = EmployeeId; c <= Card; ++c) {
+        for (int c = EmployeeId; c < Card; ++c) {
             if (auto value = text(query, c, columnNames[c]))
-                *fields[c] = std::move(*value);
+                *fields[c] = *value;
             else if (c == Date)
                 dateRead = false;
         }
+        if (auto card = ownText(query, Card, columnNames[Card]))
+            r.card = std::move(*card);
         // A row that cannot be read is named where it would be reported, and wherever it
         // turns up when not even its date can be placed.
         const Fate fate = dateRead ? place(r) : Fate::Reported;
@@ -151,7 +167,8 @@ void Reader::readRecords(SqlQuery& query, Stretch& into, Place place)
         }
     }
     query.close();
-    texts_.rank();
+    for (Texts& texts : texts_)
+        texts.rank();
 }
 
 std::vector<Record> Reader::day(const QString& date)
@@ -227,14 +244,14 @@ Employees Reader::employees()
     Employees employees;
     for (query.open(); !query.eof(); query.next()) {
         problem_.clear();
-        const auto code = text(query, 0, "EMPLOYEE_ID");
-        const auto name = text(query, 1, "EMPLOYEE_NAME");
-        const auto card = text(query, 2, "CARD_ID");
+        const auto code = ownText(query, 0, "EMPLOYEE_ID");
+        const auto name = ownText(query, 1, "EMPLOYEE_NAME");
+        const auto card = ownText(query, 2, "CARD_ID");
         if (!problem_.isEmpty())
             skip(QStringLiteral("EMPLOYEE row %1").arg(escaped(query.rawText(0))));
         // A code that was read is still held: its records are not of an unknown employee.
         if (code)
-            employees.emplace(*code, Employee {name.value_or(Text()), card.value_or(Text()), name && card});
+            employees.emplace(*code, Employee {name.value_or(QString()), card.value_or(QString()), name && card});
     }
     return employees;
 }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <map>
 #include <optional>
 #include <utility>
@@ -30,7 +31,7 @@ struct Record {
     Text timeOut; // TIME_OUT
     Text weekday; // BILL_WEEK
     Text name; // EMPLOYEE_NAME
-    Text card; // CARD_ID
+    QString card; // CARD_ID, which may be another on every row
 };
 
 struct Employee {
@@ -90,12 +91,16 @@ private:
     // The stretch's records but those whose date text is `leftOut`.
     Stretch read(const QDate& first, const QDate& last, const QString& employee, Undated undated, const QString& leftOut);
     // The column's text, or nullopt with the row's first problem kept for its message.
+    // Held once, in the column's own texts.
     std::optional<Text> text(SqlQuery& query, int column, const char* name);
+    // The same, held by the caller.
+    std::optional<QString> ownText(SqlQuery& query, int column, const char* name);
+    void unreadable(std::string_view bytes, const char* name);
     void skip(const QString& rowName);
 
     SqlConnection& connection_;
     Progress& progress_;
-    Texts texts_;
+    std::array<Texts, 6> texts_; // by column, a POS_DAY row's first six
     QStringList skipped_;
     QString charSet_;
     QString problem_; // the first column of the current row that could not be read
