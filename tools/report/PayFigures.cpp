@@ -94,21 +94,20 @@ std::map<QString, EmployeePay> payFigures(const std::vector<Record>& records, co
     return figures;
 }
 
-std::vector<std::vector<Reason>> anomaliesOf(const std::vector<Record>& records, const std::vector<Record>& neighbours,
-                                             const Employees& employees, const PaySite& site)
+std::vector<Reasons> anomaliesOf(const std::vector<Record>& records, const std::vector<Record>& neighbours,
+                                 const Employees& employees, const PaySite& site)
 {
     auto reasons = findAnomalies(records, neighbours, employees);
     if (site.schedules.empty())
         return reasons;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        auto& found = reasons[i];
-        const auto at = std::find(found.begin(), found.end(), Reason::OutBeforeIn);
-        if (at == found.end())
+        Reasons& found = reasons[i];
+        if (!found.contains(Reason::OutBeforeIn))
             continue;
         const auto spell = spellOf(records[i]);
         const QDate day = placedDate(records[i].date);
         if (spell && day.isValid() && attendance::matchesNightShift({spell->start, spell->seconds}, site.planOn(records[i].employeeCode, day)))
-            found.erase(at);
+            found.remove(Reason::OutBeforeIn);
     }
     return reasons;
 }

@@ -28,7 +28,7 @@ std::map<QString, EmployeePay> payFigures(const std::vector<Record>& records, co
 
 // What findAnomalies finds, but "ends the next day" for a record whose spell is the
 // overnight shift its day is scheduled for.
-std::vector<std::vector<Reason>> anomaliesOf(const std::vector<Record>& records, const std::vector<Record>& neighbours,
-                                             const Employees& employees, const PaySite& site);
+std::vector<Reasons> anomaliesOf(const std::vector<Record>& records, const std::vector<Record>& neighbours,
+                                 const Employees& employees, const PaySite& site);
 
 } // namespace kordane::report

@@ -14,7 +14,7 @@
 namespace kordane::report {
 namespace {
 
-QString reasonsText(const std::vector<Reason>& reasons)
+QString reasonsText(const Reasons& reasons)
 {
     QStringList texts;
     for (const Reason r : reasons)
@@ -36,7 +36,7 @@ struct Totals {
     int open = 0;
     int anomalies = 0;
 
-    void add(const Record& r, const QDate& day, const std::vector<Reason>& reasons)
+    void add(const Record& r, const QDate& day, const Reasons& reasons)
     {
         days.insert(day.isValid() ? day.toString(Qt::ISODate) : r.date);
         ++spells;
@@ -52,7 +52,7 @@ struct Totals {
 struct EmployeeMonth {
     std::vector<const Record*> records;
     std::vector<QDate> days;
-    std::vector<const std::vector<Reason>*> reasons;
+    std::vector<const Reasons*> reasons;
     Totals totals;
     const EmployeePay* pay = nullptr; // with schedules
 };

@@ -21,22 +21,16 @@ int number(const QString& text, int at, int length) { return QStringView(text).s
 // The identity of a record is its date, code and two times.
 auto identity(const Record& r) { return std::tie(r.employeeCode, r.date, r.timeIn, r.timeOut); }
 
-void add(std::vector<Reason>& reasons, Reason reason)
-{
-    if (std::find(reasons.begin(), reasons.end(), reason) == reasons.end())
-        reasons.push_back(reason);
-}
-
 // Every record that has a twin, whatever their order.
-void flagIdentical(const std::vector<Record>& records, std::vector<std::vector<Reason>>& found)
+void flagIdentical(const std::vector<Record>& records, std::vector<Reasons>& found)
 {
     std::vector<std::size_t> order(records.size());
     std::iota(order.begin(), order.end(), std::size_t {0});
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return identity(records[a]) < identity(records[b]); });
     for (std::size_t k = 1; k < order.size(); ++k) {
         if (identity(records[order[k - 1]]) == identity(records[order[k]])) {
-            add(found[order[k - 1]], Reason::Identical);
-            add(found[order[k]], Reason::Identical);
+            found[order[k - 1]].add(Reason::Identical);
+            found[order[k]].add(Reason::Identical);
         }
     }
 }
@@ -72,7 +66,7 @@ void place(const std::vector<Record>& records, bool reported, std::vector<Placed
 // Spells of one employee that share time, across midnight and whatever texts their
 // dates are keyed in; twins are identical rather than overlapping.
 void flagOverlaps(const std::vector<Record>& records, const std::vector<Record>& neighbours,
-                  std::vector<std::vector<Reason>>& found)
+                  std::vector<Reasons>& found)
 {
     std::vector<PlacedSpell> spells;
     place(records, true, spells);
@@ -91,7 +85,7 @@ void flagOverlaps(const std::vector<Record>& records, const std::vector<Record>&
     const auto flag = [&](std::size_t run) {
         for (std::size_t k = runs[run]; k < runs[run + 1]; ++k) {
             if (spells[k].reported)
-                add(found[*spells[k].reported], Reason::Overlap);
+                found[*spells[k].reported].add(Reason::Overlap);
         }
     };
     for (std::size_t i = 0; i + 1 < runs.size(); ++i) {
@@ -178,45 +172,42 @@ QString reasonText(Reason reason)
     return {};
 }
 
-std::vector<std::vector<Reason>> findAnomalies(const std::vector<Record>& records, const std::vector<Record>& neighbours,
-                                               const Employees& employees)
+std::vector<Reasons> findAnomalies(const std::vector<Record>& records, const std::vector<Record>& neighbours,
+                                   const Employees& employees)
 {
-    std::vector<std::vector<Reason>> found(records.size());
+    std::vector<Reasons> found(records.size());
     auto employee = employees.end();
     for (std::size_t i = 0; i < records.size(); ++i) {
         const Record& r = records[i];
-        std::vector<Reason>& reasons = found[i];
+        Reasons& reasons = found[i];
         const QDate date = exactDate(r.date);
         if (!date.isValid())
-            add(reasons, Reason::BadDate);
+            reasons.add(Reason::BadDate);
         else if (r.weekday != weekdayCharacter(dayOfWeek(date)))
-            add(reasons, Reason::WrongWeekday);
+            reasons.add(Reason::WrongWeekday);
         if (!r.timeIn.entry().seconds)
-            add(reasons, Reason::BadTimeIn);
+            reasons.add(Reason::BadTimeIn);
         if (noTime(r.timeOut))
-            add(reasons, Reason::NoTimeOut);
+            reasons.add(Reason::NoTimeOut);
         else if (!r.timeOut.entry().seconds)
-            add(reasons, Reason::BadTimeOut);
+            reasons.add(Reason::BadTimeOut);
         else if (const auto spell = spellOf(r); spell && spell->nextDay)
-            add(reasons, Reason::OutBeforeIn);
+            reasons.add(Reason::OutBeforeIn);
         // The records of one employee mostly come together.
         if (i == 0 || r.employeeCode != records[i - 1].employeeCode)
             employee = employees.find(r.employeeCode);
         if (employee == employees.end()) {
-            add(reasons, Reason::UnknownEmployee);
+            reasons.add(Reason::UnknownEmployee);
         } else if (employee->second.readable) {
             if (r.name != employee->second.name)
-                add(reasons, Reason::NameDiffers);
+                reasons.add(Reason::NameDiffers);
             if (r.card != employee->second.card)
-                add(reasons, Reason::CardDiffers);
+                reasons.add(Reason::CardDiffers);
         }
     }
 
     flagIdentical(records, found);
     flagOverlaps(records, neighbours, found);
-    // In the order of the list above, whatever order they were found in.
-    for (auto& reasons : found)
-        std::sort(reasons.begin(), reasons.end());
     return found;
 }
 

@@ -6,6 +6,8 @@
 #include <QDate>
 #include <QString>
 
+#include <bit>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -44,10 +46,44 @@ enum class Reason {
 };
 QString reasonText(Reason reason);
 
+// The reasons a record needs a look: each at most once, in the order of the list above.
+class Reasons {
+public:
+    class Iterator {
+    public:
+        explicit Iterator(unsigned bits)
+            : bits_(bits)
+        {
+        }
+        Reason operator*() const { return static_cast<Reason>(std::countr_zero(bits_)); }
+        Iterator& operator++()
+        {
+            bits_ &= bits_ - 1;
+            return *this;
+        }
+        bool operator==(const Iterator&) const = default;
+
+    private:
+        unsigned bits_;
+    };
+
+    void add(Reason reason) { bits_ = static_cast<std::uint16_t>(bits_ | bit(reason)); }
+    void remove(Reason reason) { bits_ = static_cast<std::uint16_t>(bits_ & ~bit(reason)); }
+    bool contains(Reason reason) const { return (bits_ & bit(reason)) != 0; }
+    bool empty() const { return bits_ == 0; }
+    std::size_t size() const { return static_cast<std::size_t>(std::popcount(bits_)); }
+    Iterator begin() const { return Iterator(bits_); }
+    Iterator end() const { return Iterator(0); }
+
+private:
+    static unsigned bit(Reason reason) { return 1U << static_cast<unsigned>(reason); }
+    std::uint16_t bits_ = 0;
+};
+
 // For each record, in order, the reasons it needs a look. The spells of one employee are
 // compared where the month places them, with each other and with the neighbours' (which
 // get no reasons of their own), whatever their order.
-std::vector<std::vector<Reason>> findAnomalies(const std::vector<Record>& records, const std::vector<Record>& neighbours,
-                                               const Employees& employees);
+std::vector<Reasons> findAnomalies(const std::vector<Record>& records, const std::vector<Record>& neighbours,
+                                   const Employees& employees);
 
 } // namespace kordane::report
