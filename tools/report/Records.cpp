@@ -153,7 +153,7 @@ void Reader::readRecords(SqlQuery& query, Stretch& into, Place place)
                 dateRead = false;
         }
         if (auto card = ownText(query, Card, columnNames[Card]))
-            r.card = std::move(*card);
+            r.card = cards_.add(*card);
         // A row that cannot be read is named where it would be reported, and wherever it
         // turns up when not even its date can be placed.
         const Fate fate = dateRead ? place(r) : Fate::Reported;

@@ -31,7 +31,7 @@ struct Record {
     Text timeOut; // TIME_OUT
     Text weekday; // BILL_WEEK
     Text name; // EMPLOYEE_NAME
-    QString card; // CARD_ID, which may be another on every row
+    QString card; // CARD_ID, which may be another on every row: held by the reader
 };
 
 struct Employee {
@@ -64,6 +64,7 @@ struct Stretch {
     std::vector<Record> neighbours;
 };
 
+// The records it reads hold texts of its own: it outlives them.
 class Reader {
 public:
     Reader(SqlConnection& connection, Progress& progress);
@@ -101,6 +102,7 @@ private:
     SqlConnection& connection_;
     Progress& progress_;
     std::array<Texts, 6> texts_; // by column, a POS_DAY row's first six
+    PackedTexts cards_;
     QStringList skipped_;
     QString charSet_;
     QString problem_; // the first column of the current row that could not be read

@@ -3,7 +3,6 @@
 #include "tools/report/Spells.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace kordane::report {
 namespace {
@@ -44,6 +43,20 @@ void Texts::rank()
         order[i]->rank = rank;
     }
     ranked_ = true;
+}
+
+QString PackedTexts::add(QStringView text)
+{
+    if (text.isEmpty())
+        return {};
+    if (text.size() > blockSize - used_) {
+        blocks_.push_back(std::make_unique<QChar[]>(static_cast<std::size_t>(std::max(blockSize, text.size()))));
+        used_ = 0;
+    }
+    QChar* const at = blocks_.back().get() + used_;
+    std::copy(text.begin(), text.end(), at);
+    used_ += text.size();
+    return QString::fromRawData(at, text.size());
 }
 
 } // namespace kordane::report

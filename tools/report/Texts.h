@@ -6,10 +6,12 @@
 #include <QString>
 
 #include <compare>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace kordane::report {
 
@@ -69,6 +71,18 @@ private:
     // Nodes stay where they are, so the records' texts do too.
     std::unordered_map<std::string, std::optional<Entry>, BytesHash, std::equal_to<>> entries_;
     bool ranked_ = true;
+};
+
+// Texts that seldom repeat, such as cards, packed one after another: each is a QString over
+// the store's own characters, so valid no longer than the store.
+class PackedTexts {
+public:
+    QString add(QStringView text);
+
+private:
+    static constexpr qsizetype blockSize = 64 * 1024;
+    std::vector<std::unique_ptr<QChar[]>> blocks_;
+    qsizetype used_ = blockSize;
 };
 
 } // namespace kordane::report
