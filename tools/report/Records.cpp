@@ -4,6 +4,7 @@
 #include "attendance/DateConversion.h"
 #include "data/sql/SqlConnection.h"
 #include "data/sql/SqlStatement.h"
+#include "tools/report/OutlyingDates.h"
 #include "tools/report/Progress.h"
 #include "tools/report/Spells.h"
 
@@ -230,10 +231,29 @@ Stretch Reader::read(const QDate& first, const QDate& last, const QString& emplo
 
     // The others sort anywhere: those out of shape may be placed in the stretch by their
     // figures, and those of no month's shape are in no month.
-    const QString noMonthsShape = QStringLiteral("(INI_DATE NOT SIMILAR TO '[0-9]{4}/(0[1-9]|1[0-2])/[0-9]{2}'"
-                                                 " OR INI_DATE STARTING WITH '0000')");
-    query.setSql({select, QStringLiteral(" WHERE (INI_DATE IS NULL OR NOT (") + span + QStringLiteral(") AND ") + noMonthsShape + QStringLiteral(")") + ofEmployee});
-    readRecords(query, stretch, place);
+    const auto unshaped = unshapedDatesOutside(connection_, low, high);
+    if (!unshaped) {
+        const QString noMonthsShape = QStringLiteral("(INI_DATE NOT SIMILAR TO '[0-9]{4}/(0[1-9]|1[0-2])/[0-9]{2}'"
+                                                     " OR INI_DATE STARTING WITH '0000')");
+        query.setSql({select, QStringLiteral(" WHERE (INI_DATE IS NULL OR NOT (") + span + QStringLiteral(") AND ") + noMonthsShape + QStringLiteral(")") + ofEmployee});
+        readRecords(query, stretch, place);
+        return stretch;
+    }
+    // A few texts a statement. A null reads as the empty text, which is the first of them
+    // when there is one, so the two are read together, as they come.
+    constexpr qsizetype textsAStatement = 100;
+    for (qsizetype at = 0; at == 0 || at < unshaped->size(); at += textsAStatement) {
+        QStringList texts;
+        for (const QString& text : unshaped->mid(at, textsAStatement))
+            texts << quoted(text);
+        QStringList either;
+        if (at == 0)
+            either << QStringLiteral("INI_DATE IS NULL");
+        if (!texts.isEmpty())
+            either << QStringLiteral("INI_DATE IN (") + texts.join(u',') + u')';
+        query.setSql({select, QStringLiteral(" WHERE (") + either.join(QStringLiteral(" OR ")) + u')' + ofEmployee});
+        readRecords(query, stretch, place);
+    }
     return stretch;
 }
 
