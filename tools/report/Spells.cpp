@@ -3,7 +3,8 @@
 #include "attendance/DateConversion.h"
 
 #include <algorithm>
-#include <numeric>
+#include <array>
+#include <cstdint>
 #include <tuple>
 
 namespace kordane::report {
@@ -18,19 +19,21 @@ bool digitsAt(const QString& text, std::initializer_list<int> positions)
 
 int number(const QString& text, int at, int length) { return QStringView(text).sliced(at, length).toInt(); }
 
-// The identity of a record is its date, code and two times.
-auto identity(const Record& r) { return std::tie(r.employeeCode, r.date, r.timeIn, r.timeOut); }
+// The identity of a record is its date, code and two times, here as their texts' ranks.
+using Identity = std::array<int, 4>;
+Identity identity(const Record& r) { return {r.employeeCode.rank(), r.date.rank(), r.timeIn.rank(), r.timeOut.rank()}; }
 
 // Every record that has a twin, whatever their order.
 void flagIdentical(const std::vector<Record>& records, std::vector<Reasons>& found)
 {
-    std::vector<std::size_t> order(records.size());
-    std::iota(order.begin(), order.end(), std::size_t {0});
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return identity(records[a]) < identity(records[b]); });
+    std::vector<std::pair<Identity, std::size_t>> order(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        order[i] = {identity(records[i]), i};
+    std::sort(order.begin(), order.end());
     for (std::size_t k = 1; k < order.size(); ++k) {
-        if (identity(records[order[k - 1]]) == identity(records[order[k]])) {
-            found[order[k - 1]].add(Reason::Identical);
-            found[order[k]].add(Reason::Identical);
+        if (order[k - 1].first == order[k].first) {
+            found[order[k - 1].second].add(Reason::Identical);
+            found[order[k].second].add(Reason::Identical);
         }
     }
 }
@@ -38,17 +41,18 @@ void flagIdentical(const std::vector<Record>& records, std::vector<Reasons>& fou
 // A closed spell where the month places it, in seconds on its employee's line of time.
 // A record whose figures make no date is on a line of its own date text.
 struct PlacedSpell {
-    const Record* record;
-    bool dated;
+    static constexpr std::uint32_t neighbour = UINT32_MAX;
+
+    Identity identity;
     qint64 start;
-    qint64 end;
-    std::optional<std::size_t> reported; // its index among the records; none for a neighbour
+    int seconds;
+    std::uint32_t reported; // its index among the records, or neighbour
+    bool dated;
+
+    qint64 end() const { return start + seconds; }
 };
 
-auto line(const PlacedSpell& s)
-{
-    return std::tuple(s.record->employeeCode, s.dated, s.dated ? Text() : s.record->date);
-}
+auto line(const PlacedSpell& s) { return std::tuple(s.identity[0], s.dated, s.dated ? 0 : s.identity[1]); }
 
 void place(const std::vector<Record>& records, bool reported, std::vector<PlacedSpell>& spells)
 {
@@ -58,8 +62,8 @@ void place(const std::vector<Record>& records, bool reported, std::vector<Placed
             continue;
         const QDate date = placedDate(records[i].date);
         const qint64 origin = date.isValid() ? date.toJulianDay() * dayLength : 0;
-        spells.push_back({&records[i], date.isValid(), origin + spell->start, origin + spell->start + spell->seconds,
-                          reported ? std::optional(i) : std::nullopt});
+        spells.push_back({identity(records[i]), origin + spell->start, spell->seconds,
+                          reported ? static_cast<std::uint32_t>(i) : PlacedSpell::neighbour, date.isValid()});
     }
 }
 
@@ -69,23 +73,24 @@ void flagOverlaps(const std::vector<Record>& records, const std::vector<Record>&
                   std::vector<Reasons>& found)
 {
     std::vector<PlacedSpell> spells;
+    spells.reserve(records.size() + neighbours.size());
     place(records, true, spells);
     place(neighbours, false, spells);
     // Twins share their line and start, so they sort side by side, and each run of them is
     // compared as one: a site that keys a spell many times costs no more than once.
     std::sort(spells.begin(), spells.end(), [](const PlacedSpell& a, const PlacedSpell& b) {
-        return std::tuple_cat(line(a), std::tuple(a.start), identity(*a.record)) < std::tuple_cat(line(b), std::tuple(b.start), identity(*b.record));
+        return std::tuple(line(a), a.start, a.identity) < std::tuple(line(b), b.start, b.identity);
     });
     std::vector<std::size_t> runs; // where each run of twins begins, and the end last
     for (std::size_t i = 0; i < spells.size(); ++i) {
-        if (i == 0 || identity(*spells[i].record) != identity(*spells[i - 1].record))
+        if (i == 0 || spells[i].identity != spells[i - 1].identity)
             runs.push_back(i);
     }
     runs.push_back(spells.size());
     const auto flag = [&](std::size_t run) {
         for (std::size_t k = runs[run]; k < runs[run + 1]; ++k) {
-            if (spells[k].reported)
-                found[*spells[k].reported].add(Reason::Overlap);
+            if (spells[k].reported != PlacedSpell::neighbour)
+                found[spells[k].reported].add(Reason::Overlap);
         }
     };
     for (std::size_t i = 0; i + 1 < runs.size(); ++i) {
@@ -93,9 +98,9 @@ void flagOverlaps(const std::vector<Record>& records, const std::vector<Record>&
         // Sorted by start: the first spell that starts after this one ends closes the search.
         for (std::size_t j = i + 1; j + 1 < runs.size(); ++j) {
             const PlacedSpell& b = spells[runs[j]];
-            if (line(b) != line(a) || b.start >= a.end)
+            if (line(b) != line(a) || b.start >= a.end())
                 break;
-            if (a.start < b.end) {
+            if (a.start < b.end()) {
                 flag(i);
                 flag(j);
             }

@@ -32,6 +32,7 @@ public:
     operator const QString&() const { return entry_->text; }
     const QString& text() const { return entry_->text; }
     const Entry& entry() const { return *entry_; }
+    int rank() const { return entry_->rank; }
 
     friend bool operator==(Text a, Text b) { return a.entry_->rank == b.entry_->rank; }
     friend std::strong_ordering operator<=>(Text a, Text b) { return a.entry_->rank <=> b.entry_->rank; }
