@@ -9,6 +9,7 @@
 #include "tools/report/Spells.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <tuple>
 
@@ -84,10 +85,29 @@ QString namedMonth(const QString& dateText)
 
 void sortRecords(std::vector<Record>& records, bool dateFirst)
 {
-    std::stable_sort(records.begin(), records.end(), [dateFirst](const Record& a, const Record& b) {
-        return dateFirst ? std::tie(a.date, a.employeeCode, a.timeIn) < std::tie(b.date, b.employeeCode, b.timeIn)
-                         : std::tie(a.employeeCode, a.date, a.timeIn) < std::tie(b.employeeCode, b.date, b.timeIn);
-    });
+    // Keys of the texts' ranks and the place, which keeps equal records in their order; the
+    // records are then moved into place along each cycle, with no second copy of them.
+    std::vector<std::pair<std::array<int, 3>, std::size_t>> order(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const Record& r = records[i];
+        const int code = r.employeeCode.rank(), date = r.date.rank();
+        order[i] = {{dateFirst ? date : code, dateFirst ? code : date, r.timeIn.rank()}, i};
+    }
+    std::sort(order.begin(), order.end());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (order[i].second == i)
+            continue;
+        Record first = std::move(records[i]);
+        std::size_t to = i;
+        while (order[to].second != i) {
+            const std::size_t from = order[to].second;
+            records[to] = std::move(records[from]);
+            order[to].second = to;
+            to = from;
+        }
+        records[to] = std::move(first);
+        order[to].second = to;
+    }
 }
 
 std::pair<QString, QString> heldNameAndCard(const Employees& employees, const QString& code, const Record* latest)
