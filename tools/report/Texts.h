@@ -43,11 +43,18 @@ private:
 
 class Texts {
 public:
+    Texts() = default;
+    Texts(const Texts&) = delete;
+    Texts& operator=(const Texts&) = delete;
+
     // The text of the bytes, decoded by `decode` (which gives nullopt for bytes that are no
     // text) the first time they are read.
     template<class Decode>
     std::optional<Text> intern(std::string_view bytes, Decode decode)
     {
+        // Rows in a row mostly hold the same date, times and weekday.
+        if (last_ && last_->first == bytes)
+            return last_->second ? std::optional(Text(*last_->second)) : std::nullopt;
         auto known = entries_.find(bytes);
         if (known == entries_.end()) {
             std::optional<Entry> entry;
@@ -56,6 +63,7 @@ public:
             known = entries_.emplace(std::string(bytes), std::move(entry)).first;
             ranked_ = false;
         }
+        last_ = &*known;
         return known->second ? std::optional(Text(*known->second)) : std::nullopt;
     }
     // Ranks the texts held: after reading, before the records read are compared.
@@ -71,6 +79,7 @@ private:
     };
     // Nodes stay where they are, so the records' texts do too.
     std::unordered_map<std::string, std::optional<Entry>, BytesHash, std::equal_to<>> entries_;
+    const decltype(entries_)::value_type* last_ = nullptr; // the last one asked for
     bool ranked_ = true;
 };
 
