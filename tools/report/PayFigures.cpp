@@ -17,15 +17,20 @@ using Days = std::map<QDate, DayInput>;
 void addRecords(const std::vector<Record>& records, const QDate& begin, const QDate& last, const QString& onlyEmployee,
                 std::map<QString, Days>& into)
 {
+    Days* days = nullptr;
+    const Record* previous = nullptr;
     for (const Record& r : records) {
         if (!onlyEmployee.isEmpty() && r.employeeCode != onlyEmployee)
             continue;
-        // Every code has its figures, those whose records' dates are no dates too.
-        Days& days = into[r.employeeCode];
+        // Every code has its figures, those whose records' dates are no dates too. The
+        // records of one employee mostly come together.
+        if (!previous || r.employeeCode != previous->employeeCode)
+            days = &into[r.employeeCode];
+        previous = &r;
         const QDate day = placedDate(r.date);
         if (!day.isValid() || day < begin || day > last)
             continue;
-        DayInput& input = days[day];
+        DayInput& input = (*days)[day];
         input.present = true;
         if (const auto spell = spellOf(r))
             input.spells.push_back({spell->start, spell->seconds});
