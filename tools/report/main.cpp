@@ -87,15 +87,17 @@ Stretch periodRecords(Reader& reader, const ReportPeriod& period, const PaySite&
     if (begin == first)
         return stretch;
     const QString firstMonth = first.toString(QStringLiteral("yyyy/MM"));
-    std::vector<Record> inPeriod;
-    for (Record& r : stretch.records) {
+    // Those of the period move up in their order, over the few that leave: no second copy.
+    std::vector<Record>& records = stretch.records;
+    std::size_t kept = 0;
+    for (Record& r : records) {
         const QDate day = placedDate(r.date);
         if (day.isValid() ? day < first : namedMonth(r.date) < firstMonth)
             (day.isValid() ? leadIn : stretch.neighbours).push_back(std::move(r));
-        else
-            inPeriod.push_back(std::move(r));
+        else if (&records[kept++] != &r)
+            records[kept - 1] = std::move(r);
     }
-    stretch.records = std::move(inPeriod);
+    records.erase(records.begin() + static_cast<std::ptrdiff_t>(kept), records.end());
     stretch.neighbours.insert(stretch.neighbours.end(), leadIn.begin(), leadIn.end());
     return stretch;
 }
