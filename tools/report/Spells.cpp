@@ -185,11 +185,17 @@ std::vector<Reasons> findAnomalies(const std::vector<Record>& records, const std
     for (std::size_t i = 0; i < records.size(); ++i) {
         const Record& r = records[i];
         Reasons& reasons = found[i];
-        const QDate date = exactDate(r.date);
-        if (!date.isValid())
+        // The date's reasons are its two texts' alone: the record before's, when they are its.
+        if (i > 0 && r.date == records[i - 1].date && r.weekday == records[i - 1].weekday) {
+            for (const Reason dated : {Reason::BadDate, Reason::WrongWeekday}) {
+                if (found[i - 1].contains(dated))
+                    reasons.add(dated);
+            }
+        } else if (const QDate date = exactDate(r.date); !date.isValid()) {
             reasons.add(Reason::BadDate);
-        else if (r.weekday != weekdayCharacter(dayOfWeek(date)))
+        } else if (r.weekday != weekdayCharacter(dayOfWeek(date))) {
             reasons.add(Reason::WrongWeekday);
+        }
         if (!r.timeIn.entry().seconds)
             reasons.add(Reason::BadTimeIn);
         if (noTime(r.timeOut))
