@@ -17,16 +17,14 @@ using Days = std::map<QDate, DayInput>;
 void addRecords(const std::vector<Record>& records, const QDate& begin, const QDate& last, const QString& onlyEmployee,
                 std::map<QString, Days>& into)
 {
-    Days* days = nullptr;
-    const Record* previous = nullptr;
+    auto daysOf = slotsByCode<Days*>(records);
     for (const Record& r : records) {
         if (!onlyEmployee.isEmpty() && r.employeeCode != onlyEmployee)
             continue;
-        // Every code has its figures, those whose records' dates are no dates too. The
-        // records of one employee mostly come together.
-        if (!previous || r.employeeCode != previous->employeeCode)
+        // Every code has its figures, those whose records' dates are no dates too.
+        Days*& days = daysOf[static_cast<std::size_t>(r.employeeCode.rank())];
+        if (!days)
             days = &into[r.employeeCode];
-        previous = &r;
         const QDate day = placedDate(r.date);
         if (!day.isValid() || day < begin || day > last)
             continue;

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <optional>
@@ -47,6 +48,17 @@ std::pair<QString, QString> heldNameAndCard(const Employees& employees, const QS
 
 // In order of date, employee and time in, or of employee, date and time in; stable.
 void sortRecords(std::vector<Record>& records, bool dateFirst);
+
+// A slot for each employee code of the records, by the code's rank: for what is looked up
+// by a code once for each code rather than once a record.
+template<class T>
+std::vector<T> slotsByCode(const std::vector<Record>& records)
+{
+    int most = 0;
+    for (const Record& r : records)
+        most = std::max(most, r.employeeCode.rank());
+    return std::vector<T>(static_cast<std::size_t>(most) + 1);
+}
 
 // Which records whose figures make no date a stretch holds besides those placed in it.
 enum class Undated {

@@ -181,7 +181,7 @@ std::vector<Reasons> findAnomalies(const std::vector<Record>& records, const std
                                    const Employees& employees)
 {
     std::vector<Reasons> found(records.size());
-    auto employee = employees.end();
+    auto employeeOf = slotsByCode<std::optional<Employees::const_iterator>>(records);
     for (std::size_t i = 0; i < records.size(); ++i) {
         const Record& r = records[i];
         Reasons& reasons = found[i];
@@ -204,9 +204,10 @@ std::vector<Reasons> findAnomalies(const std::vector<Record>& records, const std
             reasons.add(Reason::BadTimeOut);
         else if (const auto spell = spellOf(r); spell && spell->nextDay)
             reasons.add(Reason::OutBeforeIn);
-        // The records of one employee mostly come together.
-        if (i == 0 || r.employeeCode != records[i - 1].employeeCode)
-            employee = employees.find(r.employeeCode);
+        auto& slot = employeeOf[static_cast<std::size_t>(r.employeeCode.rank())];
+        if (!slot)
+            slot = employees.find(r.employeeCode);
+        const auto employee = *slot;
         if (employee == employees.end()) {
             reasons.add(Reason::UnknownEmployee);
         } else if (employee->second.readable) {
