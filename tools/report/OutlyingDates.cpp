@@ -32,33 +32,61 @@ bool monthShaped(const QString& dateText)
 
 std::optional<QStringList> unshapedDatesOutside(SqlConnection& connection, const QString& low, const QString& high)
 {
-    SqlQuery query(QStringLiteral("OutlyingDates"), connection);
+    // A text as long as the column allows has no longer text after it, so the least text
+    // above one of a month's shape is it with its last digit one more: from there the index
+    // starts past its rows, where "above it" would read every one of them. In a wider
+    // column the text with blanks after it would compare equal, and be stepped over.
+    SqlQuery width(QStringLiteral("OutlyingDates"), connection);
+    width.setSql({QStringLiteral("SELECT COALESCE(f.RDB$CHARACTER_LENGTH, f.RDB$FIELD_LENGTH) FROM RDB$RELATION_FIELDS r"
+                                 " JOIN RDB$FIELDS f ON f.RDB$FIELD_NAME = r.RDB$FIELD_SOURCE"
+                                 " WHERE r.RDB$RELATION_NAME = 'POS_DAY' AND r.RDB$FIELD_NAME = 'INI_DATE'")});
+    width.open();
+    const bool shapesFill = !width.eof() && width.rawText(0) == "10";
+    width.close();
+    if (!shapesFill)
+        return std::nullopt;
+
+    const QString select = QStringLiteral("SELECT FIRST 1 INI_DATE FROM POS_DAY WHERE ");
+    const QString belowLow = QStringLiteral("INI_DATE < ") + quoted(low);
+    SqlQuery first(QStringLiteral("OutlyingDates"), connection);
+    first.setSql({select + belowLow + QStringLiteral(" ORDER BY INI_DATE")});
+    SqlQuery above(QStringLiteral("OutlyingDates"), connection);
+    SqlQuery from(QStringLiteral("OutlyingDates"), connection);
     QStringList unshaped;
     int steps = 0;
-    // Below the span from the first text, and above it from its last.
+    // Below the span from the first text, and above it from its last: each step after the
+    // text before, by statements prepared once for the side.
     for (const bool below : {true, false}) {
-        std::optional<QString> after = below ? std::nullopt : std::optional(high);
-        std::string lastBytes;
+        const QString bound = (below ? QStringLiteral(" AND ") + belowLow : QString()) + QStringLiteral(" ORDER BY INI_DATE");
+        above.setSql({select + QStringLiteral("INI_DATE > :AFTER") + bound});
+        from.setSql({select + QStringLiteral("INI_DATE >= :FROM") + bound});
+        SqlQuery* query = below ? &first : &above;
+        if (!below)
+            above.paramByName(QStringLiteral("AFTER")).setAsString(high);
+        std::optional<std::string> lastBytes;
         for (;;) {
-            QString where = after ? QStringLiteral("INI_DATE > ") + quoted(*after) : QString();
-            if (below)
-                where += (after ? QStringLiteral(" AND ") : QString()) + QStringLiteral("INI_DATE < ") + quoted(low);
-            query.setSql({QStringLiteral("SELECT FIRST 1 INI_DATE FROM POS_DAY WHERE ") + where + QStringLiteral(" ORDER BY INI_DATE")});
-            query.open();
-            if (query.eof()) {
-                query.close();
+            query->open();
+            if (query->eof()) {
+                query->close();
                 break;
             }
-            const std::string bytes(query.rawText(0));
-            query.close();
+            const std::string bytes(query->rawText(0));
+            query->close();
             // A text that does not come back as its own bytes would not step past itself.
             const auto text = connection.decodeExactly(bytes.data(), bytes.size());
-            if (!text || (steps > 0 && bytes <= lastBytes) || ++steps > maxSteps)
+            if (!text || (lastBytes && bytes <= *lastBytes) || ++steps > maxSteps)
                 return std::nullopt;
-            if (!monthShaped(*text))
-                unshaped << *text;
             lastBytes = bytes;
-            after = *text;
+            if (!monthShaped(*text)) {
+                unshaped << *text;
+                query = &above;
+                above.paramByName(QStringLiteral("AFTER")).setAsString(*text);
+            } else {
+                QString next = *text;
+                next[9] = QChar(next[9].unicode() + 1);
+                query = &from;
+                from.paramByName(QStringLiteral("FROM")).setAsString(next);
+            }
         }
     }
     return unshaped;

@@ -19,7 +19,8 @@ bool monthShaped(const QString& dateText);
 // The distinct POS_DAY date texts below `low` or above `high` that are of no month's
 // shape, in order. Found by stepping along the date index from one distinct text to the
 // next, a row read a text rather than every row. Nullopt where a text cannot be written
-// back into a statement, or there are too many to step through: then every row must be read.
+// back into a statement, there are too many to step through, or the column is not ten
+// characters wide: then every row must be read.
 std::optional<QStringList> unshapedDatesOutside(SqlConnection& connection, const QString& low, const QString& high);
 
 } // namespace kordane::report
