@@ -17,8 +17,7 @@ namespace {
 QString reasonsText(const Reasons& reasons)
 {
     QStringList texts;
-    for (const Reason r : reasons)
-        texts << reasonText(r);
+    reasons.forEach([&](Reason r) { texts << reasonText(r); });
     return texts.join(QStringLiteral("、"));
 }
 
@@ -254,8 +253,7 @@ Sheet anomaliesReport(const QString& from, const QString& to, Stretch stretch, c
     for (std::size_t i = 0; i < records.size(); ++i) {
         const Record& r = records[i];
         flagged += reasons[i].empty() ? 0 : 1;
-        for (const Reason reason : reasons[i])
-            t.rows.push_back({r.date, r.weekday, r.employeeCode, r.name, r.timeIn, r.timeOut, reasonText(reason)});
+        reasons[i].forEach([&](Reason reason) { t.rows.push_back({r.date, r.weekday, r.employeeCode, r.name, r.timeIn, r.timeOut, reasonText(reason)}); });
     }
     t.notes << QStringLiteral("需要查看 %1 筆紀錄　原因 %2 項　查過 %3 筆").arg(flagged).arg(t.rows.size()).arg(records.size());
     return sheet;

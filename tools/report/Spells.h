@@ -49,31 +49,17 @@ QString reasonText(Reason reason);
 // The reasons a record needs a look: each at most once, in the order of the list above.
 class Reasons {
 public:
-    class Iterator {
-    public:
-        explicit Iterator(unsigned bits)
-            : bits_(bits)
-        {
-        }
-        Reason operator*() const { return static_cast<Reason>(std::countr_zero(bits_)); }
-        Iterator& operator++()
-        {
-            bits_ &= bits_ - 1;
-            return *this;
-        }
-        bool operator==(const Iterator&) const = default;
-
-    private:
-        unsigned bits_;
-    };
-
     void add(Reason reason) { bits_ = static_cast<std::uint16_t>(bits_ | bit(reason)); }
     void remove(Reason reason) { bits_ = static_cast<std::uint16_t>(bits_ & ~bit(reason)); }
     bool contains(Reason reason) const { return (bits_ & bit(reason)) != 0; }
     bool empty() const { return bits_ == 0; }
     std::size_t size() const { return static_cast<std::size_t>(std::popcount(bits_)); }
-    Iterator begin() const { return Iterator(bits_); }
-    Iterator end() const { return Iterator(0); }
+    template<class Each>
+    void forEach(Each each) const
+    {
+        for (unsigned bits = bits_; bits != 0; bits &= bits - 1)
+            each(static_cast<Reason>(std::countr_zero(bits)));
+    }
 
 private:
     static unsigned bit(Reason reason) { return 1U << static_cast<unsigned>(reason); }

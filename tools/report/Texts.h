@@ -30,7 +30,6 @@ public:
     {
     }
     operator const QString&() const { return entry_->text; }
-    const QString& text() const { return entry_->text; }
     const Entry& entry() const { return *entry_; }
     int rank() const { return entry_->rank; }
 
