@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <tuple>
+#include <utility>
 
 namespace kordane::report {
 namespace {
@@ -43,16 +45,21 @@ void flagIdentical(const std::vector<Record>& records, std::vector<Reasons>& fou
 struct PlacedSpell {
     static constexpr std::uint32_t neighbour = UINT32_MAX;
 
+    // The employee, then the dated spells after those on a line of their own date text:
+    // made once, as a million spells sort by it.
+    std::pair<int, qint64> line;
     Identity identity;
     qint64 start;
     int seconds;
     std::uint32_t reported; // its index among the records, or neighbour
-    bool dated;
 
     qint64 end() const { return start + seconds; }
 };
 
-auto line(const PlacedSpell& s) { return std::tuple(s.identity[0], s.dated, s.dated ? 0 : s.identity[1]); }
+std::pair<int, qint64> lineOf(const Identity& identity, bool dated)
+{
+    return {identity[0], dated ? std::numeric_limits<qint64>::max() : qint64(identity[1])};
+}
 
 void place(const std::vector<Record>& records, bool reported, std::vector<PlacedSpell>& spells)
 {
@@ -62,8 +69,9 @@ void place(const std::vector<Record>& records, bool reported, std::vector<Placed
             continue;
         const QDate date = placedDate(records[i].date);
         const qint64 origin = date.isValid() ? date.toJulianDay() * dayLength : 0;
-        spells.push_back({identity(records[i]), origin + spell->start, spell->seconds,
-                          reported ? static_cast<std::uint32_t>(i) : PlacedSpell::neighbour, date.isValid()});
+        const Identity id = identity(records[i]);
+        spells.push_back({lineOf(id, date.isValid()), id, origin + spell->start, spell->seconds,
+                          reported ? static_cast<std::uint32_t>(i) : PlacedSpell::neighbour});
     }
 }
 
@@ -79,7 +87,7 @@ void flagOverlaps(const std::vector<Record>& records, const std::vector<Record>&
     // Twins share their line and start, so they sort side by side, and each run of them is
     // compared as one: a site that keys a spell many times costs no more than once.
     std::sort(spells.begin(), spells.end(), [](const PlacedSpell& a, const PlacedSpell& b) {
-        return std::tuple(line(a), a.start, a.identity) < std::tuple(line(b), b.start, b.identity);
+        return std::tie(a.line, a.start, a.identity) < std::tie(b.line, b.start, b.identity);
     });
     std::vector<std::size_t> runs; // where each run of twins begins, and the end last
     for (std::size_t i = 0; i < spells.size(); ++i) {
@@ -98,7 +106,7 @@ void flagOverlaps(const std::vector<Record>& records, const std::vector<Record>&
         // Sorted by start: the first spell that starts after this one ends closes the search.
         for (std::size_t j = i + 1; j + 1 < runs.size(); ++j) {
             const PlacedSpell& b = spells[runs[j]];
-            if (line(b) != line(a) || b.start >= a.end())
+            if (b.line != a.line || b.start >= a.end())
                 break;
             if (a.start < b.end()) {
                 flag(i);
