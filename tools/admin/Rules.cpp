@@ -221,11 +221,6 @@ std::string auditEntries(RawFirebird& db)
     return db.query("SELECT COUNT(*) FROM POS_DAY_AUDIT")[0][0].value_or("0");
 }
 
-QString decoded(const TextCodec& codec, const RawFirebird::Value& value)
-{
-    return value ? codec.decode(value->data(), value->size()) : QString();
-}
-
 void printBreaches(const std::vector<RuleBreach>& found)
 {
     report::Table table;

@@ -83,11 +83,6 @@ QString nameProblem(const QString& what, const QString& text, const TextCodec& c
     return {};
 }
 
-QString decoded(const TextCodec& codec, const RawFirebird::Value& value)
-{
-    return value ? codec.decode(value->data(), value->size()) : QString();
-}
-
 std::vector<csv::Record> importRecords(const QString& path, const QStringList& columns)
 {
     const csv::FileText file = csv::readFile(path, QStringLiteral("utf-8"));

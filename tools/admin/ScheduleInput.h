@@ -35,8 +35,6 @@ std::optional<int> minutes(const QString& text, int high);
 // or a control character, is refused.
 QString nameProblem(const QString& what, const QString& text, const TextCodec& codec, const Width& width, QByteArray& bytes);
 
-QString decoded(const TextCodec& codec, const RawFirebird::Value& value);
-
 // An import file's records after its header: each one's fields in the order of `columns`
 // (which the header names in any order, each once), the formula guard taken off; a record
 // with another number of fields is malformed. Throws for a header that is not that.

@@ -76,6 +76,11 @@ void StagedFile::fail()
     throw std::runtime_error("cannot write " + path_.toStdString() + ": " + file_.errorString().toStdString());
 }
 
+QString decoded(const TextCodec& codec, const RawFirebird::Value& value)
+{
+    return value ? codec.decode(value->data(), value->size()) : QString();
+}
+
 std::map<QString, Width> columnWidths(RawFirebird& db, const char* table, const QStringList& needed)
 {
     std::map<QString, Width> widths;

@@ -53,6 +53,9 @@ struct Width {
     int stored = 0;
 };
 
+// A value as the raw client read it, as text of the site's character set; a null is empty.
+QString decoded(const TextCodec& codec, const RawFirebird::Value& value);
+
 // The columns of `table` by name; throws when one of `needed` is missing.
 std::map<QString, Width> columnWidths(RawFirebird& db, const char* table, const QStringList& needed);
 
