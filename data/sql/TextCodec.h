@@ -22,6 +22,7 @@ public:
     // Throws EDatabaseError naming the first character the set cannot hold.
     QByteArray encode(QStringView text) const;
     QString decode(const char* data, std::size_t length) const;
+    QString decode(QByteArrayView bytes) const { return decode(bytes.data(), static_cast<std::size_t>(bytes.size())); }
     // nullopt for bytes that are no text of the set (decode would put U+FFFD there, or,
     // for code page 950, a private-use character standing for the bytes).
     std::optional<QString> decodeExactly(QByteArrayView bytes) const;

@@ -159,7 +159,7 @@ FileText readFile(const QString& path, const QString& encoding)
         const auto text = codec.decodeExactly(line);
         if (!text)
             out.badLines.push_back(number);
-        lines.append(text ? *text : codec.decode(line.constData(), static_cast<std::size_t>(line.size())));
+        lines.append(text ? *text : codec.decode(line));
     }
     out.text = lines.join(u'\n');
     return out;

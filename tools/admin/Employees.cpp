@@ -302,7 +302,7 @@ int exportFile(const QStringList& arguments)
                 const QByteArray id = bytesOf(row[0]);
                 throw std::runtime_error(QStringLiteral("EMPLOYEE_ID '%1': %2 holds bytes that are no %3 text; correct "
                                                         "it with employees import")
-                                             .arg(site.codec().decode(id.constData(), static_cast<std::size_t>(id.size())),
+                                             .arg(site.codec().decode(id),
                                                   header[static_cast<int>(i)], site.codec().encodingName())
                                              .toStdString());
             }

@@ -143,7 +143,7 @@ std::vector<QStringList> holidayRows(RawFirebird& db, const TextCodec& codec)
 {
     std::vector<QStringList> rows;
     for (const auto& [date, name] : storedHolidays(db))
-        rows.push_back({dateText(date), codec.decode(name.constData(), static_cast<std::size_t>(name.size()))});
+        rows.push_back({dateText(date), codec.decode(name)});
     return rows;
 }
 

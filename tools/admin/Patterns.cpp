@@ -42,7 +42,7 @@ QString kindName(char kind) { return kind == 'E' ? QStringLiteral("employee") : 
 QString describe(const Key& key, const TextCodec& codec)
 {
     const QByteArray& subject = std::get<1>(key);
-    return QStringLiteral("%1 %2 from %3").arg(kindName(std::get<0>(key)), codec.decode(subject.constData(), static_cast<std::size_t>(subject.size())), dateText(std::get<2>(key)));
+    return QStringLiteral("%1 %2 from %3").arg(kindName(std::get<0>(key)), codec.decode(subject), dateText(std::get<2>(key)));
 }
 
 // What a pattern is checked against: the site's employees, departments, shifts and patterns.
@@ -108,8 +108,8 @@ public:
             const Span second = shifts_.at(b);
             if (first.end < first.start && first.end > second.start)
                 return QStringLiteral("%1's shift %2 ends at %3 on %4, after that day's shift %5 starts at %6")
-                    .arg(weekdays[d], codec_.decode(a.constData(), static_cast<std::size_t>(a.size())), timeText(first.end), weekdays[next],
-                         codec_.decode(b.constData(), static_cast<std::size_t>(b.size())), timeText(second.start));
+                    .arg(weekdays[d], codec_.decode(a), timeText(first.end), weekdays[next],
+                         codec_.decode(b), timeText(second.start));
         }
         return p;
     }
@@ -298,9 +298,9 @@ std::vector<QStringList> listedRows(RawFirebird& db, const TextCodec& codec)
     const Patterns patterns(db, codec);
     for (const auto& [key, week] : patterns.all()) {
         const QByteArray& subject = std::get<1>(key);
-        QStringList row = {kindName(std::get<0>(key)), codec.decode(subject.constData(), static_cast<std::size_t>(subject.size())), dateText(std::get<2>(key))};
+        QStringList row = {kindName(std::get<0>(key)), codec.decode(subject), dateText(std::get<2>(key))};
         for (const QByteArray& shift : week)
-            row << codec.decode(shift.constData(), static_cast<std::size_t>(shift.size()));
+            row << codec.decode(shift);
         rows.push_back(row);
     }
     return rows;

@@ -255,7 +255,7 @@ public:
     }
 
 private:
-    QString decoded(const QByteArray& bytes) const { return site_.codec().decode(bytes.constData(), static_cast<std::size_t>(bytes.size())); }
+    QString decoded(const QByteArray& bytes) const { return site_.codec().decode(bytes); }
 
     // Why the punch cannot be taken; empty when it is, with its employee.
     QString check(const FilePunch& punch)
