@@ -2,6 +2,7 @@
 // against an embedded database, with every dialog answered by key.
 #include "data/resultset/ClientDataSet.h"
 #include "tests/support/DialogAnswers.h"
+#include "tests/support/FieldEntry.h"
 #include "tests/support/ModalDriver.h"
 #include "tests/support/WindowFixture.h"
 #include "widgets/LineEdit.h"
@@ -11,6 +12,8 @@
 #include <QTest>
 
 using namespace kordane;
+using kordane::test::click;
+using kordane::test::fill;
 using kordane::test::WindowFixture;
 
 namespace {
@@ -18,16 +21,6 @@ namespace {
 using Answers = kordane::test::DialogAnswers;
 
 const std::string today = QDate(2026, 12, 7).toString(QStringLiteral("yyyy/MM/dd")).toStdString();
-
-void fill(TFormKordane& w, const QString& date, const QString& code, const QString& in, const QString& out)
-{
-    w.MaskEdit1->assignText(date);
-    w.Edit1->setText(code);
-    w.MaskEdit2->assignText(in);
-    w.MaskEdit3->assignText(out);
-}
-
-void click(SpeedButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
 } // namespace
 

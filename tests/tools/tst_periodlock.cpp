@@ -4,6 +4,7 @@
 // them all; the start-up backfill still names a record in it.
 #define QTEST_QPA_MOUSE_HANDLING
 #include "tests/support/DialogAnswers.h"
+#include "tests/support/FieldEntry.h"
 #include "tests/support/GridActions.h"
 #include "tests/support/WindowFixture.h"
 #include "tools/admin/SiteParts.h"
@@ -14,6 +15,8 @@
 #include <QTest>
 
 using namespace kordane;
+using kordane::test::click;
+using kordane::test::fill;
 using kordane::test::WindowFixture;
 using Answers = kordane::test::DialogAnswers;
 
@@ -29,16 +32,6 @@ QString refusal(const QString& date)
     return QStringLiteral("INI_DATE %1 is in the pay period %2 to %3, which is closed: its records cannot be added, changed or removed")
         .arg(date, today.addDays(-20).toString(QStringLiteral("yyyy/MM/dd")), today.addDays(-1).toString(QStringLiteral("yyyy/MM/dd")));
 }
-
-void fill(TFormKordane& w, const QString& date, const QString& code, const QString& in, const QString& out)
-{
-    w.MaskEdit1->assignText(date);
-    w.Edit1->setText(code);
-    w.MaskEdit2->assignText(in);
-    w.MaskEdit3->assignText(out);
-}
-
-void click(SpeedButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
 // The period part on the test's database, the days before today closed, and a record
 // stored on a closed day (with no name) and one on today.
