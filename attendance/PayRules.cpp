@@ -6,6 +6,8 @@
 #include <QTime>
 
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace kordane::attendance {
@@ -22,14 +24,14 @@ int minutesOf(const QString& name, const QString& value)
 
 int overlap(int aStart, int aEnd, int bStart, int bEnd) { return std::max(0, std::min(aEnd, bEnd) - std::max(aStart, bStart)); }
 
-// The night windows a spell of less than two days can touch: those that start the day
-// before, the day itself and the day after.
+// The night windows a spell can touch: from the one that starts the day before the spell's
+// to the one of the day it ends on.
 int nightSeconds(const WorkedSpell& spell, const PayRules& rules)
 {
     const int start = rules.nightStart * 60;
     const int length = ((rules.nightEnd - rules.nightStart + 1440) % 1440) * 60;
     int total = 0;
-    for (int day = -1; day <= 1; ++day)
+    for (int day = spell.start / daySeconds - 1; day <= (spell.start + spell.seconds) / daySeconds; ++day)
         total += overlap(spell.start, spell.start + spell.seconds, day * daySeconds + start, day * daySeconds + start + length);
     return total;
 }
@@ -129,9 +131,30 @@ void applyWeeklyNorm(std::span<DayPay> week, const PayRules& rules)
     }
 }
 
+bool startsNear(int start, const Shift& shift)
+{
+    const int shiftStart = shift.startMinute * 60;
+    return start >= shiftStart - shiftReachSeconds && start <= shiftStart + shift.seconds() + shiftReachSeconds;
+}
+
+int placedStart(int start, const DayPlan& plan)
+{
+    if (!plan.shift)
+        return start;
+    const int shiftStart = plan.shift->startMinute * 60;
+    std::optional<int> nearest;
+    // A shift is shorter than a day, so its reach ends before the third day's midnight.
+    for (const int reading : {start, start - daySeconds, start + daySeconds, start + 2 * daySeconds}) {
+        if (startsNear(reading, *plan.shift) && (!nearest || std::abs(reading - shiftStart) < std::abs(*nearest - shiftStart)))
+            nearest = reading;
+    }
+    return nearest.value_or(start);
+}
+
 bool matchesNightShift(const WorkedSpell& spell, const DayPlan& plan)
 {
-    if (!plan.shift || !plan.shift->overnight() || spell.start + spell.seconds <= daySeconds)
+    const bool crossesIntoDay = spell.start < 0 || (plan.shift && plan.shift->overnight() && spell.start + spell.seconds > daySeconds);
+    if (!plan.shift || !crossesIntoDay)
         return false;
     const int start = plan.shift->startMinute * 60;
     return overlap(spell.start, spell.start + spell.seconds, start, start + plan.shift->seconds()) > 0;

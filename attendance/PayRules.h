@@ -85,7 +85,23 @@ DayPay payDay(std::span<const WorkedSpell> spells, bool present, const DayPlan& 
 // week's running total passes the norm, so no time is overtime twice.
 void applyWeeklyNorm(std::span<DayPay> week, const PayRules& rules);
 
-// A spell that ends the next day and overlaps the day's overnight shift is that shift.
+// How long before a shift's start, and after its end, a spell may start and still be
+// that shift's.
+inline constexpr int shiftReachSeconds = 4 * 60 * 60;
+
+// Whether a spell that starts at `start` on a day's line of time starts near that day's
+// shift: from the shift's start less the reach to its end plus the reach.
+bool startsNear(int start, const Shift& shift);
+
+// Where on its day's line of time a spell keyed at the time of day `start` lies: the
+// reading of that time on the day, the day before or a day after that starts near the
+// day's shift, the one nearest the shift's start where two do; else the day's own. So an
+// arrival after midnight for the day's night shift is late for it, and one before
+// midnight for a shift that starts at midnight is early.
+int placedStart(int start, const DayPlan& plan);
+
+// A spell that ends the next day and overlaps the day's overnight shift is that shift,
+// and so is one placed on the day before that overlaps the day's shift.
 bool matchesNightShift(const WorkedSpell& spell, const DayPlan& plan);
 
 // The Monday on or before a date.

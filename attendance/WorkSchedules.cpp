@@ -21,23 +21,35 @@ void WorkSchedules::addPatternDay(Subject kind, const QString& subject, const QD
     patterns_[{kind, subject}].try_emplace(validFrom, Week {}).first->second[static_cast<std::size_t>(weekday - 1)] = shift;
 }
 
-const WorkSchedules::Week* WorkSchedules::weekOn(Subject kind, const QString& subject, const QDate& date) const
+const WorkSchedules::Weeks* WorkSchedules::weeksOf(Subject kind, const QString& subject) const
 {
     const auto found = patterns_.find({kind, subject});
-    if (found == patterns_.end())
-        return nullptr;
-    const auto& byDate = found->second;
-    auto after = byDate.upper_bound(date);
-    return after == byDate.begin() ? nullptr : &std::prev(after)->second;
+    return found == patterns_.end() ? nullptr : &found->second;
 }
 
-DayPlan WorkSchedules::planOn(const QString& employee, const QString& department, const QDate& date) const
+WorkSchedules::Person WorkSchedules::person(const QString& employee, const QString& department) const
 {
+    Person p;
+    p.schedules_ = this;
+    p.own_ = weeksOf(Subject::Employee, employee);
+    if (!department.isEmpty())
+        p.department_ = weeksOf(Subject::Department, department);
+    return p;
+}
+
+DayPlan WorkSchedules::Person::planOn(const QDate& date) const
+{
+    const auto weekOn = [&](const Weeks* weeks) -> const Week* {
+        if (!weeks)
+            return nullptr;
+        auto after = weeks->upper_bound(date);
+        return after == weeks->begin() ? nullptr : &std::prev(after)->second;
+    };
     DayPlan plan;
-    plan.holiday = holidays_.contains(date);
-    const Week* week = weekOn(Subject::Employee, employee, date);
-    if (!week && !department.isEmpty())
-        week = weekOn(Subject::Department, department, date);
+    plan.holiday = schedules_->holidays_.contains(date);
+    const Week* week = weekOn(own_);
+    if (!week)
+        week = weekOn(department_);
     if (week) {
         plan.scheduled = true;
         plan.shift = (*week)[static_cast<std::size_t>(date.dayOfWeek() - 1)];

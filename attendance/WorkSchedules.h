@@ -27,15 +27,35 @@ public:
 
     bool empty() const { return patterns_.empty(); }
 
-    // The employee's own pattern where one applies on the date, else the department's.
-    DayPlan planOn(const QString& employee, const QString& department, const QDate& date) const;
-
 private:
     using Week = std::array<const Shift*, 7>;
-    const Week* weekOn(Subject kind, const QString& subject, const QDate& date) const;
+    using Weeks = std::map<QDate, Week>; // by VALID_FROM
+
+public:
+    // One employee's schedules, found once for asking of many dates.
+    class Person {
+    public:
+        // The employee's own pattern where one applies on the date, else the department's.
+        DayPlan planOn(const QDate& date) const;
+
+    private:
+        friend class WorkSchedules;
+        const WorkSchedules* schedules_ = nullptr;
+        const Weeks* own_ = nullptr;
+        const Weeks* department_ = nullptr;
+    };
+    Person person(const QString& employee, const QString& department) const;
+
+    DayPlan planOn(const QString& employee, const QString& department, const QDate& date) const
+    {
+        return person(employee, department).planOn(date);
+    }
+
+private:
+    const Weeks* weeksOf(Subject kind, const QString& subject) const;
 
     std::map<QString, Shift> shifts_;
-    std::map<std::pair<Subject, QString>, std::map<QDate, Week>> patterns_;
+    std::map<std::pair<Subject, QString>, Weeks> patterns_;
     std::set<QDate> holidays_;
 };
 

@@ -43,6 +43,7 @@ private slots:
     void dayShiftPaysSpellsLessTheBreakOnce();
     void lateAndEarlyCountOnlyBeyondTheGrace();
     void nightShiftAcrossMidnight();
+    void arrivalsAroundMidnight();
     void restDaysHolidaysAndAbsence();
     void weeklyNormCountsNoTimeTwice();
     void patternOnADate();
@@ -120,6 +121,32 @@ void TestPayRules::nightShiftAcrossMidnight()
     lateNight.nightStart = 23 * 60 + 30;
     lateNight.nightEnd = 5 * 60;
     QCOMPARE(pay({night}, work(nightShift), lateNight).night, 5 * hour + 30 * minute);
+}
+
+// A time keyed on a day is read where the day's shift can reach it: an arrival after
+// midnight for the night shift is late for that night, one before midnight for a shift
+// that starts at midnight is early, and a time no shift reaches stays as it was keyed.
+void TestPayRules::arrivalsAroundMidnight()
+{
+    const auto at = [](int h, int m) { return (h * 60 + m) * minute; };
+    QCOMPARE(placedStart(at(22, 0), work(nightShift)), at(22, 0));
+    QCOMPARE(placedStart(at(0, 30), work(nightShift)), daySeconds + at(0, 30));
+    QCOMPARE(placedStart(at(12, 0), work(nightShift)), at(12, 0));
+    QCOMPARE(placedStart(at(23, 0), work(dayShift)), at(23, 0));
+    QCOMPARE(placedStart(at(0, 30), DayPlan {true, nullptr, false}), at(0, 30));
+    const DayPay late = pay({{daySeconds + at(0, 30), 5 * hour + 30 * minute}}, work(nightShift));
+    QCOMPARE(late.lateMinutes, 140);
+    QCOMPARE(late.night, 5 * hour + 30 * minute);
+
+    const Shift midnight {0, 8 * 60, 30, 10, 10};
+    const int early = placedStart(at(23, 45), work(midnight));
+    QCOMPARE(early, at(23, 45) - daySeconds);
+    const WorkedSpell spell {early, 8 * hour + 15 * minute};
+    QVERIFY(matchesNightShift(spell, work(midnight)));
+    const DayPay p = pay({spell}, work(midnight));
+    QCOMPARE(p.lateMinutes, 0);
+    QCOMPARE(p.paid, 7 * hour + 45 * minute);
+    QCOMPARE(p.night, 6 * hour + 15 * minute);
 }
 
 void TestPayRules::restDaysHolidaysAndAbsence()

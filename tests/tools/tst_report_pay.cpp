@@ -87,6 +87,7 @@ private slots:
     void closedPeriodIsMarked();
     void employeeWithOnlyAnUndatedRecord();
     void noAbsenceBeforeTheDayIsOver();
+    void arrivalsAroundMidnightOnTheShiftsDay();
 
 private:
     void setFirstDay(const char* day);
@@ -262,6 +263,38 @@ void TestReportPay::noAbsenceBeforeTheDayIsOver()
     };
     QCOMPARE(absences(today.addDays(-7), today.addDays(6)), u"5"_s);
     QCOMPARE(absences(today, today.addDays(6)), u"0"_s);
+}
+
+// October 2025: P006 works NIGHT Monday to Friday and MIDNIGHT (00:00 to 08:00) on
+// Sundays, and from November only rests. A late arrival after midnight and an early one
+// before it are recorded on the shift's day: each is read against that day's shift,
+// neither overlaps the night before, and neither needs a look.
+void TestReportPay::arrivalsAroundMidnightOnTheShiftsDay()
+{
+    setFirstDay("1");
+    RawFirebird& db = db_->raw();
+    insertEmployees(db, {{"P006", "王大同", "0031000006"}});
+    const RowText nights[] = {
+        {"2025/10/06", "P006", "22:00:00", "06:00:00", "一", "王大同", "0031000006"}, // 7:30, night 8:00
+        {"2025/10/07", "P006", "00:30:00", "06:00:00", "二", "王大同", "0031000006"}, // 5:00, 140 late, night 5:30
+        {"2025/10/12", "P006", "23:45:00", "08:00:00", "日", "王大同", "0031000006"}, // 7:45, night 6:15
+    };
+    insertRecords(db, nights);
+    db.execute("INSERT INTO WORK_SHIFT VALUES ('MIDNIGHT', 0, 480, 30, 10, 10)");
+    for (int weekday = 1; weekday <= 7; ++weekday) {
+        const std::string shift = weekday <= 5 ? "'NIGHT'" : weekday == 7 ? "'MIDNIGHT'"
+                                                                          : "NULL";
+        db.execute("INSERT INTO WORK_PATTERN VALUES ('E', 'P006', '2025-10-01', " + std::to_string(weekday) + ", " + shift + ")");
+        db.execute("INSERT INTO WORK_PATTERN VALUES ('E', 'P006', '2025-11-01', " + std::to_string(weekday) + ", NULL)");
+    }
+    db_->release();
+
+    const QList<QStringList> got = csvRows(runReport(*db_, args({"month", "2025/10", "--employee", "P006", "--csv"})));
+    QCOMPARE(got.size(), 1 + 1 + 2);
+    // 23 nights and 4 midnights of 7:30 scheduled, 24 of them missed.
+    QCOMPARE(got[1], (QStringList {u"P006"_s, u"王大同"_s, QString(), u"3"_s, u"3"_s, u"21:45"_s, u"0"_s, u"0"_s, u"202:30"_s, u"20:15"_s, u"140"_s, u"0"_s, u"24"_s, u"0:00"_s, u"0:00"_s, u"0:00"_s, u"0:00"_s, u"19:45"_s}));
+    const ReportRun anomalies = runReport(*db_, args({"anomalies", "--from", "2025/10/01", "--to", "2025/10/31", "--csv"}));
+    QCOMPARE(csvRows(anomalies).mid(1), QList<QStringList> {});
 }
 
 QTEST_MAIN(TestReportPay)

@@ -1,6 +1,7 @@
 #include "tools/report/PayFigures.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace kordane::report {
 namespace {
@@ -35,25 +36,57 @@ void addRecords(const std::vector<Record>& records, const QDate& begin, const QD
     }
 }
 
+// Each employee's schedules found once, by the code's rank, for the plans of many records.
+class Planner {
+public:
+    explicit Planner(const PaySite& site)
+        : site_(site)
+    {
+    }
+
+    attendance::DayPlan planOn(const Record& record, const QDate& day)
+    {
+        const auto rank = static_cast<std::size_t>(record.employeeCode.rank());
+        if (rank >= people_.size())
+            people_.resize(rank + 1);
+        auto& person = people_[rank];
+        if (!person)
+            person = site_.personOf(record.employeeCode);
+        return person->planOn(day);
+    }
+
+private:
+    const PaySite& site_;
+    std::vector<std::optional<attendance::WorkSchedules::Person>> people_;
+};
+
 bool worksIn(const PaySite& site, const QString& code, const attendance::PayPeriod& period)
 {
+    const auto person = site.personOf(code);
     for (QDate d = period.first; d <= period.last; d = d.addDays(1)) {
-        const attendance::DayPlan plan = site.planOn(code, d);
+        const attendance::DayPlan plan = person.planOn(d);
         if (plan.shift && !plan.holiday)
             return true;
     }
     return false;
 }
 
-EmployeePay payOf(const QString& code, const Days& days, const PaySite& site, const attendance::PayPeriod& period)
+EmployeePay payOf(const QString& code, Days& days, const PaySite& site, const attendance::PayPeriod& period)
 {
     const QDate begin = attendance::weekStart(period.first);
+    const auto person = site.personOf(code);
     std::vector<DayPay> all;
     for (QDate d = begin; d <= period.last; d = d.addDays(1)) {
+        const auto plan = person.planOn(d);
         const auto found = days.find(d);
-        const DayInput none;
-        const DayInput& input = found == days.end() ? none : found->second;
-        all.push_back(attendance::payDay(input.spells, input.present, site.planOn(code, d), site.rules));
+        if (found == days.end()) {
+            all.push_back(attendance::payDay({}, false, plan, site.rules));
+            continue;
+        }
+        DayInput& input = found->second;
+        for (WorkedSpell& s : input.spells)
+            s.start = attendance::placedStart(s.start, plan);
+        all.push_back(attendance::payDay(input.spells, input.present, plan, site.rules));
     }
     for (std::size_t week = 0; week < all.size(); week += 7)
         attendance::applyWeeklyNorm(std::span(all).subspan(week, std::min<std::size_t>(7, all.size() - week)), site.rules);
@@ -100,16 +133,22 @@ std::map<QString, EmployeePay> payFigures(const std::vector<Record>& records, co
 std::vector<Reasons> anomaliesOf(const std::vector<Record>& records, const std::vector<Record>& neighbours,
                                  const Employees& employees, const PaySite& site)
 {
-    auto reasons = findAnomalies(records, neighbours, employees);
     if (site.schedules.empty())
-        return reasons;
+        return findAnomalies(records, neighbours, employees, {});
+    Planner planner(site);
+    auto reasons = findAnomalies(records, neighbours, employees, [&](const Record& r, const QDate& day, int start) {
+        return attendance::placedStart(start, planner.planOn(r, day));
+    });
     for (std::size_t i = 0; i < records.size(); ++i) {
         Reasons& found = reasons[i];
         if (!found.contains(Reason::OutBeforeIn))
             continue;
         const auto spell = spellOf(records[i]);
         const QDate day = placedDate(records[i].date);
-        if (spell && day.isValid() && attendance::matchesNightShift({spell->start, spell->seconds}, site.planOn(records[i].employeeCode, day)))
+        if (!spell || !day.isValid())
+            continue;
+        const auto plan = planner.planOn(records[i], day);
+        if (attendance::matchesNightShift({attendance::placedStart(spell->start, plan), spell->seconds}, plan))
             found.remove(Reason::OutBeforeIn);
     }
     return reasons;

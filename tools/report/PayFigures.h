@@ -1,8 +1,8 @@
 #pragma once
-// The pay of each employee's days in a period: the records' spells against the day's
-// schedule, the weekly norm over whole Monday-to-Sunday weeks (so a period that starts
-// mid-week counts that week's earlier days too), and the night shifts the schedule
-// explains, which need no look.
+// The pay of each employee's days in a period: the records' spells, read where the day's
+// shift places them, against the day's schedule, the weekly norm over whole
+// Monday-to-Sunday weeks (so a period that starts mid-week counts that week's earlier days
+// too), and the night shifts the schedule explains, which need no look.
 #include "attendance/PayRules.h"
 #include "tools/report/PaySite.h"
 #include "tools/report/Records.h"
@@ -26,8 +26,8 @@ struct EmployeePay {
 std::map<QString, EmployeePay> payFigures(const std::vector<Record>& records, const std::vector<Record>& leadIn, const PaySite& site,
                                           const Employees& employees, const attendance::PayPeriod& period, const QString& onlyEmployee);
 
-// What findAnomalies finds, but "ends the next day" for a record whose spell is the
-// overnight shift its day is scheduled for.
+// What findAnomalies finds, each spell read where its day's shift places it, but "ends the
+// next day" for a record whose spell is the overnight shift its day is scheduled for.
 std::vector<Reasons> anomaliesOf(const std::vector<Record>& records, const std::vector<Record>& neighbours,
                                  const Employees& employees, const PaySite& site);
 

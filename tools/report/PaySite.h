@@ -31,7 +31,7 @@ struct PaySite {
     std::vector<ClosedPeriod> closed;
 
     QString departmentOf(const QString& code) const;
-    attendance::DayPlan planOn(const QString& code, const QDate& date) const { return schedules.planOn(code, departmentOf(code), date); }
+    attendance::WorkSchedules::Person personOf(const QString& code) const { return schedules.person(code, departmentOf(code)); }
 };
 
 // Reads, in the connection's open transaction, whichever of the tables exist. Throws

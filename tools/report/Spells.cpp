@@ -61,7 +61,7 @@ std::pair<int, qint64> lineOf(const Identity& identity, bool dated)
     return {identity[0], dated ? std::numeric_limits<qint64>::max() : qint64(identity[1])};
 }
 
-void place(const std::vector<Record>& records, bool reported, std::vector<PlacedSpell>& spells)
+void place(const std::vector<Record>& records, bool reported, const PlaceSpell& placeSpell, std::vector<PlacedSpell>& spells)
 {
     for (std::size_t i = 0; i < records.size(); ++i) {
         const auto spell = spellOf(records[i]);
@@ -70,20 +70,21 @@ void place(const std::vector<Record>& records, bool reported, std::vector<Placed
         const QDate date = placedDate(records[i].date);
         const qint64 origin = date.isValid() ? date.toJulianDay() * dayLength : 0;
         const Identity id = identity(records[i]);
-        spells.push_back({lineOf(id, date.isValid()), id, origin + spell->start, spell->seconds,
+        const int start = placeSpell && date.isValid() ? placeSpell(records[i], date, spell->start) : spell->start;
+        spells.push_back({lineOf(id, date.isValid()), id, origin + start, spell->seconds,
                           reported ? static_cast<std::uint32_t>(i) : PlacedSpell::neighbour});
     }
 }
 
 // Spells of one employee that share time, across midnight and whatever texts their
 // dates are keyed in; twins are identical rather than overlapping.
-void flagOverlaps(const std::vector<Record>& records, const std::vector<Record>& neighbours,
+void flagOverlaps(const std::vector<Record>& records, const std::vector<Record>& neighbours, const PlaceSpell& placeSpell,
                   std::vector<Reasons>& found)
 {
     std::vector<PlacedSpell> spells;
     spells.reserve(records.size() + neighbours.size());
-    place(records, true, spells);
-    place(neighbours, false, spells);
+    place(records, true, placeSpell, spells);
+    place(neighbours, false, placeSpell, spells);
     // Twins share their line and start, so they sort side by side, and each run of them is
     // compared as one: a site that keys a spell many times costs no more than once.
     std::sort(spells.begin(), spells.end(), [](const PlacedSpell& a, const PlacedSpell& b) {
@@ -186,7 +187,7 @@ QString reasonText(Reason reason)
 }
 
 std::vector<Reasons> findAnomalies(const std::vector<Record>& records, const std::vector<Record>& neighbours,
-                                   const Employees& employees)
+                                   const Employees& employees, const PlaceSpell& placeSpell)
 {
     std::vector<Reasons> found(records.size());
     auto employeeOf = slotsByCode<std::optional<Employees::const_iterator>>(records);
@@ -227,7 +228,7 @@ std::vector<Reasons> findAnomalies(const std::vector<Record>& records, const std
     }
 
     flagIdentical(records, found);
-    flagOverlaps(records, neighbours, found);
+    flagOverlaps(records, neighbours, placeSpell, found);
     return found;
 }
 

@@ -8,6 +8,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -66,10 +67,15 @@ private:
     std::uint16_t bits_ = 0;
 };
 
+// Where on the line of time of its date `day` a record's spell lies that was keyed to
+// start at the time of day `start`.
+using PlaceSpell = std::function<int(const Record& record, const QDate& day, int start)>;
+
 // For each record, in order, the reasons it needs a look. The spells of one employee are
-// compared where the month places them, with each other and with the neighbours' (which
-// get no reasons of their own), whatever their order.
+// compared where the month places them (and `placeSpell`, when given, on their days), with
+// each other and with the neighbours' (which get no reasons of their own), whatever their
+// order.
 std::vector<Reasons> findAnomalies(const std::vector<Record>& records, const std::vector<Record>& neighbours,
-                                   const Employees& employees);
+                                   const Employees& employees, const PlaceSpell& placeSpell);
 
 } // namespace kordane::report
