@@ -4,6 +4,7 @@
 #include "attendance/RegionalSettings.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <numeric>
 
 namespace kordane::attendance {
@@ -78,17 +79,38 @@ Pairing pairPunches(const std::vector<TimedPunch>& punches, const StoredState& s
     return pairing;
 }
 
-AttendanceRecord spellRecord(Moment in, std::optional<Moment> out, const QString& employeeCode, const QString& name,
-                             const QString& card)
+QDate spellDay(Moment in, const std::function<DayPlan(const QDate&)>& planOn)
+{
+    const QDate started = dateOf(in);
+    QDate day = started;
+    std::optional<Moment> nearest;
+    // A shift lasts less than a day, so only one that starts from two days before to the
+    // day after can reach the spell's start.
+    for (const int offset : {-2, -1, 0, 1}) {
+        const QDate candidate = started.addDays(offset);
+        const DayPlan plan = planOn(candidate);
+        const auto onItsLine = static_cast<int>(in - momentOf(candidate, 0));
+        if (!plan.shift || !startsNear(onItsLine, *plan.shift))
+            continue;
+        const Moment distance = std::abs(onItsLine - plan.shift->startMinute * 60);
+        if (!nearest || distance < *nearest) {
+            nearest = distance;
+            day = candidate;
+        }
+    }
+    return day;
+}
+
+AttendanceRecord spellRecord(const QDate& day, Moment in, std::optional<Moment> out, const QString& employeeCode,
+                             const QString& name, const QString& card)
 {
     const RegionalSettings& regional = RegionalSettings::current();
-    const QDate date = dateOf(in);
     AttendanceRecord record;
-    record.date = formatDate(date, regional);
+    record.date = formatDate(day, regional);
     record.employeeCode = employeeCode;
     record.timeIn = formatTime(secondOfDay(in), regional);
     record.timeOut = out ? formatTime(secondOfDay(*out), regional) : QString();
-    record.weekday = weekdayCharacter(dayOfWeek(date));
+    record.weekday = weekdayCharacter(dayOfWeek(day));
     record.name = name;
     record.card = card;
     return record;

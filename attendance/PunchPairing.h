@@ -1,13 +1,16 @@
 #pragma once
 // How a card terminal's punches become attendance records: one employee's punches in the
 // order of their times, in then out, or by the direction the terminal gave; a punch soon
-// after the one before it is the same punch again. A spell belongs to the day it started,
-// so one that crosses midnight ends on the next day.
+// after the one before it is the same punch again. A spell belongs to the day of the shift
+// it starts near, else to the day it started, so one that crosses midnight ends on the
+// next day.
 #include "attendance/AttendanceRecord.h"
+#include "attendance/PayRules.h"
 
 #include <QDate>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -59,9 +62,15 @@ struct TimedPunch {
 // repeats or the lone outs.
 Pairing pairPunches(const std::vector<TimedPunch>& punches, const StoredState& stored, const PairingRules& rules);
 
-// The record a spell makes, as the window writes one: the date, times and weekday of its
-// start in the window's text forms, an empty off-duty time for a lone in.
-AttendanceRecord spellRecord(Moment in, std::optional<Moment> out, const QString& employeeCode, const QString& name,
-                             const QString& card);
+// The day a spell that starts at `in` is recorded on: the scheduled day whose shift it
+// starts near, the nearest start where two are near; else the day it starts on. The
+// reports read the record's time back where placedStart puts it on that day, which is
+// the same instant for any shift shorter than 16 hours. `planOn` gives a date's schedule.
+QDate spellDay(Moment in, const std::function<DayPlan(const QDate&)>& planOn);
+
+// The record a spell makes on `day`, as the window writes one: the date and weekday of the
+// day, the times in the window's text forms, an empty off-duty time for a lone in.
+AttendanceRecord spellRecord(const QDate& day, Moment in, std::optional<Moment> out, const QString& employeeCode,
+                             const QString& name, const QString& card);
 
 } // namespace kordane::attendance

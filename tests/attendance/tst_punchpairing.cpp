@@ -1,7 +1,8 @@
 // Punches into spells: order, directions, repeats, midnight, a lone in before and after a
-// later file, and whose a card was on a date.
+// later file, the day a schedule's shift gives a spell, and whose a card was on a date.
 #include "attendance/CardHolders.h"
 #include "attendance/PunchPairing.h"
+#include "attendance/WorkSchedules.h"
 
 #include <QTest>
 
@@ -36,6 +37,7 @@ private slots:
     void midnightAndForgottenOuts();
     void loneInOfAnEarlierFile();
     void recordTexts();
+    void shiftDecidesTheDay();
     void cardHolders();
 };
 
@@ -108,15 +110,70 @@ void TestPunchPairing::loneInOfAnEarlierFile()
 // masks give them, no off-duty time for a lone in.
 void TestPunchPairing::recordTexts()
 {
-    AttendanceRecord r = spellRecord(at(6, 22, 5, 9), at(7, 6, 0), QStringLiteral("A001"), QStringLiteral("陳志明"), QStringLiteral("1001"));
+    AttendanceRecord r = spellRecord(monday.addDays(6), at(6, 22, 5, 9), at(7, 6, 0), QStringLiteral("A001"), QStringLiteral("陳志明"), QStringLiteral("1001"));
     QCOMPARE(r, (AttendanceRecord {QStringLiteral("2026/12/13"), QStringLiteral("A001"), QStringLiteral("22:05:09"), QStringLiteral("06:00:00"), QStringLiteral("日"), QStringLiteral("陳志明"), QStringLiteral("1001")}));
-    r = spellRecord(at(0, 0, 0), std::nullopt, QStringLiteral("A001"), QString(), QString());
+    r = spellRecord(monday, at(0, 0, 0), std::nullopt, QStringLiteral("A001"), QString(), QString());
     QCOMPARE(r.date, QStringLiteral("2026/12/07"));
     QCOMPARE(r.timeIn, QStringLiteral("00:00:00"));
     QCOMPARE(r.timeOut, QString());
     QCOMPARE(r.weekday, QStringLiteral("一"));
     QCOMPARE(dateOf(at(1, 23, 59, 59)), monday.addDays(1));
     QCOMPARE(secondOfDay(at(1, 23, 59, 59)), 86399);
+    // The day a shift gives: its date and weekday, the punches' own times.
+    r = spellRecord(monday, at(1, 0, 30), at(1, 6, 0), QStringLiteral("A001"), QString(), QString());
+    QCOMPARE(r.date, QStringLiteral("2026/12/07"));
+    QCOMPARE(r.weekday, QStringLiteral("一"));
+    QCOMPARE(r.timeIn, QStringLiteral("00:30:00"));
+}
+
+// A spell belongs to the day of the shift it starts near, the nearest where two are; with
+// no schedule, on a rest day or far from any shift, to the day it starts.
+void TestPunchPairing::shiftDecidesTheDay()
+{
+    using Subject = WorkSchedules::Subject;
+    WorkSchedules s;
+    s.addShift(QStringLiteral("NIGHT"), Shift {22 * 60, 6 * 60});
+    s.addShift(QStringLiteral("MIDNIGHT"), Shift {0, 8 * 60});
+    s.addShift(QStringLiteral("DAY"), Shift {8 * 60, 16 * 60});
+    // N: nights Monday to Friday, then days from the week after. M: a midnight shift on
+    // Wednesdays, rest otherwise.
+    for (int weekday = 1; weekday <= 7; ++weekday) {
+        s.addPatternDay(Subject::Employee, QStringLiteral("N"), monday, weekday, weekday <= 5 ? QStringLiteral("NIGHT") : QString());
+        s.addPatternDay(Subject::Employee, QStringLiteral("N"), monday.addDays(7), weekday, QStringLiteral("DAY"));
+        s.addPatternDay(Subject::Employee, QStringLiteral("M"), monday, weekday, weekday == 3 ? QStringLiteral("MIDNIGHT") : QString());
+    }
+    const auto dayOf = [&](const QString& employee, Moment in) {
+        return monday.daysTo(spellDay(in, [&](const QDate& d) { return s.planOn(employee, QString(), d); }));
+    };
+    const QString n = QStringLiteral("N");
+    // Late after midnight, early before the start, late out to the end's reach and no further.
+    QCOMPARE(dayOf(n, at(1, 0, 30)), 0);
+    QCOMPARE(dayOf(n, at(0, 21, 50)), 0);
+    QCOMPARE(dayOf(n, at(1, 10, 0)), 0);
+    QCOMPARE(dayOf(n, at(1, 10, 0, 1)), 1);
+    // Friday's night takes Saturday's small hours; Saturday has none, so Sunday's are Sunday's.
+    QCOMPARE(dayOf(n, at(5, 1, 0)), 4);
+    QCOMPARE(dayOf(n, at(6, 1, 0)), 6);
+    // The week after, on days: Monday's small hours are near no shift.
+    QCOMPARE(dayOf(n, at(7, 5, 0)), 7);
+    QCOMPARE(dayOf(n, at(7, 1, 0)), 7);
+    // Before a shift that starts at midnight: the next day's.
+    QCOMPARE(dayOf(QStringLiteral("M"), at(1, 21, 50)), 2);
+    QCOMPARE(dayOf(QStringLiteral("M"), at(1, 20, 0)), 2);
+    QCOMPARE(dayOf(QStringLiteral("M"), at(1, 19, 59)), 1);
+    QCOMPARE(dayOf(QStringLiteral("M"), at(2, 11, 0)), 2);
+    // Nobody's schedule.
+    QCOMPARE(dayOf(QStringLiteral("X"), at(1, 0, 30)), 1);
+    // Where two shifts are near, the nearer start: Tuesday's 08:00 after Monday's night.
+    WorkSchedules rota;
+    rota.addShift(QStringLiteral("NIGHT"), Shift {22 * 60, 6 * 60});
+    rota.addShift(QStringLiteral("DAY"), Shift {8 * 60, 16 * 60});
+    for (int weekday = 1; weekday <= 7; ++weekday)
+        rota.addPatternDay(Subject::Employee, n, monday, weekday, weekday == 1 ? QStringLiteral("NIGHT") : QStringLiteral("DAY"));
+    const auto rotaDay = [&](Moment in) { return monday.daysTo(spellDay(in, [&](const QDate& d) { return rota.planOn(n, QString(), d); })); };
+    QCOMPARE(rotaDay(at(1, 7, 50)), 1);
+    QCOMPARE(rotaDay(at(1, 5, 0)), 1);
+    QCOMPARE(rotaDay(at(1, 2, 0)), 0);
 }
 
 // A card moved on a date is its earlier holder's before it and the new one's from it; a

@@ -5,6 +5,7 @@
 #include "data/Exceptions.h"
 #include "data/sql/SqlParams.h"
 #include "tools/admin/Site.h"
+#include "tools/admin/SiteSchedules.h"
 #include "tools/rawfb/RawPrepared.h"
 
 #include <QFileInfo>
@@ -112,6 +113,7 @@ public:
         : site_(site)
         , db_(db)
         , options_(options)
+        , schedules_(db, site.codec())
     {
         for (const auto& row : db.query("SELECT EMPLOYEE_ID, EMPLOYEE_NAME, CARD_ID FROM EMPLOYEE")) {
             const QByteArray code = bytesOf(row[0]);
@@ -324,7 +326,10 @@ private:
 
     RecordWrite recordOf(const Employee& employee, Moment in, std::optional<Moment> out) const
     {
-        const AttendanceRecord r = attendance::spellRecord(in, out, employee.code, employee.name, employee.card);
+        // Without a schedule at all, no plan need be asked for: the day the spell started.
+        const QDate day = schedules_.empty() ? attendance::dateOf(in)
+                                             : attendance::spellDay(in, [&](const QDate& d) { return schedules_.planOn(employee.code, d); });
+        const AttendanceRecord r = attendance::spellRecord(day, in, out, employee.code, employee.name, employee.card);
         RecordWrite write;
         for (const QString* text : {&r.date, &r.employeeCode, &r.timeIn, &r.timeOut, &r.card, &r.name, &r.weekday})
             write.values.emplace_back(site_.codec().encode(*text).toStdString());
@@ -403,6 +408,7 @@ private:
     const Site& site_;
     RawFirebird& db_;
     const PunchImportOptions& options_;
+    const SiteSchedules schedules_;
     std::map<QByteArray, Employee> employees_;
     attendance::CardHolders holders_;
     std::vector<Taken> taken_;

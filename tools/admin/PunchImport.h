@@ -1,8 +1,9 @@
 #pragma once
 // A file of punches into PUNCH and POS_DAY, all of it in one transaction or none: each
 // punch once, whatever files repeat it; the new ones paired, per employee, after those
-// stored, into records written as the window writes them; a stored lone in completed by
-// its out unless a clerk has changed its record since.
+// stored, into records written as the window writes them, on the day a schedule's shift
+// decides; a stored lone in completed by its out unless a clerk has changed its record
+// since.
 #include "attendance/PunchPairing.h"
 #include "tools/admin/PunchFile.h"
 #include "tools/rawfb/RawFirebird.h"
