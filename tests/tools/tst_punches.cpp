@@ -1,7 +1,7 @@
 // Card terminals' punches imported by the admin tool on embedded sites: pairing into the
 // window's records, each punch once whatever files repeat it, refusals with their lines,
-// a clerk's change left alone, a killed import re-run, the listing and export, and a
-// watched folder.
+// a clerk's change left alone, a killed import re-run, the day a night shift gives a late
+// arrival, the listing and export, and a watched folder.
 #include "data/sql/EmbeddedEngine.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/ToolRun.h"
@@ -41,6 +41,7 @@ private slots:
     void refusedLinesWriteNothing();
     void clerksChangeLeftAlone();
     void killedImportRerun();
+    void nightShiftDecidesTheDay();
     void listAndExport();
     void watchedFolder();
     void upgradeAddsTheTables();
@@ -255,6 +256,28 @@ void TestPunches::killedImportRerun()
     QVERIFY2(run.exitCode == 0, qPrintable(run.err));
     QCOMPARE(scalar("SELECT COUNT(*) FROM PUNCH"), std::string("12000"));
     QCOMPARE(scalar("SELECT COUNT(*) FROM POS_DAY"), std::string("6000"));
+}
+
+// A late arrival after midnight for a night shift is the shift's day's, and the out a
+// later file brings completes that record; without a schedule, the day the spell started.
+void TestPunches::nightShiftDecidesTheDay()
+{
+    newSite(QStringLiteral("night"));
+    auto run = admin({QStringLiteral("shift"), QStringLiteral("add"), QStringLiteral("NIGHT"), QStringLiteral("22:00"), QStringLiteral("06:00")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    run = admin(QStringList {QStringLiteral("pattern"), QStringLiteral("set"), QStringLiteral("--employee"), QStringLiteral("A001"), QStringLiteral("--from"), QStringLiteral("2026/12/07")} + QStringLiteral("NIGHT NIGHT NIGHT NIGHT NIGHT - -").split(u' '));
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QString nights = file(QStringLiteral("nights.csv"), QStringLiteral("CARD_ID,PUNCHED_AT\n1001,2026-12-07 22:00\n1001,2026-12-08 06:00\n1001,2026-12-09 00:30\n"
+                                                                             "1002,2026-12-09 00:30\n1002,2026-12-09 06:00\n"));
+    run = admin({QStringLiteral("punches"), QStringLiteral("import"), nights});
+    QCOMPARE(run.out, summary.arg(5).arg(5).arg(0).arg(3).arg(0).arg(0).arg(0));
+    run = admin({QStringLiteral("punches"), QStringLiteral("import"), file(QStringLiteral("morning.csv"), QStringLiteral("CARD_ID,PUNCHED_AT\n1001,2026-12-09 06:00\n"))});
+    QCOMPARE(run.out, summary.arg(1).arg(1).arg(0).arg(0).arg(1).arg(0).arg(0));
+    QCOMPARE(records(), (QStringList {
+                            QStringLiteral("A001 2026/12/07 22:00:00-06:00:00 一 陳志明 1001"),
+                            QStringLiteral("A001 2026/12/08 00:30:00-06:00:00 二 陳志明 1001"),
+                            QStringLiteral("A002 2026/12/09 00:30:00-06:00:00 三 林美玲 1002"),
+                        }));
 }
 
 // The listing by date, employee and what is unpaired; the export as CSV a spreadsheet
