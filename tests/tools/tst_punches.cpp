@@ -203,6 +203,9 @@ void TestPunches::refusedLinesWriteNothing()
     run = admin({QStringLiteral("punches"), QStringLiteral("import"), file(QStringLiteral("odd.txt"), QStringLiteral("\n  hello world\n1001 2026-12-07 08:00\n"))});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.endsWith(QStringLiteral("its first line is 'hello world'\n")), qPrintable(run.err));
+    // A terminal's line of column names is passed over; the lines keep their numbers.
+    run = admin({QStringLiteral("punches"), QStringLiteral("import"), file(QStringLiteral("named.txt"), QStringLiteral("卡號\t日期\t時間\n1001\t2026-12-07\t08:00\n9999\t2026-12-07\t09:00\n"))});
+    QCOMPARE(run.err, QStringLiteral("line 3: no employee has the card 9999\nkordane-admin: nothing written: 1 line refused\n"));
     run = admin({QStringLiteral("punches"), QStringLiteral("import"), bad, QStringLiteral("--format"), QStringLiteral("text")});
     QVERIFY2(run.err.startsWith(QStringLiteral("line 1: not a badge, a date and a time\n")), qPrintable(run.err));
     run = admin({QStringLiteral("punches"), QStringLiteral("import"), bad, QStringLiteral("--format"), QStringLiteral("xml")});

@@ -8,7 +8,9 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <map>
+#include <utility>
 
 namespace kordane::admin {
 namespace {
@@ -198,17 +200,31 @@ bool textPunch(const QString& line)
     return fields.size() >= 3 && moment(fields[1], fields[2], true);
 }
 
+// A line of column names, as some terminals write above their punches: no figure in it,
+// and a date and a time among the names.
+bool headingLine(const QString& line)
+{
+    const auto names = [&](const char* english, const char16_t* chinese) {
+        return line.contains(QLatin1String(english), Qt::CaseInsensitive) || line.contains(QStringView(chinese));
+    };
+    return std::none_of(line.begin(), line.end(), [](QChar c) { return c.isDigit(); }) && names("date", u"日期") && names("time", u"時間");
+}
+
 void readText(const Lines& lines, Reader& reader)
 {
     int number = 0;
+    bool first = true;
     for (const QString& line : lines.text.split(u'\n')) {
         ++number;
         if (line.trimmed().isEmpty())
             continue;
+        const bool opening = std::exchange(first, false);
         if (std::find(lines.badLines.begin(), lines.badLines.end(), number) != lines.badLines.end()) {
             reader.refuse(number, QStringLiteral("bytes that are no UTF-8 text"));
             continue;
         }
+        if (opening && headingLine(line))
+            continue;
         const QStringList fields = columns(line);
         if (fields.size() < 3) {
             reader.refuse(number, QStringLiteral("not a badge, a date and a time"));
@@ -222,10 +238,11 @@ void readText(const Lines& lines, Reader& reader)
     }
 }
 
-QString firstLine(const QString& text)
+// The n-th line that is not blank, trimmed; empty when there are fewer.
+QString nonBlankLine(const QString& text, int n)
 {
     for (const QString& line : text.split(u'\n')) {
-        if (!line.trimmed().isEmpty())
+        if (!line.trimmed().isEmpty() && n-- == 0)
             return line.trimmed();
     }
     return {};
@@ -245,7 +262,7 @@ PunchFormat punchFormatNamed(const QString& name)
 PunchLines readPunchFile(const QString& path, std::optional<PunchFormat> format, const QDateTime& now)
 {
     const Lines lines = readLines(path);
-    const QString first = firstLine(lines.text);
+    const QString first = nonBlankLine(lines.text, 0);
     if (first.isEmpty())
         throw PunchFileError(path.toStdString() + " holds no punch");
     const std::vector<csv::Record> records = csv::parse(lines.text, lines.badLines);
@@ -253,7 +270,7 @@ PunchLines readPunchFile(const QString& path, std::optional<PunchFormat> format,
     if (!format) {
         if (h)
             format = PunchFormat::Csv;
-        else if (textPunch(first))
+        else if (textPunch(first) || (headingLine(first) && textPunch(nonBlankLine(lines.text, 1))))
             format = PunchFormat::Text;
         else
             throw PunchFileError(path.toStdString() + " is in no punch format (CSV with a header naming CARD_ID or "

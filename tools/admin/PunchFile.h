@@ -4,7 +4,8 @@
 //         and optionally TERMINAL and DIRECTION (in or out), in any order
 //   text  badge, date (YYYY-MM-DD or YYYY/MM/DD) and time (HH:MM[:SS]) separated by tabs
 //         or blanks, then optionally a terminal and a direction; further columns are
-//         not read
+//         not read, nor a first line of column names (no figure, and a date and a time
+//         among them: `Badge Date Time`, `卡號 日期 時間`)
 // Files are UTF-8.
 #include "attendance/PunchPairing.h"
 
