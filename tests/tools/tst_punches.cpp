@@ -1,7 +1,7 @@
 // Card terminals' punches imported by the admin tool on embedded sites: pairing into the
 // window's records, each punch once whatever files repeat it, refusals with their lines,
 // a clerk's change left alone, a killed import re-run, the day a night shift gives a late
-// arrival, the listing and export, and a watched folder.
+// arrival, a card's move, the listing and export, and a watched folder.
 #include "data/sql/EmbeddedEngine.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/ToolRun.h"
@@ -42,6 +42,7 @@ private slots:
     void clerksChangeLeftAlone();
     void killedImportRerun();
     void nightShiftDecidesTheDay();
+    void cardMovedOnADate();
     void listAndExport();
     void watchedFolder();
     void upgradeAddsTheTables();
@@ -285,6 +286,40 @@ void TestPunches::nightShiftDecidesTheDay()
 
 // The listing by date, employee and what is unpaired; the export as CSV a spreadsheet
 // runs no formula of, which the import takes back without adding a thing.
+// A card moved by the command pairs for its earlier holder before the move and for the
+// new one after; the new holder's own card stays theirs before it. A move already made, a
+// move before one recorded and an unknown employee are refused, changing nothing.
+void TestPunches::cardMovedOnADate()
+{
+    newSite(QStringLiteral("moved"));
+    const auto move = [&](const char* card, const char* employee, const char* from) {
+        return admin({QStringLiteral("punches"), QStringLiteral("card"), QString::fromUtf8(card), QString::fromUtf8(employee), QStringLiteral("--from"), QString::fromUtf8(from)});
+    };
+    auto run = move("1001", "A002", "2026/12/08");
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.out, QStringLiteral("card 1001 is A002's from 2026/12/08; A001's before; A002's card 1002 stays theirs before 2026/12/08\n"));
+    const std::string holders = "SELECT LIST(CARD_ID || '>' || HELD_UNTIL || '>' || EMPLOYEE_ID, ' ') FROM (SELECT * FROM CARD_HOLDER ORDER BY CARD_ID)";
+    const std::string cards = "SELECT LIST(EMPLOYEE_ID || '=' || COALESCE(NULLIF(CARD_ID, ''), '-'), ' ') FROM (SELECT * FROM EMPLOYEE ORDER BY EMPLOYEE_ID)";
+    QCOMPARE(scalar(holders), std::string("1001>2026-12-08>A001 1002>2026-12-08>A002"));
+    QCOMPARE(scalar(cards), std::string("A001=- A002=1001 A003=-"));
+    for (const auto& [refused, why] : {std::pair {move("1001", "A002", "2026/12/09"), "card 1001 is A002's already"},
+                                       std::pair {move("1001", "A003", "2026/12/01"), "card 1001 moved on 2026-12-08 already"},
+                                       std::pair {move("1001", "Z9", "2026/12/09"), "EMPLOYEE has no employee Z9"}}) {
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains(QString::fromUtf8(why)), qPrintable(refused.err));
+    }
+    QCOMPARE(scalar(holders), std::string("1001>2026-12-08>A001 1002>2026-12-08>A002"));
+
+    const QString punches = file(QStringLiteral("moved.txt"), QStringLiteral("1001 2026-12-07 08:00\n1001 2026-12-07 17:00\n1001 2026-12-08 08:00\n1001 2026-12-08 17:00\n1002 2026-12-07 09:00\n1002 2026-12-07 18:00\n"));
+    run = admin({QStringLiteral("punches"), QStringLiteral("import"), punches});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(records(), (QStringList {
+                            QStringLiteral("A001 2026/12/07 08:00:00-17:00:00 一 陳志明 "),
+                            QStringLiteral("A002 2026/12/07 09:00:00-18:00:00 一 林美玲 1001"),
+                            QStringLiteral("A002 2026/12/08 08:00:00-17:00:00 二 林美玲 1001"),
+                        }));
+}
+
 void TestPunches::listAndExport()
 {
     newSite(QStringLiteral("list"));

@@ -1,7 +1,8 @@
-// punches import / list / export: card terminals' files into records, and what came of
-// each punch.
+// punches import / list / export / card: card terminals' files into records, what came
+// of each punch, and whose a card is.
 #include "tools/admin/Admin.h"
 #include "tools/admin/Csv.h"
+#include "tools/admin/PunchCards.h"
 #include "tools/admin/PunchImport.h"
 #include "tools/admin/PunchWatch.h"
 #include "tools/admin/PunchesPart.h"
@@ -220,8 +221,8 @@ int exportCommand(const QStringList& arguments)
 
 int punches(const QStringList& arguments)
 {
-    return dispatch(arguments, "import FILE [--format csv|text] [--dry-run] [--repeat-minutes N] | import --watch DIR [--interval S] | list [--date D] [--employee CODE] [--unpaired] | export [FILE]",
-                    {{"import", importCommand}, {"list", listCommand}, {"export", exportCommand}});
+    return dispatch(arguments, "import FILE [--format csv|text] [--dry-run] [--repeat-minutes N] | import --watch DIR [--interval S] | list [--date D] [--employee CODE] [--unpaired] | export [FILE] | card CARD EMPLOYEE --from D",
+                    {{"import", importCommand}, {"list", listCommand}, {"export", exportCommand}, {"card", cardCommand}});
 }
 
 } // namespace kordane::admin
