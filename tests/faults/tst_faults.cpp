@@ -33,7 +33,15 @@ using namespace kordane::test;
 namespace {
 
 const QString password = QStringLiteral("fault-test");
-constexpr int port = 33081;
+
+// Its own server's port, a fixed step from the build's private server's, so that two
+// builds' runs at the same time each have their own.
+int ownPort()
+{
+    const QString server = qEnvironmentVariable("KORDANE_TEST_SERVER", QStringLiteral("127.0.0.1/33050"));
+    return server.section(u'/', 1).toInt() + 31;
+}
+const int port = ownPort();
 const QString day = QStringLiteral("2026/12/07");
 
 bool alive(pid_t pid)
