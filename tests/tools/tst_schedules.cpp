@@ -359,9 +359,17 @@ void TestSchedules::upgradeAddsThePartsOnce()
     test::TestDatabase db;
     db.raw().execute("INSERT INTO POS_DAY VALUES ('E1', '2026/11/05', '08:00:00', '17:00:00', '', NULL, 'C1')");
     db.release();
-    const auto upgrade = [&](const QStringList& arguments) {
-        return runTool(QStringLiteral("kordane-admin"), QStringList {QStringLiteral("upgrade"), QStringLiteral("--connections"), db.connectionsFile()} + arguments);
+    const auto admin = [&](const QStringList& arguments) {
+        return runTool(QStringLiteral("kordane-admin"), arguments + QStringList {QStringLiteral("--connections"), db.connectionsFile()});
     };
+    const auto upgrade = [&](const QStringList& arguments) { return admin(QStringList {QStringLiteral("upgrade")} + arguments); };
+    // Until then the schedule commands say what to run.
+    for (const QStringList& command : {QStringList {QStringLiteral("shift"), QStringLiteral("list")},
+                                       QStringList {QStringLiteral("holiday"), QStringLiteral("add"), QStringLiteral("2026/12/25"), QStringLiteral("Christmas")}}) {
+        const auto refused = admin(command);
+        QCOMPARE(refused.exitCode, 1);
+        QCOMPARE(refused.err, QStringLiteral("kordane-admin: the database lacks the schedules' tables (kordane-admin upgrade adds them)\n"));
+    }
     auto run = upgrade({QStringLiteral("--check")});
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.out, QStringLiteral("schedules: missing\nperiods: missing\npunches: missing\n"));

@@ -2,6 +2,7 @@
 #include "tools/admin/Admin.h"
 #include "tools/admin/ScheduleInput.h"
 #include "tools/admin/Site.h"
+#include "tools/admin/SiteParts.h"
 
 #include <QCommandLineParser>
 
@@ -49,6 +50,7 @@ int add(const QStringList& arguments)
         throw UsageError("a holiday's date is a real date written YYYY/MM/DD, not " + positional[0].toStdString());
     const Site site(parser);
     RawFirebird db = site.attach();
+    requirePart(db, site.codec(), "schedules");
     QByteArray name;
     if (const QString problem = holidayNameProblem(db, site, positional.value(1), name); !problem.isEmpty())
         throw std::runtime_error(problem.toStdString());
@@ -75,6 +77,7 @@ int remove(const QStringList& arguments)
         throw UsageError("a holiday's date is a real date written YYYY/MM/DD, not " + text.toStdString());
     const Site site(parser);
     RawFirebird db = site.attach();
+    requirePart(db, site.codec(), "schedules");
     if (!storedHolidays(db).count(*date))
         throw std::runtime_error(text.toStdString() + " is no holiday");
     db.executePrepared("DELETE FROM HOLIDAY WHERE HOLIDAY_DATE = ?", {serverDate(*date)});
@@ -97,6 +100,7 @@ int importFile(const QStringList& arguments)
     const std::vector<csv::Record> records = importRecords(parser.positionalArguments().first(), holidayColumns);
     const Site site(parser);
     RawFirebird db = site.attach();
+    requirePart(db, site.codec(), "schedules");
     const std::map<QDate, QByteArray> stored = storedHolidays(db);
     Refusals refusals;
     std::map<QDate, int> seen; // -> line

@@ -1,9 +1,9 @@
 #include "tools/admin/PunchCards.h"
 
 #include "tools/admin/Admin.h"
-#include "tools/admin/PunchesPart.h"
 #include "tools/admin/ScheduleInput.h"
 #include "tools/admin/Site.h"
+#include "tools/admin/SiteParts.h"
 #include "tools/rawfb/RawPrepared.h"
 
 #include <QCommandLineParser>
@@ -90,7 +90,7 @@ int cardCommand(const QStringList& arguments)
     if (bytes(card).size() > 20)
         throw UsageError("card " + card.toStdString() + " is longer than a card's 20 bytes");
     RawFirebird db = site.attach();
-    requirePunchesPart(db, site.codec());
+    requirePart(db, site.codec(), "punches");
     const Moved moved = moveCard(db, bytes(card), bytes(employee), *from);
     const auto shown = [&](const std::string& b) { return site.codec().decode(b.data(), b.size()); };
     const QString since = dateText(*from);

@@ -1,7 +1,7 @@
 #include "tools/admin/PunchWatch.h"
 
-#include "tools/admin/PunchesPart.h"
 #include "tools/admin/Site.h"
+#include "tools/admin/SiteParts.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -104,7 +104,7 @@ void watchFolder(const Site& site, const QString& dir, const PunchImportOptions&
     {
         // A site without the tables would refuse every file, for ever.
         RawFirebird db = site.attach();
-        requirePunchesPart(db, site.codec());
+        requirePart(db, site.codec(), "punches");
     }
     const QDir done(folder.filePath(QStringLiteral("done")));
     const QDir refused(folder.filePath(QStringLiteral("refused")));

@@ -5,8 +5,8 @@
 #include "tools/admin/PunchCards.h"
 #include "tools/admin/PunchImport.h"
 #include "tools/admin/PunchWatch.h"
-#include "tools/admin/PunchesPart.h"
 #include "tools/admin/Site.h"
+#include "tools/admin/SiteParts.h"
 #include "tools/rawfb/RawPrepared.h"
 #include "tools/sheet/SheetCsv.h"
 #include "tools/sheet/TextTable.h"
@@ -74,7 +74,7 @@ int importCommand(const QStringList& arguments)
     if (parser.positionalArguments().size() != 1)
         throw UsageError("punches import takes one FILE, or --watch DIR (kordane-admin punches import --help)");
     RawFirebird db = site.attach();
-    requirePunchesPart(db, site.codec());
+    requirePart(db, site.codec(), "punches");
     const PunchImport result = importPunches(site, db, parser.positionalArguments().first(), options, QDateTime::currentDateTime());
     for (const LineRefusal& refusal : result.refused)
         std::fprintf(stderr, "line %d: %s\n", refusal.line, qPrintable(refusal.reason));
@@ -191,7 +191,7 @@ int listCommand(const QStringList& arguments)
     const Filter only = filter(parser);
     const Site site(parser);
     RawFirebird db = site.attach();
-    requirePunchesPart(db, site.codec());
+    requirePart(db, site.codec(), "punches");
     csv::write({}, report::textTable(punchTable(site, db, only)).toUtf8());
     return 0;
 }
@@ -212,7 +212,7 @@ int exportCommand(const QStringList& arguments)
     const Filter only = filter(parser);
     const Site site(parser);
     RawFirebird db = site.attach();
-    requirePunchesPart(db, site.codec());
+    requirePart(db, site.codec(), "punches");
     csv::write(parser.positionalArguments().value(0), report::csv(punchTable(site, db, only), false));
     return 0;
 }

@@ -2,8 +2,6 @@
 
 #include "tools/admin/Catalog.h"
 
-#include <stdexcept>
-
 namespace kordane::admin {
 
 std::vector<std::string> punchesMissing(RawFirebird& db, const TextCodec&)
@@ -34,12 +32,6 @@ std::vector<std::string> punchesMissing(RawFirebird& db, const TextCodec&)
                          " PRIMARY KEY (CARD_ID, HELD_UNTIL))");
     }
     return sql;
-}
-
-void requirePunchesPart(RawFirebird& db, const TextCodec& codec)
-{
-    if (!punchesMissing(db, codec).empty())
-        throw std::runtime_error("the database lacks the punches' tables (kordane-admin upgrade adds them)");
 }
 
 } // namespace kordane::admin

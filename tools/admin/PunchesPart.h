@@ -19,7 +19,4 @@ namespace kordane::admin {
 
 std::vector<std::string> punchesMissing(RawFirebird& db, const TextCodec& codec);
 
-// Throws, saying how to add them, when the database lacks a table of the part.
-void requirePunchesPart(RawFirebird& db, const TextCodec& codec);
-
 } // namespace kordane::admin

@@ -2,6 +2,7 @@
 
 #include "data/Exceptions.h"
 #include "tools/admin/Admin.h"
+#include "tools/admin/SiteParts.h"
 #include "tools/sheet/CsvCell.h"
 
 #include <QCommandLineParser>
@@ -141,6 +142,7 @@ int runListing(const QStringList& arguments, const Listing& listing, bool export
         throw UsageError(arguments.value(0).section(u' ', 1).toStdString() + (exporting ? " takes at most one FILE" : " takes no arguments"));
     const Site site(parser);
     RawFirebird db = site.attach();
+    requirePart(db, site.codec(), "schedules");
     QString text = csv::line(listing.header, csv::Formulas::Guarded);
     for (const QStringList& row : listing.rows(db, site.codec()))
         text += csv::line(row, csv::Formulas::Guarded);

@@ -3,6 +3,7 @@
 #include "tools/admin/Admin.h"
 #include "tools/admin/ScheduleInput.h"
 #include "tools/admin/Site.h"
+#include "tools/admin/SiteParts.h"
 
 #include <QCommandLineParser>
 
@@ -39,6 +40,7 @@ int set(const QStringList& arguments)
         throw std::runtime_error(QStringLiteral("%1 %2: %3").arg(name, value, *problem).toStdString());
     const Site site(parser);
     RawFirebird db = site.attach();
+    requirePart(db, site.codec(), "schedules");
     // Names and values are ASCII, which every code page writes alike.
     db.executePrepared("UPDATE OR INSERT INTO SITE_SETTING (SETTING_NAME, SETTING_VALUE) VALUES (?, ?) MATCHING (SETTING_NAME)",
                        {name.toStdString(), value.toStdString()});

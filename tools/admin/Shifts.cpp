@@ -4,6 +4,7 @@
 #include "tools/admin/Admin.h"
 #include "tools/admin/ScheduleInput.h"
 #include "tools/admin/Site.h"
+#include "tools/admin/SiteParts.h"
 
 #include <QCommandLineParser>
 
@@ -64,6 +65,7 @@ int add(const QStringList& arguments)
 
     const Site site(parser);
     RawFirebird db = site.attach();
+    requirePart(db, site.codec(), "schedules");
     QByteArray code;
     const QString problem = nameProblem(QStringLiteral("SHIFT_CODE"), positional[0], site.codec(),
                                         columnWidths(db, "WORK_SHIFT", {QStringLiteral("SHIFT_CODE")}).at(QStringLiteral("SHIFT_CODE")), code);
@@ -97,6 +99,7 @@ int remove(const QStringList& arguments)
     const QString name = parser.positionalArguments().first();
     const Site site(parser);
     RawFirebird db = site.attach();
+    requirePart(db, site.codec(), "schedules");
     const std::string code = site.codec().encode(name).toStdString();
     bool found = false;
     for (const auto& row : db.query("SELECT SHIFT_CODE FROM WORK_SHIFT"))

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <string_view>
 
 namespace kordane::admin {
 
@@ -22,6 +23,14 @@ const std::vector<SitePart>& siteParts()
         {"punches", punchesMissing},
     };
     return parts;
+}
+
+void requirePart(RawFirebird& db, const TextCodec& codec, const char* name)
+{
+    for (const SitePart& part : siteParts()) {
+        if (std::string_view(part.name) == name && !part.missing(db, codec).empty())
+            throw std::runtime_error(std::string("the database lacks the ") + name + "' tables (kordane-admin upgrade adds them)");
+    }
 }
 
 std::vector<std::string> addMissingParts(RawFirebird& db, const TextCodec& codec)

@@ -19,6 +19,9 @@ struct SitePart {
 
 const std::vector<SitePart>& siteParts();
 
+// Throws, pointing at upgrade, when the database lacks the tables of the part `name`.
+void requirePart(RawFirebird& db, const TextCodec& codec, const char* name);
+
 // Adds what every part lacks, all in one transaction; the names of the parts added.
 std::vector<std::string> addMissingParts(RawFirebird& db, const TextCodec& codec);
 
