@@ -243,6 +243,10 @@ void TestReport::errors()
         QCOMPARE(missing.exitCode, 1);
         QCOMPARE(missing.err.count(u'\n'), 1);
         QVERIFY2(missing.err.contains(QStringLiteral("none.fdb")), qPrintable(missing.err));
+        // A drivers file beside the connections file named is that site's.
+        writeTextFile(dir.filePath(QStringLiteral("dbxdrivers.ini")), QString(TestDatabase::driversText()).replace(QStringLiteral("libdbxfb.so"), QStringLiteral("libdbxnone.so")));
+        const ReportRun beside = runReport(*db_, {QStringLiteral("day"), QStringLiteral("2024/03/01"), QStringLiteral("--connections"), connections});
+        QVERIFY2(beside.exitCode == 1 && beside.err.contains(QStringLiteral("libdbxnone.so")), qPrintable(beside.err));
     }
 }
 

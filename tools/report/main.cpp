@@ -8,6 +8,7 @@
 //   kordane-report payroll YYYY/MM [--xlsx FILE] [--csv FILE] [--connections FILE]
 #include "attendance/DateConversion.h"
 #include "attendance/RegionalSettings.h"
+#include "data/config/ConfigLocation.h"
 #include "data/sql/SqlConnection.h"
 #include "data/sql/TransactionScope.h"
 #include "tools/process/SignalDeath.h"
@@ -24,6 +25,8 @@
 #include "tools/sheet/TextTable.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -145,8 +148,13 @@ int run(const QStringList& arguments)
     }
     SqlConnection connection;
     connection.busyPointer = false;
-    if (!options.connectionsFile.isEmpty())
+    if (!options.connectionsFile.isEmpty()) {
         connection.setConnectionsFilePath(options.connectionsFile);
+        // A site's directory holds both files, as init makes it: its drivers go with it.
+        const QString drivers = QFileInfo(options.connectionsFile).dir().filePath(QString::fromLatin1(config::driversFileName));
+        if (QFileInfo::exists(drivers))
+            connection.setDriversFilePath(drivers);
+    }
     Progress progress;
     Reader reader(connection, progress);
     const Sheet sheet = makeSheet(options, connection, reader);
