@@ -14,6 +14,9 @@
 #include <QTest>
 #include <QThread>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace kordane;
@@ -53,6 +56,7 @@ private slots:
     void auditListing();
     void twoProgramsOneDatabase();
     void deskWithoutRoot();
+    void failedInitLeavesNoDatabase();
 
 private:
     // A new site's empty database in the test's directory, and its connections file.
@@ -434,6 +438,32 @@ void TestAdmin::deskWithoutRoot()
         QSKIP("the build directory is not reachable by another user");
     QVERIFY2(desk.exitCode() == 0, qPrintable(output));
     QVERIFY2(output.contains(QStringLiteral("EMPLOYEE_ID,EMPLOYEE_NAME,CARD_ID\nA001,")), qPrintable(output));
+}
+
+// An init that fails once the database is made (here the file may grow no further than
+// the tables' first pages) removes it: the next init makes it whole rather than taking
+// the half-made one for the site's.
+void TestAdmin::failedInitLeavesNoDatabase()
+{
+    const QString site = dir_.filePath(QStringLiteral("cut"));
+    const QString database = dir_.filePath(QStringLiteral("cut.FDB"));
+    const QStringList init = {QStringLiteral("init"), QStringLiteral("--dir"), site, QStringLiteral("--database"), database};
+    QProcess cut;
+    cut.setChildProcessModifier([] {
+        const rlimit limit {1900 * 1024, 1900 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_IGN);
+    });
+    cut.start(QCoreApplication::applicationDirPath() + QStringLiteral("/kordane-admin"), init);
+    QVERIFY(cut.waitForFinished(60000));
+    const QString err = QString::fromUtf8(cut.readAllStandardError());
+    QCOMPARE(cut.exitCode(), 1);
+    QVERIFY2(err.contains(QStringLiteral("File too large")), qPrintable(err));
+    QVERIFY(!QFileInfo::exists(database));
+    const auto again = runTool(QStringLiteral("kordane-admin"), init);
+    QVERIFY2(again.exitCode == 0 && again.out.startsWith(QStringLiteral("created ")), qPrintable(again.err + again.out));
+    RawFirebird made(database.toStdString(), "SYSDBA", "x");
+    QVERIFY(!made.query("SELECT FIRST 1 1 FROM POS_DAY").empty());
 }
 
 QTEST_GUILESS_MAIN(TestAdmin)

@@ -171,12 +171,24 @@ int init(const QStringList& arguments)
         engine::configure(database);
         auto db = RawFirebird::create(QFile::encodeName(database).toStdString(), login.user.toStdString(),
                                       login.password.toStdString());
-        db.execute(kordaneSchema());
-        addMissingParts(db, TextCodec(QString()));
-        if (!parser.isSet(emptyOption))
-            db.execute(demoRows(QDate::currentDate()));
-        if (parser.isSet(rulesOption))
-            installRules(db, TextCodec(QString()));
+        try {
+            db.execute(kordaneSchema());
+            addMissingParts(db, TextCodec(QString()));
+            if (!parser.isSet(emptyOption))
+                db.execute(demoRows(QDate::currentDate()));
+            if (parser.isSet(rulesOption))
+                installRules(db, TextCodec(QString()));
+        } catch (const std::exception& failed) {
+            // A database half made would be taken for made by the next init ("exists; left
+            // as it is"): the one this init made goes, and the next init starts afresh.
+            try {
+                db.drop();
+            } catch (const std::exception& notDropped) {
+                throw std::runtime_error(std::string(failed.what()) + "; the half-made database " + database.toStdString()
+                                         + " could not be removed (" + notDropped.what() + "): remove it before init runs again");
+            }
+            throw;
+        }
         std::printf("created %s\n", qPrintable(database));
     }
     if (connectionsFile) {
