@@ -3,10 +3,12 @@
 // the window and the tool on one database at once, also for a user outside the
 // firebird group.
 #include "data/sql/EmbeddedEngine.h"
+#include "tests/support/SilentServer.h"
 #include "tests/support/ToolRun.h"
 #include "tools/rawfb/RawFirebird.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStringEncoder>
@@ -57,6 +59,7 @@ private slots:
     void twoProgramsOneDatabase();
     void deskWithoutRoot();
     void failedInitLeavesNoDatabase();
+    void initOnASilentServerGivesUp();
 
 private:
     // A new site's empty database in the test's directory, and its connections file.
@@ -464,6 +467,24 @@ void TestAdmin::failedInitLeavesNoDatabase()
     QVERIFY2(again.exitCode == 0 && again.out.startsWith(QStringLiteral("created ")), qPrintable(again.err + again.out));
     RawFirebird made(database.toStdString(), "SYSDBA", "x");
     QVERIFY(!made.query("SELECT FIRST 1 1 FROM POS_DAY").empty());
+}
+
+// A server that takes the connection and never answers holds init no longer than an
+// attach would be held, and is named; nothing is written.
+void TestAdmin::initOnASilentServerGivesUp()
+{
+    test::SilentServer silent;
+    const QString site = dir_.filePath(QStringLiteral("silent"));
+    QElapsedTimer clock;
+    clock.start();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ISC_USER"), QStringLiteral("SYSDBA"));
+    env.insert(QStringLiteral("ISC_PASSWORD"), QStringLiteral("x"));
+    const auto run = runTool(QStringLiteral("kordane-admin"), {QStringLiteral("init"), QStringLiteral("--dir"), site, QStringLiteral("--database"), silent.database()}, env);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: The server %1 did not answer within 15 s\n").arg(silent.address()));
+    QVERIFY2(clock.elapsed() < 40000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!QFileInfo::exists(site + QStringLiteral("/dbxconnections.ini")));
 }
 
 QTEST_GUILESS_MAIN(TestAdmin)

@@ -17,21 +17,33 @@ using rawfb::statementLength;
 
 namespace {
 
-std::string quoted(const std::string& text)
-{
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'')
-            out += '\'';
-    }
-    return out + "'";
-}
-
 void addText(fbkit::ParameterBuffer& dpb, char item, const std::string& value)
 {
     if (!dpb.addText(item, value))
         throw std::runtime_error("connection parameter longer than 255 bytes");
+}
+
+// The login and the process's name, and how long to wait for a server's answer.
+fbkit::ParameterBuffer loginParameters(const std::string& user, const std::string& password, int connectTimeout)
+{
+    fbkit::ParameterBuffer dpb(isc_dpb_version1);
+    addText(dpb, isc_dpb_user_name, user);
+    addText(dpb, isc_dpb_password, password);
+    fbkit::addProcessName(dpb);
+    fbkit::addConnectTimeout(dpb, connectTimeout);
+    return dpb;
+}
+
+// An attach or a create, a server that never answered told apart from one that refused.
+template<class Open>
+void openDatabase(const std::string& database, int connectTimeout, Open open)
+{
+    ISC_STATUS_ARRAY status;
+    const auto started = std::chrono::steady_clock::now();
+    const bool opened = open(status);
+    if (!opened && fbkit::unanswered(status, std::chrono::steady_clock::now() - started, connectTimeout))
+        throw std::runtime_error(fbkit::unansweredText(database, connectTimeout));
+    checkClient(opened, status);
 }
 
 } // namespace
@@ -67,33 +79,32 @@ RawStatement::RawStatement(isc_db_handle* db)
 RawFirebird::RawFirebird(const std::string& database, const std::string& user, const std::string& password,
                          const std::string& charset, int connectTimeout)
 {
-    fbkit::ParameterBuffer dpb(isc_dpb_version1);
-    addText(dpb, isc_dpb_user_name, user);
-    addText(dpb, isc_dpb_password, password);
+    fbkit::ParameterBuffer dpb = loginParameters(user, password, connectTimeout);
     if (!charset.empty())
         addText(dpb, isc_dpb_lc_ctype, charset);
-    fbkit::addProcessName(dpb);
-    fbkit::addConnectTimeout(dpb, connectTimeout);
-    ISC_STATUS_ARRAY status;
-    const auto started = std::chrono::steady_clock::now();
-    const bool attached = client().succeeds(status, &fbkit::Client::attachDatabase, static_cast<short>(database.size()),
-                                            database.c_str(), db_.out(), static_cast<short>(dpb.size()), dpb.data());
-    if (!attached && fbkit::unanswered(status, std::chrono::steady_clock::now() - started, connectTimeout))
-        throw std::runtime_error(fbkit::unansweredText(database, connectTimeout));
-    checkClient(attached, status);
+    openDatabase(database, connectTimeout, [&](ISC_STATUS* status) {
+        return client().succeeds(status, &fbkit::Client::attachDatabase, static_cast<short>(database.size()), database.c_str(),
+                                 db_.out(), static_cast<short>(dpb.size()), dpb.data());
+    });
 }
 
 RawFirebird RawFirebird::create(const std::string& database, const std::string& user, const std::string& password,
                                 const std::string& defaultCharset)
 {
-    std::string sql = "CREATE DATABASE " + quoted(database) + " USER " + quoted(user) + " PASSWORD " + quoted(password)
-        + " PAGE_SIZE 8192";
+    // Through the create call rather than CREATE DATABASE, so that a server that never
+    // answers is given up on as an attach is.
+    const int connectTimeout = fbkit::defaultConnectTimeout;
+    fbkit::ParameterBuffer dpb = loginParameters(user, password, connectTimeout);
+    dpb.addInteger(isc_dpb_page_size, 8192);
+    dpb.addInteger(isc_dpb_sql_dialect, SQL_DIALECT_V6);
     if (!defaultCharset.empty())
-        sql += " DEFAULT CHARACTER SET " + defaultCharset;
+        addText(dpb, isc_dpb_set_db_charset, defaultCharset);
     RawFirebird created;
-    isc_tr_handle tr = 0;
-    call(&fbkit::Client::executeImmediate, created.handle(), &tr, statementLength(sql), sql.data(),
-         SQL_DIALECT_V6, nullptr);
+    openDatabase(database, connectTimeout, [&](ISC_STATUS* status) {
+        return isc_create_database(status, static_cast<short>(database.size()), database.c_str(), created.db_.out(),
+                                   static_cast<short>(dpb.size()), dpb.data(), 0)
+            == 0;
+    });
     return created;
 }
 
