@@ -44,6 +44,10 @@ CONF
   printf "create or alter user SYSDBA password '%s' using plugin Srp;\ncommit;\n" "$password" \
     | isql-fb -q -user SYSDBA "$dir/security3.fdb" >/dev/null
   echo "$port" > "$dir/port"
+  # The probe below takes a listener on the port for this server: none may be there first.
+  if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+    echo "fbserver.sh: port $port is taken by another program" >&2; exit 1
+  fi
   nohup /usr/sbin/firebird >"$dir/server.log" 2>&1 &
   echo $! > "$dir/pid"
   for _ in $(seq 100); do
