@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/file.h>
+
 using namespace kordane;
 using test::runTool;
 
@@ -47,6 +49,7 @@ private slots:
     void refusalsChangeNothing();
     void replaceSwapsOnlyACheckedCopy();
     void keepRotatesOldBackupsOfTheSite();
+    void abandonedPartialsGo();
     void emptySiteRoundTrips();
     void commandLines();
 
@@ -308,6 +311,36 @@ void TestBackup::keepRotatesOldBackupsOfTheSite()
     QVERIFY(QFileInfo::exists(test::backupFileIn(once.out)));
     QVERIFY(!QFileInfo::exists(made.last()));
     QVERIFY(QFileInfo::exists(others));
+}
+
+// A partial file a killed backup left goes with the next backup into its directory; one
+// another run holds, or has written to lately, stays.
+void TestBackup::abandonedPartialsGo()
+{
+    const QString directory = dir_.filePath(QStringLiteral("abandoned"));
+    QVERIFY(QDir().mkpath(directory));
+    const auto partial = [&](const char* name, bool old) {
+        const QString path = directory + u'/' + QString::fromUtf8(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write("half a backup") < 0 || !file.flush())
+            qFatal("cannot write %s", qPrintable(path));
+        if (old)
+            file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+        return path;
+    };
+    const QString killed = partial(".site-20261201-0100.fbk.partial", true);
+    const QString lately = partial(".site-20261211-0100.fbk.partial", false);
+    const QString held = partial(".other-20261201-0100.fbk.partial", true);
+    QFile holder(held);
+    QVERIFY(holder.open(QIODevice::ReadOnly));
+    QCOMPARE(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
+    const auto run = admin(site_, {QStringLiteral("backup"), QStringLiteral("--to"), directory});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(run.err, QStringLiteral("kordane-admin: removed %1, left by a backup that did not finish\n").arg(killed));
+    QVERIFY(!QFileInfo::exists(killed));
+    QVERIFY(QFileInfo::exists(lately));
+    QVERIFY(QFileInfo::exists(held));
+    QVERIFY(QFileInfo::exists(test::backupFileIn(run.out)));
 }
 
 void TestBackup::emptySiteRoundTrips()

@@ -7,6 +7,7 @@
 #include "data/sql/FileLocks.h"
 #include "tools/admin/Admin.h"
 #include "tools/admin/BackupFile.h"
+#include "tools/admin/PartialFile.h"
 #include "tools/admin/Site.h"
 #include "tools/process/Program.h"
 
@@ -304,34 +305,6 @@ QString timeText(const QDateTime& time)
     return time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'"));
 }
 
-// A file this command writes under a temporary name: removed unless it was renamed.
-class PartialFile {
-public:
-    explicit PartialFile(QString path)
-        : path_(std::move(path))
-    {
-    }
-    PartialFile(const PartialFile&) = delete;
-    PartialFile& operator=(const PartialFile&) = delete;
-    ~PartialFile()
-    {
-        if (!renamed_)
-            QFile::remove(path_);
-    }
-    const QString& path() const { return path_; }
-    // Never over a file of that name.
-    void renameTo(const QString& name)
-    {
-        if (!QFile::rename(path_, name))
-            throw std::runtime_error("cannot rename " + path_.toStdString() + " to " + name.toStdString());
-        renamed_ = true;
-    }
-
-private:
-    QString path_;
-    bool renamed_ = false;
-};
-
 // --to FILE (a name ending in .fbk, or an existing file), or a new file named for the site
 // and the time in --to DIR (default: the user's), which is made when missing.
 QString newBackupFile(const QString& to, const QString& database, const QDateTime& now)
@@ -363,7 +336,9 @@ Manifest takeBackup(const Site& site, const Account& admin, const QString& file)
     manifest.database = db.database;
     manifest.started = QDateTime::currentDateTimeUtc();
     const QFileInfo info(file);
-    PartialFile partial(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".partial"));
+    for (const QString& left : removeAbandonedPartials(info.absolutePath()))
+        std::fprintf(stderr, "kordane-admin: removed %s, left by a backup that did not finish\n", qPrintable(left));
+    PartialFile partial(file);
     Fingerprint written;
     if (db.onServer()) {
         // The server streams the backup here: its checksum is taken and every write checked

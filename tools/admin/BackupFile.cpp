@@ -159,7 +159,7 @@ FingerprintedFile::FingerprintedFile(const QString& path)
     : file_(path)
     , hash_(checksumAlgorithm)
 {
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly) || !file_.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::ExistingOnly | QIODevice::Truncate) || !file_.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         fail();
 }
 

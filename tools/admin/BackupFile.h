@@ -53,9 +53,9 @@ void checkSize(const QString& file, const Manifest& manifest);
 // Reads the file whole; throws when its bytes are not the ones the manifest describes.
 void checkChecksum(const QString& file, const Manifest& manifest);
 
-// A backup file written as its bytes come, its fingerprint taken on the way: for its
-// owner's eyes only from the first byte (it holds every record), never over a file, and on
-// the disk before finish() returns. Throws when a write fails.
+// A backup file written as its bytes come, its fingerprint taken on the way: into the
+// empty file its caller made for its owner's eyes only (it holds every record), and on the
+// disk before finish() returns. Throws when a write fails.
 class FingerprintedFile {
 public:
     explicit FingerprintedFile(const QString& path);
