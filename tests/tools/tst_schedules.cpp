@@ -385,6 +385,21 @@ void TestSchedules::upgradeAddsThePartsOnce()
     QCOMPARE(db.scalar("SELECT COUNT(*) FROM POS_DAY"), std::optional<std::string>("1"));
     db.raw().execute("INSERT INTO PAY_PERIOD_CLOSED VALUES (DATE '2026-11-01', DATE '2026-11-30', 'X', CURRENT_TIMESTAMP)");
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, db.raw().execute("DELETE FROM POS_DAY"));
+
+    // A lock of an earlier upgrade compared the date texts alone, so another program's
+    // record of a date the reports count in the closed period, written without its zeros,
+    // went in: upgrade brings the lock up to the one that refuses it.
+    db.raw().execute("ALTER TRIGGER POS_DAY_PERIOD_LOCK AS BEGIN IF (NEW.INI_DATE BETWEEN '2026/11/01' AND '2026/11/30') THEN EXCEPTION POS_DAY_CLOSED; END");
+    db.release();
+    QCOMPARE(upgrade({}).out, QStringLiteral("added periods\n"));
+    const auto insert = [&](const char* date) {
+        db.raw().execute(std::string("INSERT INTO POS_DAY (EMPLOYEE_ID, INI_DATE) VALUES ('E2', '") + date + "')");
+    };
+    for (const char* date : {"2026/11/5", "2026/11/ 5", "2026/11/05/", " 2026/ 11/05"})
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, insert(date));
+    for (const char* date : {"2026/12/5", "2026/11/31", "2026/11/"})
+        insert(date);
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM POS_DAY WHERE EMPLOYEE_ID = 'E2'"), std::optional<std::string>("3"));
 }
 
 QTEST_MAIN(TestSchedules)

@@ -10,18 +10,29 @@ bool triggerExists(RawFirebird& db, const char* trigger)
     return exists(db, std::string("SELECT 1 FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME = '") + trigger + "'");
 }
 
-// Refuses the write when `record`'s date is in a closed period. The dates are compared as
-// texts YYYY/MM/DD, as the reports select a period's records: whatever a report counts in
-// a closed period stays as it is.
+// Refuses the write when `record`'s date is in a closed period: its text between the
+// period's first and last day as texts YYYY/MM/DD, as the reports select a period's
+// records, or the date its figures make as the window reads a typed date ("2026/11/ 5",
+// which the date field allows, on 2026/11/05), as the reports count it.
 std::string refuseClosed(const std::string& record)
 {
     const std::string text = "REPLACE(CAST(%1 AS VARCHAR(10)), '-', '/')";
     const auto asText = [&](const std::string& date) { return std::string(text).replace(text.find("%1"), 2, date); };
-    return "    first_day = NULL;\n"
-           "    SELECT FIRST 1 PERIOD_FIRST, PERIOD_LAST FROM PAY_PERIOD_CLOSED\n"
-           "      WHERE "
+    return "    placed_day = NULL;\n"
+           "    figures = REPLACE("
+        + record
+        + "INI_DATE, ' ', '');\n"
+          "    IF (figures SIMILAR TO '[0-9]{4}/[0-9]{1,2}/[0-9]{1,2}/?') THEN\n"
+          "    BEGIN\n"
+          "      figures = TRIM(TRAILING '/' FROM figures);\n"
+          "      placed_day = CAST(REPLACE(figures, '/', '-') AS DATE);\n"
+          "      WHEN ANY DO placed_day = NULL;\n"
+          "    END\n"
+          "    first_day = NULL;\n"
+          "    SELECT FIRST 1 PERIOD_FIRST, PERIOD_LAST FROM PAY_PERIOD_CLOSED\n"
+          "      WHERE "
         + record + "INI_DATE BETWEEN " + asText("PERIOD_FIRST") + " AND " + asText("PERIOD_LAST")
-        + "\n"
+        + "\n        OR :placed_day BETWEEN PERIOD_FIRST AND PERIOD_LAST\n"
           "      INTO first_day, last_day;\n"
           "    IF (first_day IS NOT NULL) THEN EXCEPTION POS_DAY_CLOSED 'INI_DATE ' || "
         + record + "INI_DATE || ' is in the pay period ' || " + asText("first_day") + " || ' to ' || " + asText("last_day")
@@ -43,9 +54,11 @@ std::string onlyFillsName(RawFirebird& db)
 
 std::string lockTrigger(RawFirebird& db)
 {
-    return "CREATE TRIGGER POS_DAY_PERIOD_LOCK FOR POS_DAY ACTIVE BEFORE INSERT OR UPDATE OR DELETE POSITION 0 AS\n"
+    return "CREATE OR ALTER TRIGGER POS_DAY_PERIOD_LOCK FOR POS_DAY ACTIVE BEFORE INSERT OR UPDATE OR DELETE POSITION 0 AS\n"
            "DECLARE first_day DATE;\n"
            "DECLARE last_day DATE;\n"
+           "DECLARE placed_day DATE;\n"
+           "DECLARE figures VARCHAR(40);\n"
            "BEGIN\n"
            "  IF (UPDATING AND "
         + onlyFillsName(db)
@@ -93,7 +106,11 @@ std::vector<std::string> periodsMissing(RawFirebird& db, const TextCodec&)
     }
     if (!exists(db, "SELECT 1 FROM RDB$EXCEPTIONS WHERE RDB$EXCEPTION_NAME = 'POS_DAY_CLOSED'"))
         sql.emplace_back("CREATE EXCEPTION POS_DAY_CLOSED 'a POS_DAY record is in a closed pay period'");
-    if (!triggerExists(db, "POS_DAY_PERIOD_LOCK")) {
+    // An earlier lock compared the date texts alone; it is brought up to this one.
+    const bool lockMissing = !triggerExists(db, "POS_DAY_PERIOD_LOCK");
+    if (!lockMissing && !exists(db, "SELECT 1 FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME = 'POS_DAY_PERIOD_LOCK' AND RDB$TRIGGER_SOURCE CONTAINING 'placed_day'"))
+        sql.push_back(lockTrigger(db));
+    if (lockMissing) {
         sql.push_back(lockTrigger(db));
         // The trigger's own rights: a clerk's account has none on these.
         sql.emplace_back("GRANT SELECT ON PAY_PERIOD_CLOSED TO TRIGGER POS_DAY_PERIOD_LOCK");
