@@ -2,6 +2,7 @@
 
 #include "data/resultset/ClientDataSet.h"
 #include "data/resultset/DataSource.h"
+#include "widgets/CellText.h"
 #include "widgets/DataSetModel.h"
 #include "widgets/GridHeaders.h"
 #include "widgets/MaskedEdit.h"
@@ -47,6 +48,12 @@ public:
         line->selectAll();
     }
 
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        if (!text_.draw(*painter, option, index.data(Qt::DisplayRole).toString()))
+            QStyledItemDelegate::paint(painter, option, index);
+    }
+
     void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override
     {
         // The text belongs to the row it was typed in, never to the one the set moved to.
@@ -87,6 +94,7 @@ protected:
 
 private:
     DataGrid& grid_;
+    mutable CellText text_;
 };
 
 DataGrid::DataGrid(QWidget* parent)
