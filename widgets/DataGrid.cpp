@@ -48,6 +48,8 @@ public:
         line->selectAll();
     }
 
+    // The model gives a cell its text alone: no font, colour, alignment or decoration of
+    // its own that the style would have to draw.
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         if (!text_.draw(*painter, option, index.data(Qt::DisplayRole).toString()))
