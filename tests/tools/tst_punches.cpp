@@ -284,8 +284,6 @@ void TestPunches::nightShiftDecidesTheDay()
                         }));
 }
 
-// The listing by date, employee and what is unpaired; the export as CSV a spreadsheet
-// runs no formula of, which the import takes back without adding a thing.
 // A card moved by the command pairs for its earlier holder before the move and for the
 // new one after; the new holder's own card stays theirs before it. A move already made, a
 // move before one recorded and an unknown employee are refused, changing nothing.
@@ -320,6 +318,8 @@ void TestPunches::cardMovedOnADate()
                         }));
 }
 
+// The listing by date, employee and what is unpaired; the export as CSV a spreadsheet
+// runs no formula of, which the import takes back without adding a thing.
 void TestPunches::listAndExport()
 {
     newSite(QStringLiteral("list"));
