@@ -107,11 +107,11 @@ std::vector<std::string> periodsMissing(RawFirebird& db, const TextCodec&)
     if (!exists(db, "SELECT 1 FROM RDB$EXCEPTIONS WHERE RDB$EXCEPTION_NAME = 'POS_DAY_CLOSED'"))
         sql.emplace_back("CREATE EXCEPTION POS_DAY_CLOSED 'a POS_DAY record is in a closed pay period'");
     // An earlier lock compared the date texts alone; it is brought up to this one.
-    const bool lockMissing = !triggerExists(db, "POS_DAY_PERIOD_LOCK");
-    if (!lockMissing && !exists(db, "SELECT 1 FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME = 'POS_DAY_PERIOD_LOCK' AND RDB$TRIGGER_SOURCE CONTAINING 'placed_day'"))
+    const auto lock = db.query("SELECT IIF(RDB$TRIGGER_SOURCE CONTAINING 'placed_day', 1, 0) FROM RDB$TRIGGERS"
+                               " WHERE RDB$TRIGGER_NAME = 'POS_DAY_PERIOD_LOCK'");
+    if (lock.empty() || lock[0][0] != "1")
         sql.push_back(lockTrigger(db));
-    if (lockMissing) {
-        sql.push_back(lockTrigger(db));
+    if (lock.empty()) {
         // The trigger's own rights: a clerk's account has none on these.
         sql.emplace_back("GRANT SELECT ON PAY_PERIOD_CLOSED TO TRIGGER POS_DAY_PERIOD_LOCK");
         sql.emplace_back("GRANT USAGE ON EXCEPTION POS_DAY_CLOSED TO TRIGGER POS_DAY_PERIOD_LOCK");
