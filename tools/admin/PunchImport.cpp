@@ -4,6 +4,7 @@
 #include "attendance/Catalogue.h"
 #include "data/Exceptions.h"
 #include "data/sql/SqlParams.h"
+#include "tools/admin/ScheduleInput.h"
 #include "tools/admin/Site.h"
 #include "tools/admin/SiteSchedules.h"
 #include "tools/rawfb/RawPrepared.h"
@@ -121,8 +122,8 @@ public:
             if (!bytesOf(row[2]).isEmpty())
                 holders_.addCurrent(bytesOf(row[2]), code);
         }
-        for (const auto& row : db.query("SELECT CARD_ID, CAST(HELD_UNTIL AS VARCHAR(10)), EMPLOYEE_ID FROM CARD_HOLDER"))
-            holders_.addEarlier(bytesOf(row[0]), QDate::fromString(QString::fromLatin1(bytesOf(row[1])), Qt::ISODate), bytesOf(row[2]));
+        for (const auto& row : db.query("SELECT CARD_ID, HELD_UNTIL, EMPLOYEE_ID FROM CARD_HOLDER"))
+            holders_.addEarlier(bytesOf(row[0]), storedDate(row[1]), bytesOf(row[2]));
     }
 
     // Whose each punch is; the lines that cannot be taken.
