@@ -49,8 +49,7 @@ int add(const QStringList& arguments)
     if (!date)
         throw UsageError("a holiday's date is a real date written YYYY/MM/DD, not " + positional[0].toStdString());
     const Site site(parser);
-    RawFirebird db = site.attach();
-    requirePart(db, site.codec(), "schedules");
+    RawFirebird db = attachWithPart(site, "schedules");
     QByteArray name;
     if (const QString problem = holidayNameProblem(db, site, positional.value(1), name); !problem.isEmpty())
         throw std::runtime_error(problem.toStdString());
@@ -76,8 +75,7 @@ int remove(const QStringList& arguments)
     if (!date)
         throw UsageError("a holiday's date is a real date written YYYY/MM/DD, not " + text.toStdString());
     const Site site(parser);
-    RawFirebird db = site.attach();
-    requirePart(db, site.codec(), "schedules");
+    RawFirebird db = attachWithPart(site, "schedules");
     if (!storedHolidays(db).count(*date))
         throw std::runtime_error(text.toStdString() + " is no holiday");
     db.executePrepared("DELETE FROM HOLIDAY WHERE HOLIDAY_DATE = ?", {serverDate(*date)});
@@ -99,8 +97,7 @@ int importFile(const QStringList& arguments)
         throw UsageError("holiday import takes one FILE");
     const std::vector<csv::Record> records = importRecords(parser.positionalArguments().first(), holidayColumns);
     const Site site(parser);
-    RawFirebird db = site.attach();
-    requirePart(db, site.codec(), "schedules");
+    RawFirebird db = attachWithPart(site, "schedules");
     const std::map<QDate, QByteArray> stored = storedHolidays(db);
     Refusals refusals;
     std::map<QDate, int> seen; // -> line

@@ -189,8 +189,7 @@ int set(const QStringList& arguments)
     if (parser.positionalArguments().size() != 7)
         throw UsageError("pattern set takes seven shift codes or -, Monday to Sunday");
     const Site site(parser);
-    RawFirebird db = site.attach();
-    requirePart(db, site.codec(), "schedules");
+    RawFirebird db = attachWithPart(site, "schedules");
     const Patterns patterns(db, site.codec());
     const auto read = patterns.read(subject.kind, subject.name, subject.from, parser.positionalArguments(), QStringLiteral("-"));
     if (const QString* problem = std::get_if<QString>(&read))
@@ -225,8 +224,7 @@ int remove(const QStringList& arguments)
     if (!date)
         throw UsageError("--from takes a real date written YYYY/MM/DD, not " + subject.from.toStdString());
     const Site site(parser);
-    RawFirebird db = site.attach();
-    requirePart(db, site.codec(), "schedules");
+    RawFirebird db = attachWithPart(site, "schedules");
     const Key key {subject.kind == u"employee" ? 'E' : 'D', site.codec().encode(subject.name), *date};
     if (!Patterns(db, site.codec()).all().count(key))
         throw std::runtime_error(describe(key, site.codec()).toStdString() + " has no pattern");
@@ -251,8 +249,7 @@ int importFile(const QStringList& arguments)
         throw UsageError("pattern import takes one FILE");
     const std::vector<csv::Record> records = importRecords(parser.positionalArguments().first(), patternColumns);
     const Site site(parser);
-    RawFirebird db = site.attach();
-    requirePart(db, site.codec(), "schedules");
+    RawFirebird db = attachWithPart(site, "schedules");
     const Patterns patterns(db, site.codec());
     Refusals refusals;
     std::map<Key, int> seen; // -> line

@@ -89,8 +89,7 @@ int cardCommand(const QStringList& arguments)
     // EMPLOYEE.CARD_ID's width, which the server would refuse with no name.
     if (bytes(card).size() > 20)
         throw UsageError("card " + card.toStdString() + " is longer than a card's 20 bytes");
-    RawFirebird db = site.attach();
-    requirePart(db, site.codec(), "punches");
+    RawFirebird db = attachWithPart(site, "punches");
     const Moved moved = moveCard(db, bytes(card), bytes(employee), *from);
     const auto shown = [&](const std::string& b) { return site.codec().decode(b.data(), b.size()); };
     const QString since = dateText(*from);

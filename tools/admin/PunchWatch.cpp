@@ -103,8 +103,7 @@ void watchFolder(const Site& site, const QString& dir, const PunchImportOptions&
     }
     {
         // A site without the tables would refuse every file, for ever.
-        RawFirebird db = site.attach();
-        requirePart(db, site.codec(), "punches");
+        RawFirebird db = attachWithPart(site, "punches");
     }
     const QDir done(folder.filePath(QStringLiteral("done")));
     const QDir refused(folder.filePath(QStringLiteral("refused")));

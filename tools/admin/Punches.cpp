@@ -73,8 +73,7 @@ int importCommand(const QStringList& arguments)
     }
     if (parser.positionalArguments().size() != 1)
         throw UsageError("punches import takes one FILE, or --watch DIR (kordane-admin punches import --help)");
-    RawFirebird db = site.attach();
-    requirePart(db, site.codec(), "punches");
+    RawFirebird db = attachWithPart(site, "punches");
     const PunchImport result = importPunches(site, db, parser.positionalArguments().first(), options, QDateTime::currentDateTime());
     for (const LineRefusal& refusal : result.refused)
         std::fprintf(stderr, "line %d: %s\n", refusal.line, qPrintable(refusal.reason));
@@ -190,8 +189,7 @@ int listCommand(const QStringList& arguments)
         throw UsageError("punches list takes no arguments (kordane-admin punches list --help)");
     const Filter only = filter(parser);
     const Site site(parser);
-    RawFirebird db = site.attach();
-    requirePart(db, site.codec(), "punches");
+    RawFirebird db = attachWithPart(site, "punches");
     csv::write({}, report::textTable(punchTable(site, db, only)).toUtf8());
     return 0;
 }
@@ -211,8 +209,7 @@ int exportCommand(const QStringList& arguments)
         throw UsageError("punches export takes at most one FILE");
     const Filter only = filter(parser);
     const Site site(parser);
-    RawFirebird db = site.attach();
-    requirePart(db, site.codec(), "punches");
+    RawFirebird db = attachWithPart(site, "punches");
     csv::write(parser.positionalArguments().value(0), report::csv(punchTable(site, db, only), false));
     return 0;
 }

@@ -141,8 +141,7 @@ int runListing(const QStringList& arguments, const Listing& listing, bool export
     if (positional.size() > (exporting ? 1 : 0))
         throw UsageError(arguments.value(0).section(u' ', 1).toStdString() + (exporting ? " takes at most one FILE" : " takes no arguments"));
     const Site site(parser);
-    RawFirebird db = site.attach();
-    requirePart(db, site.codec(), "schedules");
+    RawFirebird db = attachWithPart(site, "schedules");
     QString text = csv::line(listing.header, csv::Formulas::Guarded);
     for (const QStringList& row : listing.rows(db, site.codec()))
         text += csv::line(row, csv::Formulas::Guarded);

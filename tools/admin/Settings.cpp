@@ -39,8 +39,7 @@ int set(const QStringList& arguments)
     if (const auto problem = attendance::paySettingProblem(name, value))
         throw std::runtime_error(QStringLiteral("%1 %2: %3").arg(name, value, *problem).toStdString());
     const Site site(parser);
-    RawFirebird db = site.attach();
-    requirePart(db, site.codec(), "schedules");
+    RawFirebird db = attachWithPart(site, "schedules");
     // Names and values are ASCII, which every code page writes alike.
     db.executePrepared("UPDATE OR INSERT INTO SITE_SETTING (SETTING_NAME, SETTING_VALUE) VALUES (?, ?) MATCHING (SETTING_NAME)",
                        {name.toStdString(), value.toStdString()});

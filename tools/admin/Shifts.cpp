@@ -64,8 +64,7 @@ int add(const QStringList& arguments)
                                  + std::to_string(length));
 
     const Site site(parser);
-    RawFirebird db = site.attach();
-    requirePart(db, site.codec(), "schedules");
+    RawFirebird db = attachWithPart(site, "schedules");
     QByteArray code;
     const QString problem = nameProblem(QStringLiteral("SHIFT_CODE"), positional[0], site.codec(),
                                         columnWidths(db, "WORK_SHIFT", {QStringLiteral("SHIFT_CODE")}).at(QStringLiteral("SHIFT_CODE")), code);
@@ -98,8 +97,7 @@ int remove(const QStringList& arguments)
         throw UsageError("shift remove takes one CODE");
     const QString name = parser.positionalArguments().first();
     const Site site(parser);
-    RawFirebird db = site.attach();
-    requirePart(db, site.codec(), "schedules");
+    RawFirebird db = attachWithPart(site, "schedules");
     const std::string code = site.codec().encode(name).toStdString();
     bool found = false;
     for (const auto& row : db.query("SELECT SHIFT_CODE FROM WORK_SHIFT"))

@@ -25,12 +25,14 @@ const std::vector<SitePart>& siteParts()
     return parts;
 }
 
-void requirePart(RawFirebird& db, const TextCodec& codec, const char* name)
+RawFirebird attachWithPart(const Site& site, const char* name)
 {
+    RawFirebird db = site.attach();
     for (const SitePart& part : siteParts()) {
-        if (std::string_view(part.name) == name && !part.missing(db, codec).empty())
+        if (std::string_view(part.name) == name && !part.missing(db, site.codec()).empty())
             throw std::runtime_error(std::string("the database lacks the ") + name + "' tables (kordane-admin upgrade adds them)");
     }
+    return db;
 }
 
 std::vector<std::string> addMissingParts(RawFirebird& db, const TextCodec& codec)

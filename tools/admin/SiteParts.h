@@ -11,6 +11,8 @@
 
 namespace kordane::admin {
 
+class Site;
+
 struct SitePart {
     const char* name;
     // The statements that bring the database up to this part: none when it is there.
@@ -19,8 +21,9 @@ struct SitePart {
 
 const std::vector<SitePart>& siteParts();
 
-// Throws, pointing at upgrade, when the database lacks the tables of the part `name`.
-void requirePart(RawFirebird& db, const TextCodec& codec, const char* name);
+// Attaches to the site's database; throws, pointing at upgrade, when it lacks the tables
+// of the part `name`.
+RawFirebird attachWithPart(const Site& site, const char* name);
 
 // Adds what every part lacks, all in one transaction; the names of the parts added.
 std::vector<std::string> addMissingParts(RawFirebird& db, const TextCodec& codec);
