@@ -218,6 +218,11 @@ std::unique_ptr<TFormKordane> startedWindow()
     return w;
 }
 
+// What a view leaves to paint, painted as the event loop paints it once the click's handler
+// returns: the grid, its headers and scroll bars; not the rest of the window, which a view
+// does not change.
+void paintWhatChanged() { QCoreApplication::sendPostedEvents(); }
+
 // The raw program's window: as large as Kordane's, placed in the middle of the screen.
 void bareWindow()
 {
@@ -267,7 +272,7 @@ int memoryRun(const QString& side, int rows, const QString& database)
         w->MaskEdit1->assignText(dateOf(rows));
         const MemoryMark mark;
         w->SpeedButton2Click(w->SpeedButton2);
-        w->repaint();
+        paintWhatChanged();
         peak = mark.peakMb();
         shown = std::size_t(w->ClientDataSet1.recordCount());
     } else if (side == u"compact") {
@@ -474,7 +479,7 @@ void runPart(const Part& part)
         store.reserve(std::size_t(size));
         std::vector<std::function<void(int)>> viewSides {[&](int) {
                                                              w->SpeedButton2Click(w->SpeedButton2);
-                                                             w->repaint();
+                                                             paintWhatChanged();
                                                          },
                                                          [&](int) {
                                                              store.clear();
