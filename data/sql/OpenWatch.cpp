@@ -5,36 +5,91 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <mutex>
 #include <utility>
+#include <vector>
 
 namespace kordane {
 namespace {
 
 constexpr auto settle = std::chrono::milliseconds(500);
 
+// Closing an inotify instance waits for the kernel's grace period, tens of milliseconds on
+// some machines, which a connection's close or reconnect would wait each time. Instances
+// whose watch has been removed are kept for the next watch instead, and closed only by
+// the process's end.
+class Instances {
+public:
+    static Instances& shared()
+    {
+        static Instances* instances = new Instances; // kept to the end: no close at exit
+        return *instances;
+    }
+
+    int take()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            if (!idle_.empty()) {
+                const int fd = idle_.back();
+                idle_.pop_back();
+                drain(fd);
+                return fd;
+            }
+        }
+        return ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    }
+
+    void giveBack(int fd, int watch)
+    {
+        if (watch >= 0)
+            ::inotify_rm_watch(fd, watch);
+        const std::lock_guard lock(mutex_);
+        if (idle_.size() < kept)
+            idle_.push_back(fd);
+        else
+            ::close(fd);
+    }
+
+    // What the removed watch left queued (its IN_IGNORED at least) is not the next one's.
+    static void drain(int fd)
+    {
+        alignas(inotify_event) char events[4096];
+        while (::read(fd, events, sizeof events) > 0) {
+        }
+    }
+
+private:
+    static constexpr std::size_t kept = 8;
+    std::mutex mutex_;
+    std::vector<int> idle_;
+};
+
 } // namespace
 
 OpenWatch::OpenWatch(const QString& file)
-    : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    : fd_(Instances::shared().take())
 {
     // Replaced or removed, the file is no longer the one looked at.
-    if (fd_ >= 0
-        && ::inotify_add_watch(fd_, QFile::encodeName(file).constData(),
-                               IN_OPEN | IN_ATTRIB | IN_MOVE_SELF | IN_DELETE_SELF)
-            < 0) {
-        ::close(fd_);
-        fd_ = -1;
+    if (fd_ >= 0) {
+        watch_ = ::inotify_add_watch(fd_, QFile::encodeName(file).constData(),
+                                     IN_OPEN | IN_ATTRIB | IN_MOVE_SELF | IN_DELETE_SELF);
+        if (watch_ < 0)
+            release();
     }
 }
 
-OpenWatch::~OpenWatch()
+OpenWatch::~OpenWatch() { release(); }
+
+void OpenWatch::release()
 {
     if (fd_ >= 0)
-        ::close(fd_);
+        Instances::shared().giveBack(std::exchange(fd_, -1), std::exchange(watch_, -1));
 }
 
 OpenWatch::OpenWatch(OpenWatch&& other) noexcept
     : fd_(std::exchange(other.fd_, -1))
+    , watch_(std::exchange(other.watch_, -1))
     , clean_(std::exchange(other.clean_, false))
     , lastOpen_(other.lastOpen_)
 {
@@ -43,9 +98,9 @@ OpenWatch::OpenWatch(OpenWatch&& other) noexcept
 OpenWatch& OpenWatch::operator=(OpenWatch&& other) noexcept
 {
     if (this != &other) {
-        if (fd_ >= 0)
-            ::close(fd_);
+        release();
         fd_ = std::exchange(other.fd_, -1);
+        watch_ = std::exchange(other.watch_, -1);
         clean_ = std::exchange(other.clean_, false);
         lastOpen_ = other.lastOpen_;
     }

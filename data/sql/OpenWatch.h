@@ -26,7 +26,10 @@ public:
     void lookedClean();
 
 private:
+    void release();
+
     int fd_ = -1;
+    int watch_ = -1;
     bool clean_ = false;
     std::chrono::steady_clock::time_point lastOpen_ = std::chrono::steady_clock::now();
 };
