@@ -506,16 +506,30 @@ void runPart(const Part& part)
         if (std::find(part.removalSizes.begin(), part.removalSizes.end(), size) == part.removalSizes.end())
             continue;
 
-        // The grid removes its current row from the top, the raw sides rows from the end.
-        std::size_t last = store.rows();
+        // The grid removes its current row from the top. Each raw side removes, in the same
+        // order, the rows below those the grid and the sides before it reach, so that every
+        // side removes rows of one kind: the last rows of a day cost the engine up to a fifth
+        // less to remove than its first ones.
+        // A side's rows begin with an employee of their own: the order of one employee's rows
+        // with equal times is the engine's, and may differ between the sides' views.
+        const std::size_t perSide = std::size_t(r.command + r.asked + 1);
+        const auto nextEmployee = [&](std::size_t row) {
+            while (row > 0 && row < store.rows() && store.value(row, 0) == store.value(row - 1, 0))
+                ++row;
+            return row;
+        };
+        std::size_t tightNext = nextEmployee(perSide);
+        std::size_t earlierNext = nextEmployee(tightNext + perSide);
+        if ((part.earlier ? earlierNext : tightNext) + perSide > store.rows())
+            throw std::runtime_error("the view holds too few rows for the removals");
         const std::string name = part.prefix + "removal" + (part.earlier ? std::string("-") + sizeName(size) : "");
         std::vector<std::function<void(int)>> removeSides {[&](int) {
                                                                w->ClientDataSet1.deleteRecord();
                                                                w->ClientDataSet1.applyUpdates(0);
                                                            },
-                                                           [&](int) { rawRemove(--last); }};
+                                                           [&](int) { rawRemove(tightNext++); }};
         if (part.earlier)
-            removeSides.push_back([&](int) { earlierRemove(--last); });
+            removeSides.push_back([&](int) { earlierRemove(earlierNext++); });
         const Figure plain = checked(-sides * r.command, "the removal", [&] { return interleaved(r.command, removeSides); });
         row(qPrintable(QStringLiteral("removal, %L1 rows shown").arg(size)), plain, name);
         if (r.asked) {
@@ -525,12 +539,12 @@ void runPart(const Part& part)
                                                               },
                                                               [&](int) {
                                                                   confirm();
-                                                                  rawRemove(--last);
+                                                                  rawRemove(tightNext++);
                                                               }};
             if (part.earlier)
                 askedSides.push_back([&](int) {
                     confirm();
-                    earlierRemove(--last);
+                    earlierRemove(earlierNext++);
                 });
             row("  with its confirmation",
                 checked(-sides * r.asked, "the removal", [&] { return interleaved(r.asked, askedSides); }));
