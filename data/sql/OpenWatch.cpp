@@ -14,6 +14,16 @@ namespace {
 
 constexpr auto settle = std::chrono::milliseconds(500);
 
+// Reads what the instance has queued, all of it; whether there was anything.
+bool drain(int fd)
+{
+    alignas(inotify_event) char events[4096];
+    bool any = false;
+    while (::read(fd, events, sizeof events) > 0)
+        any = true;
+    return any;
+}
+
 // Closing an inotify instance waits for the kernel's grace period, tens of milliseconds on
 // some machines, which a connection's close or reconnect would wait each time. Instances
 // whose watch has been removed are kept for the next watch instead, and closed only by
@@ -33,6 +43,8 @@ public:
             if (!idle_.empty()) {
                 const int fd = idle_.back();
                 idle_.pop_back();
+                // What the removed watch left queued (its IN_IGNORED at least) is not the
+                // next one's.
                 drain(fd);
                 return fd;
             }
@@ -49,14 +61,6 @@ public:
             idle_.push_back(fd);
         else
             ::close(fd);
-    }
-
-    // What the removed watch left queued (its IN_IGNORED at least) is not the next one's.
-    static void drain(int fd)
-    {
-        alignas(inotify_event) char events[4096];
-        while (::read(fd, events, sizeof events) > 0) {
-        }
     }
 
 private:
@@ -112,11 +116,7 @@ bool OpenWatch::quiet()
     if (fd_ < 0)
         return false;
     // Any event, an overflow of the queue included, is an open to look after.
-    alignas(inotify_event) char events[4096];
-    bool opened = false;
-    while (::read(fd_, events, sizeof events) > 0)
-        opened = true;
-    if (opened) {
+    if (drain(fd_)) {
         lastOpen_ = std::chrono::steady_clock::now();
         clean_ = false;
     }
