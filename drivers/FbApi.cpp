@@ -85,6 +85,7 @@ std::shared_ptr<const FbApi> FbApi::load(const std::string& libraryName, std::st
         && resolve(h, "isc_get_segment", api->getSegment, error)
         && resolve(h, "isc_close_blob", api->closeBlob, error)
         && resolve(h, "isc_dsql_execute_immediate", api->executeImmediate, error)
+        && resolve(h, "isc_create_database", api->createDatabase, error)
         && resolve(h, "isc_drop_database", api->dropDatabase, error)
         && resolve(h, "fb_interpret", api->interpret, error)
         && resolve(h, "fb_sqlstate", api->sqlState, error);

@@ -30,6 +30,7 @@ struct Client {
     decltype(&isc_get_segment) getSegment = nullptr;
     decltype(&isc_close_blob) closeBlob = nullptr;
     decltype(&isc_dsql_execute_immediate) executeImmediate = nullptr;
+    decltype(&isc_create_database) createDatabase = nullptr;
     decltype(&isc_drop_database) dropDatabase = nullptr;
     decltype(&fb_interpret) interpret = nullptr;
     decltype(&fb_sqlstate) sqlState = nullptr;
@@ -79,6 +80,7 @@ inline const Client& linkedClient()
                                 &isc_get_segment,
                                 &isc_close_blob,
                                 &isc_dsql_execute_immediate,
+                                &isc_create_database,
                                 &isc_drop_database,
                                 &fb_interpret,
                                 &fb_sqlstate};

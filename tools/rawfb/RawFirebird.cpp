@@ -101,9 +101,8 @@ RawFirebird RawFirebird::create(const std::string& database, const std::string& 
         addText(dpb, isc_dpb_set_db_charset, defaultCharset);
     RawFirebird created;
     openDatabase(database, connectTimeout, [&](ISC_STATUS* status) {
-        return isc_create_database(status, static_cast<short>(database.size()), database.c_str(), created.db_.out(),
-                                   static_cast<short>(dpb.size()), dpb.data(), 0)
-            == 0;
+        return client().succeeds(status, &fbkit::Client::createDatabase, static_cast<short>(database.size()), database.c_str(),
+                                 created.db_.out(), static_cast<short>(dpb.size()), dpb.data(), 0);
     });
     return created;
 }
