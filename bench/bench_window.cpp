@@ -371,6 +371,9 @@ void runPart(const Part& part)
 {
     RawFirebird& holder = *part.holder;
     const Rounds& r = part.rounds;
+    // The rounds of a command each side runs, with and without its confirmation, and the
+    // one more that is counted.
+    const int commands = r.command + r.asked + 1;
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"));
     const QString cutOff = catalogue::cutOffDateText(QDate::currentDate());
     const auto count = [&] { return std::stoll(holder.query("SELECT COUNT(*) FROM POS_DAY")[0][0].value_or("")); };
@@ -509,10 +512,10 @@ void runPart(const Part& part)
         // The grid removes its current row from the top. Each raw side removes, in the same
         // order, the rows below those the grid and the sides before it reach, so that every
         // side removes rows of one kind: the last rows of a day cost the engine up to a fifth
-        // less to remove than its first ones.
-        // A side's rows begin with an employee of their own: the order of one employee's rows
-        // with equal times is the engine's, and may differ between the sides' views.
-        const std::size_t perSide = std::size_t(r.command + r.asked + 1);
+        // less to remove than its first ones. A side's rows begin with an employee of their
+        // own: the order of one employee's rows with equal times is the engine's, and may
+        // differ between the sides' views.
+        const auto perSide = std::size_t(commands);
         const auto nextEmployee = [&](std::size_t row) {
             while (row > 0 && row < store.rows() && store.value(row, 0) == store.value(row - 1, 0))
                 ++row;
@@ -559,7 +562,6 @@ void runPart(const Part& part)
     const QString weekday = QString::fromUtf8("\xE5\x9B\x9B"); // any weekday character will do
     // The window's records of every round, made before any clock starts, as the tight
     // program's values are.
-    const int commands = r.command + r.asked + 1;
     std::map<QString, std::vector<AttendanceRecord>> records; // by name: added, then modified
     for (const QString& name : {QStringLiteral("Bench"), QStringLiteral("Bench 2")}) {
         for (int k = 0; k < commands; ++k)
